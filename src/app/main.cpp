@@ -1,0 +1,60 @@
+#include "AppDir.h"
+#include "DataModule.h"
+#include "Dialogs.h"
+#include "SeedData.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QTextStream>
+#include <QTranslator>
+
+namespace {
+
+int InitDatabaseCommand(bool demo)
+{
+    QString error;
+    const QString file = GetAppDir() + "data/data.mdb";
+    if (!InitDatabase(file, demo, &error)) {
+        QTextStream(stderr) << "无法创建数据库：" << error << Qt::endl;
+        return 1;
+    }
+    QTextStream(stdout) << "已创建数据库：" << file << Qt::endl
+                        << "管理员用户代码：" << AdminUserID << "  密码：" << AdminPassword << Qt::endl;
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("维保档案管家"));
+    QApplication::setApplicationDisplayName(QStringLiteral("维保档案管家"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("维保档案管家：电脑销售与售后维保档案"));
+    parser.addHelpOption();
+    const QCommandLineOption home("home", QStringLiteral("程序文件夹（默认为程序所在文件夹）"), "DIR");
+    const QCommandLineOption init("init-database", QStringLiteral("创建新的数据库 data/data.mdb"));
+    const QCommandLineOption demo("demo", QStringLiteral("与 --init-database 一起使用：加入演示数据"));
+    parser.addOptions({home, init, demo});
+    parser.process(app);
+    if (parser.isSet(home))
+        SetAppDir(parser.value(home));
+    if (parser.isSet(init))
+        return InitDatabaseCommand(parser.isSet(demo));
+
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_",
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTranslator);
+
+    TDataM dataModule;
+    if (!dataModule.ConnectDatabase()) {
+        Dialogs::Instance().Inform(nullptr, {QStringLiteral("数据库打开出现意外失败，请重新启动应用程序。"),
+                                             QStringLiteral("数据库启动错误"), Dialogs::Icon::Critical});
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "SqlConnection.h"
+#include "TableDataset.h"
+
+#include <QObject>
+#include <functional>
+
+// The data module: the one database connection and the long-lived datasets
+// every part of the program shares.  Created first at start, destroyed last.
+class TDataM : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TDataM(QObject* parent = nullptr);
+    ~TDataM() override;
+
+    // Opens (or reopens) data/data.mdb below the program folder, upgrades an
+    // older schema and opens the lookups and the usage-log window (rows from
+    // the start of the day three days ago).  false with LastError() on any
+    // failure; the caller tells the user and ends the program.  Never creates
+    // a database.
+    bool ConnectDatabase();
+    void DisconnectDatabase();
+    QString LastError() const { return m_error; }
+
+    // Appends one UseLog row for the current user (text cut to 100 bytes).
+    // Never fails loudly: a failed write leaves no row.
+    void WriteUsageLog(const QString& text);
+
+    // Where WriteUsageLog takes the current user's code and name from.
+    using UserSource = std::function<void(QString& userID, QString& userName)>;
+    void SetUserSource(UserSource source) { m_userSource = std::move(source); }
+
+    // Re-reads the area lookups and the usage-log window.
+    void RefreshLookups();
+
+    SqlConnection ADOConn;
+    TableDataset adoSetCity;
+    TableDataset adoSetProvince;
+    TableDataset adoSetDir;
+    TableDataset adoSetLog;
+    TableDataset ADOQuery1;
+
+private:
+    bool OpenLogWindow();
+    UserSource m_userSource;
+    QString m_error;
+};
+
+// The application's data module (nullptr before it exists).
+extern TDataM* DataM;

@@ -1,0 +1,118 @@
+#include "Schema.h"
+
+#include "SqlConnection.h"
+
+#include <QStringList>
+
+namespace {
+
+// Step 1: every table of the first release.  Dates are ISO text; the sizes
+// in TEXT(n) are the field sizes (GBK bytes) the program cuts values to.
+const char* const Version1[] = {
+    "CREATE TABLE SeqTable (MenuID INTEGER, MenuOrderID INTEGER, ButtonID INTEGER, FuncOrderID INTEGER,"
+    " RoleID INTEGER, ItemID INTEGER, ItemOrderID INTEGER)",
+
+    "CREATE TABLE UseLog (UserID TEXT(10), UserName TEXT(10), LogTime DATETIME, LogText TEXT(100))",
+    "CREATE INDEX UseLog_LogTime ON UseLog (LogTime)",
+
+    "CREATE TABLE AC_USERINFO (UserID TEXT(10) NOT NULL PRIMARY KEY COLLATE NOCASE, UserName TEXT(20),"
+    " Sex TEXT(2), WorkPostID INTEGER, DeptID INTEGER, PersonTypeID INTEGER, WorkStartDate DATETIME,"
+    " HomeTel TEXT(30), WorkTel TEXT(30), MobileTel TEXT(30), Email TEXT(50), QQ TEXT(20), MSN TEXT(50),"
+    " Address TEXT(100), UserPass TEXT(128), IsUse TEXT(1), PassNotOver TEXT(1), PassOverDate DATETIME)",
+
+    "CREATE TABLE AC_ROLEINFO (RoleID INTEGER NOT NULL PRIMARY KEY, RoleName TEXT(50), RoleDesc TEXT(200))",
+
+    "CREATE TABLE AC_FUNCTIONINFO (FunctionID TEXT(6) NOT NULL PRIMARY KEY, FunctionName TEXT(50),"
+    " FunctionDesc TEXT(200), ControlName TEXT(50), FormModal TEXT(1), ParentFunctionID TEXT(6),"
+    " IsPublic TEXT(1), OrderNum INTEGER)",
+
+    "CREATE TABLE AC_ROLE_USER (RoleID INTEGER, UserID TEXT(10))",
+    "CREATE TABLE AC_ROLE_FUNCTION (RoleID INTEGER, FunctionID TEXT(6))",
+    "CREATE TABLE AC_FUNCTION_USER (FunctionID TEXT(6), UserID TEXT(10))",
+
+    "CREATE TABLE AC_MENUSTRUCT (MenuID INTEGER NOT NULL PRIMARY KEY, MenuText TEXT(50), ParentMenuID INTEGER,"
+    " FunctionID TEXT(6), OrderNum INTEGER)",
+    "CREATE TABLE AC_TOOLCFG (ButtonID INTEGER NOT NULL PRIMARY KEY, ButtonText TEXT(50), IconIndex INTEGER,"
+    " IsShow TEXT(1), FunctionID TEXT(6), OrderNum INTEGER)",
+    "CREATE TABLE AC_GROUPCFG (ItemID INTEGER NOT NULL PRIMARY KEY, ItemText TEXT(50), IconIndex INTEGER,"
+    " IsShow TEXT(1), FunctionID TEXT(6), ParentItemID INTEGER, OrderNum INTEGER)",
+
+    "CREATE TABLE AC_DEPT (DeptID INTEGER NOT NULL PRIMARY KEY, DeptName TEXT(50), DeptDesc TEXT(200))",
+    "CREATE TABLE AC_WORKPOST (PostID INTEGER NOT NULL PRIMARY KEY, PostName TEXT(50), PostDesc TEXT(200))",
+    "CREATE TABLE AC_PERSONTYPE (TypeID INTEGER NOT NULL PRIMARY KEY, TypeName TEXT(50), TypeDesc TEXT(200))",
+
+    // AUTOINCREMENT: a deleted sale's id is never handed out again.
+    "CREATE TABLE SaleInfo (id INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT(8), Phone TEXT(20), Fax TEXT(20),"
+    " Mobile TEXT(15), addr TEXT(100), BuyDate DATETIME, OverRun DATETIME, TB TEXT(1), BuyAmount TEXT(3),"
+    " CPU TEXT(40), Memory TEXT(40), HD TEXT(40), DisplayCard TEXT(40), Sound TEXT(40), MainBoard TEXT(40),"
+    " Box TEXT(40), Display TEXT(40), Power TEXT(40), Floppy TEXT(40), CDROM TEXT(40), Mouse TEXT(40),"
+    " KeyBoard TEXT(40), SoundBox TEXT(40), NetWork TEXT(40), Modem TEXT(40), Print TEXT(40),"
+    " Other TEXT(200), Memo TEXT)",
+    "CREATE INDEX SaleInfo_OverRun ON SaleInfo (OverRun)",
+    "CREATE INDEX SaleInfo_BuyDate ON SaleInfo (BuyDate)",
+    "CREATE INDEX SaleInfo_TB ON SaleInfo (TB, id)",
+
+    "CREATE TABLE AC_Company (name TEXT(100), addr TEXT(100), Phone TEXT(50), Phone1 TEXT(50), Fax TEXT(50),"
+    " Mail TEXT(50), Web TEXT(100), cn1 TEXT(255), cn2 TEXT(255), cn3 TEXT(255))",
+
+    "CREATE TABLE AreaData (Code TEXT(6), Post TEXT(8), City TEXT(50), Province TEXT(30))",
+};
+
+struct Step
+{
+    const char* const* statements;
+    int count;
+};
+
+const Step Steps[] = {
+    {Version1, int(std::size(Version1))},
+};
+static_assert(std::size(Steps) == Schema::CurrentVersion, "one upgrade step per schema version");
+
+} // namespace
+
+namespace Schema {
+
+int Version(SqlConnection& connection)
+{
+    SqlStatement statement(&connection, "PRAGMA user_version");
+    return statement.Step() ? statement.ColumnValue(0).toInt() : -1;
+}
+
+bool Upgrade(SqlConnection& connection, QString* error)
+{
+    const int version = Version(connection);
+    if (version < 0) {
+        *error = connection.ErrorString();
+        return false;
+    }
+    if (version > CurrentVersion) {
+        *error = QStringLiteral("数据库由更新版本的程序创建（数据库版本 %1，本程序支持到版本 %2），请使用新版本的程序。")
+                     .arg(version)
+                     .arg(CurrentVersion);
+        return false;
+    }
+    if (version == CurrentVersion)
+        return true;
+    SqlTransaction transaction(&connection);
+    if (!transaction.IsActive()) {
+        *error = connection.ErrorString();
+        return false;
+    }
+    for (int v = version; v < CurrentVersion; ++v) {
+        const Step& step = Steps[v];
+        for (int i = 0; i < step.count; ++i) {
+            if (!connection.ExecRaw(QString::fromUtf8(step.statements[i]))) {
+                *error = connection.ErrorString();
+                return false;
+            }
+        }
+    }
+    if (!connection.ExecRaw(QStringLiteral("PRAGMA user_version = %1").arg(CurrentVersion)) || !transaction.Commit()) {
+        *error = connection.ErrorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace Schema

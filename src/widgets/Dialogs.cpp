@@ -1,0 +1,163 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+Dialogs* g_installed = nullptr;
+
+QMessageBox::Icon ToQtIcon(Dialogs::Icon icon)
+{
+    switch (icon) {
+    case Dialogs::Icon::None:
+        return QMessageBox::NoIcon;
+    case Dialogs::Icon::Information:
+        return QMessageBox::Information;
+    case Dialogs::Icon::Warning:
+        return QMessageBox::Warning;
+    case Dialogs::Icon::Critical:
+        return QMessageBox::Critical;
+    case Dialogs::Icon::Question:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+struct ButtonPair
+{
+    Dialogs::Button ours;
+    QMessageBox::StandardButton qt;
+};
+constexpr ButtonPair kButtons[] = {{Dialogs::Ok, QMessageBox::Ok},
+                                   {Dialogs::Cancel, QMessageBox::Cancel},
+                                   {Dialogs::Yes, QMessageBox::Yes},
+                                   {Dialogs::No, QMessageBox::No}};
+
+QMessageBox::StandardButton ToQtButton(Dialogs::Button button)
+{
+    for (const auto& pair : kButtons)
+        if (pair.ours == button)
+            return pair.qt;
+    return QMessageBox::NoButton;
+}
+
+// The answer given when the box is closed without a choice.
+Dialogs::Button EscapeButton(int buttons)
+{
+    if (buttons & Dialogs::Cancel)
+        return Dialogs::Cancel;
+    if (buttons & Dialogs::No)
+        return Dialogs::No;
+    return Dialogs::Ok;
+}
+
+QString CaptionOrTitle(const QString& caption)
+{
+    return caption.isEmpty() ? QGuiApplication::applicationDisplayName() : caption;
+}
+
+// Boxes without an owner are centred on the active window, not the screen.
+QWidget* OwnerOr(QWidget* parent)
+{
+    return parent ? parent : QApplication::activeWindow();
+}
+
+QString RunFileDialog(QWidget* parent, const Dialogs::FileRequest& request, bool save)
+{
+    QFileDialog dialog(OwnerOr(parent), request.title, request.directory);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    const QString filter = Dialogs::QtFilter(request.filter);
+    if (!filter.isEmpty())
+        dialog.setNameFilter(filter);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return dialog.selectedFiles().value(0);
+}
+
+} // namespace
+
+Dialogs& Dialogs::Instance()
+{
+    static QtDialogs real;
+    return g_installed ? *g_installed : real;
+}
+
+void Dialogs::Install(Dialogs* dialogs)
+{
+    g_installed = dialogs;
+}
+
+QString Dialogs::QtFilter(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList entries;
+    // Parts come in pairs: description, then its patterns.  A trailing
+    // description without patterns is dropped.
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString& pattern : patterns)
+            pattern = pattern.trimmed();
+        patterns.removeAll(QString());
+        if (patterns.isEmpty())
+            continue;
+        QString description = parts[i].trimmed();
+        if (description.isEmpty())
+            description = patterns.join(QLatin1Char(' '));
+        entries << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+void QtDialogs::Inform(QWidget* parent, const Message& message)
+{
+    QMessageBox box(ToQtIcon(message.icon), CaptionOrTitle(message.caption), message.text, QMessageBox::Ok,
+                    OwnerOr(parent));
+    box.exec();
+}
+
+Dialogs::Button QtDialogs::Ask(QWidget* parent, const Message& message, int buttons, Button defaultButton)
+{
+    if ((buttons & (Ok | Cancel | Yes | No)) == 0)
+        buttons = Ok;
+    QMessageBox box(ToQtIcon(message.icon), CaptionOrTitle(message.caption), message.text,
+                    QMessageBox::NoButton, OwnerOr(parent));
+    for (const auto& pair : kButtons)
+        if (buttons & pair.ours)
+            box.addButton(pair.qt);
+    if (buttons & defaultButton)
+        box.setDefaultButton(ToQtButton(defaultButton));
+    const Button escape = EscapeButton(buttons);
+    box.setEscapeButton(ToQtButton(escape));
+    box.exec();
+    const QMessageBox::StandardButton clicked = box.standardButton(box.clickedButton());
+    for (const auto& pair : kButtons)
+        if (pair.qt == clicked)
+            return pair.ours;
+    return escape;
+}
+
+QString QtDialogs::SaveFileName(QWidget* parent, const FileRequest& request)
+{
+    return RunFileDialog(parent, request, true);
+}
+
+QString QtDialogs::OpenFileName(QWidget* parent, const FileRequest& request)
+{
+    return RunFileDialog(parent, request, false);
+}
+
+void ShowMessage(const QString& text, QWidget* parent)
+{
+    Dialogs::Instance().Inform(parent, {text, QString(), Dialogs::Icon::Information});
+}
+
+void ShowError(const QString& text, const QString& caption, QWidget* parent)
+{
+    Dialogs::Instance().Inform(parent, {text, caption, Dialogs::Icon::Critical});
+}

@@ -1,0 +1,287 @@
+#include "AppDir.h"
+#include "CommandLog.h"
+#include "DataAccess.h"
+#include "PasswordHash.h"
+#include "Schema.h"
+#include "SeedData.h"
+#include "TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+// Query, command and counter functions, the command log, the schema and the
+// updatable dataset, each against a fresh database.
+class TestDatabase : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sequenceStartsAtOneAndCounts()
+    {
+        TestEnv env;
+        QVERIFY2(env.IsValid(), qPrintable(env.Error()));
+        QVERIFY(ExecCommand("delete from SeqTable"));
+        QCOMPARE(NextSequenceValue("SeqTable", "RoleID"), QString("1"));
+        QCOMPARE(env.Scalar("select count(*) from SeqTable").toInt(), 1);
+        QCOMPARE(NextSequenceValue("SeqTable", "RoleID"), QString("2"));
+        // The row exists but this counter is null: it starts at 1 as well.
+        QCOMPARE(NextSequenceValue("SeqTable", "ItemOrderID"), QString("1"));
+        QCOMPARE(NextSequenceValue("SeqTable", "RoleID"), QString("3"));
+        QCOMPARE(NextSequenceValue("SeqTable", "NoSuchCounter"), QString("0"));
+        QCOMPARE(NextSequenceValue("SeqTable; drop table UseLog", "RoleID"), QString("0"));
+    }
+
+    void sequenceInsideAnOuterTransaction()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        SqlTransaction outer(CurrentConnection());
+        QVERIFY(outer.IsActive());
+        const int a = NextSequenceValue("SeqTable", "MenuID").toInt();
+        const int b = NextSequenceValue("SeqTable", "MenuID").toInt();
+        QVERIFY(a > 0);
+        QCOMPARE(b, a + 1);
+        outer.Rollback();
+        QCOMPARE(NextSequenceValue("SeqTable", "MenuID").toInt(), a);
+    }
+
+    void failedStatementLeavesTargetAndLogsTwoLines()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        MemDataset target;
+        QVERIFY(OpenQuery("select RoleID, RoleName from AC_ROLEINFO", target));
+        QCOMPARE(target.RecordCount(), 1);
+        const int before = env.CommandLogLines().size();
+        QVERIFY(!OpenQuery("selec * form AC_ROLEINFO", target));
+        QCOMPARE(target.RecordCount(), 1);
+        QCOMPARE(target.FieldCount(), 2);
+        const QStringList lines = env.CommandLogLines();
+        QCOMPARE(lines.size(), before + 2);
+        QVERIFY(lines[before].contains(QStringLiteral("失败执行：selec * form AC_ROLEINFO")));
+        QVERIFY(lines[before + 1].contains(QStringLiteral("失败原因:")));
+        QVERIFY(!ExecCommand("update NoSuchTable set a=1"));
+        QCOMPARE(env.CommandLogLines().size(), before + 4);
+        // Only one statement per call: a second one is refused, not run.
+        QVERIFY(!ExecCommand("delete from UseLog; delete from AC_USERINFO"));
+        QCOMPARE(env.Scalar("select count(*) from AC_USERINFO").toInt(), 1);
+    }
+
+    void logLineFormatAndFirstLineOfTheDay()
+    {
+        QTemporaryDir dir;
+        SetAppDir(dir.path());
+        QVERIFY(!QDir(dir.path() + "/Log").exists());
+        WriteLogLine(QStringLiteral("成功执行：select 1"));
+        QFile file(CommandLogPath(QDate::currentDate()));
+        QVERIFY(file.exists());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.endsWith("\r\n"));
+        // GB18030 on disk: the two-byte encoding of 成 is B3 C9.
+        QVERIFY(bytes.contains("\xB3\xC9"));
+        QVERIFY(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d )").match(QString::fromLatin1(bytes)).hasMatch());
+        // A log folder that cannot be made loses the line silently.
+        SetAppDir(dir.path() + "/file-not-folder");
+        QFile blocker(dir.path() + "/file-not-folder");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        WriteLogLine("lost");
+    }
+
+    void valuesAreBoundAndLoggedAsLiterals()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        const QString tricky = QStringLiteral("O'Brien \"张\" '); drop table UseLog; --");
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO values (?,?,?)", {7, tricky, SqlArg::Null()}));
+        MemDataset d;
+        QVERIFY(OpenQuery("select * from AC_ROLEINFO where RoleName=?", d, {tricky}));
+        QCOMPARE(d.RecordCount(), 1);
+        QCOMPARE(d.AsString("RoleName"), tricky);
+        QVERIFY(d.IsNull("RoleDesc"));
+        const QString last = env.CommandLogLines().last();
+        QVERIFY2(last.endsWith(QStringLiteral("select * from AC_ROLEINFO where RoleName='O''Brien \"张\" ''); drop table UseLog; --'")),
+                 qPrintable(last));
+        QVERIFY(env.Scalar("select count(*) from UseLog").isValid());
+    }
+
+    void passwordsNeverReachTheLog()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        QVERIFY(SetUserPassword("ADMIN", "s3cr'et"));
+        MemDataset rows;
+        QVERIFY(QueryUserLogin("ADMIN", "s3cr'et", rows));
+        QCOMPARE(rows.RecordCount(), 1);
+        QVERIFY(QueryUserLogin("ADMIN", "S3CR'ET", rows));
+        QCOMPARE(rows.RecordCount(), 0);
+        for (const QString& line : env.CommandLogLines())
+            QVERIFY2(!line.contains("s3cr") && !line.contains("S3CR"), qPrintable(line));
+        QVERIFY(env.CommandLogLines().join('\n').contains("UserPass='***'"));
+        QVERIFY(PasswordHash::IsHash(env.Scalar("select UserPass from AC_USERINFO").toString()));
+    }
+
+    void databaseFileNameFromConnectionString()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        QCOMPARE(GetDatabaseFileName(), env.Dir() + "data/data.mdb");
+        QCOMPARE(DatabaseFileNameFromConnectionString("Provider=X;Data Source=/a/b.mdb;Mode=Share Deny None;P=1"),
+                 QString("/a/b.mdb"));
+        QCOMPARE(DatabaseFileNameFromConnectionString("Provider=X;Password=1"), QString());
+        QCOMPARE(DatabaseFileNameFromConnectionString("Data Source=/x.mdb"), QString("/x.mdb"));
+    }
+
+    void newDatabaseHoldsTheSchemaAndConfiguration()
+    {
+        TestEnv env(true);
+        QVERIFY2(env.IsValid(), qPrintable(env.Error()));
+        auto columns = [](const QString& table) {
+            QStringList names;
+            SqlStatement s(CurrentConnection(), "select name from pragma_table_info(?) order by cid");
+            s.Bind({table});
+            while (s.Step())
+                names << s.ColumnValue(0).toString();
+            return names;
+        };
+        QCOMPARE(columns("AC_ROLEINFO"), QStringList({"RoleID", "RoleName", "RoleDesc"}));
+        QCOMPARE(columns("AC_MENUSTRUCT"), QStringList({"MenuID", "MenuText", "ParentMenuID", "FunctionID", "OrderNum"}));
+        QCOMPARE(columns("AC_TOOLCFG"),
+                 QStringList({"ButtonID", "ButtonText", "IconIndex", "IsShow", "FunctionID", "OrderNum"}));
+        QCOMPARE(columns("AC_GROUPCFG"), QStringList({"ItemID", "ItemText", "IconIndex", "IsShow", "FunctionID",
+                                                      "ParentItemID", "OrderNum"}));
+        QCOMPARE(columns("AC_FUNCTION_USER"), QStringList({"FunctionID", "UserID"}));
+        QCOMPARE(columns("SaleInfo").size(), 29);
+        QCOMPARE(columns("SaleInfo").first(), QString("id"));
+        QCOMPARE(columns("AC_Company").size(), 10);
+        for (const char* id : {"1002", "1003", "1004", "1006", "1007", "4003", "7001", "7002", "7003", "7004", "9006",
+                               "9007", "400131", "400132"})
+            QVERIFY2(env.Scalar("select count(*) from AC_FUNCTIONINFO where FunctionID=?", {id}).toInt() == 1, id);
+        QCOMPARE(env.Scalar("select ParentFunctionID from AC_FUNCTIONINFO where FunctionID='400131'").toString(),
+                 env.Scalar("select FunctionID from AC_FUNCTIONINFO where ControlName='TFrmUser'").toString());
+        QVERIFY(env.Scalar("select count(*) from SaleInfo").toInt() >= 24);
+        QVERIFY(env.Scalar("select count(*) from SaleInfo where TB='1'").toInt() > 0);
+        QVERIFY(env.Scalar("select count(*) from SaleInfo where OverRun < datetime('now','localtime')").toInt() > 0);
+        QVERIFY(env.Scalar("select count(*) from SaleInfo where OverRun >= datetime('now','localtime')").toInt() > 0);
+        // Renaming a role to an existing name is allowed.
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO values (2, ?, '')", {QStringLiteral("系统管理员")}));
+        // Ids of deleted sales are never handed out again.
+        const qint64 top = env.Scalar("select max(id) from SaleInfo").toLongLong();
+        QVERIFY(ExecCommand("delete from SaleInfo where id=?", {top}));
+        QVERIFY(ExecCommand("insert into SaleInfo (Name) values ('x')"));
+        QCOMPARE(env.Scalar("select max(id) from SaleInfo").toLongLong(), top + 1);
+        QString error;
+        QVERIFY(!InitDatabase(env.DatabaseFile(), false, &error));
+        QVERIFY(!error.isEmpty());
+    }
+
+    void schemaVersions()
+    {
+        TestEnv env(false, false);
+        {
+            SqlConnection c;
+            QVERIFY(c.Open(SqlConnection::MakeConnectionString(env.DatabaseFile())));
+            QCOMPARE(Schema::Version(c), Schema::CurrentVersion);
+            QVERIFY(c.ExecRaw(QString("PRAGMA user_version = %1").arg(Schema::CurrentVersion + 1)));
+        }
+        TDataM dm;
+        QVERIFY(!dm.ConnectDatabase());
+        QVERIFY(dm.LastError().contains(QStringLiteral("新版本")));
+        // An empty file is no database of ours, and a missing file is never created.
+        QFile::remove(env.DatabaseFile());
+        QVERIFY(!dm.ConnectDatabase());
+        QVERIFY(!QFile::exists(env.DatabaseFile()));
+    }
+
+    void usageLogRowsAndWindow()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        TDataM* dm = env.DataModule();
+        QVERIFY(ExecCommand("insert into UseLog values ('A','a',?,'old')", {QDateTime::currentDateTime().addDays(-4)}));
+        QVERIFY(ExecCommand("insert into UseLog values ('A','a',?,'recent')",
+                            {QDateTime(QDate::currentDate().addDays(-3), QTime(0, 0, 1))}));
+        dm->RefreshLookups();
+        QCOMPARE(dm->adoSetLog.RecordCount(), 1);
+        dm->WriteUsageLog(QStringLiteral("启动程序"));
+        QCOMPARE(env.Scalar("select UserID from UseLog where LogText=?", {QStringLiteral("启动程序")}).toString(),
+                 QString(""));
+        dm->SetUserSource([](QString& id, QString& name) {
+            id = "ADMIN";
+            name = QStringLiteral("系统管理员");
+        });
+        const QString longText = QStringLiteral("进入：") + QString(60, QChar(0x4E2D));
+        dm->WriteUsageLog(longText);
+        const QString stored = env.Scalar("select LogText from UseLog where UserID='ADMIN'").toString();
+        QCOMPARE(stored, longText.left(50));
+        QCOMPARE(dm->adoSetLog.RecordCount(), 3);
+        // A write that fails leaves nothing pending and nothing new in the window.
+        QVERIFY(CurrentConnection()->ExecRaw("drop table UseLog"));
+        dm->WriteUsageLog("lost");
+        QCOMPARE(dm->adoSetLog.RecordCount(), 3);
+        QVERIFY(!dm->adoSetLog.HasPendingUpdates());
+    }
+
+    void tableDatasetWritesAtOnceOrAsBatch()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        TableDataset sales;
+        QVERIFY(sales.Open("SaleInfo"));
+        QVERIFY(sales.IsEmpty());
+        sales.Append();
+        sales.SetValue("Name", QStringLiteral("张三 "));
+        sales.SetValue("BuyDate", QDate(2023, 6, 15));
+        QVERIFY2(sales.Post(), qPrintable(sales.ErrorString()));
+        QVERIFY(sales.AsInteger("id") > 0); // the key the database assigned
+        QCOMPARE(env.Scalar("select Name from SaleInfo").toString(), QStringLiteral("张三 "));
+        QCOMPARE(env.Scalar("select BuyDate from SaleInfo").toString(), QString("2023-06-15 00:00:00"));
+        sales.Edit();
+        sales.SetValue("addr", QStringLiteral("北京"));
+        QVERIFY(sales.Post());
+        QCOMPARE(env.Scalar("select addr from SaleInfo").toString(), QStringLiteral("北京"));
+
+        TableDataset depts;
+        depts.SetUpdateMode(TableDataset::UpdateMode::Batch);
+        QVERIFY(depts.Open("AC_DEPT", "order by DeptID"));
+        depts.Append();
+        depts.SetValue("DeptID", 1);
+        depts.SetValue("DeptName", "A");
+        depts.Post();
+        depts.Append();
+        depts.SetValue("DeptID", 1); // duplicate key: the whole batch fails
+        depts.SetValue("DeptName", "B");
+        depts.Post();
+        QVERIFY(depts.HasPendingUpdates());
+        QVERIFY(!depts.ApplyUpdates());
+        QVERIFY(!depts.ErrorString().isEmpty());
+        QCOMPARE(env.Scalar("select count(*) from AC_DEPT").toInt(), 0);
+        QVERIFY(depts.HasPendingUpdates());
+        depts.Last();
+        depts.Edit();
+        depts.SetValue("DeptID", 2);
+        depts.Post();
+        QVERIFY2(depts.ApplyUpdates(), qPrintable(depts.ErrorString()));
+        QCOMPARE(env.Scalar("select count(*) from AC_DEPT").toInt(), 2);
+        depts.First();
+        QVERIFY(depts.Delete());
+        depts.CancelUpdates();
+        QCOMPARE(depts.RecordCount(), 2);
+        QCOMPARE(env.Scalar("select count(*) from AC_DEPT").toInt(), 2);
+
+        // Immediate mode: a failing post keeps the typed row in insert state.
+        TableDataset roles;
+        QVERIFY(roles.Open("AC_ROLEINFO"));
+        roles.Append();
+        roles.SetValue("RoleID", 1);
+        QVERIFY(!roles.Post());
+        QCOMPARE(roles.GetState(), MemDataset::State::Insert);
+        roles.Cancel();
+        QCOMPARE(roles.RecordCount(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDatabase)
+#include "tst_database.moc"

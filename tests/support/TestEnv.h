@@ -1,0 +1,34 @@
+#pragma once
+
+#include "DataModule.h"
+
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+// A fresh program folder for one test: its own data/data.mdb made from the
+// built-in configuration (optionally with the demo data), the program folder
+// pointed at it, and a connected data module.
+class TestEnv
+{
+public:
+    explicit TestEnv(bool demo = false, bool connect = true);
+    ~TestEnv();
+
+    bool IsValid() const { return m_valid; }
+    QString Error() const { return m_error; }
+    QString Dir() const;       // ends in "/"
+    QString DatabaseFile() const;
+    TDataM* DataModule() const { return m_dataModule.get(); }
+
+    // Lines of today's command log.
+    QStringList CommandLogLines() const;
+    // One value from the database (first column of the first row), or null.
+    QVariant Scalar(const QString& sql, const SqlArgs& args = {}) const;
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<TDataM> m_dataModule;
+    bool m_valid = false;
+    QString m_error;
+};
