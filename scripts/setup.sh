@@ -10,7 +10,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   libsqlite3-dev libsodium-dev libxlsxwriter-dev libarchive-dev
   fonts-noto-cjk tango-icon-theme
-  xvfb xauth unzip
+  poppler-utils xvfb xauth unzip
 )
 
 missing=()

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "ReportModel.h"
+
+#include <QByteArray>
+
+// The report file (.rmp): a prepared report in our own binary format.
+//
+//   8 bytes   magic "WBRMP\r\n\x1a" (the CR LF and ^Z catch text-mode transfers)
+//   quint16   format version
+//   quint32   payload length
+//   32 bytes  SHA-256 of the payload
+//   payload   QDataStream (Qt 6.4, big endian): page setup, title, pages of primitives
+//
+// A file that is foreign, newer, truncated or damaged is refused as a whole.
+namespace Report {
+
+inline constexpr quint16 kReportFileVersion = 1;
+
+QByteArray SerializeReport(const PreparedReport& report);
+// On failure returns false, sets error to a message naming fileName and leaves report untouched.
+bool DeserializeReport(const QByteArray& data, const QString& fileName, PreparedReport* report,
+                       QString* error);
+
+// Written through a temporary file, so a failed save keeps the previous file.
+bool SaveReportFile(const QString& fileName, const PreparedReport& report, QString* error);
+bool LoadReportFile(const QString& fileName, PreparedReport* report, QString* error);
+
+} // namespace Report

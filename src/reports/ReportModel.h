@@ -1,0 +1,151 @@
+#pragma once
+
+#include <QLineF>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <QVector>
+
+// The banded report engine.  All geometry is in millimetres.  A ReportTemplate
+// (page setup and bands of elements) is prepared into a PreparedReport: pages
+// of positioned primitives that a renderer draws on any device and that the
+// report file format stores.
+namespace Report {
+
+enum class Orientation : quint8 { Portrait = 0, Landscape = 1 };
+
+struct PageSetup
+{
+    // Paper as it lies in portrait; paperName is shown in the page-setup dialog.
+    QString paperName = QStringLiteral("A4");
+    double paperWidth = 210.0;
+    double paperHeight = 297.0;
+    Orientation orientation = Orientation::Portrait;
+    double marginLeft = 10.0;
+    double marginTop = 10.0;
+    double marginRight = 10.0;
+    double marginBottom = 10.0;
+
+    // Page size with the orientation applied.
+    QSizeF PageSize() const;
+    QRectF PrintableRect() const;
+    bool operator==(const PageSetup&) const = default;
+};
+
+struct FontSpec
+{
+    QString family = QStringLiteral("宋体");
+    double pointSize = 12.0;
+    bool bold = false;
+    bool underline = false;
+    bool operator==(const FontSpec&) const = default;
+};
+
+enum class PenStyle : quint8 { Solid = 0, DashDotDot = 1 };
+
+enum class ElementKind : quint8 {
+    Text,  // one line, left-aligned, as wide as its text
+    Memo,  // fixed box, word-wrapped, clipped to whole lines inside the box
+    HLine, // horizontal line through the middle of the box
+    VLine, // vertical line through the middle of the box
+    Rect   // rectangle outline
+};
+
+struct Element
+{
+    ElementKind kind = ElementKind::Text;
+    // Fixed elements have no name; named ones are filled by the program.
+    QString name;
+    // Position and design size relative to the band's top-left corner.
+    QRectF box;
+    QString text;
+    FontSpec font;
+    int penWidth = 1;
+    PenStyle penStyle = PenStyle::Solid;
+    // Text elements are painted on white unless transparent.
+    bool transparent = false;
+    // A fixed text laid out for narrower glyphs than the substitute font's is
+    // condensed (down to 60 %) to its design width instead of running on.
+    bool fitWidth = false;
+};
+
+enum class BandKind : quint8 { PageHeader, Detail, PageFooter };
+
+struct Band
+{
+    BandKind kind = BandKind::Detail;
+    double height = 0.0;
+    QVector<Element> elements;
+};
+
+class ReportTemplate
+{
+public:
+    PageSetup page;
+    QString title;
+    QVector<Band> bands;
+
+    Band& AddBand(BandKind kind, double height);
+    Element* FindElement(const QString& name);
+    const Element* FindElement(const QString& name) const;
+    // Sets the text of a named element; false when there is no such element.
+    bool SetText(const QString& name, const QString& text);
+};
+
+enum class PrimitiveKind : quint8 { Text = 0, Line = 1, Rect = 2 };
+
+// One positioned drawing instruction of a prepared page (page coordinates, mm).
+struct Primitive
+{
+    PrimitiveKind kind = PrimitiveKind::Text;
+    QString name;
+    // Text: the text box (top-left is where the text starts); Rect: the outline.
+    QRectF rect;
+    // Line only.
+    QLineF line;
+    QString text;
+    FontSpec font;
+    int penWidth = 1;
+    PenStyle penStyle = PenStyle::Solid;
+    bool opaque = false;
+    // Horizontal scale of the text (1 = as designed).
+    double stretch = 1.0;
+    bool operator==(const Primitive&) const = default;
+};
+
+struct PreparedPage
+{
+    QVector<Primitive> primitives;
+    bool operator==(const PreparedPage&) const = default;
+};
+
+struct PreparedReport
+{
+    PageSetup page;
+    QString title;
+    QVector<PreparedPage> pages;
+
+    int PageCount() const { return pages.size(); }
+    bool IsEmpty() const { return pages.isEmpty(); }
+    // The primitives of a page carrying that element name, in drawing order.
+    QVector<Primitive> Named(int pageIndex, const QString& name) const;
+    // Moves every primitive so that content keeps its place relative to new margins.
+    void ChangePageSetup(const PageSetup& setup);
+    bool operator==(const PreparedReport&) const = default;
+};
+
+// Lays the bands out: page header on the first page, the detail band once
+// (on a new page when it does not fit below the header), the page footer at
+// the bottom of the printable area of the last page.
+PreparedReport Prepare(const ReportTemplate& report);
+
+// Splits a memo text into the lines that are drawn in a box of that size:
+// line breaks (LF, CR, CR LF, LF CR) are honoured, long lines wrap at word
+// boundaries or anywhere for CJK text, and lines that do not fit entirely
+// into the box height are dropped.
+QStringList MemoLines(const QString& text, const FontSpec& font, const QSizeF& box);
+
+// Line pitch of memo text, in em.
+inline constexpr double kMemoLineSpacing = 1.2;
+
+} // namespace Report
