@@ -57,8 +57,26 @@ bool TableDataset::Requery()
         SetFilter(filter);
     m_deleted.clear();
     m_active = true;
+    m_rowidField = FindRowidAlias();
     emit rowsReset();
     return true;
+}
+
+int TableDataset::FindRowidAlias() const
+{
+    SqlStatement info(CurrentConnection(), "select name, type, pk from pragma_table_info(?)");
+    if (!info.Bind({m_table}))
+        return -1;
+    QString alias;
+    int keys = 0;
+    while (info.Step()) {
+        if (info.ColumnValue(2).toInt() == 0)
+            continue;
+        ++keys;
+        if (info.ColumnValue(1).toString().compare("INTEGER", Qt::CaseInsensitive) == 0)
+            alias = info.ColumnValue(0).toString();
+    }
+    return keys == 1 && !alias.isEmpty() ? FieldIndex(alias) : -1;
 }
 
 void TableDataset::Close()
@@ -232,6 +250,10 @@ bool TableDataset::WriteRow(Row& row)
             args << SqlArg(row.key);
             if (!ExecCommand("update " + m_table + " set " + sets.join(',') + " where rowid=?", args, &m_error))
                 return false;
+            if (!RowWasFound())
+                return false;
+            if (m_rowidField >= 0 && !row.values[m_rowidField].isNull())
+                row.key = row.values[m_rowidField].toLongLong();
         }
         row.change = 0;
         row.original.clear();
@@ -241,7 +263,17 @@ bool TableDataset::WriteRow(Row& row)
 
 bool TableDataset::DeleteRow(const Row& row)
 {
-    return ExecCommand("delete from " + m_table + " where rowid=?", {SqlArg(row.key)}, &m_error);
+    return ExecCommand("delete from " + m_table + " where rowid=?", {SqlArg(row.key)}, &m_error) && RowWasFound();
+}
+
+bool TableDataset::RowWasFound()
+{
+    // Another program (or another dataset) may have removed the row since it
+    // was read: writing nothing is then a failure, not a success.
+    if (sqlite3_changes(CurrentConnection()->Handle()) > 0)
+        return true;
+    m_error = QStringLiteral("找不到要更新的记录，它可能已被删除。");
+    return false;
 }
 
 bool TableDataset::RereadRow(Row& row)

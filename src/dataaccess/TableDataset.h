@@ -52,13 +52,18 @@ private:
     bool WriteRow(Row& row);
     bool DeleteRow(const Row& row);
     bool RereadRow(Row& row);
+    bool RowWasFound();
     int ViewIndexOfRow(int rowIndex) const;
+    int FindRowidAlias() const;
 
     UpdateMode m_mode = UpdateMode::Immediate;
     QString m_table;
     QString m_clause;
     SqlArgs m_args;
     bool m_active = false;
+    // The field that is the table's INTEGER PRIMARY KEY (an alias of the
+    // rowid), -1 when none: changing it changes the row's identity.
+    int m_rowidField = -1;
     QString m_error;
     struct Deleted
     {

@@ -87,8 +87,9 @@ public:
         }
         if (IsNumber(value)) {
             const double number = value.toDouble();
+            const qint64 whole = value.toLongLong();
             const bool exact = value.typeId() != QMetaType::LongLong ||
-                               std::llabs(value.toLongLong()) <= MaxExactInteger;
+                               (whole >= -MaxExactInteger && whole <= MaxExactInteger);
             if (std::isfinite(number) && exact)
                 return worksheet_write_number(m_sheet, r, c, number, nullptr);
         }
@@ -221,7 +222,8 @@ bool XlsxWorkbook::Save(const QString& fileName, QString* error) const
     // ever stands under its name.
     std::error_code ec;
     std::filesystem::rename(std::filesystem::path(tempName.toStdString()),
-                            std::filesystem::path(QFile::encodeName(target.absoluteFilePath()).toStdString()), ec);
+                            std::filesystem::path(QFile::encodeName(target.absoluteFilePath()).toStdString()),
+                            ec);
     if (ec)
         return fail(QStringLiteral("无法写入文件：") + QString::fromLocal8Bit(ec.message()));
     temp.setAutoRemove(false);
@@ -230,7 +232,8 @@ bool XlsxWorkbook::Save(const QString& fileName, QString* error) const
 
 // --- filling from a dataset ---------------------------------------------------------
 
-void FillSheetFromDataset(const MemDataset& dataset, int startRow, XlsxSheet& sheet, const QStringList& captions)
+void FillSheetFromDataset(const MemDataset& dataset, int startRow, XlsxSheet& sheet,
+                          const QStringList& captions)
 {
     const int fields = dataset.FieldCount();
     const int records = dataset.RecordCount();

@@ -271,6 +271,37 @@ private slots:
         QCOMPARE(depts.RecordCount(), 2);
         QCOMPARE(env.Scalar("select count(*) from AC_DEPT").toInt(), 2);
 
+        // Changing an integer primary key changes the row's identity: later
+        // writes must reach the same row under its new key.
+        TableDataset posts;
+        QVERIFY(posts.Open("AC_WORKPOST", "order by PostID"));
+        for (int id : {1, 2}) {
+            posts.Append();
+            posts.SetValue("PostID", id);
+            posts.SetValue("PostName", QString("P%1").arg(id));
+            QVERIFY(posts.Post());
+        }
+        posts.First();
+        posts.Edit();
+        posts.SetValue("PostID", 5);
+        QVERIFY(posts.Post());
+        posts.Edit();
+        posts.SetValue("PostName", "renamed");
+        QVERIFY(posts.Post());
+        QCOMPARE(env.Scalar("select PostName from AC_WORKPOST where PostID=5").toString(), QString("renamed"));
+        QCOMPARE(env.Scalar("select PostName from AC_WORKPOST where PostID=2").toString(), QString("P2"));
+        QVERIFY(posts.Delete());
+        QCOMPARE(env.Scalar("select count(*) from AC_WORKPOST").toInt(), 1);
+        QCOMPARE(env.Scalar("select PostID from AC_WORKPOST").toInt(), 2);
+        // A row removed behind the dataset's back is reported, not "saved".
+        QVERIFY(ExecCommand("delete from AC_WORKPOST"));
+        posts.First();
+        posts.Edit();
+        posts.SetValue("PostName", "gone");
+        QVERIFY(!posts.Post());
+        QVERIFY(!posts.ErrorString().isEmpty());
+        posts.Cancel();
+
         // Immediate mode: a failing post keeps the typed row in insert state.
         TableDataset roles;
         QVERIFY(roles.Open("AC_ROLEINFO"));

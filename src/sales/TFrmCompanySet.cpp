@@ -1,0 +1,136 @@
+#include "TFrmCompanySet.h"
+#include "ui_TFrmCompanySet.h"
+
+#include "DataModule.h"
+#include "Dialogs.h"
+#include "Settings.h"
+
+#include <QLineEdit>
+#include <QShowEvent>
+
+namespace {
+
+// AC_Company columns and the boxes that show them, in reading order.  The
+// name column is written but never read back: the name box shows CoName.
+struct ProfileColumn
+{
+    const char* column;
+    QLineEdit* Ui::TFrmCompanySet::*box;
+};
+
+const ProfileColumn ProfileColumns[] = {
+    {"addr", &Ui::TFrmCompanySet::EditAddr},     {"Phone", &Ui::TFrmCompanySet::EditPhone},
+    {"Phone1", &Ui::TFrmCompanySet::EditPhone1}, {"Fax", &Ui::TFrmCompanySet::EditFax},
+    {"Mail", &Ui::TFrmCompanySet::EditMail},     {"Web", &Ui::TFrmCompanySet::EditWeb},
+    {"cn1", &Ui::TFrmCompanySet::EditCN1},       {"cn2", &Ui::TFrmCompanySet::EditCN2},
+    {"cn3", &Ui::TFrmCompanySet::EditCN3},
+};
+
+// Tabs drawn as separate buttons above the pages.
+const char* const ButtonTabsStyle = "QTabWidget::pane { border: 1px solid palette(mid); top: 2px; }"
+                                    "QTabBar::tab { height: 23px; padding: 0 14px; margin: 0 4px 0 0;"
+                                    " border: 1px solid palette(dark); border-radius: 3px;"
+                                    " background: palette(button); }"
+                                    "QTabBar::tab:selected { background: palette(midlight);"
+                                    " border-color: palette(shadow); font-weight: bold; }";
+
+} // namespace
+
+TFrmCompanySet::TFrmCompanySet(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      ui(std::make_unique<Ui::TFrmCompanySet>())
+{
+    ui->setupUi(this);
+    setFixedSize(375, 347);
+    ui->PageControl1->setStyleSheet(QString::fromUtf8(ButtonTabsStyle));
+    ui->PageControl1->setCurrentIndex(0);
+    connect(ui->btnSave, &QPushButton::clicked, this, &TFrmCompanySet::btnSaveClick);
+    connect(ui->btnClose, &QPushButton::clicked, this, &TFrmCompanySet::btnCloseClick);
+}
+
+TFrmCompanySet::~TFrmCompanySet() = default;
+
+void TFrmCompanySet::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFrmCompanySet::FormShow()
+{
+    for (const ProfileColumn& c : ProfileColumns)
+        ((*ui).*c.box)->clear();
+    ReadNameSettings();
+    LoadCompanyProfile();
+}
+
+void TFrmCompanySet::ReadNameSettings()
+{
+    ui->EditInc->setText(Settings::CoName());
+    ui->edtSoftName->setText(Settings::SoftName());
+}
+
+bool TFrmCompanySet::WriteNameSettings()
+{
+    const bool co = Settings::SetCoName(ui->EditInc->text());
+    const bool soft = Settings::SetSoftName(ui->edtSoftName->text());
+    return co && soft;
+}
+
+bool TFrmCompanySet::LoadCompanyProfile()
+{
+    TableDataset& query = DataM->ADOQuery1;
+    query.Close();
+    if (!query.Open("AC_Company")) {
+        ShowError(QStringLiteral("读取本单位信息失败：") + query.ErrorString(), QString(), this);
+        return false;
+    }
+    query.First();
+    for (const ProfileColumn& c : ProfileColumns)
+        if (!query.IsNull(c.column))
+            ((*ui).*c.box)->setText(query.AsString(c.column));
+    query.Close();
+    return true;
+}
+
+bool TFrmCompanySet::SaveCompanyProfile()
+{
+    TableDataset& query = DataM->ADOQuery1;
+    query.Close();
+    bool saved = query.Open("AC_Company");
+    if (saved) {
+        if (query.IsEmpty()) {
+            query.Append();
+        } else {
+            query.First();
+            query.Edit();
+        }
+        query.SetValue("name", ui->EditInc->text());
+        for (const ProfileColumn& c : ProfileColumns)
+            query.SetValue(c.column, ((*ui).*c.box)->text());
+        saved = query.Post();
+    }
+    if (!saved) {
+        ShowError(QStringLiteral("保存本单位信息失败：") + query.ErrorString(), QString(), this);
+        query.Cancel();
+    }
+    query.Close();
+    return saved;
+}
+
+void TFrmCompanySet::btnSaveClick()
+{
+    // The settings go first, so they are kept even when the row cannot be.
+    const bool settings = WriteNameSettings();
+    if (!settings)
+        ShowError(QStringLiteral("无法写入设置文件：") + Settings::IniPath(), QString(), this);
+    if (SaveCompanyProfile() && settings)
+        accept();
+}
+
+void TFrmCompanySet::btnCloseClick()
+{
+    reject();
+}
