@@ -1,13 +1,17 @@
 #include "AppDir.h"
 #include "DataModule.h"
 #include "Dialogs.h"
+#include "FormClasses.h"
+#include "MainWindow.h"
 #include "SeedData.h"
+#include "StartUpForms.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLibraryInfo>
 #include <QTextStream>
 #include <QTranslator>
+#include <memory>
 
 namespace {
 
@@ -24,13 +28,29 @@ int InitDatabaseCommand(bool demo)
     return 0;
 }
 
+// Creating a database needs no window system: it also works on a machine
+// without a display (installation scripts).
+bool WantsInitDatabase(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], "--init-database") == 0)
+            return true;
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("维保档案管家"));
-    QApplication::setApplicationDisplayName(QStringLiteral("维保档案管家"));
+    std::unique_ptr<QCoreApplication> application;
+    if (WantsInitDatabase(argc, argv))
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    else
+        application = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication& app = *application;
+    QCoreApplication::setApplicationName(QStringLiteral("维保档案管家"));
+    if (qobject_cast<QApplication*>(&app))
+        QApplication::setApplicationDisplayName(QStringLiteral("维保档案管家"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("维保档案管家：电脑销售与售后维保档案"));
@@ -56,5 +76,12 @@ int main(int argc, char* argv[])
                                              QStringLiteral("数据库启动错误"), Dialogs::Icon::Critical});
         return 1;
     }
-    return 0;
+    // Every class the catalogue may name is known before anybody logs in.
+    RegisterFormClasses();
+    // The program ends when the user confirms leaving it or cancels the first
+    // login, not when a dialog closes while the main window sits in the tray.
+    QApplication::setQuitOnLastWindowClosed(false);
+    StartUpForms forms;
+    forms.FrmMain->show();
+    return app.exec();
 }

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "FunctionsHost.h"
+#include "Shell.h"
+#include "SkinEngine.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+
+class GroupBar;
+class QLabel;
+class QLineEdit;
+class QMdiArea;
+class QMenu;
+class QPushButton;
+class QSystemTrayIcon;
+class QTimer;
+class QToolBar;
+class SizePanel;
+class TFunctions;
+class TNewSkin;
+class TfrmLogin;
+
+// The main window (FrmMain): MDI parent of every function form, with the
+// generated menu, toolbar and side group bar, a four-panel status bar with a
+// clock and a tray icon.  It creates the function-rights object and the skin
+// manager, logs "启动程序", asks for the login at its first show and asks
+// before the program ends.
+class TFrmMain : public QMainWindow, public Shell, public FunctionsHost
+{
+    Q_OBJECT
+public:
+    explicit TFrmMain(QWidget* parent = nullptr);
+    ~TFrmMain() override;
+
+    // Wires the login dialog: the user record it fills and what a successful
+    // login does here.
+    void ConnectLoginDialog(TfrmLogin* dialog);
+
+    // --- opening forms ----------------------------------------------------
+    // Modes "M" (new MDI child each time), "S" (single MDI child) and "D"
+    // (modal dialog, a new instance each time; freed once control is back in
+    // the event loop).  An unregistered class or unknown mode does nothing.
+    QWidget* OpenFunctionForm(const QString& funcID, const QString& className, const QString& mode) override;
+    // The same without a function identifier (no open-windows entry).
+    QWidget* OpenFormByClass(const QString& className, const QString& mode);
+    QWidget* FindOpenForm(const QString& className) override;
+    void RefreshLookups() override;
+
+    // --- Shell ----------------------------------------------------------------
+    QWidget* MainWindow() override { return this; }
+    QMdiArea* MdiArea() override { return m_mdiArea; }
+    bool RunFunction(const QString& funcID) override;
+    void AddOpenWindowItem(TDefForm* form) override;
+    void RemoveOpenWindowItem(TDefForm* form) override;
+
+    // --- FunctionsHost ------------------------------------------------------------
+    QMainWindow* Window() override { return this; }
+    GroupBar* MainGroupBar() override { return gbMain; }
+    QToolBar* MainToolBar() override { return tbrMain; }
+    void CloseAllChildForms() override;
+    void SetLoginStatus(const QString& state, const QString& user) override;
+    void FillSkinMenu(QMenu* item) override;
+
+    // What a successful login does between hiding and closing the dialog.
+    void LoginSucceeded();
+    // Shows the login dialog when nobody is logged in (first show).
+    void FormShow();
+
+    QString StatusText(int panel) const;
+    void SetStatusText(int panel, const QString& text);
+    TFunctions* FunctionRights() const { return m_functions; }
+    TNewSkin* SkinManager() const { return m_skin; }
+
+    // Controls named by the system.
+    QToolBar* tbrMain = nullptr;
+    SizePanel* RzSizePanel1 = nullptr;
+    GroupBar* gbMain = nullptr;
+    QWidget* RzSizePanel2 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* btnShowTool = nullptr;
+    QPushButton* btnShowGroupbar = nullptr;
+    QTimer* timDisplayTime = nullptr;
+    QSystemTrayIcon* RzTrayIcon1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    SkinEngine SkinData1;
+
+public slots:
+    void Button1Click();
+    void btnShowToolClick();
+    void btnShowGroupbarClick();
+    void timDisplayTimeTimer();
+    void N46Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void FormCreate();
+    void CreateControls();
+    void CreateTrayIcon();
+    QWidget* OpenForm(const QString& funcID, const QString& className, const QString& mode,
+                      bool withFunction);
+    void ShowModalForm(QWidget* form);
+
+    QMdiArea* m_mdiArea = nullptr;
+    QLabel* m_panels[4] = {};
+    TFunctions* m_functions = nullptr;
+    TNewSkin* m_skin = nullptr;
+    QString m_weekday;
+    bool m_shownOnce = false;
+    // Forms made through the registry, in creation order (FindOpenForm).
+    QList<QPointer<QWidget>> m_forms;
+};
+
+// The application's main window (nullptr before it exists).
+extern TFrmMain* FrmMain;

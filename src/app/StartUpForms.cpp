@@ -1,0 +1,28 @@
+#include "StartUpForms.h"
+
+#include "ChangePassWord.h"
+#include "Login.h"
+#include "MainWindow.h"
+
+StartUpForms::StartUpForms()
+{
+    // The main window first: it reads Quorel.ini, creates the function-rights
+    // object and the skin manager and logs "启动程序".
+    FrmMain = std::make_unique<TFrmMain>();
+    // Next: FrmMenuOrder (TFrmMenuOrder, "菜单顺序维护").
+    // The login dialog reads its user list now, so the connection is open.
+    frmLogin = std::make_unique<TfrmLogin>();
+    FrmMain->ConnectLoginDialog(frmLogin.get());
+    // Next: FrmItemOrder (TFrmItemOrder, "项目顺序维护"), FrmRightOrder
+    // (TFrmRightOrder, "功能定义顺序维护"), WaitForm (TWaitForm, "进度条").
+    frmChangePassWord = std::make_unique<TfrmChangePassWord>();
+    // Last: FrmInputInfo (TFrmInputInfo, "客户信息输入") and the warranty-card
+    // report QuickReport1.
+}
+
+StartUpForms::~StartUpForms()
+{
+    frmChangePassWord.reset();
+    frmLogin.reset();
+    FrmMain.reset();
+}

@@ -1,0 +1,427 @@
+#include "Functions.h"
+
+#include "AppDir.h"
+#include "ChangePassWord.h"
+#include "DataAccess.h"
+#include "FunctionsHost.h"
+#include "GroupBar.h"
+#include "IconList.h"
+#include "Login.h"
+#include "MenuConstruction.h"
+#include "ShellOpen.h"
+
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QUrl>
+#include <QUrlQuery>
+
+TFunctions* Functions = nullptr;
+
+const char* const TFunctions::SupportMail = "support@weibao-dev.cn";
+
+namespace {
+
+const QString Yes = QStringLiteral("Y");
+
+QString ValueText(const MemDataset& set, int row, const char* field)
+{
+    return set.ValueAt(row, set.FieldIndex(field)).toString();
+}
+
+} // namespace
+
+TFunctions::TFunctions(FunctionsHost* host, QObject* parent) : QObject(parent), m_host(host)
+{
+    FunctionSet.AddField("FuncID", FieldType::Text, 20);
+    FunctionSet.AddField("ControlName", FieldType::Text, 50);
+    FunctionSet.AddField("FormModal", FieldType::Text, 20);
+    FunctionSet.AddField("ParentFuncID", FieldType::Text, 20);
+    FunctionSet.AddField("IsPublic", FieldType::Text, 1);
+
+    MenuSet.AddField("MenuID", FieldType::Integer);
+    MenuSet.AddField("MenuText", FieldType::Text, 50);
+    MenuSet.AddField("ParentMenuID", FieldType::Integer);
+    MenuSet.AddField("FuncID", FieldType::Text, 20);
+    MenuSet.AddField("IsUse", FieldType::Text, 1);
+    MenuSet.AddField("IsPublic", FieldType::Text, 1);
+    MenuSet.AddField("OrderNum", FieldType::Integer);
+
+    GrantSet.AddField("FuncID", FieldType::Text, 20);
+    if (!Functions)
+        Functions = this;
+}
+
+TFunctions::~TFunctions()
+{
+    m_user.Clear();
+    if (Functions == this)
+        Functions = nullptr;
+}
+
+// --- rights ------------------------------------------------------------------
+
+void TFunctions::ResolveRights(const QString& userID)
+{
+    GrantSet.EmptyDataSet();
+    LoadFunctionCatalogue();
+    LoadMenuStructure();
+    LoadUserGrants(userID);
+    MarkMenusInUse();
+}
+
+void TFunctions::LoadFunctionCatalogue()
+{
+    FunctionSet.EmptyDataSet();
+    MemDataset catalogue;
+    if (!OpenQuery(QStringLiteral("Select * from AC_FUNCTIONINFO"), catalogue))
+        return;
+    // A function is public when its own flag or its direct parent's is "Y".
+    QHash<QString, QString> ownFlag;
+    for (catalogue.First(); !catalogue.Eof(); catalogue.Next())
+        ownFlag.insert(catalogue.AsString("FunctionID"), catalogue.AsString("IsPublic"));
+    for (catalogue.First(); !catalogue.Eof(); catalogue.Next()) {
+        const QString parent = catalogue.AsString("ParentFunctionID");
+        QString flag = QStringLiteral("N");
+        if (ownFlag.contains(parent))
+            flag = ownFlag.value(parent).trimmed();
+        if (flag != Yes)
+            flag = catalogue.AsString("IsPublic");
+        FunctionSet.Append();
+        FunctionSet.SetValue("FuncID", catalogue.AsString("FunctionID"));
+        FunctionSet.SetValue("ControlName", catalogue.AsString("ControlName"));
+        FunctionSet.SetValue("FormModal", catalogue.AsString("FormModal"));
+        FunctionSet.SetValue("ParentFuncID", parent);
+        FunctionSet.SetValue("IsPublic", flag);
+        FunctionSet.Post();
+    }
+    FunctionSet.First();
+}
+
+void TFunctions::LoadMenuStructure()
+{
+    MenuSet.EmptyDataSet();
+    MemDataset rows;
+    if (!OpenQuery(QStringLiteral("Select * from AC_MENUSTRUCT order by ordernum"), rows))
+        return;
+    for (rows.First(); !rows.Eof(); rows.Next()) {
+        const QString funcID = rows.AsString("FunctionID");
+        const QString text = rows.AsString("MenuText");
+        // Public functions the menu refers to are granted to everybody;
+        // separators are always in use.
+        const bool inUse = IsPublicFunction(funcID) || text == QLatin1String("-");
+        MenuSet.Append();
+        MenuSet.SetValue("OrderNum", rows.AsInteger("OrderNum"));
+        MenuSet.SetValue("MenuID", rows.AsInteger("MenuID"));
+        MenuSet.SetValue("MenuText", text);
+        MenuSet.SetValue("ParentMenuID", rows.AsInteger("ParentMenuID"));
+        MenuSet.SetValue("FuncID", funcID);
+        MenuSet.SetValue("IsUse", inUse ? "Y" : "N");
+        MenuSet.SetValue("IsPublic", inUse ? "Y" : "N");
+        MenuSet.Post();
+        if (inUse && !funcID.isEmpty())
+            Grant(funcID);
+    }
+    MenuSet.First();
+}
+
+void TFunctions::LoadUserGrants(const QString& userID)
+{
+    MemDataset direct;
+    if (OpenQuery(QStringLiteral("select * from AC_FUNCTION_USER where UserID=?"), direct, {userID})) {
+        for (direct.First(); !direct.Eof(); direct.Next()) {
+            QStringList path;
+            Grant(direct.AsString("FunctionID"));
+            AddChildFunctions(direct.AsString("FunctionID"), path);
+        }
+    }
+    MemDataset roles;
+    if (!OpenQuery(QStringLiteral("select * from AC_ROLE_USER where UserID=?"), roles, {userID}))
+        return;
+    for (roles.First(); !roles.Eof(); roles.Next()) {
+        MemDataset functions;
+        if (!OpenQuery(QStringLiteral("select * from AC_ROLE_FUNCTION where RoleID=?"), functions,
+                       {roles.AsInteger("RoleID")}))
+            continue;
+        for (functions.First(); !functions.Eof(); functions.Next()) {
+            QStringList path;
+            Grant(functions.AsString("FunctionID"));
+            AddChildFunctions(functions.AsString("FunctionID"), path);
+        }
+    }
+}
+
+void TFunctions::AddChildFunctions(const QString& funcID, QStringList& path)
+{
+    // `path` holds the functions above this one: a catalogue whose parent
+    // keys run in a circle is walked once round, never for ever.
+    if (path.contains(funcID))
+        return;
+    path << funcID;
+    for (int row = 0; row < FunctionSet.RecordCount(); ++row) {
+        if (ValueText(FunctionSet, row, "ParentFuncID") != funcID)
+            continue;
+        const QString child = ValueText(FunctionSet, row, "FuncID");
+        if (path.contains(child))
+            continue;
+        Grant(child);
+        AddChildFunctions(child, path);
+    }
+    path.removeLast();
+}
+
+void TFunctions::Grant(const QString& funcID)
+{
+    GrantSet.Append();
+    GrantSet.SetValue("FuncID", funcID);
+    GrantSet.Post();
+}
+
+bool TFunctions::IsGranted(const QString& funcID) const
+{
+    for (int row = 0; row < GrantSet.RecordCount(); ++row)
+        if (ValueText(GrantSet, row, "FuncID") == funcID)
+            return true;
+    return false;
+}
+
+int TFunctions::FindFunction(const QString& funcID) const
+{
+    for (int row = 0; row < FunctionSet.RecordCount(); ++row)
+        if (ValueText(FunctionSet, row, "FuncID") == funcID)
+            return row;
+    return -1;
+}
+
+bool TFunctions::IsPublicFunction(const QString& funcID) const
+{
+    if (funcID.isEmpty())
+        return false;
+    const int row = FindFunction(funcID);
+    return row >= 0 && ValueText(FunctionSet, row, "IsPublic") == Yes;
+}
+
+void TFunctions::MarkMenusInUse()
+{
+    MemDataset working = MenuSet;
+    MarkGrantedMenus(working, GrantSet);
+    QHash<qint64, int> rowOf;
+    const int idField = working.FieldIndex("MenuID");
+    for (int row = 0; row < working.RecordCount(); ++row)
+        rowOf.insert(working.ValueAt(row, idField).toLongLong(), row);
+    for (MenuSet.First(); !MenuSet.Eof(); MenuSet.Next()) {
+        const int row = rowOf.value(MenuSet.AsInteger("MenuID"), -1);
+        if (row < 0)
+            continue;
+        MenuSet.SetValue("IsUse", ValueText(working, row, "IsUse"));
+        MenuSet.SetValue("IsPublic", ValueText(working, row, "IsPublic"));
+        MenuSet.Post();
+    }
+    MenuSet.First();
+}
+
+// --- dispatch ------------------------------------------------------------------
+
+QString TFunctions::ToolProgram(const QString& name)
+{
+#ifdef Q_OS_WIN
+    return GetAppDir() + "Tool/" + name + ".exe";
+#else
+    return GetAppDir() + "Tool/" + name;
+#endif
+}
+
+bool TFunctions::RunFunction(const QString& funcID)
+{
+    const int row = FindFunction(funcID);
+    if (row < 0)
+        return false;
+    // Read before acting: logging in again or off rebuilds the datasets.
+    const QString controlName = ValueText(FunctionSet, row, "ControlName");
+    const QString formModal = ValueText(FunctionSet, row, "FormModal");
+
+    if (funcID == QLatin1String("1002")) {
+        if (frmChangePassWord)
+            frmChangePassWord->Execute(CurrentUser());
+    } else if (funcID == QLatin1String("1003")) {
+        if (frmLogin)
+            frmLogin->Execute(CurrentUser());
+    } else if (funcID == QLatin1String("1004")) {
+        LogOff();
+    } else if (funcID == QLatin1String("1006")) {
+        if (m_host && m_host->Window())
+            m_host->Window()->close();
+    } else if (funcID == QLatin1String("1007")) {
+        if (m_host)
+            m_host->RefreshLookups();
+    } else if (funcID == QLatin1String("7001")) {
+        QUrl mail(QStringLiteral("mailto:") + SupportMail);
+        QUrlQuery query;
+        query.addQueryItem(QStringLiteral("subject"), QStringLiteral("维保档案管家 技术支持"));
+        mail.setQuery(query);
+        ShellOpen(mail.toString(QUrl::FullyEncoded));
+    } else if (funcID == QLatin1String("7003") || funcID == QLatin1String("7004")) {
+        // Help document and reserved entry: nothing to do.
+    } else if (funcID == QLatin1String("9006") || funcID == QLatin1String("9007")) {
+        // A program missing from Tool/ is simply not started.
+        const QString program = ToolProgram(funcID == QLatin1String("9006") ? "calc" : "notepad");
+        if (QFileInfo(program).isFile())
+            ShellOpen(program);
+    } else if (!controlName.isEmpty() && m_host) {
+        m_host->OpenFunctionForm(funcID, controlName, formModal);
+    }
+    return true;
+}
+
+void TFunctions::LogOff()
+{
+    if (m_host) {
+        m_host->CloseAllChildForms();
+        m_host->SetLoginStatus(QStringLiteral("未登录"), QStringLiteral("当前用户："));
+    }
+    // Only public functions remain; the user record keeps its contents.
+    BuildUserInterface(QString());
+}
+
+// --- generated controls -----------------------------------------------------------
+
+void TFunctions::BuildUserInterface(const QString& userID)
+{
+    ResolveRights(userID);
+    if (!m_host || !m_host->Window())
+        return;
+    auto* menu = new QMenuBar;
+    menu->setObjectName(QStringLiteral("meuMain"));
+    BuildMainMenu(menu);
+    if (QToolBar* toolBar = m_host->MainToolBar())
+        BuildToolBar(toolBar);
+    if (GroupBar* groupBar = m_host->MainGroupBar()) {
+        BuildGroupBar(groupBar);
+        AddOpenWindowsGroup(groupBar);
+    }
+    // The window frees the menu it had (later, as a click may come from it).
+    m_host->Window()->setMenuBar(menu);
+}
+
+void TFunctions::BuildMainMenu(QMenuBar* menu)
+{
+    for (const MenuEntry& entry : MainMenuEntries(MenuSet)) {
+        const bool hasChildren =
+            entry.IsSkinEntry() || (entry.menuID != 0 && !SubMenuEntries(MenuSet, entry.menuID).isEmpty());
+        if (!hasChildren) {
+            QAction* action = menu->addAction(entry.text);
+            action->setData(entry.tag);
+            if (entry.tag != 0)
+                connect(action, &QAction::triggered, this,
+                        [this, tag = entry.tag] { RunFunction(QString::number(tag)); });
+            continue;
+        }
+        QMenu* item = menu->addMenu(entry.text);
+        item->menuAction()->setData(entry.tag);
+        if (entry.IsSkinEntry() && m_host)
+            m_host->FillSkinMenu(item);
+        QList<qint64> path{entry.menuID};
+        BuildSubMenu(item, entry.menuID, path);
+    }
+}
+
+void TFunctions::BuildSubMenu(QMenu* parentItem, qint64 menuID)
+{
+    QList<qint64> path{menuID};
+    BuildSubMenu(parentItem, menuID, path);
+}
+
+void TFunctions::BuildSubMenu(QMenu* parentItem, qint64 menuID, QList<qint64>& path)
+{
+    if (menuID == 0)
+        return;
+    for (const MenuEntry& entry : SubMenuEntries(MenuSet, menuID, !parentItem->actions().isEmpty())) {
+        if (entry.separator) {
+            const QList<QAction*> items = parentItem->actions();
+            if (!items.isEmpty() && !items.last()->isSeparator())
+                parentItem->addSeparator();
+            continue;
+        }
+        // A row that is its own ancestor is shown, but not entered again.
+        const bool circular = path.contains(entry.menuID);
+        const bool hasChildren =
+            entry.IsSkinEntry() || (!circular && !SubMenuEntries(MenuSet, entry.menuID).isEmpty());
+        if (!hasChildren) {
+            QAction* action = parentItem->addAction(entry.text);
+            action->setData(entry.tag);
+            if (entry.tag != 0)
+                connect(action, &QAction::triggered, this,
+                        [this, tag = entry.tag] { RunFunction(QString::number(tag)); });
+            continue;
+        }
+        QMenu* item = parentItem->addMenu(entry.text);
+        item->menuAction()->setData(entry.tag);
+        if (entry.IsSkinEntry() && m_host)
+            m_host->FillSkinMenu(item);
+        if (!circular) {
+            path << entry.menuID;
+            BuildSubMenu(item, entry.menuID, path);
+            path.removeLast();
+        }
+    }
+}
+
+void TFunctions::BuildToolBar(QToolBar* toolBar)
+{
+    // The old buttons are freed once control is back in the event loop, as
+    // the click that rebuilds the bar may come from one of them.
+    for (QAction* action : toolBar->actions()) {
+        toolBar->removeAction(action);
+        if (action->parent() == toolBar)
+            action->deleteLater();
+    }
+    MemDataset rows;
+    if (!OpenQuery(QStringLiteral("select * from AC_TOOLCFG where IsShow='Y' order by OrderNum desc"),
+                   rows) ||
+        rows.IsEmpty())
+        return;
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    const auto granted = [this](const QString& funcID) { return IsGranted(funcID); };
+    for (const ToolButtonEntry& entry : ToolBarEntries(rows, granted)) {
+        if (entry.separator) {
+            toolBar->addSeparator()->setParent(toolBar);
+            continue;
+        }
+        auto* action = new QAction(IconList::Icon(entry.iconIndex), entry.text, toolBar);
+        action->setData(entry.tag);
+        action->setToolTip(entry.text);
+        connect(action, &QAction::triggered, this,
+                [this, tag = entry.tag] { RunFunction(QString::number(tag)); });
+        toolBar->addAction(action);
+    }
+}
+
+void TFunctions::BuildGroupBar(GroupBar* groupBar)
+{
+    groupBar->Clear();
+    MemDataset rows;
+    if (!OpenQuery(QStringLiteral("select * from AC_GroupCfg where IsShow='Y' order by OrderNum"), rows) ||
+        rows.IsEmpty())
+        return;
+    const auto granted = [this](const QString& funcID) { return IsGranted(funcID); };
+    int position = 0;
+    for (const GroupEntry& entry : GroupBarEntries(rows, granted)) {
+        GroupBarGroup* group =
+            groupBar->group(groupBar->InsertGroup(position++, entry.caption, entry.iconIndex));
+        group->SetOpened(true);
+        for (const GroupItemEntry& itemEntry : entry.items) {
+            GroupBarItem* item = group->AddItem(itemEntry.text, itemEntry.tag, itemEntry.iconIndex);
+            item->SetHint(itemEntry.text);
+            connect(item, &GroupBarItem::clicked, this,
+                    [this, tag = itemEntry.tag] { RunFunction(QString::number(tag)); });
+        }
+    }
+}
+
+void TFunctions::AddOpenWindowsGroup(GroupBar* groupBar)
+{
+    const int index = groupBar->InsertGroup(0, QStringLiteral("当前打开的窗体"), -1, true);
+    groupBar->group(index)->SetOpened(true);
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "MemDataset.h"
+#include "User.h"
+
+#include <QObject>
+
+class FunctionsHost;
+class GroupBar;
+class QMenu;
+class QMenuBar;
+class QToolBar;
+
+// The function-rights object: resolves which functions the current user has
+// been granted (FunctionSet, MenuSet, GrantSet), runs function identifiers
+// (built-in actions or the form the catalogue names) and rebuilds the main
+// window's menu, toolbar and group bar.  One instance, created by the main
+// window; it owns the one user record.
+class TFunctions : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TFunctions(FunctionsHost* host = nullptr, QObject* parent = nullptr);
+    ~TFunctions() override;
+
+    TUser& CurrentUser() { return *m_currentUser; }
+    void SetCurrentUser(TUser* user) { m_currentUser = user ? user : &m_user; }
+    void SetHost(FunctionsHost* host) { m_host = host; }
+
+    // Fills the three datasets for `userID` (empty: public functions only)
+    // and, with a host, rebuilds menu, toolbar and group bar.
+    void BuildUserInterface(const QString& userID);
+    // The widget-free part: catalogue, menu rows, grants and the IsUse marks.
+    void ResolveRights(const QString& userID);
+
+    bool IsGranted(const QString& funcID) const;
+    bool IsPublicFunction(const QString& funcID) const;
+    // false when the identifier is not in the catalogue (nothing happens then).
+    bool RunFunction(const QString& funcID);
+
+    // Widget construction from MenuSet and the toolbar and group-bar tables.
+    void BuildMainMenu(QMenuBar* menu);
+    void BuildSubMenu(QMenu* parentItem, qint64 menuID);
+    void BuildToolBar(QToolBar* toolBar);
+    void BuildGroupBar(GroupBar* groupBar);
+    static void AddOpenWindowsGroup(GroupBar* groupBar);
+
+    MemDataset FunctionSet;
+    MemDataset MenuSet;
+    MemDataset GrantSet;
+
+    // Where 7001 writes to, and the programs of 9006/9007 below the program folder.
+    static const char* const SupportMail;
+    static QString ToolProgram(const QString& name);
+
+private:
+    void LoadFunctionCatalogue();
+    void LoadMenuStructure();
+    void LoadUserGrants(const QString& userID);
+    void AddChildFunctions(const QString& funcID, QStringList& path);
+    void Grant(const QString& funcID);
+    void MarkMenusInUse();
+    void BuildSubMenu(QMenu* parentItem, qint64 menuID, QList<qint64>& path);
+    void LogOff();
+    int FindFunction(const QString& funcID) const;
+
+    TUser m_user;
+    TUser* m_currentUser = &m_user;
+    FunctionsHost* m_host = nullptr;
+};
+
+// The application's function-rights object (nullptr before the main window exists).
+extern TFunctions* Functions;

@@ -1,0 +1,181 @@
+#include "AppDir.h"
+#include "Functions.h"
+#include "TestEnv.h"
+#include "UiConfigTestData.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTest>
+
+using namespace TestData;
+
+// Rights resolution and dispatch of the function-rights object, without any
+// window: which functions a user is granted through public menu entries,
+// direct grants, roles and descendants, and what RunFunction does.
+class TestFunctions : public QObject
+{
+    Q_OBJECT
+
+    static QSet<QString> Granted(const TFunctions& functions)
+    {
+        QSet<QString> ids;
+        for (int row = 0; row < functions.GrantSet.RecordCount(); ++row)
+            ids << functions.GrantSet.ValueAt(row, 0).toString();
+        return ids;
+    }
+
+    static bool OnToolBar(const TFunctions& functions, int tag)
+    {
+        const auto granted = [&](const QString& id) { return functions.IsGranted(id); };
+        for (const ToolButtonEntry& entry : ToolBarEntries(ToolRows(), granted))
+            if (!entry.separator && entry.tag == tag)
+                return true;
+        return false;
+    }
+
+private slots:
+    void roleGrantIsOfferedAndRevokedAtNextLogin()
+    {
+        TestEnv env;
+        QVERIFY2(env.IsValid(), qPrintable(env.Error()));
+        AddUser("CLERK");
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO values (2,'销售员','')"));
+        QVERIFY(ExecCommand("insert into AC_ROLE_FUNCTION values (2,'2001')"));
+        QVERIFY(ExecCommand("insert into AC_ROLE_USER values (2,'CLERK')"));
+
+        TFunctions functions;
+        functions.ResolveRights("CLERK");
+        QVERIFY(functions.IsGranted("2001"));
+        QVERIFY(!functions.IsGranted("2002"));
+        QVERIFY(!functions.IsGranted("2000"));
+        QVERIFY(OnToolBar(functions, 2001));
+        QVERIFY(!OnToolBar(functions, 2002));
+        QVERIFY(Texts(MainMenuEntries(functions.MenuSet)).contains("【销售管理(&B)】"));
+        // The separator that followed the entry stays at the end.
+        QCOMPARE(Texts(SubMenuEntries(functions.MenuSet, 10)), QStringList({"销售记录管理(&M)", "-"}));
+
+        QVERIFY(ExecCommand("delete from AC_ROLE_USER where UserID='CLERK'"));
+        functions.ResolveRights("CLERK");
+        QVERIFY(!functions.IsGranted("2001"));
+        QVERIFY(!OnToolBar(functions, 2001));
+        QVERIFY(!Texts(MainMenuEntries(functions.MenuSet)).contains("【销售管理(&B)】"));
+    }
+
+    void grantCoversDescendantsNotAncestors()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        AddUser("CLERK");
+        GrantUser("4000", "CLERK");
+        TFunctions functions;
+        functions.ResolveRights("CLERK");
+        for (const char* id : {"4000", "4001", "400131", "400132", "4003", "4008"})
+            QVERIFY2(functions.IsGranted(id), id);
+        QVERIFY(!functions.IsGranted("2001"));
+
+        QVERIFY(ExecCommand("delete from AC_FUNCTION_USER"));
+        GrantUser("400131", "CLERK");
+        functions.ResolveRights("CLERK");
+        QVERIFY(functions.IsGranted("400131"));
+        QVERIFY(!functions.IsGranted("4001"));
+        QVERIFY(!functions.IsGranted("4000"));
+        QVERIFY(!functions.IsGranted("400132"));
+    }
+
+    void publicNeedsAMenuRowToBeGranted()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        AddFunction("8000", "-1", "Y");
+        AddFunction("8001", "8000", "N");
+        AddFunction("800101", "8001", "N");
+        AddButton(50, "测试", "8001", 50);
+
+        TFunctions functions;
+        functions.ResolveRights(QString());
+        // Public through its direct parent only; the grandparent does not count.
+        QVERIFY(functions.IsPublicFunction("8001"));
+        QVERIFY(!functions.IsPublicFunction("800101"));
+        QVERIFY(!functions.IsPublicFunction(""));
+        QVERIFY(!functions.IsGranted("8001"));
+        QVERIFY(!OnToolBar(functions, 8001));
+
+        AddMenu(100, "测试(&E)", 0, "8001", 100);
+        functions.ResolveRights(QString());
+        QVERIFY(functions.IsGranted("8001"));
+        QVERIFY(OnToolBar(functions, 8001));
+        QVERIFY(Texts(MainMenuEntries(functions.MenuSet)).contains("【测试(&E)】"));
+    }
+
+    void anonymousUserHasOnlyPublicEntries()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        TFunctions functions;
+        functions.ResolveRights("ADMIN");
+        QCOMPARE(MainMenuEntries(functions.MenuSet).size(), 7);
+
+        // Log-off rebuilds with an empty user code.
+        functions.ResolveRights(QString());
+        QCOMPARE(Texts(MainMenuEntries(functions.MenuSet)),
+                 QStringList({"【系统(&S)】", "【工具(&T)】", "【帮助(&H)】"}));
+        QCOMPARE(Granted(functions), QSet<QString>({"1002", "1003", "1004", "1006", "1007", "7001", "7002",
+                                                    "7003", "9006", "9007"}));
+        const auto granted = [&](const QString& id) { return functions.IsGranted(id); };
+        // The bar is built from its right end, so a separator can stay in front.
+        QCOMPARE(Texts(ToolBarEntries(ToolRows(), granted)), QStringList({"-", "重新登录", "退出"}));
+        QCOMPARE(Texts(GroupBarEntries(GroupRows(), granted)), QStringList({"系统:更改密码,重新登录,退出"}));
+    }
+
+    void circularCatalogueIsWalkedOnce()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        AddUser("CLERK");
+        AddFunction("8101", "8102", "N");
+        AddFunction("8102", "8101", "N");
+        AddFunction("8103", "8103", "N");
+        AddFunction("8104", "8103", "N");
+        GrantUser("8101", "CLERK");
+        GrantUser("8103", "CLERK");
+        TFunctions functions;
+        functions.ResolveRights("CLERK");
+        for (const char* id : {"8101", "8102", "8103", "8104"})
+            QVERIFY2(functions.IsGranted(id), id);
+        QVERIFY(!functions.IsGranted("2001"));
+    }
+
+    void runFunction()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        TFunctions functions;
+        // Nothing is known before the first login.
+        QVERIFY(!functions.RunFunction("1004"));
+        QVERIFY(!functions.RunFunction("7003"));
+
+        functions.ResolveRights("ADMIN");
+        QVERIFY(functions.RunFunction("7003"));
+        QVERIFY(functions.RunFunction("7004"));
+        QVERIFY(!functions.RunFunction("9999"));
+        QVERIFY(!functions.RunFunction(""));
+        QVERIFY(!functions.RunFunction("1002'"));
+        // A missing tool is simply not started.
+        QVERIFY(functions.RunFunction("9007"));
+
+        // A tool program in Tool/ is started.
+        QVERIFY(QDir().mkpath(env.Dir() + "Tool"));
+        const QString marker = env.Dir() + "calc-ran";
+        QFile script(TFunctions::ToolProgram("calc"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\ntouch '%1'\n").arg(marker).toUtf8());
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner | QFile::ExeUser));
+        QVERIFY(functions.RunFunction("9006"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 10000);
+    }
+};
+
+QTEST_MAIN(TestFunctions)
+#include "tst_functions.moc"
