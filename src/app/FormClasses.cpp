@@ -1,6 +1,8 @@
 #include "FormClasses.h"
 
 #include "AboutMe.h"
+#include "FrmInputInfo.h"
+#include "FrmSaleManage.h"
 #include "TFrmCompanyDirEdit.h"
 #include "TFrmCompanySet.h"
 #include "TFrmPrintMode.h"
@@ -74,13 +76,13 @@ void RegisterFormClasses()
     RegisterPlaceholder("TfrmToolCfg", "工具栏设置", ChildForm);
     RegisterPlaceholder("TFrmUser", "用户管理", ChildForm);
     RegisterPlaceholder("TFrmGroupCfg", "GroupBar设置", ChildForm);
-    RegisterPlaceholder("TFrmSaleManage", "销售记录管理", ChildForm);
+    Register<TFrmSaleManage>("销售记录管理", ChildForm);
     Register<TFrmSysLog>("系统日志", ChildForm);
     RegisterPlaceholder("TFrmBackUp", "备份数据", DialogForm);
     RegisterPlaceholder("TFrmCompressData", "压缩数据库", DialogForm);
     RegisterPlaceholder("TFrmOption", "备份数据库设置", DialogForm);
     Register<TFrmCompanySet>("本单位信息设置", DialogForm);
     Register<TFrmCompanyDirEdit>("单位字典编辑", DialogForm);
-    RegisterPlaceholder("TFrmInputInfo", "客户信息输入", DialogForm);
+    Register<TFrmInputInfo>("客户信息输入", DialogForm);
     Register<TFrmAboutMe>("关于作者", DialogForm);
 }

@@ -1,6 +1,7 @@
 #include "StartUpForms.h"
 
 #include "ChangePassWord.h"
+#include "FrmInputInfo.h"
 #include "Login.h"
 #include "MainWindow.h"
 
@@ -16,8 +17,8 @@ StartUpForms::StartUpForms()
     // Next: FrmItemOrder (TFrmItemOrder, "项目顺序维护"), FrmRightOrder
     // (TFrmRightOrder, "功能定义顺序维护"), WaitForm (TWaitForm, "进度条").
     frmChangePassWord = std::make_unique<TfrmChangePassWord>();
-    // Last: FrmInputInfo (TFrmInputInfo, "客户信息输入") and the warranty-card
-    // report QuickReport1.
+    // Last: the customer entry dialog, which owns the warranty-card report.
+    FrmInputInfo();
 }
 
 StartUpForms::~StartUpForms()

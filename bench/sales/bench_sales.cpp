@@ -1,0 +1,251 @@
+// Times the record manager over generated sale records: "所有客户" until the
+// list is shown and painted once, the peak memory, scrolling to the end, and
+// searches on 地址 and 过保日期; then the same rows filled item by item into a
+// QTreeWidget, as a list view was filled before, as the baseline.
+//   bench_sales                 runs 100 000 and 1 000 000 records, each in a process of its own
+//   bench_sales N [--no-baseline]
+#include "AppDir.h"
+#include "DataModule.h"
+#include "FrmSaleManage.h"
+#include "SaleListModel.h"
+#include "SeedData.h"
+#include "SqlConnection.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <cstdio>
+
+#include <sys/resource.h>
+
+namespace {
+
+double PeakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+double Ms(const QElapsedTimer& timer)
+{
+    return timer.nsecsElapsed() / 1e6;
+}
+
+// One statement in one transaction: purchase dates spread over ten years in
+// id order (as a shop records them), one address in seven "北京", one
+// customer in fifty special.
+bool Generate(int count)
+{
+    SqlTransaction transaction(CurrentConnection());
+    SqlStatement insert(
+        CurrentConnection(),
+        "with recursive c(i) as (select 1 union all select i+1 from c where i<?) "
+        "insert into SaleInfo "
+        "(Name,Phone,Fax,Mobile,addr,BuyDate,OverRun,TB,BuyAmount,CPU,Memory,HD,DisplayCard,"
+        "Sound,MainBoard,Box,Display,Power,Floppy,CDROM,Mouse,KeyBoard,SoundBox,NetWork,Modem,Print,Other,"
+        "Memo) "
+        "select '客户'||(i%5000), '010-'||(62000000+i), '无', '138'||(10000000+i), "
+        "case i%7 when 0 then '北京' else '北京市海淀区学院路'||(i%300)||'号' end, "
+        "date('2015-01-01','+'||(i*3650/?)||' days')||' 00:00:00', "
+        "date('2015-01-01','+'||(i*3650/?+365)||' days')||' 00:00:00', "
+        "case when i%50=0 then '1' else '0' end, '1', 'Intel Core i5-12400', '16GB DDR4 3200', '512GB NVMe "
+        "固态', "
+        "'GeForce RTX 3060', '板载声卡', '华硕 B660M', '先马 平头哥', 'AOC 24英寸', '航嘉 500W', '无', "
+        "'DVD刻录机', "
+        "'罗技 M100', '罗技 K120', '漫步者 R101V', '板载千兆网卡', '无', '无', '无', '第'||i||'台' from c");
+    return insert.Exec({count, count, count}) && transaction.Commit();
+}
+
+int RunSize(int count, bool baseline)
+{
+    QTemporaryDir dir;
+    SetAppDir(dir.path());
+    QString error;
+    if (!InitDatabase(dir.path() + "/data/data.mdb", false, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    TDataM dataModule;
+    DataM = &dataModule;
+    if (!dataModule.ConnectDatabase()) {
+        std::fprintf(stderr, "%s\n", qPrintable(dataModule.LastError()));
+        return 1;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    if (!Generate(count)) {
+        std::fprintf(stderr, "generating failed: %s\n", qPrintable(CurrentConnection()->ErrorString()));
+        return 1;
+    }
+    std::printf("\n== %d records ==\n", count);
+    std::printf("generate (one transaction, one statement)  %9.1f ms\n", Ms(timer));
+    const double before = PeakMegabytes();
+
+    auto* manager = new TFrmSaleManage;
+    manager->resize(1280, 800);
+    manager->show();
+    QApplication::processEvents();
+    auto* list = manager->findChild<QTableView*>("ListView1");
+
+    // The window is up and idle; the click reads, the grab paints the list once.
+    timer.restart();
+    manager->TBtnAllClick();
+    const double queried = Ms(timer);
+    list->viewport()->grab();
+    const double shown = Ms(timer);
+    QApplication::processEvents();
+    const double peakShown = PeakMegabytes();
+    std::printf(
+        "所有客户 -> list shown and painted         %9.1f ms  (count and first page %.1f ms; %s, %d rows "
+        "held)\n",
+        shown, queried, qPrintable(manager->StatusText()), manager->Model()->rowCount());
+    std::printf("peak memory: before %.0f MB, shown %.0f MB\n", before, peakShown);
+
+    timer.restart();
+    QScrollBar* bar = list->verticalScrollBar();
+    while (manager->Model()->canFetchMore({})) {
+        bar->setValue(bar->maximum());
+        QApplication::processEvents();
+    }
+    list->scrollToBottom();
+    list->viewport()->grab();
+    std::printf("scroll to the end                          %9.1f ms  (%d rows held, peak %.0f MB)\n",
+                Ms(timer), manager->Model()->rowCount(), PeakMegabytes());
+
+    struct Search
+    {
+        int field;
+        const char* op;
+        QString value;
+        const char* column;
+        const char* what;
+    };
+    const Search searches[] = {
+        {1, "=", QStringLiteral("北京"), "addr", "地址 = 北京"},
+        {1, "=", QStringLiteral("天津"), "addr", "地址 = 天津"},
+        {3, "<", QStringLiteral("2016-03-01"), "OverRun", "过保日期 < 2016-03-01"},
+        {3, ">=", QStringLiteral("2025-11-01"), "OverRun", "过保日期 >= 2025-11-01"},
+        {3, ">=", QStringLiteral("2020-01-01"), "OverRun", "过保日期 >= 2020-01-01"},
+        {3, "=", QStringLiteral("2020-06-01"), "OverRun", "过保日期 = 2020-06-01"},
+    };
+    list->scrollToTop();
+    QApplication::processEvents();
+    auto* field = manager->findChild<QComboBox*>("CmbSearchName");
+    auto* op = manager->findChild<QComboBox*>("CmbOperator");
+    auto* value = manager->findChild<QLineEdit*>("EditTJ");
+    for (const Search& s : searches) {
+        field->setCurrentIndex(s.field);
+        emit field->activated(s.field);
+        op->setCurrentText(s.op);
+        value->setText(s.value);
+        QApplication::processEvents();
+        timer.restart();
+        manager->BtnSearchClick();
+        const double searched = Ms(timer);
+        list->viewport()->grab();
+        const double painted = Ms(timer);
+        QApplication::processEvents();
+        // How many rows match, read apart from the timing.
+        QString bound = s.value;
+        if (s.field == 3)
+            bound += " 00:00:00";
+        SqlStatement count(CurrentConnection(),
+                           QString("select count(*) from SaleInfo where %1%2?").arg(s.column, s.op));
+        const qint64 matches = count.Bind({bound}) && count.Step() ? count.ColumnValue(0).toLongLong() : -1;
+        std::printf("search %-28s %9.1f ms  (query and first page %.1f ms; %lld matching, %d rows fetched)\n",
+                    s.what, painted, searched, matches, manager->Model()->rowCount());
+    }
+    delete manager;
+    QApplication::processEvents();
+
+    if (baseline) {
+        // Best case for the baseline: every row read and added as one item,
+        // then the list shown and painted once.
+        QTreeWidget tree;
+        tree.setColumnCount(SaleListModel::ColumnCount);
+        tree.resize(1280, 800);
+        timer.restart();
+        SqlStatement all(CurrentConnection(), "select * from SaleInfo order by id");
+        while (all.Step()) {
+            QStringList texts;
+            texts.reserve(SaleListModel::ColumnCount);
+            for (int c = 0; c < SaleListModel::ColumnCount; ++c)
+                texts << all.ColumnValue(c).toString();
+            tree.addTopLevelItem(new QTreeWidgetItem(texts));
+        }
+        tree.show();
+        QApplication::processEvents();
+        tree.viewport()->grab();
+        const double filled = Ms(timer);
+        std::printf("baseline QTreeWidget fill, then paint      %9.1f ms  (peak %.0f MB)\n", filled,
+                    PeakMegabytes());
+        std::printf("ratio baseline / model                     %9.1f x\n", filled / shown);
+    }
+    if (baseline && count <= 100000) {
+        // As a list was filled before: the events processed after each row,
+        // here after every 1000 (after each row it is slower still).
+        QTreeWidget tree;
+        tree.setColumnCount(SaleListModel::ColumnCount);
+        tree.resize(1280, 800);
+        tree.show();
+        QApplication::processEvents();
+        timer.restart();
+        SqlStatement all(CurrentConnection(), "select * from SaleInfo order by id");
+        int rows = 0;
+        bool capped = false;
+        while (all.Step()) {
+            QStringList texts;
+            for (int c = 0; c < SaleListModel::ColumnCount; ++c)
+                texts << all.ColumnValue(c).toString();
+            tree.addTopLevelItem(new QTreeWidgetItem(texts));
+            if (++rows % 1000 == 0) {
+                QApplication::processEvents();
+                if (timer.elapsed() > 120000) {
+                    capped = true;
+                    break;
+                }
+            }
+        }
+        tree.viewport()->grab();
+        if (capped)
+            std::printf("baseline with yields: stopped after 120 s at %d rows\n", rows);
+        else
+            std::printf("baseline QTreeWidget fill with yields      %9.1f ms  (ratio %.1f x)\n", Ms(timer),
+                        Ms(timer) / shown);
+    }
+    DataM = nullptr;
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const QStringList args = app.arguments();
+    const bool baseline = !args.contains("--no-baseline");
+    if (args.size() >= 2 && args[1].toInt() > 0)
+        return RunSize(args[1].toInt(), baseline);
+    // Each size in a process of its own, so each peak is its own.
+    for (const char* size : {"100000", "1000000"}) {
+        QStringList childArgs{QString::fromLatin1(size)};
+        if (!baseline)
+            childArgs << "--no-baseline";
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(app.applicationFilePath(), childArgs);
+        if (!child.waitForFinished(-1) || child.exitCode() != 0)
+            return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,286 @@
+#include "FrmInputInfo.h"
+
+#include "DataModule.h"
+#include "Dialogs.h"
+#include "FrmSaleManage.h"
+#include "GbkLengthValidator.h"
+#include "QuickReport1.h"
+#include "SaleRecord.h"
+#include "Settings.h"
+#include "Shell.h"
+#include "ui_FrmInputInfo.h"
+
+#include <QPointer>
+#include <QRegularExpressionValidator>
+
+namespace {
+
+// The design size of the dialog's client area; it only grows when the
+// system's fonts need more room.
+constexpr int DesignWidth = 569;
+constexpr int DesignHeight = 412;
+
+TFrmSaleManage* OpenSaleManager()
+{
+    Shell* shell = Shell::Instance();
+    return shell ? qobject_cast<TFrmSaleManage*>(shell->FindOpenForm("TFrmSaleManage")) : nullptr;
+}
+
+} // namespace
+
+TFrmInputInfo::TFrmInputInfo(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::TFrmInputInfo>())
+{
+    m_ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+
+    // Typing limits in GBK bytes, as the columns count them.
+    const std::pair<QLineEdit*, int> limits[] = {
+        {m_ui->EUser, 8},     {m_ui->EMobile, 15},   {m_ui->EPhone, 20},       {m_ui->EFax, 20},
+        {m_ui->EAddr, 100},   {m_ui->ECPU, 40},      {m_ui->EMainBoard, 40},   {m_ui->EMemory, 40},
+        {m_ui->EHD, 40},      {m_ui->ESound, 40},    {m_ui->EDisPlayCard, 40}, {m_ui->ECDROM, 40},
+        {m_ui->EFloppy, 40},  {m_ui->EKeyBoard, 40}, {m_ui->EMouse, 40},       {m_ui->EDisPlay, 40},
+        {m_ui->EBox, 40},     {m_ui->EPower, 40},    {m_ui->ESoundBox, 40},    {m_ui->EPrint, 40},
+        {m_ui->ENetWork, 40}, {m_ui->EModem, 40},    {m_ui->EOther, 200}};
+    for (const auto& [edit, bytes] : limits)
+        GbkLengthValidator::Apply(edit, bytes);
+    m_ui->EAmount->setMaxLength(3);
+    m_ui->EAmount->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), m_ui->EAmount));
+
+    m_ui->BtnModify->setVisible(false);
+    connect(m_ui->BtnAdd, &QPushButton::clicked, this, &TFrmInputInfo::BtnAddClick);
+    connect(m_ui->BtnModify, &QPushButton::clicked, this, &TFrmInputInfo::BtnAddClick);
+    connect(m_ui->BtnPreview, &QPushButton::clicked, this, &TFrmInputInfo::BtnPreviewClick);
+    connect(m_ui->BtnPrint, &QPushButton::clicked, this, &TFrmInputInfo::BtnPrintClick);
+    connect(m_ui->BtnExit1, &QPushButton::clicked, this, &TFrmInputInfo::BtnExit1Click);
+    connect(m_ui->DateBuy, &QDateEdit::dateChanged, this, &TFrmInputInfo::DateBuyChange);
+    connect(m_ui->EAmount, &QLineEdit::textChanged, this, &TFrmInputInfo::EAmountChange);
+
+    ClearEntry();
+    const QDate today = QDate::currentDate();
+    SetDates(today, SaleRecord::DefaultWarrantyEnd(today));
+    m_ui->EUser->setFocus();
+
+    // Fixed size: the design size, or the least the fonts in force need.
+    const QSize needed = minimumSizeHint();
+    setFixedSize(qMax(DesignWidth, needed.width()), qMax(DesignHeight, needed.height()));
+}
+
+TFrmInputInfo::~TFrmInputInfo() = default;
+
+void TFrmInputInfo::ClearEntry()
+{
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        if (edit->objectName().startsWith('E'))
+            edit->clear();
+    m_ui->Memo->clear();
+    m_ui->EAmount->setText("1");
+    m_ui->CmbQuality->setCurrentIndex(0);
+}
+
+bool TFrmInputInfo::IsAddMode() const
+{
+    return !m_ui->BtnAdd->isHidden();
+}
+
+void TFrmInputInfo::SetAddMode(bool add)
+{
+    m_ui->BtnAdd->setVisible(add);
+    m_ui->BtnModify->setVisible(!add);
+}
+
+void TFrmInputInfo::SetDates(const QDate& buyDate, const QDate& warrantyEnd)
+{
+    m_settingDates = true;
+    m_ui->DateBuy->setDate(buyDate);
+    m_ui->DateBao->setDate(warrantyEnd);
+    m_settingDates = false;
+}
+
+void TFrmInputInfo::DateBuyChange()
+{
+    // Only a date the user chose moves the warranty; one set by code does not.
+    if (m_settingDates)
+        return;
+    m_ui->DateBao->setDate(SaleRecord::DefaultWarrantyEnd(m_ui->DateBuy->date()));
+}
+
+void TFrmInputInfo::EAmountChange()
+{
+    const QString text = m_ui->EAmount->text();
+    if (text.trimmed().isEmpty() || text == "0")
+        m_ui->EAmount->setText("1");
+}
+
+void TFrmInputInfo::BtnAddClick()
+{
+    // Required fields are enforced by moving the focus, without a message.
+    if (SaleRecord::IsBlank(m_ui->EUser->text())) {
+        m_ui->EUser->setFocus();
+        return;
+    }
+    if (SaleRecord::IsBlank(m_ui->EAddr->text())) {
+        m_ui->EAddr->setFocus();
+        return;
+    }
+    SaveSaleRecord();
+}
+
+bool TFrmInputInfo::SaveSaleRecord()
+{
+    using SaleRecord::TextOrNone;
+    TableDataset& query = DataM->ADOQuery1;
+    query.Close();
+    bool opened;
+    if (IsAddMode()) {
+        // Appending needs the table's fields, not its rows.
+        opened = query.Open("SaleInfo", "where 0");
+    } else {
+        TFrmSaleManage* manager = OpenSaleManager();
+        const qint64 id = manager ? manager->SelectedRecordId() : -1;
+        if (id < 0) {
+            ShowError(QStringLiteral("没有选定要修改的客户记录。"), QString(), this);
+            return false;
+        }
+        opened = query.Open("SaleInfo", "where id=?", {SqlArg(id)});
+        if (opened && query.IsEmpty()) {
+            query.Close();
+            ShowError(QStringLiteral("该客户记录已经不存在，可能已被删除。"), QString(), this);
+            return false;
+        }
+    }
+    if (!opened) {
+        ShowError(query.ErrorString(), QString(), this);
+        query.Close();
+        return false;
+    }
+    if (IsAddMode())
+        query.Append();
+    else
+        query.Edit();
+
+    const Ui::TFrmInputInfo& ui = *m_ui;
+    query.SetValue("Name", ui.EUser->text());
+    query.SetValue("Mobile", TextOrNone(ui.EMobile->text()));
+    query.SetValue("Phone", TextOrNone(ui.EPhone->text()));
+    query.SetValue("Fax", TextOrNone(ui.EFax->text()));
+    query.SetValue("addr", ui.EAddr->text());
+    query.SetValue("BuyAmount", ui.EAmount->text());
+    query.SetValue("TB", QString::number(ui.CmbQuality->currentIndex()));
+    // Dates are stored as their day alone (midnight).
+    query.SetValue("BuyDate", ui.DateBuy->date());
+    query.SetValue("OverRun", ui.DateBao->date());
+    const std::pair<const char*, const QLineEdit*> components[] = {
+        {"CPU", ui.ECPU},         {"MainBoard", ui.EMainBoard}, {"Memory", ui.EMemory},
+        {"HD", ui.EHD},           {"Sound", ui.ESound},         {"DisplayCard", ui.EDisPlayCard},
+        {"CDROM", ui.ECDROM},     {"Floppy", ui.EFloppy},       {"KeyBoard", ui.EKeyBoard},
+        {"Mouse", ui.EMouse},     {"Display", ui.EDisPlay},     {"Box", ui.EBox},
+        {"Power", ui.EPower},     {"SoundBox", ui.ESoundBox},   {"Print", ui.EPrint},
+        {"NetWork", ui.ENetWork}, {"Modem", ui.EModem},         {"Other", ui.EOther}};
+    for (const auto& [column, edit] : components)
+        query.SetValue(column, TextOrNone(edit->text()));
+    query.SetValue("Memo", TextOrNone(ui.Memo->toPlainText()));
+
+    const bool posted = query.Post();
+    const QString error = query.ErrorString();
+    query.Close();
+    if (!posted)
+        ShowError(error, QString(), this);
+    return posted;
+}
+
+WarrantyCardData TFrmInputInfo::FillWarrantyCard()
+{
+    const Ui::TFrmInputInfo& ui = *m_ui;
+    WarrantyCardData card;
+    card.LblIncName = Settings::SoftName();
+    card.LblPrintDate = SaleRecord::DateText(QDate::currentDate());
+    card.LblName = ui.EUser->text();
+    card.LblPhone = ui.EPhone->text();
+    card.LblFax = ui.EFax->text();
+    card.Lblmobile = ui.EMobile->text();
+    card.LblBuyAmount = ui.EAmount->text();
+    card.LblAddr = ui.EAddr->text();
+    card.LblBuyDate = SaleRecord::DateText(ui.DateBuy->date());
+    card.LblOverRun = SaleRecord::DateText(ui.DateBao->date());
+    card.LblCpu = ui.ECPU->text();
+    card.Lblmouse = ui.EMouse->text();
+    card.Lblmainboard = ui.EMainBoard->text();
+    card.Lbldisplay = ui.EDisPlay->text();
+    card.LblMemory = ui.EMemory->text();
+    card.Lblbox = ui.EBox->text();
+    card.LblHD = ui.EHD->text();
+    card.LblPower = ui.EPower->text();
+    card.LblSound = ui.ESound->text();
+    card.LblSoundBox = ui.ESoundBox->text();
+    card.LbldisplayCard = ui.EDisPlayCard->text();
+    card.LblPrint = ui.EPrint->text();
+    card.LblCDROM = ui.ECDROM->text();
+    card.LblNetWork = ui.ENetWork->text();
+    card.Lblfloppy = ui.EFloppy->text();
+    card.LblModem = ui.EModem->text();
+    card.LblKeyBoard = ui.EKeyBoard->text();
+    card.LblOther = ui.EOther->text();
+    card.QMemo = ui.Memo->toPlainText();
+
+    // The company profile is the first row; without one the footer stays empty.
+    TableDataset& query = DataM->ADOQuery1;
+    query.Close();
+    if (query.Open("AC_Company") && !query.IsEmpty()) {
+        card.LblCN1 = query.AsString("cn1");
+        card.LblCN2 = query.AsString("cn2");
+        card.LblCN3 = query.AsString("cn3");
+        card.LblIncAddr = query.AsString("addr");
+        card.LblIncMail = query.AsString("Mail");
+        card.LblIncWeb = query.AsString("Web");
+        card.LblIncPhone = query.AsString("Phone");
+        card.LblIncFax = query.AsString("Fax");
+        card.LblIncPhone1 = query.AsString("Phone1");
+    }
+    query.Close();
+    Card().Fill(card);
+    return card;
+}
+
+TQuickReport1& TFrmInputInfo::Card()
+{
+    if (!m_card)
+        m_card = std::make_unique<TQuickReport1>();
+    return *m_card;
+}
+
+void TFrmInputInfo::BtnPreviewClick()
+{
+    FillWarrantyCard();
+    Card().Preview(this);
+}
+
+void TFrmInputInfo::BtnPrintClick()
+{
+    FillWarrantyCard();
+    QString error;
+    if (!Card().Print(&error, this) && !error.isEmpty())
+        ShowMessage(error, this);
+}
+
+void TFrmInputInfo::BtnExit1Click()
+{
+    close();
+}
+
+void TFrmInputInfo::done(int result)
+{
+    QDialog::done(result);
+    // However the dialog closes, an open record manager shows the rows of
+    // its last toolbar filter again.
+    if (TFrmSaleManage* manager = OpenSaleManager())
+        manager->ReloadList();
+}
+
+TFrmInputInfo* FrmInputInfo()
+{
+    static QPointer<TFrmInputInfo> instance;
+    if (!instance)
+        instance = new TFrmInputInfo(Shell::Instance() ? Shell::Instance()->MainWindow() : nullptr);
+    return instance;
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "WarrantyCard.h"
+
+#include <QDialog>
+#include <memory>
+
+namespace Ui {
+class TFrmInputInfo;
+}
+class TQuickReport1;
+
+// The customer and machine entry dialog "客户信息输入": records a sale, edits
+// one opened from the record manager, and previews or prints its warranty
+// card.  Add mode while BtnAdd is visible, edit mode while BtnModify is; the
+// caller sets the mode, the dialog never changes it.  Closing it in any way
+// has an open record manager reload its list.
+class TFrmInputInfo : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TFrmInputInfo(QWidget* parent = nullptr);
+    ~TFrmInputInfo() override;
+
+    // Empties every box and the remarks, amount "1", class "一般客户"; the
+    // dates stay as they are.
+    void ClearEntry();
+    // Writes the boxes to SaleInfo: a new row in add mode, the row selected
+    // in the record manager in edit mode.  Errors are shown; false then and
+    // nothing is stored.
+    bool SaveSaleRecord();
+    // The card's texts: the boxes as they stand, the company profile and the
+    // software name.
+    WarrantyCardData FillWarrantyCard();
+
+    bool IsAddMode() const;
+    // Shows BtnAdd and hides BtnModify (add), or the reverse (edit).
+    void SetAddMode(bool add);
+    // Sets both dates as code, so the warranty date is not moved.
+    void SetDates(const QDate& buyDate, const QDate& warrantyEnd);
+
+    // The boxes, for the record manager that fills them from a list row.
+    Ui::TFrmInputInfo* Controls() const { return m_ui.get(); }
+
+public slots:
+    // "添加" and "修改": required name and address, then SaveSaleRecord.
+    void BtnAddClick();
+    void BtnPreviewClick();
+    void BtnPrintClick();
+    void BtnExit1Click();
+
+private slots:
+    void DateBuyChange();
+    void EAmountChange();
+
+protected:
+    void done(int result) override;
+
+private:
+    TQuickReport1& Card();
+
+    std::unique_ptr<Ui::TFrmInputInfo> m_ui;
+    std::unique_ptr<TQuickReport1> m_card;
+    bool m_settingDates = false;
+};
+
+// The one entry dialog of the program, made on first use (a child of the
+// main window when there is one).
+TFrmInputInfo* FrmInputInfo();

@@ -1,0 +1,359 @@
+#include "FrmSaleManage.h"
+
+#include "DataAccess.h"
+#include "Dialogs.h"
+#include "FrmInputInfo.h"
+#include "IconList.h"
+#include "SaleListModel.h"
+#include "ui_FrmInputInfo.h"
+#include "ui_FrmSaleManage.h"
+
+#include <QFontDatabase>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QToolButton>
+
+namespace {
+
+struct ColumnWidth
+{
+    int width, minimum, maximum;
+};
+
+// Width, minimum and maximum of the 29 list columns, in pixels.
+constexpr ColumnWidth ColumnWidths[SaleListModel::ColumnCount] = {
+    {0, 0, 1},       {70, 70, 80},  {70, 70, 150}, {70, 70, 150}, {90, 90, 120},   {120, 120, 300},
+    {90, 90, 90},    {90, 90, 90},  {70, 70, 70},  {70, 70, 70},  {100, 100, 150}, {100, 100, 120},
+    {100, 100, 120}, {80, 80, 120}, {80, 80, 120}, {80, 80, 120}, {80, 80, 120},   {80, 80, 150},
+    {80, 60, 100},   {60, 60, 120}, {80, 80, 120}, {80, 80, 120}, {80, 80, 120},   {80, 80, 120},
+    {80, 80, 120},   {80, 80, 120}, {80, 80, 120}, {80, 80, 200}, {80, 80, 500}};
+
+const char16_t* const SearchFailed = u"查询出错,请检查条件!";
+
+// 宋体 at 14 pixels; where it is missing, the installed CJK serif (or sans) font.
+QFont ListFont()
+{
+    QFont font;
+    QStringList families;
+    for (const char* name : {"宋体", "SimSun", "Noto Serif CJK SC", "Noto Sans CJK SC"})
+        if (QFontDatabase::hasFamily(QString::fromUtf8(name)))
+            families << QString::fromUtf8(name);
+    if (!families.isEmpty())
+        font.setFamilies(families);
+    font.setPixelSize(14);
+    return font;
+}
+
+} // namespace
+
+TFrmSaleManage::TFrmSaleManage(QWidget* parent)
+    : TDefForm(parent), m_ui(std::make_unique<Ui::TFrmSaleManage>()), m_model(new SaleListModel(this))
+{
+    m_ui->setupUi(this);
+    const std::pair<QAction*, int> icons[] = {{m_ui->TBtnEnter, IconList::CustomerEntry},
+                                              {m_ui->TBtnPT, IconList::User},
+                                              {m_ui->TBtnTS, IconList::Roles},
+                                              {m_ui->BtnOverRun, IconList::Warning},
+                                              {m_ui->BtnWGB, IconList::Calendar},
+                                              {m_ui->TBtnAll, IconList::SaleRecords}};
+    for (const auto& [action, icon] : icons) {
+        action->setIcon(IconList::Icon(icon));
+        if (QWidget* button = m_ui->ToolBar3->widgetForAction(action))
+            button->setMinimumSize(77, 36);
+    }
+    connect(m_ui->TBtnEnter, &QAction::triggered, this, &TFrmSaleManage::TBtnEnterClick);
+    connect(m_ui->TBtnPT, &QAction::triggered, this, &TFrmSaleManage::TBtnPTClick);
+    connect(m_ui->TBtnTS, &QAction::triggered, this, &TFrmSaleManage::TBtnTSClick);
+    connect(m_ui->BtnOverRun, &QAction::triggered, this, &TFrmSaleManage::BtnOverRunClick);
+    connect(m_ui->BtnWGB, &QAction::triggered, this, &TFrmSaleManage::BtnWGBClick);
+    connect(m_ui->TBtnAll, &QAction::triggered, this, &TFrmSaleManage::TBtnAllClick);
+    connect(m_ui->N11, &QAction::triggered, this, &TFrmSaleManage::N11Click);
+    connect(m_ui->N13, &QAction::triggered, this, &TFrmSaleManage::N13Click);
+    connect(m_ui->N15, &QAction::triggered, this, &TFrmSaleManage::N15Click);
+    connect(m_ui->BtnSearch, &QPushButton::clicked, this, &TFrmSaleManage::BtnSearchClick);
+    connect(m_ui->BtnView, &QPushButton::clicked, this, &TFrmSaleManage::N11Click);
+    connect(m_ui->BtnDel, &QPushButton::clicked, this, &TFrmSaleManage::BtnDelClick);
+    connect(m_ui->BtnDelOverRun, &QPushButton::clicked, this, &TFrmSaleManage::BtnDelOverRunClick);
+
+    for (const SaleRecord::SearchField& field : SaleRecord::SearchFields())
+        m_ui->CmbSearchName->addItem(QString::fromUtf16(field.caption));
+    // The field chosen earlier in this run is still the one searched: show it.
+    m_ui->CmbSearchName->setCurrentIndex(SaleRecord::SearchFieldIndex(SearchColumn));
+    connect(m_ui->CmbSearchName, &QComboBox::activated, this, &TFrmSaleManage::CmbSearchNameSelect);
+    m_ui->CmbOperator->addItems(SaleRecord::SearchOperators());
+    m_ui->CmbOperator->setCurrentIndex(0);
+
+    m_status = new QLabel(m_ui->sb1);
+    m_status->setObjectName("sb1Panel");
+    m_ui->sb1->addWidget(m_status, 1);
+    SetupList();
+    connect(m_model, &SaleListModel::fetchFailed, this, &TFrmSaleManage::ModelFetchFailed);
+}
+
+TFrmSaleManage::~TFrmSaleManage() = default;
+
+void TFrmSaleManage::SetupList()
+{
+    QTableView* list = m_ui->ListView1;
+    list->setFont(ListFont());
+    list->setModel(m_model);
+    list->verticalHeader()->hide();
+    list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 6);
+    QHeaderView* header = list->horizontalHeader();
+    header->setHighlightSections(false);
+    header->setMinimumSectionSize(0);
+    header->setSectionsMovable(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (int c = 0; c < SaleListModel::ColumnCount; ++c)
+        header->resizeSection(c, ColumnWidths[c].width);
+    // The key column is there for the program, not the user.
+    list->setColumnHidden(SaleListModel::ColId, true);
+    connect(header, &QHeaderView::sectionResized, this,
+            [this](int column, int, int width) { ClampColumnWidth(column, width); });
+    connect(list, &QTableView::doubleClicked, this, &TFrmSaleManage::N11Click);
+    connect(list, &QWidget::customContextMenuRequested, this, &TFrmSaleManage::ListView1ContextPopup);
+}
+
+void TFrmSaleManage::ClampColumnWidth(int column, int width)
+{
+    if (column <= SaleListModel::ColId || column >= SaleListModel::ColumnCount)
+        return;
+    const int clamped = qBound(ColumnWidths[column].minimum, width, ColumnWidths[column].maximum);
+    if (clamped != width)
+        m_ui->ListView1->horizontalHeader()->resizeSection(column, clamped);
+}
+
+QString TFrmSaleManage::StatusText() const
+{
+    return m_status->text();
+}
+
+void TFrmSaleManage::LoadFilter(const SaleRecord::Condition& condition, int mode)
+{
+    if (mode != 0)
+        ListMode = mode;
+    m_searchShown = false;
+    // A load replaces the list whole; pages of an earlier load are dropped
+    // with it, so a click during scrolling cannot mix two lists.
+    QString error;
+    const bool loaded = m_model->Load(condition, true, &error);
+    m_status->setText(QStringLiteral("共有 [%1] 项").arg(qMax<qint64>(0, m_model->MatchCount())));
+    if (!loaded)
+        ShowError(error, QString(), this);
+}
+
+void TFrmSaleManage::TBtnPTClick()
+{
+    LoadFilter(SaleRecord::OrdinaryCustomers(), ModeOrdinary);
+}
+
+void TFrmSaleManage::TBtnTSClick()
+{
+    LoadFilter(SaleRecord::SpecialCustomers(), ModeSpecial);
+}
+
+void TFrmSaleManage::BtnOverRunClick()
+{
+    LoadFilter(SaleRecord::ExpiredCustomers(QDateTime::currentDateTime()), ModeExpired);
+}
+
+void TFrmSaleManage::BtnWGBClick()
+{
+    LoadFilter(SaleRecord::UnexpiredCustomers(QDateTime::currentDateTime()), ModeUnexpired);
+}
+
+void TFrmSaleManage::TBtnAllClick()
+{
+    LoadFilter(SaleRecord::AllCustomers(), ModeAll);
+}
+
+void TFrmSaleManage::N13Click()
+{
+    LoadFilter(SaleRecord::UnexpiredCustomers(QDateTime::currentDateTime()), 0);
+}
+
+void TFrmSaleManage::N15Click()
+{
+    LoadFilter(SaleRecord::ExpiredCustomers(QDateTime::currentDateTime()), 0);
+}
+
+void TFrmSaleManage::ReloadList()
+{
+    switch (ListMode) {
+    case ModeOrdinary:
+        TBtnPTClick();
+        break;
+    case ModeSpecial:
+        TBtnTSClick();
+        break;
+    case ModeExpired:
+        BtnOverRunClick();
+        break;
+    case ModeUnexpired:
+        BtnWGBClick();
+        break;
+    case ModeAll:
+        TBtnAllClick();
+        break;
+    default:
+        break;
+    }
+}
+
+void TFrmSaleManage::CmbSearchNameSelect(int index)
+{
+    if (index >= 0 && index < SaleRecord::SearchFields().size())
+        SearchColumn = QLatin1String(SaleRecord::SearchFields()[index].column);
+}
+
+void TFrmSaleManage::BtnSearchClick()
+{
+    // The status text and ListMode keep what the last filter set.
+    SaleRecord::Condition condition;
+    QString error;
+    bool ok = SaleRecord::SearchCondition(SearchColumn, m_ui->CmbOperator->currentText(),
+                                          m_ui->EditTJ->text(), &condition, &error);
+    if (ok) {
+        ok = m_model->Load(condition, false, &error);
+    } else {
+        m_model->Clear();
+    }
+    m_searchShown = true;
+    if (!ok)
+        ShowMessage(QString::fromUtf16(SearchFailed), this);
+}
+
+void TFrmSaleManage::ModelFetchFailed(const QString& error)
+{
+    if (m_searchShown)
+        ShowMessage(QString::fromUtf16(SearchFailed), this);
+    else
+        ShowError(error, QString(), this);
+}
+
+int TFrmSaleManage::SelectedRow() const
+{
+    const QItemSelectionModel* selection = m_ui->ListView1->selectionModel();
+    if (!selection)
+        return -1;
+    const QModelIndexList rows = selection->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+qint64 TFrmSaleManage::SelectedRecordId() const
+{
+    return m_model->RecordId(SelectedRow());
+}
+
+void TFrmSaleManage::N11Click()
+{
+    const int row = SelectedRow();
+    if (row < 0)
+        return;
+    // The values come from the list, not from a new read of the database.
+    TFrmInputInfo* dialog = FrmInputInfo();
+    Ui::TFrmInputInfo* ui = dialog->Controls();
+    const auto text = [this, row](int column) { return m_model->Text(row, column); };
+    using M = SaleListModel;
+    const std::pair<QLineEdit*, int> boxes[] = {{ui->EUser, M::ColName},
+                                                {ui->EPhone, M::ColPhone},
+                                                {ui->EFax, M::ColFax},
+                                                {ui->EMobile, M::ColMobile},
+                                                {ui->EAddr, M::ColAddr},
+                                                {ui->EAmount, M::ColAmount},
+                                                {ui->ECPU, M::ColCPU},
+                                                {ui->EMemory, M::ColMemory},
+                                                {ui->EHD, M::ColHD},
+                                                {ui->EDisPlayCard, M::ColDisplayCard},
+                                                {ui->ESound, M::ColSound},
+                                                {ui->EMainBoard, M::ColMainBoard},
+                                                {ui->EBox, M::ColBox},
+                                                {ui->EDisPlay, M::ColDisplay},
+                                                {ui->EPower, M::ColPower},
+                                                {ui->EFloppy, M::ColFloppy},
+                                                {ui->ECDROM, M::ColCDROM},
+                                                {ui->EMouse, M::ColMouse},
+                                                {ui->EKeyBoard, M::ColKeyBoard},
+                                                {ui->ESoundBox, M::ColSoundBox},
+                                                {ui->ENetWork, M::ColNetWork},
+                                                {ui->EModem, M::ColModem},
+                                                {ui->EPrint, M::ColPrint},
+                                                {ui->EOther, M::ColOther}};
+    for (const auto& [edit, column] : boxes) {
+        edit->setText(text(column));
+        edit->setCursorPosition(0); // long values show their beginning
+    }
+    ui->Memo->setPlainText(text(M::ColMemo));
+    dialog->SetDates(SaleRecord::DateFromText(text(M::ColBuyDate)),
+                     SaleRecord::DateFromText(text(M::ColOverRun)));
+    ui->CmbQuality->setCurrentIndex(SaleRecord::ClassIndexOfText(text(M::ColClass)));
+    dialog->SetAddMode(false);
+    dialog->setModal(true);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void TFrmSaleManage::TBtnEnterClick()
+{
+    TFrmInputInfo* dialog = FrmInputInfo();
+    dialog->ClearEntry();
+    dialog->SetAddMode(true);
+    dialog->setModal(true);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void TFrmSaleManage::BtnDelClick()
+{
+    const int row = SelectedRow();
+    if (row < 0)
+        return;
+    const Dialogs::Message question{QStringLiteral("你确定要删除该项信息吗？删除后资料是不可恢复的！"),
+                                    QStringLiteral("确定删除"), Dialogs::Icon::Question};
+    if (Dialogs::Instance().Ask(this, question, Dialogs::Yes | Dialogs::No, Dialogs::No) != Dialogs::Yes)
+        return;
+    QString error;
+    if (!ExecCommand("delete from SaleInfo where id=?", {SqlArg(m_model->RecordId(row))}, &error)) {
+        ShowError(error, QString(), this);
+        return;
+    }
+    // The row leaves the list; the count in the status bar stays as loaded.
+    m_model->RemoveListRow(row);
+}
+
+void TFrmSaleManage::BtnDelOverRunClick()
+{
+    const Dialogs::Message question{
+        QStringLiteral("你确定要删除己过保的客户(除特别客户外)的数据吗？删除后资料是不可恢复的！"),
+        QStringLiteral("删除己过保用户数据"), Dialogs::Icon::Question};
+    if (Dialogs::Instance().Ask(this, question, Dialogs::Yes | Dialogs::No, Dialogs::No) != Dialogs::Yes)
+        return;
+    QString error;
+    SqlTransaction transaction(CurrentConnection());
+    const bool purged = transaction.IsActive() &&
+                        ExecCommand("delete from SaleInfo where OverRun<=? and TB<>?",
+                                    {SqlArg(QDateTime::currentDateTime()), SqlArg("1")}, &error) &&
+                        transaction.Commit();
+    if (!purged) {
+        ShowError(error.isEmpty() ? CurrentConnection()->ErrorString() : error, QString(), this);
+        return;
+    }
+    // The list is not reloaded: purged rows stay visible until the next load.
+    ShowMessage(QStringLiteral("数据己经成功删除！"), this);
+}
+
+void TFrmSaleManage::ListView1ContextPopup(const QPoint& pos)
+{
+    QMenu menu(this);
+    menu.addAction(m_ui->N11);
+    menu.setDefaultAction(m_ui->N11);
+    menu.addSeparator();
+    menu.addAction(m_ui->N13);
+    menu.addSeparator();
+    menu.addAction(m_ui->N15);
+    menu.exec(m_ui->ListView1->viewport()->mapToGlobal(pos));
+}

@@ -1,0 +1,164 @@
+#include "SaleRecord.h"
+
+namespace SaleRecord {
+
+namespace {
+
+bool IsBlankChar(QChar c)
+{
+    return c.isSpace() || c.category() == QChar::Other_Control;
+}
+
+const char* const OverRunIndex = "SaleInfo_OverRun";
+const char* const BuyDateIndex = "SaleInfo_BuyDate";
+
+} // namespace
+
+bool IsBlank(const QString& text)
+{
+    for (const QChar c : text)
+        if (!IsBlankChar(c))
+            return false;
+    return true;
+}
+
+QString TextOrNone(const QString& text)
+{
+    return IsBlank(text) ? QString::fromUtf16(NonePlaceholder) : text;
+}
+
+QDate DefaultWarrantyEnd(const QDate& buyDate)
+{
+    return buyDate.addDays(365);
+}
+
+bool IsExpired(const QDate& overRun, const QDateTime& now)
+{
+    return overRun.isValid() && now > QDateTime(overRun, QTime(0, 0));
+}
+
+QString ClassText(const QString& tb)
+{
+    bool ok = false;
+    const qint64 value = tb.trimmed().toLongLong(&ok);
+    return ok && value == 0 ? QStringLiteral("否") : QStringLiteral("是");
+}
+
+int ClassIndexOfText(const QString& text)
+{
+    return text == QStringLiteral("是") ? 1 : 0;
+}
+
+QString DateText(const QDate& date)
+{
+    return date.toString("yyyy-MM-dd");
+}
+
+QDate DateFromText(const QString& text)
+{
+    return QDate::fromString(text.left(10), "yyyy-MM-dd");
+}
+
+QDate ParseSearchDate(const QString& text)
+{
+    const QString value = text.trimmed();
+    for (const char* format : {"yyyy-M-d", "yyyy-MM-dd", "yyyy/M/d"}) {
+        const QDate date = QDate::fromString(value, format);
+        if (date.isValid())
+            return date;
+    }
+    return {};
+}
+
+const QVector<SearchField>& SearchFields()
+{
+    static const QVector<SearchField> fields = {
+        {u"用户姓名", "name", false},      {u"地址", "addr", false},
+        {u"购买日期", "buydate", true},    {u"过保日期", "overrun", true},
+        {u"购机数量", "buyamount", false}, {u"处理器", "CPU", false},
+        {u"内存", "Memory", false},        {u"硬盘", "hd", false},
+        {u"显卡", "displaycard", false},   {u"声卡", "sound", false},
+        {u"主板", "mainboard", false},     {u"机箱", "box", false},
+        {u"显示器", "display", false},     {u"电源", "power", false},
+        {u"软驱", "Floppy", false},        {u"光驱", "cdrom", false},
+        {u"鼠标", "mouse", false},         {u"键盘", "keyboard", false},
+        {u"音箱", "soundbox", false},      {u"网卡", "network", false},
+        {u"Modem", "modem", false},        {u"打印机", "print", false},
+    };
+    return fields;
+}
+
+int SearchFieldIndex(const QString& column)
+{
+    const QVector<SearchField>& fields = SearchFields();
+    for (int i = 0; i < fields.size(); ++i)
+        if (column.compare(QLatin1String(fields[i].column), Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+const QStringList& SearchOperators()
+{
+    static const QStringList operators = {"=", ">", "<", ">=", "<=", "<>"};
+    return operators;
+}
+
+Condition OrdinaryCustomers()
+{
+    return {"TB=?", {SqlArg("0")}, {}};
+}
+
+Condition SpecialCustomers()
+{
+    return {"TB=?", {SqlArg("1")}, {}};
+}
+
+Condition ExpiredCustomers(const QDateTime& now)
+{
+    return {"OverRun<?", {SqlArg(now)}, OverRunIndex};
+}
+
+Condition UnexpiredCustomers(const QDateTime& now)
+{
+    return {"OverRun>=?", {SqlArg(now)}, OverRunIndex};
+}
+
+Condition AllCustomers()
+{
+    return {};
+}
+
+bool SearchCondition(const QString& column, const QString& op, const QString& value, Condition* out,
+                     QString* error)
+{
+    const int index = SearchFieldIndex(column);
+    if (index < 0) {
+        *error = QStringLiteral("没有选择搜索字段");
+        return false;
+    }
+    if (!SearchOperators().contains(op)) {
+        *error = QStringLiteral("无效的比较符：") + op;
+        return false;
+    }
+    // Only names from the fixed lists reach the statement; the value is bound.
+    const SearchField& field = SearchFields()[index];
+    const QString name = QLatin1String(field.column);
+    out->where = name + op + '?';
+    out->rangeIndex.clear();
+    if (field.isDate) {
+        const QDate date = ParseSearchDate(value);
+        if (!date.isValid()) {
+            *error = QStringLiteral("不是日期：") + value;
+            return false;
+        }
+        out->args = {SqlArg(date)};
+        // "<>" is no range: no index helps it.
+        if (op != "<>")
+            out->rangeIndex = name == "overrun" ? OverRunIndex : BuyDateIndex;
+    } else {
+        out->args = {SqlArg(value)};
+    }
+    return true;
+}
+
+} // namespace SaleRecord

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "SqlConnection.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// The rules of a SaleInfo row that the entry dialog, the record manager and
+// their tests share.  No widgets here.
+namespace SaleRecord {
+
+// The placeholder stored for a component box left empty.
+inline constexpr const char16_t* NonePlaceholder = u"无";
+
+// Empty after removing leading and trailing blanks and control characters.
+bool IsBlank(const QString& text);
+// The text exactly as typed, or "无" when it is blank.
+QString TextOrNone(const QString& text);
+
+// The default warranty end: the purchase date plus 365 days.
+QDate DefaultWarrantyEnd(const QDate& buyDate);
+// A warranty has expired once `now` is later than the midnight that starts
+// its end day, so a warranty ending today has expired.
+bool IsExpired(const QDate& overRun, const QDateTime& now);
+
+// "否" for an ordinary customer (a class that reads as the number 0), "是"
+// for every other class.
+QString ClassText(const QString& tb);
+// The customer class of a list row's "特别用户" text: 1 for exactly "是".
+int ClassIndexOfText(const QString& text);
+
+// Dates in the lists and boxes of this subsystem: yyyy-MM-dd.
+QString DateText(const QDate& date);
+// Reads yyyy-MM-dd (or a stored "yyyy-MM-dd HH:mm:ss"); invalid otherwise.
+QDate DateFromText(const QString& text);
+// Reads a typed search value: yyyy-M-d, yyyy-MM-dd or yyyy/M/d.
+QDate ParseSearchDate(const QString& text);
+
+// The 22 searchable fields: caption in the search box and column name.
+struct SearchField
+{
+    const char16_t* caption;
+    const char* column;
+    bool isDate;
+};
+const QVector<SearchField>& SearchFields();
+// The index in SearchFields() of a column name (any case), or -1.
+int SearchFieldIndex(const QString& column);
+// The six comparison operators offered, in box order.
+const QStringList& SearchOperators();
+
+// One condition on SaleInfo: the text after "where" with its "?" values, and
+// the index (if any) that serves a range on a date column.
+struct Condition
+{
+    QString where; // empty: every row
+    SqlArgs args;
+    QString rangeIndex;
+};
+
+// The conditions of the list filters; `now` is the local date-time of the load.
+Condition OrdinaryCustomers();
+Condition SpecialCustomers();
+Condition ExpiredCustomers(const QDateTime& now);
+Condition UnexpiredCustomers(const QDateTime& now);
+Condition AllCustomers();
+
+// The search condition for a column, an operator and the typed value, with
+// the value bound.  false with a reason when the column or operator is not
+// one of the fixed lists or a date column's value is not a date.
+bool SearchCondition(const QString& column, const QString& op, const QString& value, Condition* out,
+                     QString* error);
+
+} // namespace SaleRecord

@@ -1,0 +1,237 @@
+// The record list's model over a real database: pages, plans, colours.
+#include "SaleListModel.h"
+#include "SalesFixture.h"
+#include "TestEnv.h"
+
+#include <QAbstractItemModelTester>
+#include <QColor>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <sqlite3.h>
+
+using M = SaleListModel;
+
+class TestSaleListModel : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void pagesFollowTheView();
+    void bothPlansListTheSameRows_data();
+    void bothPlansListTheSameRows();
+    void removedRowLeavesTheRestInPlace();
+    void newLoadReplacesAPartlyFetchedList();
+    void coloursOfTheThreeKinds();
+    void cellsKeepTheStoredText();
+    void failedPageKeepsTheRowsRead();
+
+private:
+    // `count` rows, ids 1..count: purchase dates one a day from 2015-01-01,
+    // every 10th a special customer.
+    void Generate(int count);
+    QList<qint64> FetchAllIds(M& model);
+    QList<qint64> IdsOf(const QString& sql, const SqlArgs& args);
+
+    std::unique_ptr<TestEnv> m_env;
+};
+
+void TestSaleListModel::init()
+{
+    m_env = std::make_unique<TestEnv>();
+    QVERIFY2(m_env->IsValid(), qPrintable(m_env->Error()));
+}
+
+void TestSaleListModel::cleanup()
+{
+    m_env.reset();
+}
+
+void TestSaleListModel::Generate(int count)
+{
+    QVERIFY(ExecCommand("with recursive c(i) as (select 1 union all select i+1 from c where i<?) "
+                        "insert into SaleInfo (Name,addr,BuyDate,OverRun,TB,BuyAmount,CPU,Memo) "
+                        "select 'n'||i, 'addr'||(i%7), date('2015-01-01','+'||i||' days')||' 00:00:00', "
+                        "date('2015-01-01','+'||(i+365)||' days')||' 00:00:00', "
+                        "case when i%10=0 then '1' else '0' end, '1', 'cpu', 'memo' from c",
+                        {count}));
+}
+
+QList<qint64> TestSaleListModel::FetchAllIds(M& model)
+{
+    while (model.canFetchMore({}))
+        model.fetchMore({});
+    QList<qint64> ids;
+    for (int row = 0; row < model.rowCount(); ++row)
+        ids << model.RecordId(row);
+    return ids;
+}
+
+QList<qint64> TestSaleListModel::IdsOf(const QString& sql, const SqlArgs& args)
+{
+    QList<qint64> ids;
+    SqlStatement statement(CurrentConnection(), sql);
+    if (statement.Bind(args))
+        while (statement.Step())
+            ids << statement.ColumnValue(0).toLongLong();
+    return ids;
+}
+
+void TestSaleListModel::pagesFollowTheView()
+{
+    Generate(5000);
+    M model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QVERIFY(model.Load(SaleRecord::AllCustomers(), true));
+    QCOMPARE(model.MatchCount(), 5000);
+    QCOMPARE(model.rowCount(), M::FirstPageSize);
+    QVERIFY(model.canFetchMore({}));
+    // Nothing stays open between two pages.
+    QCOMPARE(sqlite3_next_stmt(CurrentConnection()->Handle(), nullptr), nullptr);
+    model.fetchMore({});
+    QCOMPARE(model.rowCount(), M::FirstPageSize + M::PageSize);
+
+    const QList<qint64> ids = FetchAllIds(model);
+    QCOMPARE(ids.size(), 5000);
+    QCOMPARE(ids, IdsOf("select id from SaleInfo order by id", {}));
+    QVERIFY(!model.canFetchMore({}));
+    QCOMPARE(sqlite3_next_stmt(CurrentConnection()->Handle(), nullptr), nullptr);
+}
+
+void TestSaleListModel::bothPlansListTheSameRows_data()
+{
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QDate>("date");
+    // 25 000 rows: a few hundred matches go through the index, most of the
+    // table through the walk in id order that starts at the first match.
+    QTest::newRow("few, at the end") << ">=" << QDate(2083, 1, 1);
+    QTest::newRow("few, at the start") << "<" << QDate(2016, 6, 1);
+    QTest::newRow("one day") << "=" << QDate(2040, 3, 3);
+    QTest::newRow("many, at the end") << ">" << QDate(2020, 1, 1);
+    QTest::newRow("many, at the start") << "<=" << QDate(2075, 1, 1);
+    QTest::newRow("none") << "<" << QDate(2000, 1, 1);
+}
+
+void TestSaleListModel::bothPlansListTheSameRows()
+{
+    QFETCH(QString, op);
+    QFETCH(QDate, date);
+    Generate(25000);
+    SaleRecord::Condition condition;
+    QString error;
+    QVERIFY(SaleRecord::SearchCondition("overrun", op, date.toString("yyyy-M-d"), &condition, &error));
+    M model;
+    QVERIFY(model.Load(condition, false));
+    const QList<qint64> expected =
+        IdsOf("select id from SaleInfo where OverRun" + op + "? order by id", {date});
+    QCOMPARE(model.MatchCount(), expected.size());
+    QCOMPARE(FetchAllIds(model), expected);
+}
+
+void TestSaleListModel::removedRowLeavesTheRestInPlace()
+{
+    Generate(600);
+    M model; // no tester here: it would fetch pages of its own
+    QVERIFY(model.Load(SaleRecord::AllCustomers(), true));
+    const qint64 removed = model.RecordId(10);
+    const qint64 last = model.RecordId(model.rowCount() - 1);
+    QVERIFY(model.RemoveListRow(10));
+    QVERIFY(model.RemoveListRow(model.rowCount() - 1));
+    QCOMPARE(model.MatchCount(), 600); // the count stays as loaded
+    const QList<qint64> ids = FetchAllIds(model);
+    QCOMPARE(ids.size(), 598);
+    QVERIFY(!ids.contains(removed));
+    QVERIFY(!ids.contains(last)); // the next page starts after it all the same
+    QVERIFY(std::is_sorted(ids.begin(), ids.end()));
+}
+
+void TestSaleListModel::newLoadReplacesAPartlyFetchedList()
+{
+    Generate(3000);
+    M model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QVERIFY(model.Load(SaleRecord::AllCustomers(), true));
+    model.fetchMore({});
+    QVERIFY(model.canFetchMore({}));
+    QVERIFY(model.Load(SaleRecord::SpecialCustomers(), true));
+    QCOMPARE(model.MatchCount(), 300);
+    const QList<qint64> ids = FetchAllIds(model);
+    QCOMPARE(ids, IdsOf("select id from SaleInfo where TB='1' order by id", {}));
+    for (int row = 0; row < model.rowCount(); ++row)
+        QCOMPARE(model.Text(row, M::ColClass), QStringLiteral("是"));
+}
+
+void TestSaleListModel::coloursOfTheThreeKinds()
+{
+    const QDate today = QDate::currentDate();
+    Sale expired, current, special, specialExpired, endsToday;
+    expired.over = today.addDays(-1);
+    current.over = today.addDays(1);
+    special.tb = "1";
+    specialExpired.tb = "1";
+    specialExpired.over = today.addDays(-30);
+    endsToday.over = today;
+    for (const Sale& s : {expired, current, special, specialExpired, endsToday})
+        QVERIFY(InsertSale(s) > 0);
+    M model;
+    QVERIFY(model.Load(SaleRecord::AllCustomers(), true));
+    QCOMPARE(model.rowCount(), 5);
+    const auto colours = [&model](int row) {
+        return qMakePair(model.index(row, M::ColName).data(Qt::BackgroundRole).value<QColor>(),
+                         model.index(row, M::ColMemo).data(Qt::ForegroundRole).value<QColor>());
+    };
+    const auto sky = qMakePair(QColor(166, 202, 240), QColor(0, 0, 255));
+    const auto red = qMakePair(QColor(255, 0, 0), QColor(255, 255, 0));
+    QCOMPARE(colours(0), sky);
+    QVERIFY(!model.index(1, M::ColName).data(Qt::BackgroundRole).isValid());
+    QVERIFY(!model.index(1, M::ColName).data(Qt::ForegroundRole).isValid());
+    QCOMPARE(colours(2), red);
+    QCOMPARE(colours(3), red);
+    QCOMPARE(colours(4), sky); // a warranty ending today has expired
+}
+
+void TestSaleListModel::cellsKeepTheStoredText()
+{
+    Sale s;
+    s.name = QStringLiteral("李娜 ");
+    s.memo = QStringLiteral("第一行\r\n第二行");
+    s.buy = QDate(2023, 6, 15);
+    s.over = QDate(2024, 6, 14);
+    const qint64 id = InsertSale(s);
+    QVERIFY(ExecCommand("insert into SaleInfo (Name,addr,OverRun,TB) values ('x','y','无',null)"));
+    M model;
+    QVERIFY(model.Load(SaleRecord::AllCustomers(), true));
+    QCOMPARE(model.Text(0, M::ColId), QString::number(id));
+    QCOMPARE(model.Text(0, M::ColName), QStringLiteral("李娜 "));
+    QCOMPARE(model.Text(0, M::ColBuyDate), QString("2023-06-15"));
+    QCOMPARE(model.Text(0, M::ColOverRun), QString("2024-06-14"));
+    QCOMPARE(model.Text(0, M::ColClass), QStringLiteral("否"));
+    QCOMPARE(model.Text(0, M::ColMemo), s.memo);
+    QCOMPARE(model.index(0, M::ColMemo).data().toString(), QStringLiteral("第一行 第二行"));
+    // Odd stored values are shown as they are and never coloured as dates.
+    QCOMPARE(model.Text(1, M::ColOverRun), QStringLiteral("无"));
+    QCOMPARE(model.Text(1, M::ColBuyDate), QString());
+    QCOMPARE(model.Text(1, M::ColClass), QStringLiteral("是"));
+    QCOMPARE(model.headerData(M::ColCPU, Qt::Horizontal).toString(), QStringLiteral("处理器(CPU)"));
+}
+
+void TestSaleListModel::failedPageKeepsTheRowsRead()
+{
+    Generate(1000);
+    M model;
+    QSignalSpy failed(&model, &M::fetchFailed);
+    QVERIFY(model.Load(SaleRecord::AllCustomers(), true));
+    QVERIFY(ExecCommand("alter table SaleInfo rename to SaleInfoGone"));
+    model.fetchMore({});
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(model.rowCount(), M::FirstPageSize);
+    QVERIFY(!model.canFetchMore({}));
+    QString error;
+    QVERIFY(!model.Load(SaleRecord::AllCustomers(), true, &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(model.rowCount(), 0);
+}
+
+QTEST_MAIN(TestSaleListModel)
+#include "tst_salelistmodel.moc"
