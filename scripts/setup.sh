@@ -9,6 +9,8 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   libsqlite3-dev libsodium-dev libxlsxwriter-dev libarchive-dev
+  # xlsxwriter.pc links with -lz, but libxlsxwriter-dev does not pull in zlib's headers
+  zlib1g-dev
   fonts-noto-cjk tango-icon-theme
   poppler-utils xvfb xauth unzip
 )
@@ -19,10 +21,17 @@ for p in "${PACKAGES[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+      echo "Missing packages: ${missing[*]}" >&2
+      echo "Run this script as root once, or install sudo, to install them." >&2
+      exit 1
+    fi
+    SUDO="sudo"
+  fi
   echo "Installing: ${missing[*]}"
   $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
