@@ -521,14 +521,21 @@ bool ReportPreviewPane::FindNext()
 
 // ---- print and page setup ----
 
-void ReportPreviewPane::Print()
+bool ReportPreviewPane::CanPrint()
 {
     if (!HasReport())
-        return;
+        return false;
     if (!Report::HasPrinters()) {
         Warn(Report::NoPrinterMessage(), QStringLiteral("打印"));
-        return;
+        return false;
     }
+    return true;
+}
+
+void ReportPreviewPane::Print()
+{
+    if (!CanPrint())
+        return;
     QPrinter printer(QPrinter::HighResolution);
     QPrintDialog dialog(&printer, this);
     dialog.setMinMax(1, PageCount());
@@ -552,12 +559,8 @@ void ReportPreviewPane::Print()
 
 void ReportPreviewPane::PrintCurrentPage()
 {
-    if (!HasReport())
+    if (!CanPrint())
         return;
-    if (!Report::HasPrinters()) {
-        Warn(Report::NoPrinterMessage(), QStringLiteral("打印"));
-        return;
-    }
     QPrinter printer(QPrinter::HighResolution);
     QPrintDialog dialog(&printer, this);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);

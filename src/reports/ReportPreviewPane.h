@@ -130,6 +130,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A report is shown and a printer exists (else says so).
+    bool CanPrint();
     void BuildMenus();
     void SetIcons();
     void OnStatusChange();

@@ -310,21 +310,29 @@ void TFunctions::BuildMainMenu(QMenuBar* menu)
     for (const MenuEntry& entry : MainMenuEntries(MenuSet)) {
         const bool hasChildren =
             entry.IsSkinEntry() || (entry.menuID != 0 && !SubMenuEntries(MenuSet, entry.menuID).isEmpty());
-        if (!hasChildren) {
-            QAction* action = menu->addAction(entry.text);
-            action->setData(entry.tag);
-            if (entry.tag != 0)
-                connect(action, &QAction::triggered, this,
-                        [this, tag = entry.tag] { RunFunction(QString::number(tag)); });
-            continue;
+        if (QMenu* item = AddMenuEntry(menu, entry, hasChildren)) {
+            QList<qint64> path{entry.menuID};
+            BuildSubMenu(item, entry.menuID, path);
         }
-        QMenu* item = menu->addMenu(entry.text);
-        item->menuAction()->setData(entry.tag);
-        if (entry.IsSkinEntry() && m_host)
-            m_host->FillSkinMenu(item);
-        QList<qint64> path{entry.menuID};
-        BuildSubMenu(item, entry.menuID, path);
     }
+}
+
+QMenu* TFunctions::AddMenuEntry(QWidget* parent, const MenuEntry& entry, bool hasChildren)
+{
+    if (!hasChildren) {
+        auto* action = new QAction(entry.text, parent);
+        parent->addAction(action);
+        action->setData(entry.tag);
+        if (entry.tag != 0)
+            connect(action, &QAction::triggered, this, [this, tag = entry.tag] { RunFunction(QString::number(tag)); });
+        return nullptr;
+    }
+    auto* item = new QMenu(entry.text, parent);
+    parent->addAction(item->menuAction());
+    item->menuAction()->setData(entry.tag);
+    if (entry.IsSkinEntry() && m_host)
+        m_host->FillSkinMenu(item);
+    return item;
 }
 
 void TFunctions::BuildSubMenu(QMenu* parentItem, qint64 menuID)
@@ -348,19 +356,8 @@ void TFunctions::BuildSubMenu(QMenu* parentItem, qint64 menuID, QList<qint64>& p
         const bool circular = path.contains(entry.menuID);
         const bool hasChildren =
             entry.IsSkinEntry() || (!circular && !SubMenuEntries(MenuSet, entry.menuID).isEmpty());
-        if (!hasChildren) {
-            QAction* action = parentItem->addAction(entry.text);
-            action->setData(entry.tag);
-            if (entry.tag != 0)
-                connect(action, &QAction::triggered, this,
-                        [this, tag = entry.tag] { RunFunction(QString::number(tag)); });
-            continue;
-        }
-        QMenu* item = parentItem->addMenu(entry.text);
-        item->menuAction()->setData(entry.tag);
-        if (entry.IsSkinEntry() && m_host)
-            m_host->FillSkinMenu(item);
-        if (!circular) {
+        QMenu* item = AddMenuEntry(parentItem, entry, hasChildren);
+        if (item && !circular) {
             path << entry.menuID;
             BuildSubMenu(item, entry.menuID, path);
             path.removeLast();

@@ -10,6 +10,8 @@ class GroupBar;
 class QMenu;
 class QMenuBar;
 class QToolBar;
+class QWidget;
+struct MenuEntry;
 
 // The function-rights object: resolves which functions the current user has
 // been granted (FunctionSet, MenuSet, GrantSet), runs function identifiers
@@ -61,6 +63,9 @@ private:
     void Grant(const QString& funcID);
     void MarkMenusInUse();
     void BuildSubMenu(QMenu* parentItem, qint64 menuID, QList<qint64>& path);
+    // Appends one generated entry to a menu bar or menu: a plain item that
+    // runs its function, or (with children) a submenu, which is returned.
+    QMenu* AddMenuEntry(QWidget* parent, const MenuEntry& entry, bool hasChildren);
     void LogOff();
     int FindFunction(const QString& funcID) const;
 
