@@ -5,8 +5,8 @@
 //   bench_sales                 runs 100 000 and 1 000 000 records, each in a process of its own
 //   bench_sales N [--no-baseline]
 #include "AppDir.h"
-#include "DataModule.h"
-#include "FrmSaleManage.h"
+#include "TDataM.h"
+#include "TFrmSaleManage.h"
 #include "SaleListModel.h"
 #include "SeedData.h"
 #include "SqlConnection.h"

@@ -1,13 +1,13 @@
 #include "FormClasses.h"
 
-#include "AboutMe.h"
-#include "FrmInputInfo.h"
-#include "FrmSaleManage.h"
+#include "TFrmAboutMe.h"
+#include "TFrmInputInfo.h"
+#include "TFrmSaleManage.h"
 #include "TFrmCompanyDirEdit.h"
 #include "TFrmCompanySet.h"
 #include "TFrmPrintMode.h"
 #include "TFrmSysLog.h"
-#include "DefForm.h"
+#include "TDefForm.h"
 #include "FormRegistry.h"
 
 #include <QDialog>

@@ -1,9 +1,9 @@
 #include "StartUpForms.h"
 
-#include "ChangePassWord.h"
-#include "FrmInputInfo.h"
-#include "Login.h"
-#include "MainWindow.h"
+#include "TfrmChangePassWord.h"
+#include "TFrmInputInfo.h"
+#include "TfrmLogin.h"
+#include "TFrmMain.h"
 
 StartUpForms::StartUpForms()
 {

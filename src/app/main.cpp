@@ -1,8 +1,8 @@
 #include "AppDir.h"
-#include "DataModule.h"
+#include "TDataM.h"
 #include "Dialogs.h"
 #include "FormClasses.h"
-#include "MainWindow.h"
+#include "TFrmMain.h"
 #include "SeedData.h"
 #include "StartUpForms.h"
 

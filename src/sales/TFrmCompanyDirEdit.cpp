@@ -1,7 +1,7 @@
 #include "TFrmCompanyDirEdit.h"
 #include "ui_TFrmCompanyDirEdit.h"
 
-#include "DataModule.h"
+#include "TDataM.h"
 #include "Dialogs.h"
 #include "DictionaryModel.h"
 

@@ -1,7 +1,7 @@
 #include "TFrmCompanySet.h"
 #include "ui_TFrmCompanySet.h"
 
-#include "DataModule.h"
+#include "TDataM.h"
 #include "Dialogs.h"
 #include "Settings.h"
 

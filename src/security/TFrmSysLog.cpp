@@ -1,7 +1,7 @@
 #include "TFrmSysLog.h"
 #include "ui_TFrmSysLog.h"
 
-#include "DataModule.h"
+#include "TDataM.h"
 #include "Dialogs.h"
 #include "ExcelExport.h"
 #include "SysLogModel.h"

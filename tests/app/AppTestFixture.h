@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ChangePassWord.h"
+#include "TfrmChangePassWord.h"
 #include "DataAccess.h"
-#include "Functions.h"
+#include "TFunctions.h"
 #include "GroupBar.h"
-#include "Login.h"
-#include "MainWindow.h"
+#include "TfrmLogin.h"
+#include "TFrmMain.h"
 #include "ScriptedDialogs.h"
 #include "StartUp.h"
 #include "StartUpForms.h"

@@ -1,5 +1,5 @@
 #include "AppTestFixture.h"
-#include "DefForm.h"
+#include "TDefForm.h"
 #include "FormClasses.h"
 #include "FormRegistry.h"
 #include "Settings.h"

@@ -2,7 +2,7 @@
 #include "FormClasses.h"
 #include "GbkText.h"
 #include "IniFile.h"
-#include "NewSkin.h"
+#include "TNewSkin.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // The entry dialog and the record manager, driven as the staff use them.
-#include "FrmInputInfo.h"
-#include "FrmSaleManage.h"
+#include "TFrmInputInfo.h"
+#include "TFrmSaleManage.h"
 #include "SaleListModel.h"
 #include "SalesFixture.h"
 #include "ScriptedDialogs.h"

@@ -1,11 +1,11 @@
-#include "ChangePassWord.h"
+#include "TfrmChangePassWord.h"
 #include "DataAccess.h"
-#include "Login.h"
+#include "TfrmLogin.h"
 #include "PasswordHash.h"
 #include "ScriptedDialogs.h"
 #include "StartUp.h"
 #include "TestEnv.h"
-#include "User.h"
+#include "TUser.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -2,7 +2,7 @@
 #include "PasswordHash.h"
 #include "ScriptedDialogs.h"
 #include "TestEnv.h"
-#include "User.h"
+#include "TUser.h"
 
 #include <QDate>
 #include <QTest>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DataModule.h"
+#include "TDataM.h"
 
 #include <QString>
 #include <QTemporaryDir>

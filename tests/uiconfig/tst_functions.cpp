@@ -1,5 +1,5 @@
 #include "AppDir.h"
-#include "Functions.h"
+#include "TFunctions.h"
 #include "TestEnv.h"
 #include "UiConfigTestData.h"
 

@@ -1,4 +1,4 @@
-#include "Functions.h"
+#include "TFunctions.h"
 #include "TestEnv.h"
 #include "UiConfigTestData.h"
 

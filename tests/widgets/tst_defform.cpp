@@ -1,5 +1,5 @@
 #include "DataAccess.h"
-#include "DefForm.h"
+#include "TDefForm.h"
 #include "GroupBar.h"
 #include "Shell.h"
 #include "TestEnv.h"

@@ -1,6 +1,6 @@
-#include "DefForm.h"
+#include "TDefForm.h"
 
-#include "DataModule.h"
+#include "TDataM.h"
 #include "GroupBar.h"
 #include "IconList.h"
 #include "Shell.h"

@@ -1,4 +1,4 @@
-#include "DataModule.h"
+#include "TDataM.h"
 
 #include "AppDir.h"
 #include "Schema.h"

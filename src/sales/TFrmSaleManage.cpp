@@ -1,12 +1,12 @@
-#include "FrmSaleManage.h"
+#include "TFrmSaleManage.h"
 
 #include "DataAccess.h"
 #include "Dialogs.h"
-#include "FrmInputInfo.h"
+#include "TFrmInputInfo.h"
 #include "IconList.h"
 #include "SaleListModel.h"
-#include "ui_FrmInputInfo.h"
-#include "ui_FrmSaleManage.h"
+#include "ui_TFrmInputInfo.h"
+#include "ui_TFrmSaleManage.h"
 
 #include <QFontDatabase>
 #include <QHeaderView>

@@ -1,4 +1,4 @@
-#include "User.h"
+#include "TUser.h"
 
 #include "DataAccess.h"
 #include "Dialogs.h"

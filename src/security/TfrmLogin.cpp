@@ -1,12 +1,12 @@
-#include "Login.h"
+#include "TfrmLogin.h"
 
 #include "DataAccess.h"
 #include "Dialogs.h"
 #include "PasswordEdit.h"
 #include "StartUp.h"
-#include "User.h"
+#include "TUser.h"
 #include "Utilities.h"
-#include "ui_Login.h"
+#include "ui_TfrmLogin.h"
 
 #include <QCompleter>
 #include <QFocusEvent>

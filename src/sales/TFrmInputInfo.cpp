@@ -1,14 +1,14 @@
-#include "FrmInputInfo.h"
+#include "TFrmInputInfo.h"
 
-#include "DataModule.h"
+#include "TDataM.h"
 #include "Dialogs.h"
-#include "FrmSaleManage.h"
+#include "TFrmSaleManage.h"
 #include "GbkLengthValidator.h"
 #include "QuickReport1.h"
 #include "SaleRecord.h"
 #include "Settings.h"
 #include "Shell.h"
-#include "ui_FrmInputInfo.h"
+#include "ui_TFrmInputInfo.h"
 
 #include <QPointer>
 #include <QRegularExpressionValidator>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DefForm.h"
+#include "TDefForm.h"
 #include "SaleRecord.h"
 
 #include <memory>

@@ -1,9 +1,9 @@
-#include "ChangePassWord.h"
+#include "TfrmChangePassWord.h"
 
 #include "Dialogs.h"
 #include "PasswordEdit.h"
-#include "User.h"
-#include "ui_ChangePassWord.h"
+#include "TUser.h"
+#include "ui_TfrmChangePassWord.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "NewSkin.h"
+#include "TNewSkin.h"
 
 #include "Dialogs.h"
 #include "GbkText.h"

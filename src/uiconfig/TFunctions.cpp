@@ -1,12 +1,12 @@
-#include "Functions.h"
+#include "TFunctions.h"
 
 #include "AppDir.h"
-#include "ChangePassWord.h"
+#include "TfrmChangePassWord.h"
 #include "DataAccess.h"
 #include "FunctionsHost.h"
 #include "GroupBar.h"
 #include "IconList.h"
-#include "Login.h"
+#include "TfrmLogin.h"
 #include "MenuConstruction.h"
 #include "ShellOpen.h"
 

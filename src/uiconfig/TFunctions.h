@@ -1,7 +1,7 @@
 #pragma once
 
 #include "MemDataset.h"
-#include "User.h"
+#include "TUser.h"
 
 #include <QObject>
 

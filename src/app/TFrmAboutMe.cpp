@@ -1,8 +1,8 @@
-#include "AboutMe.h"
+#include "TFrmAboutMe.h"
 
 #include "IconList.h"
 #include "ShellOpen.h"
-#include "ui_AboutMe.h"
+#include "ui_TFrmAboutMe.h"
 
 #include <QGuiApplication>
 #include <QScreen>
