@@ -152,6 +152,9 @@ bool BackupEngine::IsDatabaseFile(const QString& file)
 
 bool BackupEngine::Snapshot(const QString& source, const QString& target, QString* error)
 {
+    QString ignored;
+    if (!error)
+        error = &ignored;
     sqlite3* src = nullptr;
     sqlite3* dst = nullptr;
     auto closeBoth = [&] {

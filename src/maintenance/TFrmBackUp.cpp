@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QShortcut>
 #include <QShowEvent>
+#include <QStyle>
 
 namespace {
 
@@ -49,9 +50,25 @@ TFrmBackUp::TFrmBackUp(QWidget* parent)
     list->verticalHeader()->setDefaultSectionSize(20);
     list->horizontalHeader()->setHighlightSections(false);
     list->horizontalHeader()->setSectionsClickable(true);
-    const int widths[] = {170, 70, 70, 128};
-    for (int c = 0; c < 4; ++c)
+    // The widths suit a small Windows font; with a wider font the columns
+    // grow to show their whole text, and the dialog with them.
+    const QFontMetrics metrics(list->font());
+    const int widths[] = {std::max(170, metrics.horizontalAdvance("0000-00-00-00-00-00-auto.Jbk") + 30),
+                          std::max(64, metrics.horizontalAdvance(QStringLiteral("压缩文档")) + 12),
+                          std::max(64, metrics.horizontalAdvance("1023.00 MB") + 12),
+                          std::max(128, metrics.horizontalAdvance("0000-00-00,00:00:00") + 12)};
+    int needed = 2 * list->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2;
+    for (int c = 0; c < 4; ++c) {
         list->setColumnWidth(c, widths[c]);
+        needed += widths[c];
+    }
+    const int extra = std::max(0, needed - list->width());
+    if (extra > 0) {
+        list->resize(list->width() + extra, list->height());
+        for (QPushButton* button : {ui->btnBackup, ui->btnReduce, ui->btnDelete, ui->btnReload, ui->btnClose})
+            button->move(button->x() + extra, button->y());
+        setFixedSize(475 + extra, 203);
+    }
     connect(list->horizontalHeader(), &QHeaderView::sectionClicked, this, &TFrmBackUp::Lv1ColumnClick);
 
     connect(ui->btnBackup, &QPushButton::clicked, this, &TFrmBackUp::btnBackupClick);

@@ -7,6 +7,8 @@
 TWaitForm::TWaitForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), ui(std::make_unique<Ui::TWaitForm>())
 {
+    // The resource lives in this static library: registering it keeps it linked.
+    Q_INIT_RESOURCE(weibao_maintenance);
     ui->setupUi(this);
     setFixedSize(269, 58);
     // The animation's image list: the 32 × 32 frames of one strip; its first
