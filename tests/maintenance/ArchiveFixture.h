@@ -10,12 +10,15 @@
 #include <archive.h>
 #include <archive_entry.h>
 
-// Writes a zip holding the given entries (name, content), as some other
-// program might have made it.
-inline bool WriteZip(const QString& path, const QList<QPair<QString, QByteArray>>& entries)
+// Writes an archive (zip, or 7z as older installations made them) holding
+// the given entries (name, content), as some other program might have made it.
+inline bool WriteArchive(const QString& path, const QList<QPair<QString, QByteArray>>& entries, bool sevenZip)
 {
     archive* a = archive_write_new();
-    archive_write_set_format_zip(a);
+    if (sevenZip)
+        archive_write_set_format_7zip(a);
+    else
+        archive_write_set_format_zip(a);
     bool ok = archive_write_open_filename(a, QFile::encodeName(path).constData()) == ARCHIVE_OK;
     for (const auto& [name, data] : entries) {
         archive_entry* e = archive_entry_new();
@@ -30,6 +33,11 @@ inline bool WriteZip(const QString& path, const QList<QPair<QString, QByteArray>
     ok = ok && archive_write_close(a) == ARCHIVE_OK;
     archive_write_free(a);
     return ok;
+}
+
+inline bool WriteZip(const QString& path, const QList<QPair<QString, QByteArray>>& entries)
+{
+    return WriteArchive(path, entries, false);
 }
 
 // The names of the entries of an archive.

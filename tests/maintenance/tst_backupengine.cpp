@@ -177,8 +177,14 @@ void TestBackupEngine::renamedAndLowerCaseArchivesRestore()
     const QString plainRenamed = BackupFolder::Path() + "copy.JBK";
     QVERIFY(QFile::rename(plain, plainRenamed));
 
+    // A 7z archive of an older installation, its entry inside a folder.
+    const QString sevenZip = BackupFolder::Path() + "2019-05-01-08-00-00.Jbk";
+    QTemporaryDir scratch;
+    QVERIFY(BackupEngine::Snapshot(env.DatabaseFile(), scratch.path() + "/db", nullptr));
+    QVERIFY(WriteArchive(sevenZip, {{"BackUp/2019-05-01-08-00-00.zbk", FileBytes(scratch.path() + "/db")}}, true));
+
     DataModuleHost host;
-    for (const QString& file : {renamed, plainRenamed}) {
+    for (const QString& file : {renamed, plainRenamed, sevenZip}) {
         QVERIFY(ExecCommand("delete from SaleInfo"));
         QVERIFY2(engine.Restore(file, host), qPrintable(file + ": " + engine.Error()));
         QCOMPARE(SaleCount(), 20);
