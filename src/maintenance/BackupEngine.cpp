@@ -428,6 +428,9 @@ bool BackupEngine::SwapIn(const QString& verified, ConnectionHost& host, bool ke
     QString error;
     if (keepCurrent && !BackupFolder::Ensure(m_backupDir, &error))
         return Fail(error);
+    // The new file takes the access rights of the one it replaces (temporary
+    // files are made private).
+    QFile::setPermissions(verified, QFileInfo(m_database).permissions());
 
     host.Disconnect();
     for (const char* suffix : {"-journal", "-wal"})

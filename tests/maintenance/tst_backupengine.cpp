@@ -155,6 +155,7 @@ void TestBackupEngine::zipRoundTrip()
     QCOMPARE(host.connects, 1);
     QVERIFY(DataM->ADOConn.IsOpen());
     QCOMPARE(SaleCount(), 500);
+    QCOMPARE(QFileInfo(env.DatabaseFile()).permissions(), QFileInfo(engine.KeptFile()).permissions());
     // The database it replaced is kept beside the backups.
     QVERIFY(QFileInfo(engine.KeptFile()).fileName().startsWith("before-restore-"));
     QCOMPARE(FileHash(engine.KeptFile()), changedHash);
