@@ -1,6 +1,9 @@
 #include "FormClasses.h"
 
 #include "TFrmAboutMe.h"
+#include "TFrmBackUp.h"
+#include "TFrmCompressData.h"
+#include "TFrmOption.h"
 #include "TFrmInputInfo.h"
 #include "TFrmSaleManage.h"
 #include "TFrmCompanyDirEdit.h"
@@ -78,9 +81,9 @@ void RegisterFormClasses()
     RegisterPlaceholder("TFrmGroupCfg", "GroupBar设置", ChildForm);
     Register<TFrmSaleManage>("销售记录管理", ChildForm);
     Register<TFrmSysLog>("系统日志", ChildForm);
-    RegisterPlaceholder("TFrmBackUp", "备份数据", DialogForm);
-    RegisterPlaceholder("TFrmCompressData", "压缩数据库", DialogForm);
-    RegisterPlaceholder("TFrmOption", "备份数据库设置", DialogForm);
+    Register<TFrmBackUp>("备份数据", DialogForm);
+    Register<TFrmCompressData>("压缩数据库", DialogForm);
+    Register<TFrmOption>("备份数据库设置", DialogForm);
     Register<TFrmCompanySet>("本单位信息设置", DialogForm);
     Register<TFrmCompanyDirEdit>("单位字典编辑", DialogForm);
     Register<TFrmInputInfo>("客户信息输入", DialogForm);

@@ -1,5 +1,6 @@
 #include "TFrmMain.h"
 
+#include "AutoBackup.h"
 #include "AppDir.h"
 #include "TDataM.h"
 #include "TDefForm.h"
@@ -316,6 +317,8 @@ void TFrmMain::LoginSucceeded()
                    QStringLiteral("当前用户：%1(%2)").arg(user.UserName, user.UserID));
     if (DataM)
         DataM->WriteUsageLog(QStringLiteral("登录系统"));
+    // The day's automatic backup, on a thread of its own: the login never waits.
+    AutoBackup::StartIfDue(this);
     show();
 }
 

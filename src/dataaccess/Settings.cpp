@@ -30,6 +30,16 @@ int BackUpLevel()
     return IniFile(IniPath()).ReadInteger("BackUpSet", "Set", 3);
 }
 
+int BackUpAuto()
+{
+    return IniFile(IniPath()).ReadInteger("BackUpSet", "Auto", 0);
+}
+
+int BackUpKeep()
+{
+    return IniFile(IniPath()).ReadInteger("BackUpSet", "Keep", 10);
+}
+
 bool SetCoName(const QString& value)
 {
     return IniFile(IniPath()).WriteString("Company", "CoName", value);
@@ -48,6 +58,16 @@ bool SetBackUpCompressed(int value)
 bool SetBackUpLevel(int value)
 {
     return IniFile(IniPath()).WriteInteger("BackUpSet", "Set", value);
+}
+
+bool SetBackUpAuto(int value)
+{
+    return IniFile(IniPath()).WriteInteger("BackUpSet", "Auto", value);
+}
+
+bool SetBackUpKeep(int value)
+{
+    return IniFile(IniPath()).WriteInteger("BackUpSet", "Keep", value);
 }
 
 } // namespace Settings

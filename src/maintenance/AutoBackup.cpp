@@ -1,0 +1,80 @@
+#include "AutoBackup.h"
+
+#include "BackupEngine.h"
+#include "BackupFolder.h"
+#include "CommandLog.h"
+#include "DataAccess.h"
+#include "Settings.h"
+#include "TDataM.h"
+
+#include <QFileInfo>
+#include <QThread>
+
+#include <atomic>
+
+namespace {
+// One automatic backup at a time, even when logins follow quickly.
+std::atomic<bool> g_running{false};
+} // namespace
+
+AutoBackup* AutoBackup::StartIfDue(QObject* parent)
+{
+    if (Settings::BackUpAuto() != 1 || g_running)
+        return nullptr;
+    Job job;
+    job.databaseFile = GetDatabaseFileName();
+    job.backupDir = BackupFolder::Path();
+    if (job.databaseFile.isEmpty() || BackupFolder::HasAutomaticBackup(job.backupDir, job.when.date()))
+        return nullptr;
+    job.compress = Settings::BackUpCompressed() == 1;
+    job.level = Settings::BackUpLevel();
+    job.keep = Settings::BackUpKeep();
+    return new AutoBackup(job, parent);
+}
+
+QString AutoBackup::Run(const Job& job, QString* error)
+{
+    BackupEngine engine(job.databaseFile, job.backupDir);
+    const QString made = engine.Backup(job.compress, job.level, true, job.when);
+    if (made.isEmpty()) {
+        *error = engine.Error();
+        return {};
+    }
+    const QStringList kept = BackupFolder::PruneAutomatic(job.backupDir, std::max(job.keep, 1));
+    if (!kept.isEmpty())
+        WriteLogLine(QStringLiteral("无法删除旧的自动备份：") + kept.join(QStringLiteral("，")));
+    return made;
+}
+
+AutoBackup::AutoBackup(const Job& job, QObject* parent) : QObject(parent)
+{
+    g_running = true;
+    auto result = std::make_shared<std::pair<QString, QString>>();
+    m_thread = QThread::create([job, result] { result->first = Run(job, &result->second); });
+    connect(m_thread, &QThread::finished, this, [this, result] {
+        if (result->first.isEmpty()) {
+            WriteLogLine(QStringLiteral("自动备份失败：") + result->second);
+            if (DataM)
+                DataM->WriteUsageLog(QStringLiteral("自动备份失败"));
+        } else {
+            WriteLogLine(QStringLiteral("自动备份：") + QFileInfo(result->first).fileName());
+        }
+        g_running = false;
+        emit Finished(result->first, result->second);
+        deleteLater();
+    });
+    m_thread->start(QThread::LowPriority);
+}
+
+AutoBackup::~AutoBackup()
+{
+    Wait();
+    delete m_thread;
+    g_running = false;
+}
+
+void AutoBackup::Wait()
+{
+    if (m_thread)
+        m_thread->wait();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+namespace Ui {
+class TFrmBackUp;
+}
+class WaitPas;
+
+// "备份数据": lists the backups in BackUp/ (archives, then plain copies),
+// makes a new one, restores the database from the selected one and deletes
+// backups.  The file work runs on a WaitPas worker while the wait window is
+// shown.
+class TFrmBackUp : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TFrmBackUp(QWidget* parent = nullptr);
+    ~TFrmBackUp() override;
+
+    void UpdateList();
+    // Reads [BackUpSet] BackUp and Set, as the dialog does on every show.
+    void ReadSettings();
+    void ShowProcessMessages(bool success);
+    int CompressBackup() const { return m_compressBackup; }
+    int CompressLevel() const { return m_compressLevel; }
+
+public slots:
+    void btnBackupClick();
+    void btnReduceClick();
+    void btnDeleteClick();
+    void btnReloadClick();
+    void Lv1ColumnClick(int column);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool RunWorker(WaitPas* worker, const QString& status);
+    QString SelectedFileName() const;
+
+    std::unique_ptr<Ui::TFrmBackUp> ui;
+    int m_compressBackup = 1;
+    int m_compressLevel = 3;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+namespace Ui {
+class TFrmCompressData;
+}
+
+// "压缩数据库": rewrites the database file compactly (VACUUM INTO a copy
+// beside it, checked, then renamed into place while the connection is
+// closed).  The work runs on a worker while the wait window is shown; on any
+// failure the original file stays and is connected again.
+class TFrmCompressData : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TFrmCompressData(QWidget* parent = nullptr);
+    ~TFrmCompressData() override;
+
+public slots:
+    void btnCompressClick();
+    // Opens the connection again when it is closed.
+    void Opendata();
+
+private:
+    std::unique_ptr<Ui::TFrmCompressData> ui;
+};

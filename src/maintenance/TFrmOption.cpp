@@ -1,0 +1,76 @@
+#include "TFrmOption.h"
+#include "ui_TFrmOption.h"
+
+#include "Dialogs.h"
+#include "IniFile.h"
+#include "Settings.h"
+
+#include <QShowEvent>
+
+namespace {
+constexpr int StandardMethod = 3;
+}
+
+TFrmOption::TFrmOption(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      ui(std::make_unique<Ui::TFrmOption>())
+{
+    ui->setupUi(this);
+    setFixedSize(352, 249);
+    ui->btnSave->setAutoDefault(true);
+    ui->btnClose->setAutoDefault(false);
+    connect(ui->btnSave, &QPushButton::clicked, this, &TFrmOption::btnSaveClick);
+    connect(ui->btnClose, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TFrmOption::~TFrmOption() = default;
+
+void TFrmOption::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFrmOption::FormShow()
+{
+    m_ini = std::make_unique<IniFile>(Settings::IniPath());
+    LoadSet();
+}
+
+void TFrmOption::LoadSet()
+{
+    if (!m_ini)
+        m_ini = std::make_unique<IniFile>(Settings::IniPath());
+    const bool packed = m_ini->ReadInteger("BackUpSet", "BackUp", 1) != 0;
+    ui->optYes->setChecked(packed);
+    ui->optNo->setChecked(!packed);
+    // A method outside the list shows (and is saved as) the standard one.
+    const int method = m_ini->ReadInteger("BackUpSet", "Set", StandardMethod);
+    ui->cmbMode->setCurrentIndex(method >= 0 && method < ui->cmbMode->count() ? method : StandardMethod);
+    ui->chkAuto->setChecked(m_ini->ReadInteger("BackUpSet", "Auto", 0) == 1);
+    ui->spnKeep->setValue(m_ini->ReadInteger("BackUpSet", "Keep", 10));
+}
+
+bool TFrmOption::SaveSet()
+{
+    if (!m_ini)
+        m_ini = std::make_unique<IniFile>(Settings::IniPath());
+    const int method = ui->cmbMode->currentIndex() >= 0 ? ui->cmbMode->currentIndex() : StandardMethod;
+    bool ok = m_ini->WriteInteger("BackUpSet", "BackUp", ui->optNo->isChecked() ? 0 : 1);
+    ok = m_ini->WriteInteger("BackUpSet", "Set", method) && ok;
+    ok = m_ini->WriteInteger("BackUpSet", "Auto", ui->chkAuto->isChecked() ? 1 : 0) && ok;
+    ok = m_ini->WriteInteger("BackUpSet", "Keep", ui->spnKeep->value()) && ok;
+    return ok;
+}
+
+void TFrmOption::btnSaveClick()
+{
+    if (!SaveSet()) {
+        Dialogs::Instance().Inform(this, {QStringLiteral("无法写入设置文件“%1”，设置没有保存。").arg(m_ini->Path()),
+                                          QStringLiteral("错误"), Dialogs::Icon::Critical});
+        return;
+    }
+    accept();
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+class IniFile;
+namespace Ui {
+class TFrmOption;
+}
+
+// "备份数据库设置": whether backups are packed and with which method, and the
+// automatic daily backup with the number of automatic backups kept
+// ([BackUpSet] BackUp, Set, Auto, Keep in Quorel.ini).  Read on show,
+// written only by "保存".
+class TFrmOption : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TFrmOption(QWidget* parent = nullptr);
+    ~TFrmOption() override;
+
+    void LoadSet();
+    bool SaveSet();
+
+public slots:
+    void FormShow();
+    void btnSaveClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::TFrmOption> ui;
+    std::unique_ptr<IniFile> m_ini;
+};

@@ -1,0 +1,441 @@
+// The backup engine on real files: snapshots of a database being written,
+// zip round trips, restores that must be refused without touching the
+// database, compaction, names and the automatic backup with pruning.
+#include "ArchiveFixture.h"
+#include "AutoBackup.h"
+#include "BackupEngine.h"
+#include "BackupFolder.h"
+#include "DataAccess.h"
+#include "DataModuleHost.h"
+#include "Schema.h"
+#include "Settings.h"
+#include "TestEnv.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryFile>
+#include <QtTest>
+
+namespace {
+
+void AddSales(int count, const QString& name = QStringLiteral("张伟"))
+{
+    SqlTransaction transaction(CurrentConnection());
+    for (int i = 0; i < count; ++i)
+        QVERIFY(ExecCommand("insert into SaleInfo (Name, addr, Memo) values (?, ?, ?)",
+                            {name, QStringLiteral("北京市海淀区"), QString(200, QChar('x'))}));
+    QVERIFY(transaction.Commit());
+}
+
+int SaleCount()
+{
+    SqlStatement s(CurrentConnection(), "select count(*) from SaleInfo");
+    return s.Step() ? s.ColumnValue(0).toInt() : -1;
+}
+
+int FileSaleCount(const QString& file)
+{
+    SqlConnection c;
+    if (!c.Open(SqlConnection::MakeConnectionString(file)))
+        return -1;
+    SqlStatement s(&c, "select count(*) from SaleInfo");
+    return s.Step() ? s.ColumnValue(0).toInt() : -1;
+}
+
+QString IntegrityOf(const QString& file)
+{
+    SqlConnection c;
+    if (!c.Open(SqlConnection::MakeConnectionString(file)))
+        return c.ErrorString();
+    SqlStatement s(&c, "PRAGMA integrity_check");
+    return s.Step() ? s.ColumnValue(0).toString() : s.ErrorString();
+}
+
+// Files in the data folder other than the database itself.
+QStringList DataFolderLeftovers(const TestEnv& env)
+{
+    QStringList names = QDir(QFileInfo(env.DatabaseFile()).absolutePath()).entryList(QDir::Files | QDir::Hidden);
+    names.removeAll("data.mdb");
+    return names;
+}
+
+// A host that counts the hand-overs, around the real data module.
+class CountingHost : public DataModuleHost
+{
+public:
+    void Disconnect() override
+    {
+        ++disconnects;
+        DataModuleHost::Disconnect();
+    }
+    bool Connect(QString* error) override
+    {
+        ++connects;
+        return DataModuleHost::Connect(error);
+    }
+    int disconnects = 0;
+    int connects = 0;
+};
+
+} // namespace
+
+class TestBackupEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void snapshotIgnoresOpenWriteTransaction();
+    void zipRoundTrip_data();
+    void zipRoundTrip();
+    void renamedAndLowerCaseArchivesRestore();
+    void refusedRestoreLeavesDatabase_data();
+    void refusedRestoreLeavesDatabase();
+    void failedRenameLeavesDatabase();
+    void sameSecondBackupsGetDistinctNames();
+    void compactShrinksAndSurvivesLeftover();
+    void compactFailureReconnects();
+    void automaticBackupOncePerDayAndPruned();
+    void listAndSizeTexts();
+};
+
+void TestBackupEngine::snapshotIgnoresOpenWriteTransaction()
+{
+    TestEnv env;
+    QVERIFY2(env.IsValid(), qPrintable(env.Error()));
+    AddSales(300);
+    // Another connection is half way through a large write.
+    SqlConnection writer;
+    QVERIFY(writer.Open(SqlConnection::MakeConnectionString(env.DatabaseFile())));
+    QVERIFY(writer.ExecRaw("BEGIN IMMEDIATE"));
+    QVERIFY(writer.ExecRaw("insert into SaleInfo (Name, Memo) select Name, Memo from SaleInfo"));
+    QVERIFY(writer.ExecRaw("delete from SaleInfo where id % 3 = 0"));
+
+    BackupEngine engine(env.DatabaseFile(), BackupFolder::Path());
+    const QString made = engine.Backup(false, 3);
+    QVERIFY2(!made.isEmpty(), qPrintable(engine.Error()));
+    QVERIFY(made.endsWith(".zbk"));
+    QCOMPARE(IntegrityOf(made), QString("ok"));
+    QCOMPARE(FileSaleCount(made), 300);
+    QVERIFY(writer.ExecRaw("COMMIT"));
+    QCOMPARE(SaleCount(), 600 - 200);
+}
+
+void TestBackupEngine::zipRoundTrip_data()
+{
+    QTest::addColumn<int>("level");
+    QTest::newRow("store") << 0;
+    QTest::newRow("best") << 5;
+}
+
+void TestBackupEngine::zipRoundTrip()
+{
+    QFETCH(int, level);
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    AddSales(500);
+    BackupEngine engine(env.DatabaseFile(), BackupFolder::Path());
+    const QDateTime when(QDate(2024, 3, 5), QTime(14, 7, 9));
+    const QString made = engine.Backup(true, level, false, when);
+    QCOMPARE(made, BackupFolder::Path() + "2024-03-05-14-07-09.Jbk");
+    QCOMPARE(ArchiveEntries(made), QStringList{"2024-03-05-14-07-09.zbk"});
+    // Store keeps the database's size, best packs the repetitive rows.
+    const qint64 databaseSize = QFileInfo(env.DatabaseFile()).size();
+    if (level == 0)
+        QVERIFY(QFileInfo(made).size() > databaseSize);
+    else
+        QVERIFY(QFileInfo(made).size() < databaseSize / 4);
+    QCOMPARE(QDir(BackupFolder::Path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(made).fileName()});
+
+    QVERIFY(ExecCommand("delete from SaleInfo"));
+    const QByteArray changedHash = FileHash(env.DatabaseFile());
+    CountingHost host;
+    QVERIFY2(engine.Restore(made, host), qPrintable(engine.Error()));
+    QCOMPARE(host.disconnects, 1);
+    QCOMPARE(host.connects, 1);
+    QVERIFY(DataM->ADOConn.IsOpen());
+    QCOMPARE(SaleCount(), 500);
+    QCOMPARE(QFileInfo(env.DatabaseFile()).permissions(), QFileInfo(engine.KeptFile()).permissions());
+    // The database it replaced is kept beside the backups.
+    QVERIFY(QFileInfo(engine.KeptFile()).fileName().startsWith("before-restore-"));
+    QCOMPARE(FileHash(engine.KeptFile()), changedHash);
+    QCOMPARE(DataFolderLeftovers(env), QStringList());
+}
+
+void TestBackupEngine::renamedAndLowerCaseArchivesRestore()
+{
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    AddSales(20);
+    BackupEngine engine(env.DatabaseFile(), BackupFolder::Path());
+    const QString archive = engine.Backup(true, 3);
+    const QString plain = engine.Backup(false, 3);
+    QVERIFY(!archive.isEmpty() && !plain.isEmpty());
+    // Renamed: the entry keeps its old stem; lower case: the kind is read
+    // from the content, not from the extension.
+    const QString renamed = BackupFolder::Path() + "month-end.jbk";
+    QVERIFY(QFile::rename(archive, renamed));
+    const QString plainRenamed = BackupFolder::Path() + "copy.JBK";
+    QVERIFY(QFile::rename(plain, plainRenamed));
+
+    // A 7z archive of an older installation, its entry inside a folder.
+    const QString sevenZip = BackupFolder::Path() + "2019-05-01-08-00-00.Jbk";
+    QTemporaryDir scratch;
+    QVERIFY(BackupEngine::Snapshot(env.DatabaseFile(), scratch.path() + "/db", nullptr));
+    QVERIFY(WriteArchive(sevenZip, {{"BackUp/2019-05-01-08-00-00.zbk", FileBytes(scratch.path() + "/db")}}, true));
+
+    DataModuleHost host;
+    for (const QString& file : {renamed, plainRenamed, sevenZip}) {
+        QVERIFY(ExecCommand("delete from SaleInfo"));
+        QVERIFY2(engine.Restore(file, host), qPrintable(file + ": " + engine.Error()));
+        QCOMPARE(SaleCount(), 20);
+    }
+}
+
+void TestBackupEngine::refusedRestoreLeavesDatabase_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("damaged zip") << "damaged" << "已损坏";
+    QTest::newRow("entry ../x.zbk") << "parent" << "不安全的路径";
+    QTest::newRow("absolute entry") << "absolute" << "不安全的路径";
+    QTest::newRow("two entries") << "two" << "不止一个文件";
+    QTest::newRow("empty file") << "empty" << "没有数据库";
+    QTest::newRow("text entry") << "text" << "不是数据库文件";
+    QTest::newRow("foreign database") << "foreign" << "不是本程序的数据库";
+    QTest::newRow("newer schema") << "newer" << "更新版本";
+    QTest::newRow("corrupt database") << "corrupt" << "完整性检查未通过";
+}
+
+void TestBackupEngine::refusedRestoreLeavesDatabase()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    AddSales(200);
+    BackupEngine engine(env.DatabaseFile(), BackupFolder::Path());
+    const QString good = engine.Backup(true, 3);
+    QVERIFY(!good.isEmpty());
+    QTemporaryDir scratch;
+    const QString snapshot = scratch.path() + "/db.zbk";
+    QVERIFY(BackupEngine::Snapshot(env.DatabaseFile(), snapshot, nullptr));
+    const QByteArray database = FileBytes(snapshot);
+
+    const QString bad = BackupFolder::Path() + "bad.Jbk";
+    if (kind == "damaged") {
+        QByteArray bytes = FileBytes(good);
+        for (int i = bytes.size() / 3; i < bytes.size() / 3 + 64; ++i)
+            bytes[i] = char(bytes[i] ^ 0x5a);
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    } else if (kind == "parent") {
+        QVERIFY(WriteZip(bad, {{"../x.zbk", database}}));
+    } else if (kind == "absolute") {
+        QVERIFY(WriteZip(bad, {{"/tmp/x.zbk", database}}));
+    } else if (kind == "two") {
+        QVERIFY(WriteZip(bad, {{"a.zbk", database}, {"b.zbk", database}}));
+    } else if (kind == "empty") {
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    } else if (kind == "text") {
+        QVERIFY(WriteZip(bad, {{"x.zbk", QByteArray("这不是数据库\r\n").repeated(100)}}));
+    } else if (kind == "foreign" || kind == "newer" || kind == "corrupt") {
+        const QString file = scratch.path() + "/other.db";
+        if (kind == "foreign") {
+            SqlConnection c;
+            QVERIFY(c.Create(file));
+            QVERIFY(c.ExecRaw("create table t (x); PRAGMA user_version = 1"));
+        } else {
+            QVERIFY(QFile::copy(snapshot, file));
+            SqlConnection c;
+            QVERIFY(c.Open(SqlConnection::MakeConnectionString(file)));
+            if (kind == "newer") {
+                QVERIFY(c.ExecRaw(QString("PRAGMA user_version = %1").arg(Schema::CurrentVersion + 1)));
+            } else {
+                // Damage a page of the sale table's index behind SQLite's back.
+                QVERIFY(c.ExecRaw("PRAGMA writable_schema = ON"));
+                SqlStatement s(&c, "select rootpage from sqlite_master where name='SaleInfo_BuyDate'");
+                QVERIFY(s.Step());
+                const int page = s.ColumnValue(0).toInt();
+                c.Close();
+                QFile f(file);
+                QVERIFY(f.open(QIODevice::ReadWrite));
+                QVERIFY(f.seek(qint64(page - 1) * 4096 + 8));
+                f.write(QByteArray(200, '\x7f'));
+            }
+        }
+        QVERIFY(WriteZip(bad, {{"x.zbk", FileBytes(file)}}));
+    }
+
+    const QByteArray before = FileHash(env.DatabaseFile());
+    CountingHost host;
+    QVERIFY(!engine.Restore(bad, host));
+    QVERIFY2(engine.Error().contains(reason), qPrintable(engine.Error()));
+    // Refused before anything was closed or replaced.
+    QCOMPARE(host.disconnects, 0);
+    QCOMPARE(FileHash(env.DatabaseFile()), before);
+    QVERIFY(DataM->ADOConn.IsOpen());
+    QCOMPARE(SaleCount(), 200);
+    QCOMPARE(DataFolderLeftovers(env), QStringList());
+    QVERIFY(QDir(BackupFolder::Path()).entryList({"before-restore-*"}).isEmpty());
+}
+
+void TestBackupEngine::failedRenameLeavesDatabase()
+{
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    AddSales(50);
+    BackupEngine engine(env.DatabaseFile(), BackupFolder::Path());
+    const QString made = engine.Backup(true, 1);
+    QVERIFY(!made.isEmpty());
+    QVERIFY(ExecCommand("delete from SaleInfo where id > 10"));
+    const QByteArray before = FileHash(env.DatabaseFile());
+
+    // The process "dies" where the restored file would be moved into place.
+    engine.SetReplaceFunction([](const QString&, const QString&, QString* error) {
+        *error = "simulated crash";
+        return false;
+    });
+    CountingHost host;
+    QVERIFY(!engine.Restore(made, host));
+    QVERIFY(engine.Error().contains("simulated crash"));
+    QCOMPARE(host.disconnects, 1);
+    QCOMPARE(host.connects, 1);
+    QCOMPARE(FileHash(env.DatabaseFile()), before);
+    QCOMPARE(IntegrityOf(env.DatabaseFile()), QString("ok"));
+    QVERIFY(DataM->ADOConn.IsOpen());
+    QCOMPARE(SaleCount(), 10);
+    QCOMPARE(DataFolderLeftovers(env), QStringList());
+    QVERIFY(QDir(BackupFolder::Path()).entryList({"before-restore-*"}).isEmpty());
+}
+
+void TestBackupEngine::sameSecondBackupsGetDistinctNames()
+{
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    // A missing backup folder is made.
+    QVERIFY(!QFileInfo::exists(BackupFolder::Path()));
+    BackupEngine engine(env.DatabaseFile(), BackupFolder::Path());
+    const QDateTime when(QDate(2024, 3, 5), QTime(14, 7, 9));
+    const QString first = engine.Backup(true, 3, false, when);
+    const QString second = engine.Backup(false, 3, false, when);
+    const QString third = engine.Backup(true, 3, false, when);
+    const QString automatic = engine.Backup(true, 3, true, when);
+    const QString dir = BackupFolder::Path();
+    QCOMPARE(first, dir + "2024-03-05-14-07-09.Jbk");
+    QCOMPARE(second, dir + "2024-03-05-14-07-09-2.zbk");
+    QCOMPARE(third, dir + "2024-03-05-14-07-09-3.Jbk");
+    QCOMPARE(automatic, dir + "2024-03-05-14-07-09-auto.Jbk");
+    QCOMPARE(ArchiveEntries(third), QStringList{"2024-03-05-14-07-09-3.zbk"});
+    QVERIFY(FileHash(first) != FileHash(third));  // different entry names: nothing overwritten
+}
+
+void TestBackupEngine::compactShrinksAndSurvivesLeftover()
+{
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    AddSales(3000);
+    QVERIFY(ExecCommand("delete from SaleInfo where id > 100"));
+    const qint64 before = QFileInfo(env.DatabaseFile()).size();
+    const QString leftover = QFileInfo(env.DatabaseFile()).absolutePath() + "/_afs.da";
+    {
+        QFile f(leftover);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("left from an interrupted run");
+    }
+    BackupEngine engine(env.DatabaseFile(), BackupFolder::Path());
+    CountingHost host;
+    QVERIFY2(engine.Compact(host), qPrintable(engine.Error()));
+    QVERIFY(QFileInfo(env.DatabaseFile()).size() < before / 4);
+    QVERIFY(DataM->ADOConn.IsOpen());
+    QCOMPARE(SaleCount(), 100);
+    QCOMPARE(IntegrityOf(env.DatabaseFile()), QString("ok"));
+    QCOMPARE(DataFolderLeftovers(env), QStringList());
+}
+
+void TestBackupEngine::compactFailureReconnects()
+{
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    AddSales(10);
+    const QByteArray before = FileHash(env.DatabaseFile());
+    BackupEngine engine(env.DatabaseFile(), BackupFolder::Path());
+    engine.SetReplaceFunction([](const QString&, const QString&, QString* error) {
+        *error = "disk full";
+        return false;
+    });
+    CountingHost host;
+    QVERIFY(!engine.Compact(host));
+    QVERIFY(engine.Error().contains("disk full"));
+    QCOMPARE(host.connects, 1);
+    QCOMPARE(FileHash(env.DatabaseFile()), before);
+    QVERIFY(DataM->ADOConn.IsOpen());
+    QCOMPARE(SaleCount(), 10);
+    QCOMPARE(DataFolderLeftovers(env), QStringList());
+}
+
+void TestBackupEngine::automaticBackupOncePerDayAndPruned()
+{
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    const QString dir = BackupFolder::Path();
+    // Switched off (the default): nothing starts.
+    QCOMPARE(AutoBackup::StartIfDue(this), nullptr);
+
+    // Five earlier days of automatic backups and one manual backup.
+    AutoBackup::Job job;
+    job.databaseFile = env.DatabaseFile();
+    job.backupDir = dir;
+    job.keep = 3;
+    BackupEngine engine(env.DatabaseFile(), dir);
+    QVERIFY(!engine.Backup(false, 3, false, QDateTime(QDate(2020, 1, 1), QTime(8, 0))).isEmpty());
+    for (int day = 1; day <= 5; ++day) {
+        job.when = QDateTime(QDate(2024, 1, day), QTime(9, 0));
+        QString error;
+        QVERIFY2(!AutoBackup::Run(job, &error).isEmpty(), qPrintable(error));
+    }
+    QStringList names = QDir(dir).entryList(QDir::Files, QDir::Name);
+    QCOMPARE(names, (QStringList{"2020-01-01-08-00-00.zbk", "2024-01-03-09-00-00-auto.Jbk",
+                                 "2024-01-04-09-00-00-auto.Jbk", "2024-01-05-09-00-00-auto.Jbk"}));
+
+    QVERIFY(Settings::SetBackUpAuto(1));
+    QVERIFY(Settings::SetBackUpKeep(2));
+    QVERIFY(Settings::SetBackUpCompressed(0));
+    AutoBackup* started = AutoBackup::StartIfDue(this);
+    QVERIFY(started);
+    QSignalSpy finished(started, &AutoBackup::Finished);
+    QVERIFY(finished.wait(20000));
+    const QString made = finished.first().at(0).toString();
+    QVERIFY2(!made.isEmpty(), qPrintable(finished.first().at(1).toString()));
+    QVERIFY(QFileInfo(made).fileName().startsWith(QDate::currentDate().toString("yyyy-MM-dd")));
+    QVERIFY(made.endsWith("-auto.zbk"));
+    QCOMPARE(IntegrityOf(made), QString("ok"));
+    names = QDir(dir).entryList(QDir::Files, QDir::Name);
+    QCOMPARE(names, (QStringList{"2020-01-01-08-00-00.zbk", "2024-01-05-09-00-00-auto.Jbk", QFileInfo(made).fileName()}));
+    QVERIFY(env.CommandLogLines().last().contains(QFileInfo(made).fileName()));
+    // Once a day.
+    QCOMPARE(AutoBackup::StartIfDue(this), nullptr);
+}
+
+void TestBackupEngine::listAndSizeTexts()
+{
+    QCOMPARE(BackupFolder::SizeText(0), QString("0 KB"));
+    QCOMPARE(BackupFolder::SizeText(1023), QString("0 KB"));
+    QCOMPARE(BackupFolder::SizeText(1048575), QString("1023 KB"));
+    QCOMPARE(BackupFolder::SizeText(1048576), QString("1.00 MB"));
+    QCOMPARE(BackupFolder::SizeText(5 * 1048576 + 524288), QString("5.50 MB"));
+    QCOMPARE(BackupFolder::DateText(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9))), QString("2024-03-05,14:07:09"));
+
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/";
+    for (const char* name : {"b.zbk", "a.Zbk", "c.JBK", "d.Jbk", "notes.txt", ".pack-1234"})
+        QVERIFY(QFile(path + name).open(QIODevice::WriteOnly));
+    QStringList listed;
+    for (const BackupFolder::Entry& e : BackupFolder::List(path))
+        listed << e.fileName + (e.kind == BackupFolder::Kind::Archive ? "=A" : "=P");
+    QCOMPARE(listed, (QStringList{"c.JBK=A", "d.Jbk=A", "a.Zbk=P", "b.zbk=P"}));
+}
+
+QTEST_GUILESS_MAIN(TestBackupEngine)
+#include "tst_backupengine.moc"

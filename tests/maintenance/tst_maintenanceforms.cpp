@@ -1,0 +1,326 @@
+// The maintenance dialogs driven like a user would: the backup list, its
+// sorting, backup, restore and delete with their boxes, the options round
+// trip and compaction.
+#include "ArchiveFixture.h"
+#include "BackupFolder.h"
+#include "DataAccess.h"
+#include "IniFile.h"
+#include "ScriptedDialogs.h"
+#include "Settings.h"
+#include "TFrmBackUp.h"
+#include "TFrmCompressData.h"
+#include "TFrmOption.h"
+#include "TestEnv.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QtTest>
+
+namespace {
+
+void WriteFile(const QString& path, qint64 size)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QVERIFY(f.resize(size));
+}
+
+QStringList Column(QTableWidget* list, int column)
+{
+    QStringList out;
+    for (int r = 0; r < list->rowCount(); ++r)
+        out << list->item(r, column)->text();
+    return out;
+}
+
+int SaleCount()
+{
+    SqlStatement s(CurrentConnection(), "select count(*) from SaleInfo");
+    return s.Step() ? s.ColumnValue(0).toInt() : -1;
+}
+
+void Click(QWidget* form, const char* name)
+{
+    auto* button = form->findChild<QPushButton*>(name);
+    QVERIFY2(button, name);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void SelectRow(QTableWidget* list, const QString& fileName)
+{
+    for (int r = 0; r < list->rowCount(); ++r)
+        if (list->item(r, 0)->text() == fileName) {
+            list->selectRow(r);
+            return;
+        }
+    QFAIL(qPrintable("no row " + fileName));
+}
+
+} // namespace
+
+class TestMaintenanceForms : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void listOrderSizesAndSorting();
+    void backupRestoreAndDelete();
+    void failuresAreReported();
+    void optionsRoundTrip();
+    void compaction();
+};
+
+void TestMaintenanceForms::listOrderSizesAndSorting()
+{
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    const QString dir = BackupFolder::Path();
+    QVERIFY(QDir().mkpath(dir));
+    WriteFile(dir + "2024-01-02-10-00-00.zbk", 1048575);
+    WriteFile(dir + "2024-01-01-10-00-00.Zbk", 100);
+    WriteFile(dir + "2024-01-03-10-00-00.Jbk", 1048576);
+    WriteFile(dir + "2024-01-04-10-00-00.jbk", 9 * 1024);
+    WriteFile(dir + "readme.txt", 10);
+    {
+        QFile f(dir + "2024-01-03-10-00-00.Jbk");
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime(QDate(2024, 1, 3), QTime(10, 0, 7)), QFileDevice::FileModificationTime));
+    }
+
+    TFrmBackUp form;
+    auto* list = form.findChild<QTableWidget*>("Lv1");
+    QVERIFY(list);
+    QCOMPARE(Column(list, 0), (QStringList{"2024-01-03-10-00-00.Jbk", "2024-01-04-10-00-00.jbk",
+                                           "2024-01-01-10-00-00.Zbk", "2024-01-02-10-00-00.zbk"}));
+    QCOMPARE(Column(list, 1), (QStringList{"压缩文档", "压缩文档", "备份文档", "备份文档"}));
+    QCOMPARE(Column(list, 2), (QStringList{"1.00 MB", "9 KB", "0 KB", "1023 KB"}));
+    QCOMPARE(list->item(0, 3)->text(), QString("2024-01-03,10:00:07"));
+    QVERIFY(!list->item(0, 0)->icon().isNull());
+    QVERIFY(list->item(0, 0)->icon().cacheKey() != list->item(2, 0)->icon().cacheKey());
+
+    // Header clicks: ascending, then the same header again reverses.
+    list->horizontalHeader()->sectionClicked(0);
+    QCOMPARE(Column(list, 0).first(), QString("2024-01-01-10-00-00.Zbk"));
+    list->horizontalHeader()->sectionClicked(0);
+    QCOMPARE(Column(list, 0).first(), QString("2024-01-04-10-00-00.jbk"));
+    list->horizontalHeader()->sectionClicked(2);
+    QCOMPARE(Column(list, 2), (QStringList{"0 KB", "9 KB", "1023 KB", "1.00 MB"}));
+
+    // F5 picks up a file made behind the dialog's back.
+    WriteFile(dir + "2024-01-05-10-00-00.zbk", 10);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::keyClick(list, Qt::Key_F5);
+    QCOMPARE(list->rowCount(), 5);
+}
+
+void TestMaintenanceForms::backupRestoreAndDelete()
+{
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    ScriptedDialogs dialogs;
+    QVERIFY(ExecCommand("insert into SaleInfo (Name) values ('李娜')"));
+    QVERIFY(Settings::SetBackUpCompressed(1));
+    QVERIFY(Settings::SetBackUpLevel(5));
+
+    TFrmBackUp form;
+    form.show();
+    auto* list = form.findChild<QTableWidget*>("Lv1");
+    QCOMPARE(list->rowCount(), 0);
+    Click(&form, "btnBackup");
+    QCOMPARE(dialogs.Texts(), QStringList{"数据库维护操作成功！"});
+    QCOMPARE(dialogs.Boxes().last().caption, QString("提示"));
+    QCOMPARE(Column(list, 1), QStringList{"压缩文档"});
+    const QString archive = list->item(0, 0)->text();
+    QVERIFY(archive.endsWith(".Jbk"));
+
+    // The options are read again at the next show: now a plain copy.
+    QVERIFY(Settings::SetBackUpCompressed(0));
+    form.hide();
+    form.show();
+    QCOMPARE(form.CompressBackup(), 0);
+    Click(&form, "btnBackup");
+    QCOMPARE(Column(list, 1), (QStringList{"压缩文档", "备份文档"}));
+
+    // Restore: question, then the data of the backup is back.
+    QVERIFY(ExecCommand("delete from SaleInfo"));
+    SelectRow(list, archive);
+    dialogs.ClearRecords();
+    dialogs.QueueAnswer(Dialogs::Yes);
+    Click(&form, "btnReduce");
+    QCOMPARE(dialogs.Texts(), (QStringList{"还原'晨枫'数据时，将导致现有数据被覆盖，您确定要还原吗？",
+                                           "数据库维护操作成功！"}));
+    QCOMPARE(dialogs.Boxes().first().caption, QString("提醒"));
+    QCOMPARE(SaleCount(), 1);
+    QVERIFY(DataM->ADOConn.IsOpen());
+    QCOMPARE(list->rowCount(), 3);  // the replaced database is kept as before-restore-….zbk
+
+    // Restore answered No changes nothing.
+    QVERIFY(ExecCommand("delete from SaleInfo"));
+    SelectRow(list, archive);
+    dialogs.QueueAnswer(Dialogs::No);
+    Click(&form, "btnReduce");
+    QCOMPARE(SaleCount(), 0);
+
+    // Delete: No keeps the file, Yes removes file and row.
+    dialogs.ClearRecords();
+    SelectRow(list, archive);
+    dialogs.QueueAnswer(Dialogs::No);
+    Click(&form, "btnDelete");
+    QCOMPARE(dialogs.Boxes().last().text, QString("您确定要删除这一个备份文件吗？删除后不能恢复！"));
+    QCOMPARE(dialogs.Boxes().last().caption, QString("询问"));
+    QVERIFY(QFileInfo::exists(BackupFolder::Path() + archive));
+    dialogs.QueueAnswer(Dialogs::Yes);
+    Click(&form, "btnDelete");
+    QVERIFY(!QFileInfo::exists(BackupFolder::Path() + archive));
+    QCOMPARE(list->rowCount(), 2);
+    QVERIFY(!dialogs.Failed());
+}
+
+void TestMaintenanceForms::failuresAreReported()
+{
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    ScriptedDialogs dialogs;
+    const QString dir = BackupFolder::Path();
+    QVERIFY(QDir().mkpath(dir));
+    QVERIFY(WriteZip(dir + "evil.Jbk", {{"../x.zbk", FileBytes(env.DatabaseFile())}}));
+    WriteFile(dir + "gone.zbk", 10);
+    WriteFile(dir + "stuck.zbk", 10);
+    const QByteArray before = FileHash(env.DatabaseFile());
+
+    TFrmBackUp form;
+    form.show();
+    auto* list = form.findChild<QTableWidget*>("Lv1");
+    SelectRow(list, "evil.Jbk");
+    dialogs.QueueAnswer(Dialogs::Yes);
+    Click(&form, "btnReduce");
+    QCOMPARE(dialogs.LastText(), QString("数据库维护操作失败，请稍候再试！"));
+    QCOMPARE(dialogs.Boxes().last().icon, Dialogs::Icon::Critical);
+    QCOMPARE(FileHash(env.DatabaseFile()), before);
+    QVERIFY(DataM->ADOConn.IsOpen());
+    QVERIFY(env.CommandLogLines().last().contains("没有还原成功"));
+
+    // A backup removed behind the dialog's back.
+    QVERIFY(QFile::remove(dir + "gone.zbk"));
+    SelectRow(list, "gone.zbk");
+    Click(&form, "btnReduce");
+    QCOMPARE(dialogs.LastText(), QString("您所选择的数据库备份文件不存在，请选择其他备份文件！"));
+    QCOMPARE(dialogs.Boxes().last().caption, QString("错误"));
+    QCOMPARE(list->rowCount(), 2);  // refreshed
+
+    // A file that cannot be removed keeps its row and says so.
+    QVERIFY(QFile::remove(dir + "stuck.zbk"));
+    QVERIFY(QDir().mkpath(dir + "stuck.zbk/inside"));
+    SelectRow(list, "stuck.zbk");
+    dialogs.QueueAnswer(Dialogs::Yes);
+    Click(&form, "btnDelete");
+    QVERIFY(dialogs.LastText().contains("无法删除备份文件“stuck.zbk”"));
+    QCOMPARE(list->rowCount(), 2);
+    QVERIFY(!dialogs.Failed());
+}
+
+void TestMaintenanceForms::optionsRoundTrip()
+{
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    ScriptedDialogs dialogs;
+    {
+        TFrmOption form;
+        form.show();
+        QVERIFY(form.findChild<QRadioButton*>("optYes")->isChecked());
+        QCOMPARE(form.findChild<QComboBox*>("cmbMode")->currentText(), QString("标准"));
+        QVERIFY(!form.findChild<QCheckBox*>("chkAuto")->isChecked());
+        QCOMPARE(form.findChild<QSpinBox*>("spnKeep")->value(), 10);
+        // 关闭 writes nothing.
+        form.findChild<QRadioButton*>("optNo")->setChecked(true);
+        Click(&form, "btnClose");
+        QVERIFY(!QFileInfo::exists(Settings::IniPath()) ||
+                IniFile(Settings::IniPath()).ReadString("BackUpSet", "BackUp").isEmpty());
+    }
+    {
+        TFrmOption form;
+        form.show();
+        form.findChild<QRadioButton*>("optNo")->setChecked(true);
+        form.findChild<QComboBox*>("cmbMode")->setCurrentIndex(5);
+        form.findChild<QCheckBox*>("chkAuto")->setChecked(true);
+        form.findChild<QSpinBox*>("spnKeep")->setValue(4);
+        Click(&form, "btnSave");
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+    }
+    QCOMPARE(Settings::BackUpCompressed(), 0);
+    QCOMPARE(Settings::BackUpLevel(), 5);
+    QCOMPARE(Settings::BackUpAuto(), 1);
+    QCOMPARE(Settings::BackUpKeep(), 4);
+
+    // A method outside 0–5 shows 标准 and is saved as 3, never as -1; a
+    // non-zero BackUp other than 1 shows packing and is saved as 1.
+    QVERIFY(Settings::SetBackUpLevel(9));
+    QVERIFY(Settings::SetBackUpCompressed(7));
+    TFrmOption form;
+    form.show();
+    QCOMPARE(form.findChild<QComboBox*>("cmbMode")->currentText(), QString("标准"));
+    QVERIFY(form.findChild<QRadioButton*>("optYes")->isChecked());
+    QCOMPARE(form.findChild<QCheckBox*>("chkAuto")->isChecked(), true);
+    Click(&form, "btnSave");
+    QCOMPARE(Settings::BackUpLevel(), 3);
+    QCOMPARE(Settings::BackUpCompressed(), 1);
+    QVERIFY(dialogs.Texts().isEmpty());
+}
+
+void TestMaintenanceForms::compaction()
+{
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    ScriptedDialogs dialogs;
+    {
+        SqlTransaction transaction(CurrentConnection());
+        for (int i = 0; i < 2000; ++i)
+            QVERIFY(ExecCommand("insert into SaleInfo (Name, Memo) values ('王芳', ?)", {QString(300, 'm')}));
+        QVERIFY(transaction.Commit());
+    }
+    QVERIFY(ExecCommand("delete from SaleInfo where id > 5"));
+    const qint64 before = QFileInfo(env.DatabaseFile()).size();
+
+    // A failure: the temporary name is taken by a folder that cannot be removed.
+    const QString temp = QFileInfo(env.DatabaseFile()).absolutePath() + "/_afs.da";
+    QVERIFY(QDir().mkpath(temp + "/x"));
+    {
+        TFrmCompressData form;
+        form.show();
+        Click(&form, "btnCompress");
+        QCOMPARE(dialogs.LastText(), "无法正常读取数据库文件“" + env.DatabaseFile() +
+                                         "”，如果该文件已经损坏或丢失，请重新安装本程序。");
+        QVERIFY(form.isVisible());
+        QVERIFY(DataM->ADOConn.IsOpen());
+        QCOMPARE(QFileInfo(env.DatabaseFile()).size(), before);
+    }
+    QVERIFY(QDir(temp).removeRecursively());
+
+    TFrmCompressData form;
+    form.show();
+    Click(&form, "btnCompress");
+    QCOMPARE(dialogs.LastText(), QString("数据库压缩成功！"));
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QVERIFY(DataM->ADOConn.IsOpen());
+    QCOMPARE(SaleCount(), 5);
+    QVERIFY(QFileInfo(env.DatabaseFile()).size() < before / 4);
+
+    // No database file at all.
+    QVERIFY(QFile::remove(env.DatabaseFile()));
+    TFrmCompressData again;
+    again.show();
+    Click(&again, "btnCompress");
+    QCOMPARE(dialogs.LastText(), QString("无法获得数据库来源，压缩修复ACCESS数据库失败。"));
+    QVERIFY(!dialogs.Failed());
+}
+
+QTEST_MAIN(TestMaintenanceForms)
+#include "tst_maintenanceforms.moc"
