@@ -9,6 +9,7 @@
 #include "TFunctions.h"
 #include "GroupBar.h"
 #include "IconList.h"
+#include "LoginReminder.h"
 #include "TfrmLogin.h"
 #include "TNewSkin.h"
 #include "Settings.h"
@@ -317,6 +318,7 @@ void TFrmMain::LoginSucceeded()
     if (DataM)
         DataM->WriteUsageLog(QStringLiteral("登录系统"));
     show();
+    RemindExpiringWarranties(this);
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event)
