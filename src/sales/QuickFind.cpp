@@ -24,7 +24,7 @@ int CharacterCount(const QString& text)
     return count;
 }
 
-const char* const InIndex = "id in (select rowid from SaleFind where SaleFind match ?)";
+const char* const InIndex = "select rowid from SaleFind where SaleFind match ?";
 
 } // namespace
 
@@ -43,7 +43,7 @@ bool FindCondition(const QString& fragment, SaleRecord::Condition* out, QString*
 {
     *out = {};
     if (CharacterCount(fragment) > MinimumLength) {
-        out->where = QLatin1String(InIndex);
+        out->keySource = QLatin1String(InIndex);
         out->args = {SqlArg(Phrase(fragment))};
         return true;
     }
@@ -68,7 +68,7 @@ bool FindCondition(const QString& fragment, SaleRecord::Condition* out, QString*
         out->where = QStringLiteral("0");
         return true;
     }
-    out->where = QLatin1String(InIndex);
+    out->keySource = QLatin1String(InIndex);
     out->args = {SqlArg(terms.join(QLatin1String(" OR ")))};
     return true;
 }

@@ -122,7 +122,9 @@ bool SaleListModel::CountMatches(QString* error)
     const bool ranged = !m_condition.rangeIndex.isEmpty();
     QString sql = ranged ? "select count(*),min(id) from SaleInfo INDEXED BY " + m_condition.rangeIndex
                          : QStringLiteral("select count(*) from SaleInfo");
-    if (!m_condition.where.isEmpty())
+    if (!m_condition.keySource.isEmpty())
+        sql = "select count(*) from (" + m_condition.keySource + ")";
+    else if (!m_condition.where.isEmpty())
         sql += " where " + m_condition.where;
     SqlStatement statement(CurrentConnection(), sql);
     if (!statement.IsValid() || !statement.Bind(m_condition.args) || !statement.Step()) {
@@ -158,7 +160,10 @@ bool SaleListModel::FetchPage(QString* error)
     const QString condition = m_condition.where.isEmpty() ? QString() : '(' + m_condition.where + ") and ";
     QString sql = QStringLiteral("select ") + SelectList + " from SaleInfo";
     SqlArgs args = m_condition.args;
-    if (m_condition.byWarrantyEnd) {
+    if (!m_condition.keySource.isEmpty()) {
+        // The index gives the page's ids in order and stops after the page.
+        sql += " where id in (" + m_condition.keySource + " and rowid>? order by rowid limit ?) order by id";
+    } else if (m_condition.byWarrantyEnd) {
         // Continued after the last (warranty end, id) held, along the
         // warranty-end index, which holds the id too.
         sql += " where " + condition + "(OverRun,id)>(?,?) order by OverRun,id limit ?";

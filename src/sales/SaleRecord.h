@@ -60,6 +60,10 @@ struct Condition
     QString rangeIndex;
     // Listed by warranty end (then id) instead of by id alone.
     bool byWarrantyEnd = false;
+    // Instead of `where`: a query of the matching ids as "rowid", ending in
+    // its where clause (a full-text index).  Counts and pages are read from
+    // it, each page continuing after the last id held.
+    QString keySource{};
 };
 
 // The conditions of the list filters; `now` is the local date-time of the load.
