@@ -83,6 +83,12 @@ const char* const Version2[] = {
     "CREATE TRIGGER SaleFind_Update AFTER UPDATE OF id, Name, Phone, Fax, Mobile, addr, Memo ON SaleInfo BEGIN"
     " INSERT INTO SaleFind(SaleFind, rowid, Body) VALUES ('delete', old.id, " SALE_FIND_TEXT("old") ");"
     " INSERT INTO SaleFind(rowid, Body) VALUES (new.id, " SALE_FIND_TEXT("new") "); END",
+    // An insert that replaces a row of the same id removes that row without
+    // its delete trigger (recursive triggers are off): its text goes first.
+    "CREATE TRIGGER SaleFind_Replace BEFORE INSERT ON SaleInfo"
+    " WHEN new.id IS NOT NULL AND EXISTS (SELECT 1 FROM SaleInfo WHERE id = new.id) BEGIN"
+    " INSERT INTO SaleFind(SaleFind, rowid, Body) SELECT 'delete', id, " SALE_FIND_TEXT("SaleInfo")
+    " FROM SaleInfo WHERE id = new.id; END",
     "INSERT INTO SaleFind(rowid, Body) SELECT id, " SALE_FIND_TEXT("SaleInfo") " FROM SaleInfo",
 };
 
