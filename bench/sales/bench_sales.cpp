@@ -176,7 +176,8 @@ int RunSize(int count, bool baseline)
         manager->Model()->Load(SaleRecord::ExpiringCustomers(day, days), true);
         const double loaded = Ms(timer);
         list->viewport()->grab();
-        std::printf("即将过保 %2d 天 -> painted                 %9.1f ms  (count and first page %.1f ms; %lld rows)\n",
+        std::printf("即将过保 %2d 天 -> painted                 %9.1f ms  (count and first page %.1f ms; "
+                    "%lld rows)\n",
                     days, Ms(timer), loaded, manager->Model()->MatchCount());
     }
 
@@ -227,10 +228,11 @@ int RunSize(int count, bool baseline)
         timer.restart();
         list->viewport()->grab();
         const double paintOnly = Ms(timer);
-        std::printf("quick find %-30s %7.1f ms painted (query %5.1f ms; %6lld found) | LIKE scan %6.1f ms painted "
-                    "(query %6.1f ms; %lld) | paint alone %.1f ms | scan/find: painted %.0fx, query %.0fx\n",
-                    f.what, painted, searched, found, scanned, scanQuery, manager->Model()->MatchCount(), paintOnly,
-                    scanned / painted, scanQuery / searched);
+        std::printf(
+            "quick find %-30s %7.1f ms painted (query %5.1f ms; %6lld found) | LIKE scan %6.1f ms painted "
+            "(query %6.1f ms; %lld) | paint alone %.1f ms | scan/find: painted %.0fx, query %.0fx\n",
+            f.what, painted, searched, found, scanned, scanQuery, manager->Model()->MatchCount(), paintOnly,
+            scanned / painted, scanQuery / searched);
         QApplication::processEvents();
     }
     delete manager;

@@ -22,7 +22,8 @@ QString GrantedManagerFunction(const TFunctions& rights)
     const int id = functions.FieldIndex("FuncID");
     for (int row = 0; row < functions.RecordCount(); ++row) {
         const QString funcID = functions.ValueAt(row, id).toString();
-        if (functions.ValueAt(row, control).toString() == QLatin1String("TFrmSaleManage") && rights.IsGranted(funcID))
+        if (functions.ValueAt(row, control).toString() == QLatin1String("TFrmSaleManage") &&
+            rights.IsGranted(funcID))
             return funcID;
     }
     return {};

@@ -63,6 +63,7 @@ const char* const Version1[] = {
 // matches across two columns, and every two characters of a value are
 // followed by a third, so every two-character fragment starts an indexed
 // trigram.
+// clang-format off
 #define SALE_FIND_TEXT(row)                                                                            \
     "char(31)||ifnull(" row ".Name,'')||char(31)||ifnull(" row ".Phone,'')||char(31)||ifnull(" row     \
     ".Fax,'')||char(31)||ifnull(" row ".Mobile,'')||char(31)||ifnull(" row ".addr,'')||char(31)||ifnull(" \
@@ -93,6 +94,7 @@ const char* const Version2[] = {
 };
 
 #undef SALE_FIND_TEXT
+// clang-format on
 
 struct Step
 {
@@ -146,7 +148,8 @@ bool Upgrade(SqlConnection& connection, QString* error, int target)
             }
         }
     }
-    if (!connection.ExecRaw(QStringLiteral("PRAGMA user_version = %1").arg(target)) || !transaction.Commit()) {
+    if (!connection.ExecRaw(QStringLiteral("PRAGMA user_version = %1").arg(target)) ||
+        !transaction.Commit()) {
         *error = connection.ErrorString();
         return false;
     }

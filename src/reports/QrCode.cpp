@@ -12,8 +12,8 @@ QrCode QrCode::Encode(const QString& text)
         return code;
     const QByteArray bytes = text.toUtf8();
     // Version 0: the smallest symbol that holds the data.
-    QRcode* symbol = QRcode_encodeData(int(bytes.size()), reinterpret_cast<const unsigned char*>(bytes.constData()),
-                                       0, QR_ECLEVEL_M);
+    QRcode* symbol = QRcode_encodeData(
+        int(bytes.size()), reinterpret_cast<const unsigned char*>(bytes.constData()), 0, QR_ECLEVEL_M);
     if (!symbol)
         return code;
     code.m_size = symbol->width;

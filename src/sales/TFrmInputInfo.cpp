@@ -244,7 +244,8 @@ WarrantyCardData TFrmInputInfo::FillWarrantyCard()
         shop = query.AsString("name");
     }
     query.Close();
-    card.QRCode = WarrantyCardCodeText(ShownRecordId(), ui.EUser->text(), ui.DateBuy->date(), ui.DateBao->date(), shop);
+    card.QRCode =
+        WarrantyCardCodeText(ShownRecordId(), ui.EUser->text(), ui.DateBuy->date(), ui.DateBao->date(), shop);
     Card().Fill(card);
     return card;
 }

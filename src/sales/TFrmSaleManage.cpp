@@ -440,7 +440,8 @@ void TFrmSaleManage::SetExpiringDays(int days)
 
 void TFrmSaleManage::BtnExpiringClick()
 {
-    LoadFilter(SaleRecord::ExpiringCustomers(QDateTime::currentDateTime(), m_model->ExpiringDays()), ModeExpiring);
+    LoadFilter(SaleRecord::ExpiringCustomers(QDateTime::currentDateTime(), m_model->ExpiringDays()),
+               ModeExpiring);
 }
 
 void TFrmSaleManage::SetupQuickFind()

@@ -9,7 +9,8 @@ qint64 CountExpiring(const QDateTime& now, int days, QString* error)
 {
     const SaleRecord::Condition condition = SaleRecord::ExpiringCustomers(now, days);
     MemDataset result;
-    if (!OpenQuery("select count(*) as n from SaleInfo where " + condition.where, result, condition.args, error) ||
+    if (!OpenQuery("select count(*) as n from SaleInfo where " + condition.where, result, condition.args,
+                   error) ||
         result.IsEmpty())
         return -1;
     return result.AsInteger("n");

@@ -10,7 +10,7 @@ namespace Settings {
 const QList<int>& ExpiringDayChoices();
 inline constexpr int DefaultExpiringDays = 30;
 
-int ExpiringDays();  // [Warranty] ExpiringDays: one of the choices
+int ExpiringDays();   // [Warranty] ExpiringDays: one of the choices
 bool RemindAtLogin(); // [Warranty] RemindAtLogin: 1 on (default), 0 off
 
 bool SetExpiringDays(int days);

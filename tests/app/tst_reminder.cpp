@@ -18,8 +18,9 @@ class TestReminder : public QObject
     static void AddSale(int daysFromToday)
     {
         const QDate today = QDate::currentDate();
-        QVERIFY(ExecCommand("insert into SaleInfo (Name,addr,BuyDate,OverRun,TB) values ('客户','地址',?,?,'0')",
-                            {today.addDays(daysFromToday - 365), today.addDays(daysFromToday)}));
+        QVERIFY(
+            ExecCommand("insert into SaleInfo (Name,addr,BuyDate,OverRun,TB) values ('客户','地址',?,?,'0')",
+                        {today.addDays(daysFromToday - 365), today.addDays(daysFromToday)}));
     }
 
     static ExpiryNotice* Notice(AppTestFixture& app)

@@ -95,7 +95,8 @@ void TestQrCode::codeSitsInAFreeCorner()
     for (const Primitive& p : card.pages[0].primitives) {
         if (p.kind == PrimitiveKind::QrCode)
             continue;
-        const QRectF other = p.kind == PrimitiveKind::Line ? QRectF(p.line.p1(), p.line.p2()).normalized() : p.rect;
+        const QRectF other =
+            p.kind == PrimitiveKind::Line ? QRectF(p.line.p1(), p.line.p2()).normalized() : p.rect;
         QVERIFY2(!box.intersects(other.adjusted(-0.5, -0.5, 0.5, 0.5)), qPrintable(p.name + p.text));
     }
     // Inside the frame's width, between the top rule and the frame.
@@ -125,7 +126,8 @@ void TestQrCode::readsBackFromImageAndPdf()
         QSKIP("pdftoppm (poppler-utils) is not installed");
     const QString pdf = m_dir.filePath("card.pdf");
     QVERIFY(ExportPdf(card, pdf, nullptr));
-    QVERIFY(QProcess::execute("pdftoppm", {"-r", "200", "-png", "-singlefile", pdf, m_dir.filePath("fromPdf")}) == 0);
+    QVERIFY(QProcess::execute("pdftoppm",
+                              {"-r", "200", "-png", "-singlefile", pdf, m_dir.filePath("fromPdf")}) == 0);
     QCOMPARE(Decode(m_dir.filePath("fromPdf.png")), m_text);
 }
 

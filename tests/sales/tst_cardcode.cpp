@@ -1,9 +1,9 @@
 // The QR code text the entry dialog gives the warranty card: none before the
 // record is saved, the record's number once it is, the record edited in
 // edit mode, and the shop's name from the company profile.
-#include "ScriptedDialogs.h"
 #include "SaleListModel.h"
 #include "SalesFixture.h"
+#include "ScriptedDialogs.h"
 #include "TFrmInputInfo.h"
 #include "TFrmSaleManage.h"
 #include "TestEnv.h"

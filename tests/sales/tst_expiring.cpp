@@ -80,7 +80,8 @@ void TestExpiring::boundariesOrderAndCount()
     QCOMPARE(model.MatchCount(), 4);
     QCOMPARE(WarrantyReminder::CountExpiring(now, 30), 4);
     QCOMPARE(WarrantyReminder::CountExpiring(now, 60), 5);
-    QVERIFY(!Listed(model).contains(today) && !Listed(model).contains(yesterday) && !Listed(model).contains(in31));
+    QVERIFY(!Listed(model).contains(today) && !Listed(model).contains(yesterday) &&
+            !Listed(model).contains(in31));
     // A warranty ending today runs until its midnight has passed.
     const QDateTime midnight(QDate::currentDate(), QTime(0, 0));
     QCOMPARE(WarrantyReminder::CountExpiring(midnight, 30), 5);

@@ -150,9 +150,10 @@ void TestQuickFind::indexFollowsInsertEditAndDelete()
     QCOMPARE(Find(QStringLiteral("赵八")), QList<qint64>{});
     // The index holds nothing of the deleted rows (a contentless index that
     // was given the wrong text would keep their trigrams).
-    QCOMPARE(m_env->Scalar("select count(*) from SaleFindTerms where term like '%玄武%' or term like '%江宁%'")
-                 .toInt(),
-             0);
+    QCOMPARE(
+        m_env->Scalar("select count(*) from SaleFindTerms where term like '%玄武%' or term like '%江宁%'")
+            .toInt(),
+        0);
 }
 
 void TestQuickFind::upgradeIndexesExistingRecords()
@@ -164,8 +165,10 @@ void TestQuickFind::upgradeIndexesExistingRecords()
     QString error;
     QVERIFY2(Schema::Upgrade(older, &error, Schema::QuickFindVersion - 1), qPrintable(error));
     QCOMPARE(Schema::Version(older), Schema::QuickFindVersion - 1);
-    QVERIFY(older.ExecRaw("insert into SaleInfo (Name, Phone, addr) values ('孙八', '0551-5557777', '合肥市蜀山区')"));
-    QVERIFY(older.ExecRaw("insert into SaleInfo (Name, Phone, addr) values ('周九', '0551-1234567', '合肥市庐阳区')"));
+    QVERIFY(older.ExecRaw(
+        "insert into SaleInfo (Name, Phone, addr) values ('孙八', '0551-5557777', '合肥市蜀山区')"));
+    QVERIFY(older.ExecRaw(
+        "insert into SaleInfo (Name, Phone, addr) values ('周九', '0551-1234567', '合肥市庐阳区')"));
     SqlStatement missing(&older, "select count(*) from SaleFind");
     QVERIFY(!missing.IsValid());
 
