@@ -8,11 +8,13 @@ cd "$(dirname "$0")/.."
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
-  libsqlite3-dev libsodium-dev libxlsxwriter-dev libarchive-dev
+  libsqlite3-dev libsodium-dev libxlsxwriter-dev libarchive-dev libqrencode-dev
   # xlsxwriter.pc links with -lz, but libxlsxwriter-dev does not pull in zlib's headers
   zlib1g-dev
   fonts-noto-cjk tango-icon-theme
   poppler-utils xvfb xauth unzip
+  # the tests read the warranty card's QR code back with zbarimg
+  zbar-tools
 )
 
 missing=()

@@ -1,10 +1,13 @@
 // Times the record manager over generated sale records: "所有客户" until the
-// list is shown and painted once, the peak memory, scrolling to the end, and
-// searches on 地址 and 过保日期; then the same rows filled item by item into a
-// QTreeWidget, as a list view was filled before, as the baseline.
+// list is shown and painted once, the peak memory, scrolling to the end,
+// searches on 地址 and 过保日期, the expiring-soon filter, and quick find
+// beside a LIKE '%…%' scan of the same columns; then the same rows filled
+// item by item into a QTreeWidget, as a list view was filled before, as the
+// baseline.
 //   bench_sales                 runs 100 000 and 1 000 000 records, each in a process of its own
 //   bench_sales N [--no-baseline]
 #include "AppDir.h"
+#include "QuickFind.h"
 #include "TDataM.h"
 #include "TFrmSaleManage.h"
 #include "SaleListModel.h"
@@ -161,6 +164,76 @@ int RunSize(int count, bool baseline)
         const qint64 matches = count.Bind({bound}) && count.Step() ? count.ColumnValue(0).toLongLong() : -1;
         std::printf("search %-28s %9.1f ms  (query and first page %.1f ms; %lld matching, %d rows fetched)\n",
                     s.what, painted, searched, matches, manager->Model()->rowCount());
+    }
+
+    // The expiring-soon filter as on a day amid the generated warranties
+    // (they all ended before today): about a month's worth of rows.
+    for (int days : {30, 90}) {
+        QApplication::processEvents();
+        timer.restart();
+        const QDateTime day(QDate(2020, 6, 1), QTime(9, 0));
+        manager->Model()->SetExpiringDays(days);
+        manager->Model()->Load(SaleRecord::ExpiringCustomers(day, days), true);
+        const double loaded = Ms(timer);
+        list->viewport()->grab();
+        std::printf("即将过保 %2d 天 -> painted                 %9.1f ms  (count and first page %.1f ms; "
+                    "%lld rows)\n",
+                    days, Ms(timer), loaded, manager->Model()->MatchCount());
+    }
+
+    // Quick find: the box's search as it runs after the typing pause, to
+    // the painted list with its count; then the same list through a LIKE
+    // scan of the six columns.
+    struct Find
+    {
+        QString fragment;
+        const char* what;
+    };
+    const Find finds[] = {
+        {QStringLiteral("1234"), "4-digit phone fragment 1234"},
+        {QStringLiteral("62012"), "5-digit phone fragment 62012"},
+        {QStringLiteral("学院路12"), "address fragment 学院路12"},
+        {QStringLiteral("7号"), "2-char address fragment 7号"},
+        {QStringLiteral("海淀"), "2-char address fragment 海淀"},
+        {QStringLiteral("户49"), "2-char name fragment 户49"},
+    };
+    auto* find = manager->findChild<QLineEdit*>("EditFind");
+    for (const Find& f : finds) {
+        find->setText(f.fragment);
+        QApplication::processEvents();
+        timer.restart();
+        manager->QuickFindRun();
+        const double searched = Ms(timer);
+        list->viewport()->grab();
+        const double painted = Ms(timer);
+        const qint64 found = manager->Model()->MatchCount();
+        QApplication::processEvents();
+
+        SaleRecord::Condition scan;
+        QString pattern = f.fragment;
+        pattern.replace("\\", "\\\\").replace("%", "\\%").replace("_", "\\_");
+        pattern = '%' + pattern + '%';
+        QStringList terms;
+        for (const char* column : {"Name", "Phone", "Fax", "Mobile", "addr", "Memo"}) {
+            terms << QString("%1 like ? escape '\\'").arg(column);
+            scan.args << SqlArg(pattern);
+        }
+        scan.where = terms.join(" or ");
+        timer.restart();
+        manager->Model()->Load(scan, true);
+        const double scanQuery = Ms(timer);
+        list->viewport()->grab();
+        const double scanned = Ms(timer);
+        // Painting the same list once more: the share of the figures that is paint alone.
+        timer.restart();
+        list->viewport()->grab();
+        const double paintOnly = Ms(timer);
+        std::printf(
+            "quick find %-30s %7.1f ms painted (query %5.1f ms; %6lld found) | LIKE scan %6.1f ms painted "
+            "(query %6.1f ms; %lld) | paint alone %.1f ms | scan/find: painted %.0fx, query %.0fx\n",
+            f.what, painted, searched, found, scanned, scanQuery, manager->Model()->MatchCount(), paintOnly,
+            scanned / painted, scanQuery / searched);
+        QApplication::processEvents();
     }
     delete manager;
     QApplication::processEvents();

@@ -10,6 +10,7 @@
 #include "TFunctions.h"
 #include "GroupBar.h"
 #include "IconList.h"
+#include "LoginReminder.h"
 #include "TfrmLogin.h"
 #include "TNewSkin.h"
 #include "Settings.h"
@@ -320,6 +321,7 @@ void TFrmMain::LoginSucceeded()
     // The day's automatic backup, on a thread of its own: the login never waits.
     AutoBackup::StartIfDue(this);
     show();
+    RemindExpiringWarranties(this);
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event)

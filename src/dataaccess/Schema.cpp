@@ -58,6 +58,44 @@ const char* const Version1[] = {
     "CREATE TABLE AreaData (Code TEXT(6), Post TEXT(8), City TEXT(50), Province TEXT(30))",
 };
 
+// The text a sale record is found by: name, phone, fax, mobile, address and
+// remarks, each closed by a unit separator (char 31).  A fragment never
+// matches across two columns, and every two characters of a value are
+// followed by a third, so every two-character fragment starts an indexed
+// trigram.
+// clang-format off
+#define SALE_FIND_TEXT(row)                                                                            \
+    "char(31)||ifnull(" row ".Name,'')||char(31)||ifnull(" row ".Phone,'')||char(31)||ifnull(" row     \
+    ".Fax,'')||char(31)||ifnull(" row ".Mobile,'')||char(31)||ifnull(" row ".addr,'')||char(31)||ifnull(" \
+    row ".Memo,'')||char(31)"
+
+// Step 2: the quick-find index.  A contentless FTS5 table with the trigram
+// tokenizer (the texts stay in SaleInfo only), its vocabulary for fragments
+// of two characters, and triggers that keep it in step with every write.  A
+// contentless table forgets a row only when given the text it indexed, which
+// the triggers rebuild from the old row.  Existing records are indexed here.
+const char* const Version2[] = {
+    "CREATE VIRTUAL TABLE SaleFind USING fts5(Body, content='', tokenize='trigram')",
+    "CREATE VIRTUAL TABLE SaleFindTerms USING fts5vocab(SaleFind, 'row')",
+    "CREATE TRIGGER SaleFind_Insert AFTER INSERT ON SaleInfo BEGIN"
+    " INSERT INTO SaleFind(rowid, Body) VALUES (new.id, " SALE_FIND_TEXT("new") "); END",
+    "CREATE TRIGGER SaleFind_Delete AFTER DELETE ON SaleInfo BEGIN"
+    " INSERT INTO SaleFind(SaleFind, rowid, Body) VALUES ('delete', old.id, " SALE_FIND_TEXT("old") "); END",
+    "CREATE TRIGGER SaleFind_Update AFTER UPDATE OF id, Name, Phone, Fax, Mobile, addr, Memo ON SaleInfo BEGIN"
+    " INSERT INTO SaleFind(SaleFind, rowid, Body) VALUES ('delete', old.id, " SALE_FIND_TEXT("old") ");"
+    " INSERT INTO SaleFind(rowid, Body) VALUES (new.id, " SALE_FIND_TEXT("new") "); END",
+    // An insert that replaces a row of the same id removes that row without
+    // its delete trigger (recursive triggers are off): its text goes first.
+    "CREATE TRIGGER SaleFind_Replace BEFORE INSERT ON SaleInfo"
+    " WHEN new.id IS NOT NULL AND EXISTS (SELECT 1 FROM SaleInfo WHERE id = new.id) BEGIN"
+    " INSERT INTO SaleFind(SaleFind, rowid, Body) SELECT 'delete', id, " SALE_FIND_TEXT("SaleInfo")
+    " FROM SaleInfo WHERE id = new.id; END",
+    "INSERT INTO SaleFind(rowid, Body) SELECT id, " SALE_FIND_TEXT("SaleInfo") " FROM SaleInfo",
+};
+
+#undef SALE_FIND_TEXT
+// clang-format on
+
 struct Step
 {
     const char* const* statements;
@@ -66,6 +104,7 @@ struct Step
 
 const Step Steps[] = {
     {Version1, int(std::size(Version1))},
+    {Version2, int(std::size(Version2))},
 };
 static_assert(std::size(Steps) == Schema::CurrentVersion, "one upgrade step per schema version");
 
@@ -79,7 +118,7 @@ int Version(SqlConnection& connection)
     return statement.Step() ? statement.ColumnValue(0).toInt() : -1;
 }
 
-bool Upgrade(SqlConnection& connection, QString* error)
+bool Upgrade(SqlConnection& connection, QString* error, int target)
 {
     const int version = Version(connection);
     if (version < 0) {
@@ -92,14 +131,15 @@ bool Upgrade(SqlConnection& connection, QString* error)
                      .arg(CurrentVersion);
         return false;
     }
-    if (version == CurrentVersion)
+    target = qBound(1, target, CurrentVersion);
+    if (version >= target)
         return true;
     SqlTransaction transaction(&connection);
     if (!transaction.IsActive()) {
         *error = connection.ErrorString();
         return false;
     }
-    for (int v = version; v < CurrentVersion; ++v) {
+    for (int v = version; v < target; ++v) {
         const Step& step = Steps[v];
         for (int i = 0; i < step.count; ++i) {
             if (!connection.ExecRaw(QString::fromUtf8(step.statements[i]))) {
@@ -108,7 +148,8 @@ bool Upgrade(SqlConnection& connection, QString* error)
             }
         }
     }
-    if (!connection.ExecRaw(QStringLiteral("PRAGMA user_version = %1").arg(CurrentVersion)) || !transaction.Commit()) {
+    if (!connection.ExecRaw(QStringLiteral("PRAGMA user_version = %1").arg(target)) ||
+        !transaction.Commit()) {
         *error = connection.ErrorString();
         return false;
     }

@@ -10,10 +10,13 @@ class SqlConnection;
 namespace Schema {
 
 // Version 1: the first schema.
-inline constexpr int CurrentVersion = 1;
+// Version 2: the quick-find index of the sale records (SaleFind).
+inline constexpr int CurrentVersion = 2;
+inline constexpr int QuickFindVersion = 2;
 
 int Version(SqlConnection& connection);
-// Brings a database of an older version (0 = empty file) up to date.
-bool Upgrade(SqlConnection& connection, QString* error);
+// Brings a database of an older version (0 = empty file) up to date, or up
+// to `target` (a database as an older build made it).
+bool Upgrade(SqlConnection& connection, QString* error, int target = CurrentVersion);
 
 } // namespace Schema

@@ -73,7 +73,10 @@ bool Read(QDataStream& in, Primitive& p)
     p.kind = PrimitiveKind(kind);
     p.penWidth = penWidth;
     p.penStyle = PenStyle(style);
-    return in.status() == QDataStream::Ok && kind <= 2 && style <= 1 && penWidth >= 1 && penWidth <= 2 &&
+    // A QR code without text would print as nothing where a code belongs.
+    if (p.kind == PrimitiveKind::QrCode && p.text.isEmpty())
+        return false;
+    return in.status() == QDataStream::Ok && kind <= 3 && style <= 1 && penWidth >= 1 && penWidth <= 2 &&
            std::isfinite(p.stretch) && p.stretch > 0 && p.stretch <= 10 && Finite(p.rect) &&
            std::isfinite(p.line.x1()) && std::isfinite(p.line.y1()) && std::isfinite(p.line.x2()) &&
            std::isfinite(p.line.y2());

@@ -15,7 +15,8 @@
 // A file that is foreign, newer, truncated or damaged is refused as a whole.
 namespace Report {
 
-inline constexpr quint16 kReportFileVersion = 1;
+// Version 2 adds the QR code primitive; files of version 1 still open.
+inline constexpr quint16 kReportFileVersion = 2;
 
 QByteArray SerializeReport(const PreparedReport& report);
 // On failure returns false, sets error to a message naming fileName and leaves report untouched.

@@ -183,6 +183,14 @@ void EmitElement(const Element& element, const QPointF& origin, PreparedPage& pa
         primitive.rect = box;
         page.primitives.append(primitive);
         break;
+    case ElementKind::QrCode:
+        if (element.text.isEmpty())
+            break;
+        primitive.kind = PrimitiveKind::QrCode;
+        primitive.rect = box;
+        primitive.text = element.text;
+        page.primitives.append(primitive);
+        break;
     }
 }
 

@@ -48,7 +48,8 @@ enum class ElementKind : quint8 {
     Memo,  // fixed box, word-wrapped, clipped to whole lines inside the box
     HLine, // horizontal line through the middle of the box
     VLine, // vertical line through the middle of the box
-    Rect   // rectangle outline
+    Rect,  // rectangle outline
+    QrCode // QR code of the text, filling the box; nothing when the text is empty
 };
 
 struct Element
@@ -92,14 +93,15 @@ public:
     bool SetText(const QString& name, const QString& text);
 };
 
-enum class PrimitiveKind : quint8 { Text = 0, Line = 1, Rect = 2 };
+enum class PrimitiveKind : quint8 { Text = 0, Line = 1, Rect = 2, QrCode = 3 };
 
 // One positioned drawing instruction of a prepared page (page coordinates, mm).
 struct Primitive
 {
     PrimitiveKind kind = PrimitiveKind::Text;
     QString name;
-    // Text: the text box (top-left is where the text starts); Rect: the outline.
+    // Text: the text box (top-left is where the text starts); Rect: the
+    // outline; QrCode: the square the symbol fills, text being its content.
     QRectF rect;
     // Line only.
     QLineF line;

@@ -1,5 +1,6 @@
 #include "ReportRenderer.h"
 
+#include "QrCode.h"
 #include "ReportFonts.h"
 
 #include <QPaintDevice>
@@ -59,6 +60,9 @@ void RenderPage(QPainter& painter, const PreparedPage& page, double pixelsPerMm,
             painter.setPen(MakePen(primitive, pixelsPerMm));
             painter.setBrush(Qt::NoBrush);
             painter.drawRect(Units(primitive.rect));
+            break;
+        case PrimitiveKind::QrCode:
+            QrCode::Encode(primitive.text).Paint(painter, Units(primitive.rect));
             break;
         case PrimitiveKind::Text: {
             if (primitive.text.isEmpty() && i != highlight)

@@ -48,6 +48,7 @@ const std::pair<const char*, Field> kFields[] = {
     {"LblCN1", &WarrantyCardData::LblCN1},
     {"LblCN2", &WarrantyCardData::LblCN2},
     {"LblCN3", &WarrantyCardData::LblCN3},
+    {"QRCode", &WarrantyCardData::QRCode},
 };
 
 // Builds the elements of one band; positions in millimetres from the band's corner.
@@ -81,6 +82,10 @@ public:
     void Rect(double left, double top, double width, double height, int pen = 2)
     {
         AddLine(ElementKind::Rect, left, top, width, height, pen, PenStyle::Solid);
+    }
+    void Code(const char* name, double left, double top, double side)
+    {
+        Add(ElementKind::QrCode, QString::fromLatin1(name), left, top, side, side, QString(), 12, false);
     }
     void Memo(const char* name, double left, double top, double width, double height)
     {
@@ -244,6 +249,9 @@ void BuildDetail(BandBuilder b)
     b.HLine(2.1, 0, 184.4, 2.4, 2);
     b.Text(38.1, 6.3, 116.9, 15.1, QStringLiteral("客户售后服务保修书"), 36, true);
     b.HLine(38.1, 19.1, 116.7, 2.4, 1, PenStyle::DashDotDot);
+    // The record's QR code in the free corner right of the title, clear of
+    // the rule above and the frame below by more than four modules.
+    b.Code("QRCode", 164.5, 4.0, 19.0);
     // The main frame and the thick rule between the side captions and the contents.
     b.Rect(2.1, 25.4, 184.4, 186.5);
     b.Rect(19.1, 25.4, 0.3, 186.5);

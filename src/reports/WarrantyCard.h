@@ -21,6 +21,9 @@ struct WarrantyCardData
     QString QMemo;
     // Company profile: promises and contact data.
     QString LblCN1, LblCN2, LblCN3, LblIncAddr, LblIncMail, LblIncWeb, LblIncPhone, LblIncFax, LblIncPhone1;
+    // The text of the QR code beside the title (WarrantyCardCodeText); empty:
+    // no code, as for a record not yet saved.
+    QString QRCode;
 };
 
 namespace Report {

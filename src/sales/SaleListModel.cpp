@@ -25,6 +25,8 @@ const QColor ExpiredBackground(166, 202, 240);
 const QColor ExpiredText(0, 0, 255);
 const QColor SpecialBackground(255, 0, 0);
 const QColor SpecialText(255, 255, 0);
+const QColor ExpiringBackground(255, 165, 0);
+const QColor ExpiringText(0, 0, 0);
 
 // The Julian day of a "yyyy-MM-dd..." text, 0 when it is none.
 qint64 DayOf(const char* s, int n)
@@ -81,6 +83,7 @@ void SaleListModel::Clear()
     m_tableHint.clear();
     m_indexPlan = false;
     m_lastId = 0;
+    m_lastOverRun.clear();
     m_matchCount = -1;
     endResetModel();
 }
@@ -98,6 +101,7 @@ bool SaleListModel::Load(const SaleRecord::Condition& condition, bool count, QSt
     m_tableHint.clear();
     m_indexPlan = false;
     m_lastId = 0;
+    m_lastOverRun.clear();
     m_matchCount = -1;
     QString failure;
     bool ok = true;
@@ -118,7 +122,9 @@ bool SaleListModel::CountMatches(QString* error)
     const bool ranged = !m_condition.rangeIndex.isEmpty();
     QString sql = ranged ? "select count(*),min(id) from SaleInfo INDEXED BY " + m_condition.rangeIndex
                          : QStringLiteral("select count(*) from SaleInfo");
-    if (!m_condition.where.isEmpty())
+    if (!m_condition.keySource.isEmpty())
+        sql = "select count(*) from (" + m_condition.keySource + ")";
+    else if (!m_condition.where.isEmpty())
         sql += " where " + m_condition.where;
     SqlStatement statement(CurrentConnection(), sql);
     if (!statement.IsValid() || !statement.Bind(m_condition.args) || !statement.Step()) {
@@ -153,18 +159,27 @@ bool SaleListModel::FetchPage(QString* error)
                           : int(qBound(qsizetype(PageSize), m_rows.size() / 4, qsizetype(MaxPageSize)));
     const QString condition = m_condition.where.isEmpty() ? QString() : '(' + m_condition.where + ") and ";
     QString sql = QStringLiteral("select ") + SelectList + " from SaleInfo";
-    if (m_indexPlan) {
+    SqlArgs args = m_condition.args;
+    if (!m_condition.keySource.isEmpty()) {
+        // The index gives the page's ids in order and stops after the page.
+        sql += " where id in (" + m_condition.keySource + " and rowid>? order by rowid limit ?) order by id";
+    } else if (m_condition.byWarrantyEnd) {
+        // Continued after the last (warranty end, id) held, along the
+        // warranty-end index, which holds the id too.
+        sql += " where " + condition + "(OverRun,id)>(?,?) order by OverRun,id limit ?";
+        args << SqlArg(QString::fromUtf8(m_lastOverRun));
+    } else if (m_indexPlan) {
         // The page's keys come sorted from the index alone, then their rows.
         sql += " where id in (select id from SaleInfo INDEXED BY " + m_condition.rangeIndex + " where " +
                condition + "id>? order by id limit ?) order by id";
     } else {
         sql += m_tableHint + " where " + condition + "id>? order by id limit ?";
     }
-    SqlArgs args = m_condition.args;
     args << SqlArg(m_lastId) << SqlArg(limit);
 
     SqlStatement statement(CurrentConnection(), sql);
     QByteArray block;
+    QByteArray lastOverRun;
     QVector<Row> fresh;
     if (statement.IsValid() && statement.Bind(args)) {
         block.reserve(limit * 192);
@@ -190,6 +205,8 @@ bool SaleListModel::FetchPage(QString* error)
                     row.special = shown == yes;
                     block.append(shown);
                 } else {
+                    if (c == ColOverRun)
+                        lastOverRun = QByteArray(text, n);
                     if ((c == ColBuyDate || c == ColOverRun) && DayOf(text, n) != 0) {
                         if (c == ColOverRun)
                             row.overRunDay = DayOf(text, n);
@@ -213,6 +230,7 @@ bool SaleListModel::FetchPage(QString* error)
         block.squeeze();
         m_pages.append(block);
         m_lastId = fresh.last().id;
+        m_lastOverRun = lastOverRun;
         m_rows += fresh;
         endInsertRows();
     }
@@ -254,9 +272,26 @@ qint64 SaleListModel::LastExpiredDay() const
         const QDateTime now = QDateTime::currentDateTime();
         const QDate today = now.date();
         m_lastExpiredDay = (SaleRecord::IsExpired(today, now) ? today : today.addDays(-1)).toJulianDay();
+        m_today = today.toJulianDay();
         m_clockAge.start();
     }
     return m_lastExpiredDay;
+}
+
+qint64 SaleListModel::Today() const
+{
+    LastExpiredDay();
+    return m_today;
+}
+
+void SaleListModel::SetExpiringDays(int days)
+{
+    if (days == m_expiringDays)
+        return;
+    m_expiringDays = qMax(0, days);
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, 0), index(int(m_rows.size()) - 1, ColumnCount - 1),
+                         {Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
 int SaleListModel::rowCount(const QModelIndex& parent) const
@@ -289,6 +324,8 @@ QVariant SaleListModel::data(const QModelIndex& index, int role) const
             return background ? SpecialBackground : SpecialText;
         if (r.overRunDay != 0 && r.overRunDay <= LastExpiredDay())
             return background ? ExpiredBackground : ExpiredText;
+        if (r.overRunDay != 0 && r.overRunDay <= Today() + m_expiringDays)
+            return background ? ExpiringBackground : ExpiringText;
         return {};
     }
     default:

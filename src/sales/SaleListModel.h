@@ -14,7 +14,8 @@
 // id and continued after the last id held, each page one short statement, so
 // nothing stays open between events and memory follows the rows viewed.
 // Row colours come from the model: expired warranties sky blue with blue
-// text, special customers red with yellow text.
+// text, special customers red with yellow text, warranties ending within the
+// expiring-soon days orange with black text.
 class SaleListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -78,6 +79,10 @@ public:
     bool RemoveListRow(int row);
 
     static QString Caption(int column);
+    // Rows whose warranty ends within this many days (and has not ended) are
+    // drawn orange; 0 draws none so.
+    void SetExpiringDays(int days);
+    int ExpiringDays() const { return m_expiringDays; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -107,11 +112,15 @@ private:
     bool FetchPage(QString* error);
     bool CountMatches(QString* error);
     qint64 LastExpiredDay() const;
+    qint64 Today() const;
 
     SaleRecord::Condition m_condition;
     QString m_tableHint;
     bool m_indexPlan = false;
     qint64 m_lastId = 0;
+    // The stored warranty end of the last row held (lists by warranty end).
+    QByteArray m_lastOverRun;
+    int m_expiringDays = 0;
     bool m_done = true;
     bool m_fetching = false;
     bool m_resetting = false;
@@ -119,5 +128,6 @@ private:
     QVector<QByteArray> m_pages;
     QVector<Row> m_rows;
     mutable qint64 m_lastExpiredDay = 0;
+    mutable qint64 m_today = 0;
     mutable QElapsedTimer m_clockAge;
 };

@@ -128,6 +128,15 @@ Condition AllCustomers()
     return {};
 }
 
+Condition ExpiringCustomers(const QDateTime& now, int days)
+{
+    // The stored end is a midnight, so "before the midnight after the last
+    // day" also takes an end stored with a time of day.
+    Condition condition{"OverRun>=? and OverRun<?", {SqlArg(now), SqlArg(now.date().addDays(days + 1))}, {}};
+    condition.byWarrantyEnd = true;
+    return condition;
+}
+
 bool SearchCondition(const QString& column, const QString& op, const QString& value, Condition* out,
                      QString* error)
 {

@@ -58,6 +58,12 @@ struct Condition
     QString where; // empty: every row
     SqlArgs args;
     QString rangeIndex;
+    // Listed by warranty end (then id) instead of by id alone.
+    bool byWarrantyEnd = false;
+    // Instead of `where`: a query of the matching ids as "rowid", ending in
+    // its where clause (a full-text index).  Counts and pages are read from
+    // it, each page continuing after the last id held.
+    QString keySource{};
 };
 
 // The conditions of the list filters; `now` is the local date-time of the load.
@@ -66,6 +72,9 @@ Condition SpecialCustomers();
 Condition ExpiredCustomers(const QDateTime& now);
 Condition UnexpiredCustomers(const QDateTime& now);
 Condition AllCustomers();
+// Warranties not ended at `now` that end within the next `days` days: one
+// ending today has ended, one ending `days` days after today is included.
+Condition ExpiringCustomers(const QDateTime& now, int days);
 
 // The search condition for a column, an operator and the typed value, with
 // the value bound.  false with a reason when the column or operator is not

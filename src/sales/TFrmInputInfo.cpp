@@ -8,6 +8,7 @@
 #include "SaleRecord.h"
 #include "Settings.h"
 #include "Shell.h"
+#include "WarrantyCardCode.h"
 #include "ui_TFrmInputInfo.h"
 
 #include <QPointer>
@@ -74,6 +75,7 @@ void TFrmInputInfo::ClearEntry()
         if (edit->objectName().startsWith('E'))
             edit->clear();
     m_ui->Memo->clear();
+    m_addedId = -1;
     m_ui->EAmount->setText("1");
     m_ui->CmbQuality->setCurrentIndex(0);
 }
@@ -182,6 +184,8 @@ bool TFrmInputInfo::SaveSaleRecord()
     query.SetValue("Memo", TextOrNone(ui.Memo->toPlainText()));
 
     const bool posted = query.Post();
+    if (posted && IsAddMode())
+        m_addedId = query.AsInteger("id");
     const QString error = query.ErrorString();
     query.Close();
     if (!posted)
@@ -224,6 +228,7 @@ WarrantyCardData TFrmInputInfo::FillWarrantyCard()
     card.QMemo = ui.Memo->toPlainText();
 
     // The company profile is the first row; without one the footer stays empty.
+    QString shop;
     TableDataset& query = DataM->ADOQuery1;
     query.Close();
     if (query.Open("AC_Company") && !query.IsEmpty()) {
@@ -236,10 +241,21 @@ WarrantyCardData TFrmInputInfo::FillWarrantyCard()
         card.LblIncPhone = query.AsString("Phone");
         card.LblIncFax = query.AsString("Fax");
         card.LblIncPhone1 = query.AsString("Phone1");
+        shop = query.AsString("name");
     }
     query.Close();
+    card.QRCode =
+        WarrantyCardCodeText(ShownRecordId(), ui.EUser->text(), ui.DateBuy->date(), ui.DateBao->date(), shop);
     Card().Fill(card);
     return card;
+}
+
+qint64 TFrmInputInfo::ShownRecordId() const
+{
+    if (IsAddMode())
+        return m_addedId;
+    TFrmSaleManage* manager = OpenSaleManager();
+    return manager ? manager->SelectedRecordId() : -1;
 }
 
 TQuickReport1& TFrmInputInfo::Card()

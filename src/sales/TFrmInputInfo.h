@@ -58,10 +58,14 @@ protected:
 
 private:
     TQuickReport1& Card();
+    // The number of the record on show: the one being edited, or the one
+    // this add-mode dialog stored last; -1 when it is not saved yet.
+    qint64 ShownRecordId() const;
 
     std::unique_ptr<Ui::TFrmInputInfo> m_ui;
     std::unique_ptr<TQuickReport1> m_card;
     bool m_settingDates = false;
+    qint64 m_addedId = -1;
 };
 
 // The one entry dialog of the program, made on first use (a child of the

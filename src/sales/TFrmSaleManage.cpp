@@ -4,14 +4,19 @@
 #include "Dialogs.h"
 #include "TFrmInputInfo.h"
 #include "IconList.h"
+#include "QuickFind.h"
 #include "SaleListModel.h"
+#include "WarrantySettings.h"
 #include "ui_TFrmInputInfo.h"
 #include "ui_TFrmSaleManage.h"
 
+#include <QActionGroup>
 #include <QFontDatabase>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -89,6 +94,8 @@ TFrmSaleManage::TFrmSaleManage(QWidget* parent)
     m_ui->sb1->addWidget(m_status, 1);
     SetupList();
     connect(m_model, &SaleListModel::fetchFailed, this, &TFrmSaleManage::ModelFetchFailed);
+    SetupExpiringButton();
+    SetupQuickFind();
 }
 
 TFrmSaleManage::~TFrmSaleManage() = default;
@@ -135,6 +142,16 @@ void TFrmSaleManage::LoadFilter(const SaleRecord::Condition& condition, int mode
     if (mode != 0)
         ListMode = mode;
     m_searchShown = false;
+    // A filter chosen over a quick find empties the box it no longer shows.
+    if (m_findShown) {
+        m_findShown = false;
+        m_findTimer->stop();
+        const QSignalBlocker quiet(m_ui->EditFind);
+        m_ui->EditFind->clear();
+    }
+    m_filterLoaded = true;
+    m_lastFilter = condition;
+    m_lastFilterMode = mode;
     // A load replaces the list whole; pages of an earlier load are dropped
     // with it, so a click during scrolling cannot mix two lists.
     QString error;
@@ -181,6 +198,11 @@ void TFrmSaleManage::N15Click()
 
 void TFrmSaleManage::ReloadList()
 {
+    // A quick find on show stays on show, with what changed.
+    if (m_findShown && !m_searchShown) {
+        QuickFindRun();
+        return;
+    }
     switch (ListMode) {
     case ModeOrdinary:
         TBtnPTClick();
@@ -196,6 +218,9 @@ void TFrmSaleManage::ReloadList()
         break;
     case ModeAll:
         TBtnAllClick();
+        break;
+    case ModeExpiring:
+        BtnExpiringClick();
         break;
     default:
         break;
@@ -356,4 +381,145 @@ void TFrmSaleManage::ListView1ContextPopup(const QPoint& pos)
     menu.addSeparator();
     menu.addAction(m_ui->N15);
     menu.exec(m_ui->ListView1->viewport()->mapToGlobal(pos));
+}
+
+// --- expiring soon and quick find --------------------------------------------------
+
+void TFrmSaleManage::SetupExpiringButton()
+{
+    // Beside the warranty filters; the drop-down offers the days and the
+    // reminder at login, both kept in Quorel.ini.
+    auto* expiring = new QAction(IconList::Icon(IconList::Clock), QStringLiteral("即将过保"), this);
+    expiring->setObjectName("BtnExpiring");
+    const QList<QAction*> actions = m_ui->ToolBar3->actions();
+    const qsizetype after = actions.indexOf(m_ui->BtnWGB);
+    m_ui->ToolBar3->insertAction(after + 1 < actions.size() ? actions[after + 1] : nullptr, expiring);
+    connect(expiring, &QAction::triggered, this, &TFrmSaleManage::BtnExpiringClick);
+
+    auto* menu = new QMenu(this);
+    menu->setObjectName("PopupExpiring");
+    auto* group = new QActionGroup(menu);
+    const int days = Settings::ExpiringDays();
+    for (int choice : Settings::ExpiringDayChoices()) {
+        QAction* item = menu->addAction(QStringLiteral("%1 天内到期").arg(choice));
+        item->setObjectName(QStringLiteral("NExpiring%1").arg(choice));
+        item->setCheckable(true);
+        item->setChecked(choice == days);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, choice] { SetExpiringDays(choice); });
+    }
+    menu->addSeparator();
+    QAction* remind = menu->addAction(QStringLiteral("登录时提醒即将过保的客户"));
+    remind->setObjectName("NRemindAtLogin");
+    remind->setCheckable(true);
+    remind->setChecked(Settings::RemindAtLogin());
+    connect(remind, &QAction::toggled, this, [](bool on) { Settings::SetRemindAtLogin(on); });
+
+    m_expiringButton = qobject_cast<QToolButton*>(m_ui->ToolBar3->widgetForAction(expiring));
+    if (m_expiringButton) {
+        m_expiringButton->setMenu(menu);
+        m_expiringButton->setPopupMode(QToolButton::MenuButtonPopup);
+        m_expiringButton->setMinimumSize(77, 36);
+    }
+    expiring->setToolTip(QStringLiteral("即将过保（%1 天内到期）").arg(days));
+    m_model->SetExpiringDays(days);
+}
+
+void TFrmSaleManage::SetExpiringDays(int days)
+{
+    if (!Settings::ExpiringDayChoices().contains(days))
+        return;
+    Settings::SetExpiringDays(days);
+    if (QAction* expiring = findChild<QAction*>("BtnExpiring"))
+        expiring->setToolTip(QStringLiteral("即将过保（%1 天内到期）").arg(days));
+    if (QAction* item = findChild<QAction*>(QStringLiteral("NExpiring%1").arg(days)))
+        item->setChecked(true);
+    m_model->SetExpiringDays(days);
+    BtnExpiringClick();
+}
+
+void TFrmSaleManage::BtnExpiringClick()
+{
+    LoadFilter(SaleRecord::ExpiringCustomers(QDateTime::currentDateTime(), m_model->ExpiringDays()),
+               ModeExpiring);
+}
+
+void TFrmSaleManage::SetupQuickFind()
+{
+    // Searching as the user types, once the typing pauses.
+    m_findTimer = new QTimer(this);
+    m_findTimer->setSingleShot(true);
+    m_findTimer->setInterval(300);
+    connect(m_findTimer, &QTimer::timeout, this, &TFrmSaleManage::QuickFindRun);
+    connect(m_ui->EditFind, &QLineEdit::textEdited, m_findTimer, qOverload<>(&QTimer::start));
+    // The clear button empties the box without an edit signal of its own.
+    connect(m_ui->EditFind, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text.isEmpty() && m_findShown)
+            m_findTimer->start();
+    });
+    m_ui->EditFind->installEventFilter(this);
+}
+
+void TFrmSaleManage::QuickFindRun()
+{
+    m_findTimer->stop();
+    const QString fragment = QuickFind::Fragment(m_ui->EditFind->text());
+    if (fragment.isEmpty()) {
+        // Too short to search: the list of the last filter, if a find replaced it.
+        if (m_findShown)
+            ReturnToLastFilter();
+        return;
+    }
+    SaleRecord::Condition condition;
+    QString error;
+    bool ok = QuickFind::FindCondition(fragment, &condition, &error);
+    if (ok)
+        ok = m_model->Load(condition, true, &error);
+    else
+        m_model->Clear();
+    m_findShown = true;
+    m_searchShown = false;
+    m_status->setText(QStringLiteral("共有 [%1] 项").arg(qMax<qint64>(0, m_model->MatchCount())));
+    if (!ok)
+        ShowError(error, QString(), this);
+}
+
+void TFrmSaleManage::QuickFindCancel()
+{
+    m_findTimer->stop();
+    const QSignalBlocker quiet(m_ui->EditFind);
+    m_ui->EditFind->clear();
+    if (m_findShown)
+        ReturnToLastFilter();
+}
+
+void TFrmSaleManage::ReturnToLastFilter()
+{
+    m_findShown = false;
+    if (!m_filterLoaded) {
+        // Nothing was listed before the find: empty, as the window began.
+        m_model->Clear();
+        m_status->clear();
+        return;
+    }
+    if (m_lastFilterMode != 0) {
+        ReloadList();
+        return;
+    }
+    // A context-menu filter, compared with the time of now.
+    SaleRecord::Condition condition = m_lastFilter;
+    for (SqlArg& arg : condition.args)
+        if (arg.value.typeId() == QMetaType::QDateTime)
+            arg.value = QDateTime::currentDateTime();
+    LoadFilter(condition, 0);
+}
+
+bool TFrmSaleManage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_ui->EditFind && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        QuickFindCancel();
+        return true;
+    }
+    return TDefForm::eventFilter(watched, event);
 }

@@ -10,6 +10,8 @@ class TFrmSaleManage;
 }
 class SaleListModel;
 class QLabel;
+class QTimer;
+class QToolButton;
 
 // The record manager "销售记录管理": lists sale records under five toolbar
 // filters and two context-menu filters, searches one column, opens a record
@@ -20,7 +22,7 @@ class TFrmSaleManage : public TDefForm
     Q_OBJECT
 public:
     // The toolbar filter that last filled the list (ReloadList repeats it).
-    enum Mode { ModeOrdinary = 1, ModeSpecial, ModeExpired, ModeUnexpired, ModeAll };
+    enum Mode { ModeOrdinary = 1, ModeSpecial, ModeExpired, ModeUnexpired, ModeAll, ModeExpiring };
 
     explicit TFrmSaleManage(QWidget* parent = nullptr);
     ~TFrmSaleManage() override;
@@ -54,11 +56,22 @@ public slots:
     void BtnSearchClick();
     void BtnDelClick();
     void BtnDelOverRunClick();
+    // "即将过保": warranties ending within the chosen days, by warranty end.
+    void BtnExpiringClick();
+    // A choice of the drop-down: remembered, and the filter loaded with it.
+    void SetExpiringDays(int days);
+    // Quick find with the text of EditFind now (typing runs it after a pause).
+    void QuickFindRun();
+    // Esc in EditFind: empties it and shows the last filter again.
+    void QuickFindCancel();
 
 private slots:
     void CmbSearchNameSelect(int index);
     void ListView1ContextPopup(const QPoint& pos);
     void ModelFetchFailed(const QString& error);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // mode 0 leaves ListMode as it is (the context-menu filters).
@@ -66,9 +79,19 @@ private:
     void SetupList();
     void ClampColumnWidth(int column, int width);
     int SelectedRow() const;
+    void SetupExpiringButton();
+    void SetupQuickFind();
+    void ReturnToLastFilter();
 
     std::unique_ptr<Ui::TFrmSaleManage> m_ui;
     SaleListModel* m_model;
     QLabel* m_status;
     bool m_searchShown = false;
+    QToolButton* m_expiringButton = nullptr;
+    QTimer* m_findTimer = nullptr;
+    bool m_findShown = false;
+    // The filter that filled the list last, for Esc in the quick-find box.
+    bool m_filterLoaded = false;
+    SaleRecord::Condition m_lastFilter;
+    int m_lastFilterMode = 0;
 };

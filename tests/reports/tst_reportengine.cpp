@@ -535,7 +535,7 @@ void TestReportEngine::reportFileRefusesBadFiles_data()
     QByteArray flipped = good;
     flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 0x40);
     QByteArray newer = good;
-    newer[9] = char(2);
+    newer[9] = char(kReportFileVersion + 1);
     QByteArray badKind;
     {
         QDataStream out(&badKind, QIODevice::WriteOnly);

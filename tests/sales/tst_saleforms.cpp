@@ -395,8 +395,9 @@ void TestSaleForms::rowColoursArePainted()
     const QDate today = QDate::currentDate();
     Sale expired, current, special;
     expired.over = today.addDays(-1);
-    current.over = today.addDays(30);
-    special.over = today.addDays(30), special.tb = "1";
+    // Beyond the expiring-soon days, so the plain row is plain.
+    current.over = today.addDays(120);
+    special.over = today.addDays(120), special.tb = "1";
     for (const Sale& s : {expired, current, special})
         InsertSale(s);
     TFrmSaleManage* manager = NewManager();

@@ -32,6 +32,7 @@ private:
     // every 10th a special customer.
     void Generate(int count);
     QList<qint64> FetchAllIds(M& model);
+    static bool RunningStatement();
     QList<qint64> IdsOf(const QString& sql, const SqlArgs& args);
 
     std::unique_ptr<TestEnv> m_env;
@@ -56,6 +57,15 @@ void TestSaleListModel::Generate(int count)
                         "date('2015-01-01','+'||(i+365)||' days')||' 00:00:00', "
                         "case when i%10=0 then '1' else '0' end, '1', 'cpu', 'memo' from c",
                         {count}));
+}
+
+bool TestSaleListModel::RunningStatement()
+{
+    for (sqlite3_stmt* s = sqlite3_next_stmt(CurrentConnection()->Handle(), nullptr); s;
+         s = sqlite3_next_stmt(CurrentConnection()->Handle(), s))
+        if (sqlite3_stmt_busy(s))
+            return true;
+    return false;
 }
 
 QList<qint64> TestSaleListModel::FetchAllIds(M& model)
@@ -87,8 +97,9 @@ void TestSaleListModel::pagesFollowTheView()
     QCOMPARE(model.MatchCount(), 5000);
     QCOMPARE(model.rowCount(), M::FirstPageSize);
     QVERIFY(model.canFetchMore({}));
-    // Nothing stays open between two pages.
-    QCOMPARE(sqlite3_next_stmt(CurrentConnection()->Handle(), nullptr), nullptr);
+    // Nothing stays open between two pages (the full-text index keeps its
+    // own statements prepared, but never running).
+    QVERIFY(!RunningStatement());
     model.fetchMore({});
     QCOMPARE(model.rowCount(), M::FirstPageSize + M::PageSize);
 
@@ -96,7 +107,7 @@ void TestSaleListModel::pagesFollowTheView()
     QCOMPARE(ids.size(), 5000);
     QCOMPARE(ids, IdsOf("select id from SaleInfo order by id", {}));
     QVERIFY(!model.canFetchMore({}));
-    QCOMPARE(sqlite3_next_stmt(CurrentConnection()->Handle(), nullptr), nullptr);
+    QVERIFY(!RunningStatement());
 }
 
 void TestSaleListModel::bothPlansListTheSameRows_data()

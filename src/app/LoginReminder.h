@@ -1,0 +1,11 @@
+#pragma once
+
+class ExpiryNotice;
+class TFrmMain;
+
+// After a login: when the reminder is switched on, the user may open the
+// record manager and at least one warranty ends within the expiring-soon
+// days, the notice in the main window's work area (and, with a tray icon,
+// the same words as a tray message).  Its "查看" opens the record manager on
+// the expiring-soon filter.  Returns the notice, or nullptr when there is none.
+ExpiryNotice* RemindExpiringWarranties(TFrmMain* window);

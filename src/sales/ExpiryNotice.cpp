@@ -1,0 +1,65 @@
+#include "ExpiryNotice.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+
+ExpiryNotice::ExpiryNotice(const QString& text, QWidget* area) : QFrame(area)
+{
+    setObjectName("ExpiryNotice");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAutoFillBackground(true);
+    setFrameShape(QFrame::StyledPanel);
+    // Orange like the expiring rows of the record manager, so the two read as one.
+    setStyleSheet("#ExpiryNotice { background: #fff4e0; border: 1px solid #ffa500; border-radius: 3px; }");
+
+    m_label = new QLabel(text, this);
+    m_label->setObjectName("LblExpiryNotice");
+    m_view = new QPushButton(QStringLiteral("查看"), this);
+    m_view->setObjectName("BtnExpiryView");
+    m_close = new QToolButton(this);
+    m_close->setObjectName("BtnExpiryClose");
+    m_close->setText(QStringLiteral("×"));
+    m_close->setAutoRaise(true);
+    m_close->setAccessibleName(QStringLiteral("关闭"));
+    m_close->setToolTip(QStringLiteral("关闭"));
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(10, 6, 4, 6);
+    layout->setSpacing(8);
+    layout->addWidget(m_label);
+    layout->addWidget(m_view);
+    layout->addWidget(m_close);
+
+    connect(m_view, &QPushButton::clicked, this, [this] {
+        emit viewRequested();
+        close();
+    });
+    connect(m_close, &QToolButton::clicked, this, &QWidget::close);
+    area->installEventFilter(this);
+    adjustSize();
+    Place();
+    raise();
+}
+
+QString ExpiryNotice::Text() const
+{
+    return m_label->text();
+}
+
+bool ExpiryNotice::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        Place();
+    return QFrame::eventFilter(watched, event);
+}
+
+void ExpiryNotice::Place()
+{
+    const QWidget* area = parentWidget();
+    const int margin = 12;
+    move(qMax(0, area->width() - width() - margin), qMax(0, area->height() - height() - margin));
+    raise();
+}

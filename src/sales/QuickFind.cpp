@@ -1,0 +1,76 @@
+#include "QuickFind.h"
+
+#include "CommandLog.h"
+
+namespace QuickFind {
+
+namespace {
+
+// An FTS5 string: between double quotes, every double quote doubled, so
+// nothing in it is read as query syntax.
+QString Phrase(const QString& text)
+{
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+int CharacterCount(const QString& text)
+{
+    int count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (!text[i].isLowSurrogate())
+            ++count;
+    return count;
+}
+
+const char* const InIndex = "select rowid from SaleFind where SaleFind match ?";
+
+} // namespace
+
+QString Fragment(const QString& typed)
+{
+    QString fragment;
+    fragment.reserve(typed.size());
+    for (const QChar c : typed)
+        if (c.category() != QChar::Other_Control)
+            fragment.append(c);
+    fragment = fragment.trimmed();
+    return CharacterCount(fragment) >= MinimumLength ? fragment : QString();
+}
+
+bool FindCondition(const QString& fragment, SaleRecord::Condition* out, QString* error)
+{
+    *out = {};
+    if (CharacterCount(fragment) > MinimumLength) {
+        out->keySource = QLatin1String(InIndex);
+        out->args = {SqlArg(Phrase(fragment))};
+        return true;
+    }
+    // The index folds letters to lower case; its terms are compared as
+    // UTF-8 bytes, and U+10FFFF is above every character that can follow.
+    const QString low = fragment.toLower();
+    const QString sql = QStringLiteral("select term from SaleFindTerms where term>=? and term<?");
+    const SqlArgs args = {SqlArg(low), SqlArg(low + QString::fromUcs4(U"\U0010FFFF"))};
+    SqlStatement statement(CurrentConnection(), sql);
+    QStringList terms;
+    if (statement.IsValid() && statement.Bind(args))
+        while (statement.Step())
+            terms.append(Phrase(statement.ColumnValue(0).toString()));
+    if (statement.Failed() || !statement.IsValid()) {
+        *error = statement.ErrorString();
+        WriteLogLine(QStringLiteral("失败执行：") + RenderStatement(sql, args));
+        WriteLogLine(QStringLiteral("失败原因:") + *error);
+        return false;
+    }
+    WriteLogLine(QStringLiteral("成功执行：") + RenderStatement(sql, args));
+    if (terms.isEmpty()) {
+        out->where = QStringLiteral("0");
+        return true;
+    }
+    out->keySource = QLatin1String(InIndex);
+    out->args = {SqlArg(terms.join(QLatin1String(" OR ")))};
+    return true;
+}
+
+} // namespace QuickFind

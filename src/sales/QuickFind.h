@@ -1,0 +1,25 @@
+#pragma once
+
+#include "SaleRecord.h"
+
+// Quick find: the sale records whose name, phone, fax, mobile, address or
+// remarks contain a typed fragment, through the trigram index SaleFind that
+// triggers keep in step with SaleInfo.  A fragment of three or more
+// characters is one phrase of the index.  A fragment of two characters has no
+// trigram of its own; since every value in the index is closed by a
+// separator, each of its occurrences starts an indexed trigram, so the
+// vocabulary's trigrams that begin with it find it exactly.
+namespace QuickFind {
+
+inline constexpr int MinimumLength = 2;
+
+// The fragment that is searched for: the typed text without leading and
+// trailing blanks or control characters; empty when it is shorter than
+// MinimumLength characters.
+QString Fragment(const QString& typed);
+
+// The condition of the records that contain `fragment` (from Fragment()).
+// false with the database's message when the index cannot be read.
+bool FindCondition(const QString& fragment, SaleRecord::Condition* out, QString* error);
+
+} // namespace QuickFind

@@ -1,0 +1,249 @@
+// Quick find: the trigram index kept by triggers, fragments of two and more
+// characters, the upgrade of an older database, and the box of the manager.
+#include "QuickFind.h"
+#include "SaleListModel.h"
+#include "SalesFixture.h"
+#include "Schema.h"
+#include "TFrmSaleManage.h"
+#include "TestEnv.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+class TestQuickFind : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void fragmentOfTheTypedText();
+    void findsFragmentsOfEveryColumn();
+    void indexFollowsInsertEditAndDelete();
+    void upgradeIndexesExistingRecords();
+    void boxInTheManager();
+
+private:
+    // The ids quick find lists for a typed text, in list order.
+    static QList<qint64> Find(const QString& typed);
+
+    std::unique_ptr<TestEnv> m_env;
+};
+
+void TestQuickFind::init()
+{
+    m_env = std::make_unique<TestEnv>();
+    QVERIFY2(m_env->IsValid(), qPrintable(m_env->Error()));
+}
+
+void TestQuickFind::cleanup()
+{
+    m_env.reset();
+}
+
+QList<qint64> TestQuickFind::Find(const QString& typed)
+{
+    QList<qint64> ids;
+    SaleRecord::Condition condition;
+    QString error;
+    const QString fragment = QuickFind::Fragment(typed);
+    if (fragment.isEmpty() || !QuickFind::FindCondition(fragment, &condition, &error))
+        return {-1};
+    SaleListModel model;
+    if (!model.Load(condition, true, &error))
+        return {-2};
+    while (model.canFetchMore({}))
+        model.fetchMore({});
+    for (int row = 0; row < model.rowCount(); ++row)
+        ids << model.RecordId(row);
+    if (model.MatchCount() != ids.size())
+        return {-3};
+    return ids;
+}
+
+void TestQuickFind::fragmentOfTheTypedText()
+{
+    QCOMPARE(QuickFind::Fragment(QStringLiteral("  海淀 ")), QStringLiteral("海淀"));
+    QCOMPARE(QuickFind::Fragment(QStringLiteral("12\t")), QStringLiteral("12"));
+    QCOMPARE(QuickFind::Fragment(QStringLiteral("张")), QString());
+    QCOMPARE(QuickFind::Fragment(QStringLiteral(" 1 ")), QString());
+    // The index's own separator cannot be typed into a match.
+    QCOMPARE(QuickFind::Fragment(QStringLiteral("北\x1f京")), QStringLiteral("北京"));
+    // A character outside the BMP counts once.
+    QCOMPARE(QuickFind::Fragment(QString::fromUcs4(U"\U00020000")), QString());
+}
+
+void TestQuickFind::findsFragmentsOfEveryColumn()
+{
+    Sale a, b, c, d;
+    a.name = QStringLiteral("张三");
+    a.addr = QStringLiteral("北京市海淀区中关村大街1号");
+    b.name = QStringLiteral("李四");
+    b.addr = QStringLiteral("上海市浦东新区");
+    b.memo = QStringLiteral("客户要求上门 Service");
+    c.name = QStringLiteral("王五");
+    c.addr = QStringLiteral("天津市和平区");
+    d.name = QStringLiteral("张三丰");
+    d.addr = QStringLiteral("海淀");
+    const qint64 ia = InsertSale(a), ib = InsertSale(b), ic = InsertSale(c), id = InsertSale(d);
+    QVERIFY(ia > 0 && id > 0);
+    QVERIFY(ExecCommand("update SaleInfo set Phone=?, Mobile=?, Fax=? where id=?",
+                        {"010-62751234", "13912345678", "无", ib}));
+    QVERIFY(ExecCommand("update SaleInfo set Phone=?, Mobile=?, Fax=? where id=?",
+                        {"022-23456789", "13611112222", "022-88881234", ic}));
+
+    // Phone fragments: 4 digits in the phone of b and the fax of c; the
+    // mobile fragment of b; a fragment spanning two columns finds nothing.
+    QCOMPARE(Find("1234"), (QList<qint64>{ia, ib, ic, id}) /* fixture phone 010-62001234 */);
+    QCOMPARE(Find("62751"), (QList<qint64>{ib}));
+    QCOMPARE(Find("8888"), (QList<qint64>{ic}));
+    QCOMPARE(Find("139123"), (QList<qint64>{ib}));
+    QCOMPARE(Find("567813"), QList<qint64>{});
+    // Chinese fragments of two and more characters, anywhere in the value.
+    QCOMPARE(Find(QStringLiteral("海淀")), (QList<qint64>{ia, id}));
+    QCOMPARE(Find(QStringLiteral("海淀区")), (QList<qint64>{ia}));
+    QCOMPARE(Find(QStringLiteral("关村大")), (QList<qint64>{ia}));
+    QCOMPARE(Find(QStringLiteral("张三")), (QList<qint64>{ia, id}));
+    QCOMPARE(Find(QStringLiteral("三丰")), (QList<qint64>{id}));
+    QCOMPARE(Find(QStringLiteral("和平")), (QList<qint64>{ic}));
+    QCOMPARE(Find(QStringLiteral("广州")), QList<qint64>{});
+    // The remarks, without regard to case; query syntax is only text.
+    QCOMPARE(Find(QStringLiteral("service")), (QList<qint64>{ib}));
+    QCOMPARE(Find(QStringLiteral("SE")), (QList<qint64>{ib}));
+    QCOMPARE(Find(QStringLiteral("\"上门")), QList<qint64>{});
+    QCOMPARE(Find(QStringLiteral("上门 OR 北京")), QList<qint64>{});
+    QCOMPARE(Find(QStringLiteral("门*")), QList<qint64>{});
+    // Component columns are not part of quick find.
+    QCOMPARE(Find(QStringLiteral("Intel")), QList<qint64>{});
+}
+
+void TestQuickFind::indexFollowsInsertEditAndDelete()
+{
+    Sale s;
+    s.name = QStringLiteral("赵六");
+    s.addr = QStringLiteral("南京市鼓楼区");
+    const qint64 id = InsertSale(s);
+    QCOMPARE(Find(QStringLiteral("鼓楼")), (QList<qint64>{id}));
+
+    // An edit as the entry dialog makes it: every column written again.
+    QVERIFY(ExecCommand("update SaleInfo set Name=?, addr=?, CPU=? where id=?",
+                        {QStringLiteral("赵七"), QStringLiteral("南京市玄武区"), "AMD", id}));
+    QCOMPARE(Find(QStringLiteral("鼓楼")), QList<qint64>{});
+    QCOMPARE(Find(QStringLiteral("赵六")), QList<qint64>{});
+    QCOMPARE(Find(QStringLiteral("玄武")), (QList<qint64>{id}));
+    QCOMPARE(Find(QStringLiteral("赵七")), (QList<qint64>{id}));
+    // A column outside the index changes nothing; null values index as empty.
+    QVERIFY(ExecCommand("update SaleInfo set Memo=null, Fax=null where id=?", {id}));
+    QCOMPARE(Find(QStringLiteral("南京市")), (QList<qint64>{id}));
+
+    // A row replaced by an insert of the same id (as an import may do).
+    QVERIFY(ExecCommand("insert or replace into SaleInfo (id, Name, addr) values (?, ?, ?)",
+                        {id, QStringLiteral("赵八"), QStringLiteral("南京市江宁区")}));
+    QCOMPARE(Find(QStringLiteral("玄武")), QList<qint64>{});
+    QCOMPARE(Find(QStringLiteral("江宁")), (QList<qint64>{id}));
+    // A plain insert that fails on the id leaves the index as it was.
+    QVERIFY(!ExecCommand("insert into SaleInfo (id, Name) values (?, 'x')", {id}));
+    QCOMPARE(Find(QStringLiteral("江宁")), (QList<qint64>{id}));
+
+    QVERIFY(ExecCommand("delete from SaleInfo where id=?", {id}));
+    QCOMPARE(Find(QStringLiteral("南京")), QList<qint64>{});
+    QCOMPARE(Find(QStringLiteral("赵八")), QList<qint64>{});
+    // The index holds nothing of the deleted rows (a contentless index that
+    // was given the wrong text would keep their trigrams).
+    QCOMPARE(
+        m_env->Scalar("select count(*) from SaleFindTerms where term like '%玄武%' or term like '%江宁%'")
+            .toInt(),
+        0);
+}
+
+void TestQuickFind::upgradeIndexesExistingRecords()
+{
+    // A database as the previous version made it, with records.
+    const QString file = m_env->Dir() + "older.mdb";
+    SqlConnection older;
+    QVERIFY(older.Create(file));
+    QString error;
+    QVERIFY2(Schema::Upgrade(older, &error, Schema::QuickFindVersion - 1), qPrintable(error));
+    QCOMPARE(Schema::Version(older), Schema::QuickFindVersion - 1);
+    QVERIFY(older.ExecRaw(
+        "insert into SaleInfo (Name, Phone, addr) values ('孙八', '0551-5557777', '合肥市蜀山区')"));
+    QVERIFY(older.ExecRaw(
+        "insert into SaleInfo (Name, Phone, addr) values ('周九', '0551-1234567', '合肥市庐阳区')"));
+    SqlStatement missing(&older, "select count(*) from SaleFind");
+    QVERIFY(!missing.IsValid());
+
+    QVERIFY2(Schema::Upgrade(older, &error), qPrintable(error));
+    QCOMPARE(Schema::Version(older), Schema::CurrentVersion);
+    const auto matches = [&older](const QString& phrase) {
+        QList<qint64> ids;
+        SqlStatement find(&older, "select rowid from SaleFind where SaleFind match ? order by rowid");
+        if (find.Bind({phrase}))
+            while (find.Step())
+                ids << find.ColumnValue(0).toLongLong();
+        return ids;
+    };
+    QCOMPARE(matches(QStringLiteral("\"5557\"")), (QList<qint64>{1}));
+    QCOMPARE(matches(QStringLiteral("\"合肥市\"")), (QList<qint64>{1, 2}));
+    // And the triggers run from then on.
+    QVERIFY(older.ExecRaw("delete from SaleInfo where id=1"));
+    QCOMPARE(matches(QStringLiteral("\"合肥市\"")), (QList<qint64>{2}));
+}
+
+void TestQuickFind::boxInTheManager()
+{
+    FakeShell shell;
+    Sale a, b, special;
+    a.addr = QStringLiteral("成都市武侯区");
+    b.addr = QStringLiteral("成都市锦江区");
+    special.tb = "1";
+    special.addr = QStringLiteral("重庆市渝中区");
+    const qint64 ia = InsertSale(a), ib = InsertSale(b), is = InsertSale(special);
+    QVERIFY(ia > 0 && ib > 0 && is > 0);
+
+    TFrmSaleManage manager;
+    shell.manager = &manager;
+    manager.show();
+    auto* find = manager.findChild<QLineEdit*>("EditFind");
+    QVERIFY(find);
+    QCOMPARE(manager.findChild<QLabel*>("Label2")->buddy(), find);
+
+    // Esc with nothing listed before leaves the window as it began.
+    TypeText(find, QStringLiteral("成都"));
+    QTRY_COMPARE(manager.Model()->rowCount(), 2);
+    QCOMPARE(manager.StatusText(), QStringLiteral("共有 [2] 项"));
+    QTest::keyClick(find, Qt::Key_Escape);
+    QCOMPARE(find->text(), QString());
+    QCOMPARE(manager.Model()->rowCount(), 0);
+
+    // Over a filter: Esc returns to it; ListMode stays the toolbar's.
+    manager.TBtnTSClick();
+    QCOMPARE(manager.Model()->rowCount(), 1);
+    TypeText(find, QStringLiteral("锦江"));
+    QTRY_COMPARE(manager.Model()->RecordId(0), ib);
+    QCOMPARE(manager.Model()->rowCount(), 1);
+    QCOMPARE(manager.ListMode, int(TFrmSaleManage::ModeSpecial));
+    // The entry dialog closing reloads the find, which sees the edit.
+    QVERIFY(ExecCommand("update SaleInfo set addr=? where id=?", {QStringLiteral("成都市锦江区春熙路"), ia}));
+    manager.ReloadList();
+    QCOMPARE(manager.Model()->rowCount(), 2);
+    QTest::keyClick(find, Qt::Key_Escape);
+    QCOMPARE(manager.Model()->rowCount(), 1);
+    QCOMPARE(manager.Model()->RecordId(0), is);
+    QCOMPARE(manager.StatusText(), QStringLiteral("共有 [1] 项"));
+
+    // Shortened to one character, the list of the filter is back; a filter
+    // chosen over a find empties the box.
+    TypeText(find, QStringLiteral("成都"));
+    QTRY_COMPARE(manager.Model()->rowCount(), 2);
+    QTest::keyClick(find, Qt::Key_Backspace);
+    QTRY_COMPARE(manager.Model()->rowCount(), 1);
+    QCOMPARE(find->text(), QStringLiteral("成"));
+    TypeText(find, QStringLiteral("都"));
+    QTRY_COMPARE(manager.Model()->rowCount(), 2);
+    manager.TBtnAllClick();
+    QCOMPARE(find->text(), QString());
+    QCOMPARE(manager.Model()->rowCount(), 3);
+}
+
+QTEST_MAIN(TestQuickFind)
+#include "tst_quickfind.moc"
