@@ -45,9 +45,11 @@ protected:
         if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_F1 ||
             static_cast<QKeyEvent*>(event)->modifiers() != Qt::NoModifier || !watched->isWidgetType())
             return false;
+        // The window of the widget that has the key, also where no window
+        // manager marks an active window.
         QWidget* front = QApplication::activeModalWidget();
         if (!front)
-            front = QApplication::activeWindow();
+            front = static_cast<QWidget*>(watched)->window();
         if (qobject_cast<HelpWindow*>(front))
             return false;
         HelpWindow::ShowManual(HelpWindow::PageForWindow(front));
