@@ -19,7 +19,7 @@ fi
 cmake --build build -j"$(nproc)" --target package
 deb=$(ls -t build/weibao_*_amd64.deb | head -n1)
 echo "== $deb"
-dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+dpkg-deb --field "$deb" Package Version Depends Recommends Installed-Size
 echo "== lintian"
 lintian "$deb" || true
 echo "== desktop-file-validate"
