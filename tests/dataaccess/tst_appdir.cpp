@@ -1,5 +1,6 @@
 #include "AppDir.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -112,6 +113,24 @@ private slots:
         QCOMPARE(FindShipped("Skins/skins.dat"), shared.path() + "/Skins/skins.dat");
         Touch(data.path() + "/Skins/skins.dat");
         QCOMPARE(FindShipped("Skins/skins.dat"), data.path() + "/Skins/skins.dat");
+    }
+
+    // As the program starts: build/bin (this test's folder) ships its skins,
+    // so it is a program folder of its own; --home moves only the data.
+    void setUpAsAtStart()
+    {
+        const QString bin = QCoreApplication::applicationDirPath() + "/";
+        QVERIFY(QFileInfo::exists(bin + "Skins/skins.dat"));
+        SetUpAppDirs(QString());
+        QCOMPARE(GetAppDir(), bin);
+        QCOMPARE(GetProgramDir(), bin);
+        QVERIFY(!UsesUserDataDir());
+
+        QTemporaryDir home;
+        SetUpAppDirs(home.path());
+        QCOMPARE(GetAppDir(), home.path() + "/");
+        QCOMPARE(GetProgramDir(), bin);
+        QVERIFY(!UsesUserDataDir());
     }
 };
 
