@@ -23,6 +23,7 @@
 #include <QDateTime>
 #include <QDialog>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLayout>
@@ -264,7 +265,9 @@ void TFrmMain::FormCreate()
                 userName = m_functions->CurrentUser().UserName;
             });
         m_skin = new TNewSkin(this);
-        m_skin->SetSkinFolder(GetAppDir() + "Skins/");
+        // The shipped skins may be read-only; the choice is the user's.
+        m_skin->SetSkinFolder(QFileInfo(FindShipped("Skins/skins.dat")).path());
+        m_skin->SetChoiceFile(GetAppDir() + "Skins/set.ini");
         m_skin->SetEngine(&SkinData1);
         m_skin->ApplySavedSkin();
 

@@ -6,6 +6,7 @@
 #include "SkinEngine.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
@@ -120,6 +121,7 @@ void TNewSkin::SkinMenuClick(QAction* sender)
         ShowMessage(QStringLiteral("无法读取皮肤文件“%1”，界面保持原样。").arg(SkinFiles[index]));
         return;
     }
+    QDir().mkpath(QFileInfo(SetIniPath()).absolutePath());
     IniFile ini(SetIniPath());
     ini.WriteString("Skin", "Name", SkinNames[index]);
     ini.WriteString("Skin", "Path", SkinFiles[index]);

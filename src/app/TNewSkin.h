@@ -19,6 +19,9 @@ public:
     // Keeps `path` with a trailing "/".
     void SetSkinFolder(const QString& path);
     QString SkinFolder() const { return m_folder; }
+    // Where the choice is kept when the skins come from a read-only shared
+    // folder; by default set.ini in the skin folder.
+    void SetChoiceFile(const QString& path) { m_choiceFile = path; }
     void SetEngine(SkinEngine* engine) { m_engine = engine; }
 
     // Applies the skin saved in set.ini (a missing or unreadable file keeps
@@ -39,9 +42,10 @@ public slots:
     void SkinMenuClick(QAction* sender);
 
 private:
-    QString SetIniPath() const { return m_folder + "set.ini"; }
+    QString SetIniPath() const { return m_choiceFile.isEmpty() ? m_folder + "set.ini" : m_choiceFile; }
     bool UseSkinFile(const QString& fileName);
 
     QString m_folder;
+    QString m_choiceFile;
     SkinEngine* m_engine = nullptr;
 };

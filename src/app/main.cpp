@@ -1,13 +1,16 @@
 #include "AppDir.h"
 #include "TDataM.h"
 #include "Dialogs.h"
+#include "FirstStart.h"
 #include "FormClasses.h"
+#include "HelpWindow.h"
 #include "TFrmMain.h"
 #include "SeedData.h"
 #include "StartUpForms.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QTextStream>
 #include <QTranslator>
@@ -28,13 +31,15 @@ int InitDatabaseCommand(bool demo)
     return 0;
 }
 
-// Creating a database needs no window system: it also works on a machine
-// without a display (installation scripts).
-bool WantsInitDatabase(int argc, char* argv[])
+// Creating a database and printing the help or the version need no window
+// system: they also work on a machine without a display (installation
+// scripts, a terminal).
+bool NeedsNoWindows(int argc, char* argv[])
 {
     for (int i = 1; i < argc; ++i)
-        if (qstrcmp(argv[i], "--init-database") == 0)
-            return true;
+        for (const char* option : {"--init-database", "--help", "-h", "--help-all", "--version", "-v"})
+            if (qstrcmp(argv[i], option) == 0)
+                return true;
     return false;
 }
 
@@ -43,32 +48,49 @@ bool WantsInitDatabase(int argc, char* argv[])
 int main(int argc, char* argv[])
 {
     std::unique_ptr<QCoreApplication> application;
-    if (WantsInitDatabase(argc, argv))
+    if (NeedsNoWindows(argc, argv))
         application = std::make_unique<QCoreApplication>(argc, argv);
     else
         application = std::make_unique<QApplication>(argc, argv);
     QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("维保档案管家"));
-    if (qobject_cast<QApplication*>(&app))
+    QCoreApplication::setApplicationVersion(QStringLiteral(WEIBAO_VERSION));
+    if (qobject_cast<QApplication*>(&app)) {
         QApplication::setApplicationDisplayName(QStringLiteral("维保档案管家"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("维保档案管家：电脑销售与售后维保档案"));
-    parser.addHelpOption();
-    const QCommandLineOption home("home", QStringLiteral("程序文件夹（默认为程序所在文件夹）"), "DIR");
-    const QCommandLineOption init("init-database", QStringLiteral("创建新的数据库 data/data.mdb"));
-    const QCommandLineOption demo("demo", QStringLiteral("与 --init-database 一起使用：加入演示数据"));
-    parser.addOptions({home, init, demo});
-    parser.process(app);
-    if (parser.isSet(home))
-        SetAppDir(parser.value(home));
-    if (parser.isSet(init))
-        return InitDatabaseCommand(parser.isSet(demo));
+        // Ties the windows to the desktop's menu entry (its icon and name).
+        QGuiApplication::setDesktopFileName(QStringLiteral("cn.weibao_dev.Weibao"));
+    }
 
     QTranslator qtTranslator;
     if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_",
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtTranslator);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("维保档案管家：电脑销售与售后维保档案"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption home(
+        "home",
+        QStringLiteral("数据文件夹（数据库、日志、备份、设置）。默认：程序所在文件夹中有 data/ 时用它，"
+                       "否则用 ~/.local/share/weibao"),
+        "DIR");
+    const QCommandLineOption init("init-database", QStringLiteral("创建新的数据库 data/data.mdb"));
+    const QCommandLineOption demo("demo", QStringLiteral("与 --init-database 一起使用：加入演示数据"));
+    parser.addOptions({home, init, demo});
+    parser.process(app);
+    SetUpAppDirs(parser.value(home));
+    if (parser.isSet(init))
+        return InitDatabaseCommand(parser.isSet(demo));
+
+    // An installed program starting for the first time offers to create the
+    // database; a program folder of its own never gets one unasked.
+    const QString databaseFile = GetAppDir() + "data/data.mdb";
+    if (UsesUserDataDir() && !QFileInfo::exists(databaseFile)) {
+        const FirstStartResult created = OfferNewDatabase(databaseFile);
+        if (created != FirstStartResult::Created)
+            return created == FirstStartResult::Declined ? 0 : 1;
+    }
 
     TDataM dataModule;
     if (!dataModule.ConnectDatabase()) {
@@ -76,6 +98,7 @@ int main(int argc, char* argv[])
                                              QStringLiteral("数据库启动错误"), Dialogs::Icon::Critical});
         return 1;
     }
+    HelpWindow::InstallF1Key();
     // Every class the catalogue may name is known before anybody logs in.
     RegisterFormClasses();
     // The program ends when the user confirms leaving it or cancels the first

@@ -4,7 +4,9 @@
 #include "TfrmChangePassWord.h"
 #include "DataAccess.h"
 #include "FunctionsHost.h"
+#include "Dialogs.h"
 #include "GroupBar.h"
+#include "HelpWindow.h"
 #include "IconList.h"
 #include "TfrmLogin.h"
 #include "MenuConstruction.h"
@@ -14,6 +16,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStandardPaths>
 #include <QToolBar>
 #include <QUrl>
 #include <QUrlQuery>
@@ -227,10 +230,28 @@ void TFunctions::MarkMenusInUse()
 QString TFunctions::ToolProgram(const QString& name)
 {
 #ifdef Q_OS_WIN
-    return GetAppDir() + "Tool/" + name + ".exe";
+    return FindShipped("Tool/" + name + ".exe");
 #else
-    return GetAppDir() + "Tool/" + name;
+    return FindShipped("Tool/" + name);
 #endif
+}
+
+QString TFunctions::FindToolProgram(const QString& name)
+{
+    const QString own = ToolProgram(name);
+    if (QFileInfo(own).isFile())
+        return own;
+    // The desktop's own calculator and text editor, the usual Debian ones.
+    static const QStringList calculators = {"gnome-calculator", "kcalc", "galculator", "qalculate-gtk",
+                                            "qalculate-qt", "mate-calc", "xcalc"};
+    static const QStringList editors = {"gnome-text-editor", "gedit", "kate", "kwrite", "mousepad",
+                                        "xed", "pluma", "featherpad", "leafpad"};
+    for (const QString& program : name == QLatin1String("calc") ? calculators : editors) {
+        const QString path = QStandardPaths::findExecutable(program);
+        if (!path.isEmpty())
+            return path;
+    }
+    return QString();
 }
 
 bool TFunctions::RunFunction(const QString& funcID)
@@ -262,13 +283,21 @@ bool TFunctions::RunFunction(const QString& funcID)
         query.addQueryItem(QStringLiteral("subject"), QStringLiteral("维保档案管家 技术支持"));
         mail.setQuery(query);
         ShellOpen(mail.toString(QUrl::FullyEncoded));
-    } else if (funcID == QLatin1String("7003") || funcID == QLatin1String("7004")) {
-        // Help document and reserved entry: nothing to do.
+    } else if (funcID == QLatin1String("7003")) {
+        HelpWindow::ShowManual();
+    } else if (funcID == QLatin1String("7004")) {
+        // Reserved entry: nothing to do.
     } else if (funcID == QLatin1String("9006") || funcID == QLatin1String("9007")) {
-        // A program missing from Tool/ is simply not started.
-        const QString program = ToolProgram(funcID == QLatin1String("9006") ? "calc" : "notepad");
-        if (QFileInfo(program).isFile())
+        const bool calc = funcID == QLatin1String("9006");
+        const QString program = FindToolProgram(calc ? "calc" : "notepad");
+        if (!program.isEmpty())
             ShellOpen(program);
+        else
+            ShowMessage(calc ? QStringLiteral("没有找到计算器程序。\n请安装桌面的计算器（例如 gnome-calculator、"
+                                              "galculator 或 kcalc），或把计算器程序放在 Tool/calc。")
+                             : QStringLiteral("没有找到文本编辑器。\n请安装桌面的文本编辑器（例如 gedit、"
+                                              "mousepad 或 kate），或把编辑器程序放在 Tool/notepad。"),
+                        m_host ? m_host->Window() : nullptr);
     } else if (!controlName.isEmpty() && m_host) {
         m_host->OpenFunctionForm(funcID, controlName, formModal);
     }

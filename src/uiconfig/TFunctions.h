@@ -54,6 +54,10 @@ public:
     // Where 7001 writes to, and the programs of 9006/9007 below the program folder.
     static const char* const SupportMail;
     static QString ToolProgram(const QString& name);
+    // The program 9006/9007 start: the one in Tool/, else the desktop's own
+    // calculator ("calc") or text editor ("notepad") found on the path;
+    // empty when there is none.
+    static QString FindToolProgram(const QString& name);
 
 private:
     void LoadFunctionCatalogue();

@@ -128,8 +128,11 @@ Dialogs::Button QtDialogs::Ask(QWidget* parent, const Message& message, int butt
     QMessageBox box(ToQtIcon(message.icon), CaptionOrTitle(message.caption), message.text,
                     QMessageBox::NoButton, OwnerOr(parent));
     for (const auto& pair : kButtons)
-        if (buttons & pair.ours)
-            box.addButton(pair.qt);
+        if (buttons & pair.ours) {
+            QPushButton* button = box.addButton(pair.qt);
+            if (message.buttonTexts.contains(pair.ours))
+                button->setText(message.buttonTexts.value(pair.ours));
+        }
     if (buttons & defaultButton)
         box.setDefaultButton(ToQtButton(defaultButton));
     const Button escape = EscapeButton(buttons);

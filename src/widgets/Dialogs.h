@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,9 @@ public:
         QString text;
         QString caption;
         Icon icon = Icon::Information;
+        // Own texts for some of a question's buttons ("创建空数据库" instead
+        // of "是"); the others keep their standard texts.
+        QMap<int, QString> buttonTexts = {};
     };
 
     struct FileRequest

@@ -1,3 +1,4 @@
+#include "AppDir.h"
 #include "AppTestFixture.h"
 #include "FormClasses.h"
 #include "GbkText.h"
@@ -6,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 // The skin manager: the list in skins.dat, the skin submenu under function
 // 4003, applying and remembering the choice across a restart, bad files.
@@ -49,6 +51,7 @@ class TestSkins : public QObject
 
 private slots:
     void initTestCase() { RegisterFormClasses(); }
+    void cleanup() { SetProgramDir(ChooseProgramDir(QCoreApplication::applicationDirPath())); }
 
     void skinList()
     {
@@ -116,12 +119,35 @@ private slots:
     {
         AppTestFixture app;
         QVERIFY(app.Valid());
+        // Neither the data folder nor the program's shared folder has skins.
+        QTemporaryDir shared;
+        SetProgramDir(shared.path());
         app.Start();
         app.Login("ADMIN", "admin");
         QAction* entry = app.MenuAction("界面皮肤(&K)");
         QVERIFY(entry && entry->menu());
         QVERIFY(entry->menu()->actions().isEmpty());
         QVERIFY(qApp->styleSheet().isEmpty());
+    }
+
+    // Installed: the skins come from the read-only shared folder, the choice
+    // is kept in the user's data folder.
+    void sharedSkinsWithChoiceInDataFolder()
+    {
+        AppTestFixture app;
+        QVERIFY(app.Valid());
+        QTemporaryDir shared;
+        const QString folder = MakeSkins(shared.path() + "/");
+        SetProgramDir(shared.path());
+        app.Start();
+        app.Login("ADMIN", "admin");
+        QAction* entry = app.MenuAction("界面皮肤(&K)");
+        QVERIFY(entry && entry->menu());
+        QCOMPARE(Texts(entry->menu()->actions()), QStringList({"Blue", "灰色", "坏"}));
+        entry->menu()->actions().at(0)->trigger();
+        QCOMPARE(qApp->styleSheet(), QString(BlueSheet));
+        QVERIFY(!QFile::exists(folder + "set.ini"));
+        QVERIFY(QFile::exists(app.env->Dir() + "Skins/set.ini"));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "AppDir.h"
+#include "ScriptedDialogs.h"
 #include "TFunctions.h"
 #include "TestEnv.h"
 #include "UiConfigTestData.h"
@@ -161,19 +162,54 @@ private slots:
         QVERIFY(!functions.RunFunction("9999"));
         QVERIFY(!functions.RunFunction(""));
         QVERIFY(!functions.RunFunction("1002'"));
-        // A missing tool is simply not started.
-        QVERIFY(functions.RunFunction("9007"));
+    }
 
-        // A tool program in Tool/ is started.
+    // Calculator and notepad: the program in Tool/, else the desktop's own
+    // found on the path, else a box saying none is installed.
+    void toolPrograms()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        TFunctions functions;
+        functions.ResolveRights("ADMIN");
+        const QByteArray oldPath = qgetenv("PATH");
+        const QString desktopBin = env.Dir() + "desktop-bin";
+        QVERIFY(QDir().mkpath(desktopBin));
+        qputenv("PATH", desktopBin.toUtf8());
+
+        {
+            ScriptedDialogs dialogs;
+            QVERIFY(functions.RunFunction("9007"));
+            QVERIFY(functions.RunFunction("9006"));
+            QCOMPARE(dialogs.Boxes().size(), 2);
+            QVERIFY(dialogs.Texts().at(0).startsWith("没有找到文本编辑器"));
+            QVERIFY(dialogs.Texts().at(1).startsWith("没有找到计算器程序"));
+        }
+
+        // A desktop calculator on the path is started.
+        WriteScript(desktopBin + "/galculator", env.Dir() + "galculator-ran");
+        QCOMPARE(TFunctions::FindToolProgram("calc"), desktopBin + "/galculator");
+        QVERIFY(TFunctions::FindToolProgram("notepad").isEmpty());
+        QVERIFY(functions.RunFunction("9006"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(env.Dir() + "galculator-ran"), 10000);
+
+        // A program in Tool/ comes first.
         QVERIFY(QDir().mkpath(env.Dir() + "Tool"));
-        const QString marker = env.Dir() + "calc-ran";
-        QFile script(TFunctions::ToolProgram("calc"));
+        WriteScript(env.Dir() + "Tool/calc", env.Dir() + "calc-ran");
+        QCOMPARE(TFunctions::FindToolProgram("calc"), env.Dir() + "Tool/calc");
+        QVERIFY(functions.RunFunction("9006"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(env.Dir() + "calc-ran"), 10000);
+        qputenv("PATH", oldPath);
+    }
+
+private:
+    static void WriteScript(const QString& path, const QString& marker)
+    {
+        QFile script(path);
         QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write(QStringLiteral("#!/bin/sh\ntouch '%1'\n").arg(marker).toUtf8());
+        script.write(QStringLiteral("#!/bin/sh\n: > '%1'\n").arg(marker).toUtf8());
         script.close();
         QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner | QFile::ExeUser));
-        QVERIFY(functions.RunFunction("9006"));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 10000);
     }
 };
 

@@ -1,0 +1,273 @@
+// Takes the pictures of the user manual from the real program: a demo
+// database in a temporary data folder, the administrator logged in, the main
+// window at a fixed size, and every form opened through its function, as a
+// person would.  A form that is still an empty stand-in is skipped, so the
+// same list shoots it once it is built.  Run under Xvfb by
+// scripts/manual-shots.sh.
+#include "AppDir.h"
+#include "FirstStart.h"
+#include "FormClasses.h"
+#include "HelpWindow.h"
+#include "SeedData.h"
+#include "StartUpForms.h"
+#include "TDataM.h"
+#include "TFrmMain.h"
+#include "TFunctions.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <QTranslator>
+#include <functional>
+
+namespace {
+
+struct Step
+{
+    int delay;  // milliseconds to let the window settle before the action
+    std::function<void()> action;
+};
+
+QString g_out;
+QList<Step> g_steps;
+int g_next = 0;
+QStringList g_taken, g_skipped;
+
+void RunNext()
+{
+    if (g_next >= g_steps.size()) {
+        QTextStream(stdout) << "taken: " << g_taken.join(' ') << Qt::endl
+                            << "skipped (form not built yet): " << g_skipped.join(' ') << Qt::endl;
+        qApp->exit(0);
+        return;
+    }
+    const Step step = g_steps[g_next++];
+    // Actions never block: modal windows are opened by a timer of their own.
+    QTimer::singleShot(step.delay, [step] {
+        step.action();
+        RunNext();
+    });
+}
+
+void Later(std::function<void()> action)
+{
+    QTimer::singleShot(0, action);
+}
+
+void Save(QWidget* widget, const QString& file)
+{
+    if (!widget) {
+        QTextStream(stderr) << "nothing to shoot for " << file << Qt::endl;
+        return;
+    }
+    widget->grab().save(g_out + "/" + file);
+    g_taken << file;
+}
+
+QWidget* Front(TFrmMain* main)
+{
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return main;
+}
+
+void CloseFront(TFrmMain* main)
+{
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+        dialog->reject();
+    else if (QMdiArea* mdi = main->findChild<QMdiArea*>())
+        mdi->closeAllSubWindows();
+}
+
+template <typename T> T* Child(QWidget* parent, const char* name)
+{
+    return parent ? parent->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+}
+
+// A button or a toolbar action, pressed as by the mouse.
+void Click(QWidget* parent, const char* name)
+{
+    if (auto* button = Child<QAbstractButton>(parent, name))
+        Later([button] { button->click(); });
+    else if (auto* action = parent ? parent->findChild<QAction*>(QString::fromLatin1(name)) : nullptr)
+        Later([action] { action->trigger(); });
+}
+
+// A sale as the desk would type it.
+void FillSale(QWidget* entry)
+{
+    const QList<QPair<const char*, const char*>> values = {
+        {"EUser", "王小明"}, {"EMobile", "13800001234"}, {"EAddr", "新华路 18 号"},
+        {"ECPU", "英特尔 酷睿 i5-12400"}, {"EMainBoard", "华硕 B660M"}, {"EMemory", "16GB DDR4"},
+        {"EHD", "1TB 固态硬盘"}, {"EDisPlayCard", "集成显卡"}, {"EDisPlay", "AOC 24 英寸"},
+        {"EKeyBoard", "罗技 K120"}, {"EMouse", "罗技 M100"}};
+    for (const auto& [name, text] : values)
+        if (auto* edit = Child<QLineEdit>(entry, name))
+            edit->setText(QString::fromUtf8(text));
+}
+
+// One form opened through its function and shot; `prepare` fills it first.
+void ShootFunction(TFrmMain* main, const QString& file, const QString& funcID, const QString& className,
+                   std::function<void(QWidget*)> prepare = {})
+{
+    g_steps << Step{300, [=] {
+                        if (IsPlaceholderForm(className)) {
+                            g_skipped << file;
+                            return;
+                        }
+                        Later([funcID] { Functions->RunFunction(funcID); });
+                    }};
+    g_steps << Step{900, [=] {
+                        if (IsPlaceholderForm(className))
+                            return;
+                        if (prepare)
+                            prepare(Front(main));
+                    }};
+    g_steps << Step{900, [=] {
+                        if (IsPlaceholderForm(className))
+                            return;
+                        Save(Front(main), file);
+                        CloseFront(main);
+                    }};
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("维保档案管家"));
+    QApplication::setApplicationDisplayName(QStringLiteral("维保档案管家"));
+    if (argc < 2) {
+        QTextStream(stderr) << "usage: weibao_manualshots OUTPUT_FOLDER" << Qt::endl;
+        return 2;
+    }
+    g_out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    QDir().mkpath(g_out);
+
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_",
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTranslator);
+
+    QTemporaryDir home;
+    SetAppDir(home.path());
+    QString error;
+    if (!InitDatabase(GetAppDir() + "data/data.mdb", true, &error)) {
+        QTextStream(stderr) << error << Qt::endl;
+        return 1;
+    }
+    TDataM dataModule;
+    if (!dataModule.ConnectDatabase()) {
+        QTextStream(stderr) << dataModule.LastError() << Qt::endl;
+        return 1;
+    }
+    RegisterFormClasses();
+    QApplication::setQuitOnLastWindowClosed(false);
+    StartUpForms forms;
+    TFrmMain* main = forms.FrmMain.get();
+    main->show();
+
+    // The login dialog the program opens at start.
+    g_steps << Step{1200, [&] {
+                        QWidget* login = QApplication::activeModalWidget();
+                        if (auto* user = Child<QComboBox>(login, "cmbUserID"))
+                            user->setEditText(AdminUserID);
+                        if (auto* password = Child<QLineEdit>(login, "edtPassWord"))
+                            password->setText(AdminPassword);
+                        Save(login, "login.png");
+                        Click(login, "btnLogin");
+                    }};
+    g_steps << Step{800, [main] {
+                        main->setWindowState(Qt::WindowNoState);
+                        main->setGeometry(0, 0, 1100, 680);
+                    }};
+    g_steps << Step{800, [main] { Save(main, "main-window.png"); }};
+
+    ShootFunction(main, "records.png", "2001", "TFrmSaleManage",
+                  [](QWidget* front) { Click(front, "TBtnAll"); });
+    ShootFunction(main, "sale-entry.png", "2002", "TFrmInputInfo", FillSale);
+    // The warranty card: the entry dialog's 预览, then the preview window.
+    g_steps << Step{300, [] { Later([] { Functions->RunFunction("2002"); }); }};
+    g_steps << Step{900, [main] {
+                        QWidget* entry = Front(main);
+                        FillSale(entry);
+                        Click(entry, "BtnPreview");
+                    }};
+    g_steps << Step{1500, [main] {
+                        QWidget* preview = Front(main);
+                        preview->resize(900, 680);
+                    }};
+    g_steps << Step{900, [main] {
+                        Save(Front(main), "card-preview.png");
+                        CloseFront(main);
+                    }};
+    g_steps << Step{600, [main] { CloseFront(main); }};
+
+    ShootFunction(main, "print-mode.png", "2003", "TFrmPrintMode");
+    ShootFunction(main, "company.png", "3001", "TFrmCompanySet");
+    ShootFunction(main, "dictionary.png", "3002", "TFrmCompanyDirEdit");
+    ShootFunction(main, "users.png", "4001", "TFrmUser");
+    ShootFunction(main, "roles.png", "4002", "TFrmRole");
+    ShootFunction(main, "functions.png", "4004", "TFrmRight");
+    ShootFunction(main, "syslog.png", "4005", "TFrmSysLog");
+    ShootFunction(main, "menu-editor.png", "4006", "TfrmMenuCfg");
+    ShootFunction(main, "toolbar-editor.png", "4007", "TfrmToolCfg");
+    ShootFunction(main, "groupbar-editor.png", "4008", "TFrmGroupCfg");
+    ShootFunction(main, "backup.png", "5001", "TFrmBackUp");
+    ShootFunction(main, "compress.png", "5002", "TFrmCompressData");
+    ShootFunction(main, "backup-options.png", "5003", "TFrmOption");
+
+    // The change-password dialog (a built-in function).
+    g_steps << Step{300, [] { Later([] { Functions->RunFunction("1002"); }); }};
+    g_steps << Step{900, [main] {
+                        Save(Front(main), "change-password.png");
+                        CloseFront(main);
+                    }};
+
+    // The question of the first start of an installed program.
+    // (The box is closed with 退出, so nothing is created at the path shown.)
+    g_steps << Step{300, [] {
+                        Later([] { OfferNewDatabase(QStringLiteral("/home/staff/.local/share/weibao/data/data.mdb")); });
+                    }};
+    g_steps << Step{900, [main] {
+                        Save(QApplication::activeModalWidget(), "first-start.png");
+                        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                            box->button(QMessageBox::Cancel)->click();
+                    }};
+
+    // The help window on the contents page, on a chapter, and with a search.
+    g_steps << Step{300, [] {
+                        HelpWindow* help = HelpWindow::ShowManual(QStringLiteral("index.md"));
+                        help->move(20, 20);
+                    }};
+    g_steps << Step{900, [] {
+                        Save(QApplication::activeWindow(), "help-contents.png");
+                        HelpWindow::ShowManual(QStringLiteral("03-records.md"));
+                    }};
+    g_steps << Step{900, [] {
+                        HelpWindow* help = HelpWindow::ShowManual();
+                        Save(help, "help-page.png");
+                        help->Search(QStringLiteral("过保"));
+                    }};
+    g_steps << Step{900, [] {
+                        HelpWindow* help = HelpWindow::ShowManual();
+                        Save(help, "help-search.png");
+                        help->close();
+                    }};
+
+    RunNext();
+    const int result = app.exec();
+    return result;
+}
