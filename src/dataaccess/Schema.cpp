@@ -156,4 +156,14 @@ bool Upgrade(SqlConnection& connection, QString* error, int target)
     return true;
 }
 
+bool OptimizeIndexes(SqlConnection& connection, QString* error)
+{
+    if (Version(connection) < QuickFindVersion)
+        return true;
+    if (connection.ExecRaw(QStringLiteral("INSERT INTO SaleFind(SaleFind) VALUES ('optimize')")))
+        return true;
+    *error = connection.ErrorString();
+    return false;
+}
+
 } // namespace Schema

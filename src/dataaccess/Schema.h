@@ -18,5 +18,8 @@ int Version(SqlConnection& connection);
 // Brings a database of an older version (0 = empty file) up to date, or up
 // to `target` (a database as an older build made it).
 bool Upgrade(SqlConnection& connection, QString* error, int target = CurrentVersion);
+// Merges the quick-find index into one segment, dropping the entries of
+// deleted records, so that a compacted file really shrinks.
+bool OptimizeIndexes(SqlConnection& connection, QString* error);
 
 } // namespace Schema

@@ -113,6 +113,21 @@ QString DedupedPath(const QString& dir, const QString& stem, const QString& suff
     return path;
 }
 
+// A compacted copy still carries the quick-find entries of deleted records
+// until the index is merged; merging and vacuuming the copy (never the live
+// file) lets it really shrink.
+bool TidyCopy(const QString& file, QString* error)
+{
+    SqlConnection copy;
+    if (!copy.Open(SqlConnection::MakeConnectionString(file))
+        || !Schema::OptimizeIndexes(copy, error) || !copy.ExecRaw(QStringLiteral("VACUUM"))) {
+        if (error->isEmpty())
+            *error = copy.ErrorString();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 BackupEngine::BackupEngine(const QString& databaseFile, const QString& backupDir)
@@ -493,7 +508,7 @@ bool BackupEngine::Compact(ConnectionHost& host)
         }
     }
     QString error;
-    if (!VerifyDatabase(compacted, &error) || !SwapIn(compacted, host, false)) {
+    if (!TidyCopy(compacted, &error) || !VerifyDatabase(compacted, &error) || !SwapIn(compacted, host, false)) {
         QFile::remove(compacted);
         return m_error.isEmpty() ? Fail(error) : false;
     }
