@@ -48,9 +48,10 @@ int main(int argc, char* argv[])
     else
         application = std::make_unique<QApplication>(argc, argv);
     QCoreApplication& app = *application;
+    // The application title; the main window replaces it by the configured
+    // software name.  No display name: the window system would append it to
+    // every window title.
     QCoreApplication::setApplicationName(QStringLiteral("维保档案管家"));
-    if (qobject_cast<QApplication*>(&app))
-        QApplication::setApplicationDisplayName(QStringLiteral("维保档案管家"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("维保档案管家：电脑销售与售后维保档案"));
@@ -72,8 +73,8 @@ int main(int argc, char* argv[])
 
     TDataM dataModule;
     if (!dataModule.ConnectDatabase()) {
-        Dialogs::Instance().Inform(nullptr, {QStringLiteral("数据库打开出现意外失败，请重新启动应用程序。"),
-                                             QStringLiteral("数据库启动错误"), Dialogs::Icon::Critical});
+        Dialogs::Instance().Inform(nullptr, {dataModule.StartErrorText(), QStringLiteral("数据库启动错误"),
+                                             Dialogs::Icon::Critical});
         return 1;
     }
     // Every class the catalogue may name is known before anybody logs in.

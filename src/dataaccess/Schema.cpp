@@ -58,6 +58,22 @@ const char* const Version1[] = {
     "CREATE TABLE AreaData (Code TEXT(6), Post TEXT(8), City TEXT(50), Province TEXT(30))",
 };
 
+// Step 2: user codes compare without regard to case everywhere, as they do
+// in AC_USERINFO: the grant tables get NOCASE user codes.  SQLite cannot
+// change a column's collation, so each table is copied into a new one.
+const char* const Version2[] = {
+    "CREATE TABLE AC_ROLE_USER_v2 (RoleID INTEGER, UserID TEXT(10) COLLATE NOCASE)",
+    "INSERT INTO AC_ROLE_USER_v2 (RoleID, UserID) SELECT RoleID, UserID FROM AC_ROLE_USER ORDER BY rowid",
+    "DROP TABLE AC_ROLE_USER",
+    "ALTER TABLE AC_ROLE_USER_v2 RENAME TO AC_ROLE_USER",
+
+    "CREATE TABLE AC_FUNCTION_USER_v2 (FunctionID TEXT(6), UserID TEXT(10) COLLATE NOCASE)",
+    "INSERT INTO AC_FUNCTION_USER_v2 (FunctionID, UserID) SELECT FunctionID, UserID FROM AC_FUNCTION_USER"
+    " ORDER BY rowid",
+    "DROP TABLE AC_FUNCTION_USER",
+    "ALTER TABLE AC_FUNCTION_USER_v2 RENAME TO AC_FUNCTION_USER",
+};
+
 struct Step
 {
     const char* const* statements;
@@ -66,6 +82,7 @@ struct Step
 
 const Step Steps[] = {
     {Version1, int(std::size(Version1))},
+    {Version2, int(std::size(Version2))},
 };
 static_assert(std::size(Steps) == Schema::CurrentVersion, "one upgrade step per schema version");
 

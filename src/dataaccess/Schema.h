@@ -10,7 +10,9 @@ class SqlConnection;
 namespace Schema {
 
 // Version 1: the first schema.
-inline constexpr int CurrentVersion = 1;
+// Version 2: user codes in AC_ROLE_USER and AC_FUNCTION_USER compare
+// without regard to case.
+inline constexpr int CurrentVersion = 2;
 
 int Version(SqlConnection& connection);
 // Brings a database of an older version (0 = empty file) up to date.
