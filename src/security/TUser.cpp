@@ -9,13 +9,13 @@
 
 int TUser::Login(const QString& userID, const QString& password)
 {
+    // Only rows whose password matched come back: the (deliberately slow)
+    // hash is checked once, there.
     MemDataset rows;
     if (!QueryUserLogin(userID, password, rows) || rows.IsEmpty())
         return WrongPassword;
     rows.First();
     const QString stored = rows.AsString("UserPass");
-    if (!PasswordHash::Verify(stored, password))
-        return WrongPassword;
     // A refused account leaves the record alone: the user still logged in
     // keeps working, and the usage log keeps naming that user.
     if (!IsFlagSet(rows.AsString("IsUse")))
