@@ -101,10 +101,9 @@ void TFrmMain::CreateControls()
     // The program's icon, also on child windows and dialogs.
     QApplication::setWindowIcon(IconList::Icon(IconList::Computer));
 
-    // The design-time menu, replaced by the generated one at the first login.
+    // Empty until the first login puts the generated menu in its place.
     auto* menu = new QMenuBar(this);
     menu->setObjectName(QStringLiteral("meuMain"));
-    menu->addAction(QStringLiteral("1"));
     setMenuBar(menu);
 
     tbrMain = new QToolBar(this);
@@ -255,7 +254,10 @@ void TFrmMain::FormCreate()
         const QString softName = Settings::SoftName();
         const QString coName = Settings::CoName();
         setWindowTitle(softName + "-" + coName);
-        QApplication::setApplicationDisplayName(softName);
+        // The application title (captions of untitled boxes).  Not the
+        // display name: the window system would append that to every
+        // window title.
+        QCoreApplication::setApplicationName(softName);
         RzTrayIcon1->setToolTip(softName);
 
         m_functions = new TFunctions(this, this);
@@ -285,6 +287,7 @@ void TFrmMain::ConnectLoginDialog(TfrmLogin* dialog)
         return;
     if (m_functions)
         dialog->SetUser(&m_functions->CurrentUser());
+    dialog->SetHandOverHandler([this] { CloseAllChildForms(); });
     dialog->SetLoggedInHandler([this] { LoginSucceeded(); });
 }
 
@@ -305,7 +308,8 @@ void TFrmMain::FormShow()
     try {
         if (m_functions && m_functions->CurrentUser().UserID.isEmpty() && frmLogin)
             frmLogin->exec();
-        m_weekday = WeekdayName(QDate::currentDate());
+        m_weekdayDate = QDate::currentDate();
+        m_weekday = WeekdayName(m_weekdayDate);
         timDisplayTimeTimer();
     } catch (...) {
     }
@@ -313,7 +317,6 @@ void TFrmMain::FormShow()
 
 void TFrmMain::LoginSucceeded()
 {
-    CloseAllChildForms();
     m_functions->BuildUserInterface(m_functions->CurrentUser().UserID);
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
     const TUser& user = m_functions->CurrentUser();
@@ -389,8 +392,18 @@ void TFrmMain::SetLoginStatus(const QString& state, const QString& user)
 
 void TFrmMain::timDisplayTimeTimer()
 {
-    SetStatusText(3, QDateTime::currentDateTime().toString(QStringLiteral("yyyy年MM月dd日 HH:mm:ss")) +
-                         QStringLiteral("   ") + m_weekday);
+    ShowClock(QDateTime::currentDateTime());
+}
+
+void TFrmMain::ShowClock(const QDateTime& now)
+{
+    // A desk PC runs overnight: the weekday follows the date.
+    if (m_weekdayDate.isValid() && now.date() != m_weekdayDate) {
+        m_weekdayDate = now.date();
+        m_weekday = WeekdayName(m_weekdayDate);
+    }
+    SetStatusText(3, now.toString(QStringLiteral("yyyy年MM月dd日 HH:mm:ss")) + QStringLiteral("   ") +
+                         m_weekday);
 }
 
 // --- functions and forms -----------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "Shell.h"
 #include "SkinEngine.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -68,6 +69,9 @@ public:
     // Shows the login dialog when nobody is logged in (first show).
     void FormShow();
 
+    // Status panel 3 at `now`: date, time and weekday (renewed when the
+    // date has changed since it was computed).
+    void ShowClock(const QDateTime& now);
     QString StatusText(int panel) const;
     void SetStatusText(int panel, const QString& text);
     TFunctions* FunctionRights() const { return m_functions; }
@@ -113,6 +117,7 @@ private:
     TFunctions* m_functions = nullptr;
     TNewSkin* m_skin = nullptr;
     QString m_weekday;
+    QDate m_weekdayDate;
     bool m_shownOnce = false;
     // Forms made through the registry, in creation order (FindOpenForm).
     QList<QPointer<QWidget>> m_forms;

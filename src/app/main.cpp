@@ -53,10 +53,12 @@ int main(int argc, char* argv[])
     else
         application = std::make_unique<QApplication>(argc, argv);
     QCoreApplication& app = *application;
+    // The application title; the main window replaces it by the configured
+    // software name.  No display name: the window system would append it to
+    // every window title.
     QCoreApplication::setApplicationName(QStringLiteral("维保档案管家"));
     QCoreApplication::setApplicationVersion(QStringLiteral(WEIBAO_VERSION));
     if (qobject_cast<QApplication*>(&app)) {
-        QApplication::setApplicationDisplayName(QStringLiteral("维保档案管家"));
         // Ties the windows to the desktop's menu entry (its icon and name).
         QGuiApplication::setDesktopFileName(QStringLiteral("cn.weibao_dev.Weibao"));
     }
@@ -94,8 +96,8 @@ int main(int argc, char* argv[])
 
     TDataM dataModule;
     if (!dataModule.ConnectDatabase()) {
-        Dialogs::Instance().Inform(nullptr, {QStringLiteral("数据库打开出现意外失败，请重新启动应用程序。"),
-                                             QStringLiteral("数据库启动错误"), Dialogs::Icon::Critical});
+        Dialogs::Instance().Inform(nullptr, {dataModule.StartErrorText(), QStringLiteral("数据库启动错误"),
+                                             Dialogs::Icon::Critical});
         return 1;
     }
     HelpWindow::InstallF1Key();

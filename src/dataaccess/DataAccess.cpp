@@ -205,7 +205,14 @@ bool SetUserPassword(const QString& userID, const QString& newPassword)
     const QString hash = PasswordHash::Hash(newPassword);
     if (hash.isEmpty())
         return false;
-    return ExecCommand("update AC_USERINFO set UserPass=? where UserID=?", {SqlArg::Secret(hash), userID});
+    if (!ExecCommand("update AC_USERINFO set UserPass=? where UserID=?", {SqlArg::Secret(hash), userID}))
+        return false;
+    // An account deleted meanwhile: the statement ran, but nothing was stored.
+    if (CurrentConnection()->Changes() == 0) {
+        WriteLogLine(QStringLiteral("失败原因:没有用户代码为 %1 的用户，密码未更改").arg(userID));
+        return false;
+    }
+    return true;
 }
 
 bool QueryUserLogin(const QString& userID, const QString& password, MemDataset& target)

@@ -25,7 +25,8 @@ QString GetDatabaseFileName();
 // ";Mode=" when present; empty when there is no "Data Source=".
 QString DatabaseFileNameFromConnectionString(const QString& connectionString);
 
-// Stores `newPassword` (hashed) for the user; the log shows "***".
+// Stores `newPassword` (hashed) for the user; the log shows "***".  false
+// also when no row of that user exists.
 bool SetUserPassword(const QString& userID, const QString& newPassword);
 // The AC_USERINFO rows of `userID` whose password matches `password`.
 bool QueryUserLogin(const QString& userID, const QString& password, MemDataset& target);

@@ -96,6 +96,22 @@ const char* const Version2[] = {
 #undef SALE_FIND_TEXT
 // clang-format on
 
+// Step 3: user codes compare without regard to case everywhere, as they do
+// in AC_USERINFO: the grant tables get NOCASE user codes.  SQLite cannot
+// change a column's collation, so each table is copied into a new one.
+const char* const Version3[] = {
+    "CREATE TABLE AC_ROLE_USER_v3 (RoleID INTEGER, UserID TEXT(10) COLLATE NOCASE)",
+    "INSERT INTO AC_ROLE_USER_v3 (RoleID, UserID) SELECT RoleID, UserID FROM AC_ROLE_USER ORDER BY rowid",
+    "DROP TABLE AC_ROLE_USER",
+    "ALTER TABLE AC_ROLE_USER_v3 RENAME TO AC_ROLE_USER",
+
+    "CREATE TABLE AC_FUNCTION_USER_v3 (FunctionID TEXT(6), UserID TEXT(10) COLLATE NOCASE)",
+    "INSERT INTO AC_FUNCTION_USER_v3 (FunctionID, UserID) SELECT FunctionID, UserID FROM AC_FUNCTION_USER"
+    " ORDER BY rowid",
+    "DROP TABLE AC_FUNCTION_USER",
+    "ALTER TABLE AC_FUNCTION_USER_v3 RENAME TO AC_FUNCTION_USER",
+};
+
 struct Step
 {
     const char* const* statements;
@@ -105,6 +121,7 @@ struct Step
 const Step Steps[] = {
     {Version1, int(std::size(Version1))},
     {Version2, int(std::size(Version2))},
+    {Version3, int(std::size(Version3))},
 };
 static_assert(std::size(Steps) == Schema::CurrentVersion, "one upgrade step per schema version");
 

@@ -11,7 +11,9 @@ namespace Schema {
 
 // Version 1: the first schema.
 // Version 2: the quick-find index of the sale records (SaleFind).
-inline constexpr int CurrentVersion = 2;
+// Version 3: user codes in AC_ROLE_USER and AC_FUNCTION_USER compare
+// without regard to case.
+inline constexpr int CurrentVersion = 3;
 inline constexpr int QuickFindVersion = 2;
 
 int Version(SqlConnection& connection);

@@ -118,18 +118,30 @@ QString SqlConnection::FileName() const
     return m_connectionString.mid(from, end < 0 ? -1 : end - from);
 }
 
+void SqlConnection::Fail(int code, const QString& message)
+{
+    m_errorCode = code;
+    m_error = message;
+}
+
+int SqlConnection::Changes() const
+{
+    return m_db ? sqlite3_changes(m_db) : 0;
+}
+
 bool SqlConnection::OpenFile(const QString& fileName, int flags)
 {
     Close();
-    m_error.clear();
+    Fail(SQLITE_OK, QString());
     if (fileName.isEmpty()) {
-        m_error = QStringLiteral("连接字符串中没有数据库文件");
+        Fail(SQLITE_MISUSE, QStringLiteral("连接字符串中没有数据库文件"));
         return false;
     }
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
-        m_error = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+        Fail(db ? sqlite3_extended_errcode(db) : rc,
+             db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc)));
         sqlite3_close(db);
         return false;
     }
@@ -138,25 +150,74 @@ bool SqlConnection::OpenFile(const QString& fileName, int flags)
     sqlite3_extended_result_codes(m_db, 1);
     // Make sure the file really is a database before anybody uses it.
     if (!ExecRaw("PRAGMA schema_version")) {
+        const int code = m_errorCode;
         const QString error = m_error;
         Close();
-        m_error = error;
+        Fail(code, error);
         return false;
     }
     return true;
 }
 
+bool SqlConnection::CheckWritable()
+{
+    // SQLite quietly falls back to reading when the file cannot be opened
+    // for writing (permissions, a read-only medium).
+    if (sqlite3_db_readonly(m_db, "main") == 1) {
+        Fail(SQLITE_READONLY, QStringLiteral("attempt to write a readonly database"));
+        return false;
+    }
+    // A writable file in a folder that is not still cannot be changed: the
+    // rollback journal beside it cannot be created.  Rewriting the header
+    // inside a transaction that is rolled back opens the journal and changes
+    // nothing.
+    int version = 0;
+    {
+        SqlStatement statement(this, QStringLiteral("PRAGMA user_version"));
+        if (!statement.Step()) {
+            Fail(sqlite3_extended_errcode(m_db), statement.ErrorString());
+            return false;
+        }
+        version = statement.ColumnValue(0).toInt();
+    }
+    if (!ExecRaw("BEGIN IMMEDIATE"))
+        return false;
+    const bool written = ExecRaw(QStringLiteral("PRAGMA user_version = %1").arg(version));
+    int code = m_errorCode;
+    const QString error = m_error;
+    ExecRaw("ROLLBACK");
+    if (written) {
+        Fail(SQLITE_OK, QString());
+        return true;
+    }
+    // Busy means another program holds the file; anything else, that it
+    // cannot be written here.
+    if ((code & 0xff) != SQLITE_BUSY && (code & 0xff) != SQLITE_LOCKED)
+        code = SQLITE_READONLY;
+    Fail(code, error);
+    return false;
+}
+
 bool SqlConnection::Open(const QString& connectionString)
 {
     m_connectionString = connectionString;
-    return OpenFile(FileName(), SQLITE_OPEN_READWRITE);
+    if (!OpenFile(FileName(), SQLITE_OPEN_READWRITE))
+        return false;
+    if (!CheckWritable()) {
+        const int code = m_errorCode;
+        const QString error = m_error;
+        Close();
+        Fail(code, error);
+        return false;
+    }
+    return true;
 }
 
 bool SqlConnection::Create(const QString& fileName)
 {
     m_connectionString = MakeConnectionString(fileName);
     if (QFile::exists(fileName)) {
-        m_error = QStringLiteral("数据库文件已经存在：") + fileName;
+        Fail(SQLITE_CANTOPEN, QStringLiteral("数据库文件已经存在：") + fileName);
         return false;
     }
     return OpenFile(fileName, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
@@ -173,12 +234,12 @@ void SqlConnection::Close()
 bool SqlConnection::ExecRaw(const QString& sql)
 {
     if (!m_db) {
-        m_error = QStringLiteral("数据库没有打开");
+        Fail(SQLITE_MISUSE, QStringLiteral("数据库没有打开"));
         return false;
     }
     char* message = nullptr;
     if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
-        m_error = QString::fromUtf8(message ? message : sqlite3_errmsg(m_db));
+        Fail(sqlite3_extended_errcode(m_db), QString::fromUtf8(message ? message : sqlite3_errmsg(m_db)));
         sqlite3_free(message);
         return false;
     }

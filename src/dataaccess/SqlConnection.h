@@ -53,8 +53,11 @@ public:
     SqlConnection(const SqlConnection&) = delete;
     SqlConnection& operator=(const SqlConnection&) = delete;
 
-    // Opens an existing database file named by `connectionString`; never
-    // creates one.  false with ErrorString() on failure.
+    // Opens an existing database file named by `connectionString` for
+    // reading and writing; never creates one.  A file that can only be read
+    // (permissions, a read-only medium) is refused with SQLITE_READONLY
+    // rather than opened to fail at the first save.  false with
+    // ErrorString() and ErrorCode() on failure.
     bool Open(const QString& connectionString);
     // Creates a new, empty database file (for --init-database).
     bool Create(const QString& fileName);
@@ -66,7 +69,11 @@ public:
     void SetConnectionString(const QString& text) { m_connectionString = text; }
     QString FileName() const;
     QString ErrorString() const { return m_error; }
+    // SQLite's (extended) result code of the last failure, 0 when none.
+    int ErrorCode() const { return m_errorCode; }
     sqlite3* Handle() const { return m_db; }
+    // Rows changed by the last INSERT, UPDATE or DELETE.
+    int Changes() const;
 
     // Runs statements without logging (schema work, transactions).
     bool ExecRaw(const QString& sql);
@@ -75,9 +82,12 @@ public:
 
 private:
     bool OpenFile(const QString& fileName, int flags);
+    bool CheckWritable();
+    void Fail(int code, const QString& message);
     sqlite3* m_db = nullptr;
     QString m_connectionString;
     QString m_error;
+    int m_errorCode = 0;
 };
 
 // The connection every data-access function uses (owned by the data module).

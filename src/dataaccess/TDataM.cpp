@@ -1,11 +1,50 @@
 #include "TDataM.h"
 
 #include "AppDir.h"
+#include "CommandLog.h"
 #include "Schema.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+#include <sqlite3.h>
 
 TDataM* DataM = nullptr;
+
+namespace {
+
+// Why the database file cannot be used, in words the person at the desk can
+// act on (SQLite's own texts are English and name no file).
+QString OpenFailureReason(int code, const QString& message, const QString& file)
+{
+    const QString name = QDir::toNativeSeparators(file);
+    switch (code & 0xff) {
+    case SQLITE_CANTOPEN:
+        if (!QFileInfo::exists(file))
+            return QStringLiteral("找不到数据库文件 %1。").arg(name);
+        return QStringLiteral("无法读取数据库文件 %1（没有读取权限或不是普通文件）。").arg(name);
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+    case SQLITE_IOERR:
+        return QStringLiteral("无法读取数据库文件 %1（%2）。").arg(name, message);
+    case SQLITE_NOTADB:
+        return QStringLiteral("文件 %1 不是本程序的数据库。").arg(name);
+    case SQLITE_CORRUPT:
+        return QStringLiteral("数据库文件 %1 已损坏（%2）。").arg(name, message);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("数据库文件 %1 正被其他程序锁定，请关闭该程序后再启动。").arg(name);
+    case SQLITE_READONLY:
+        return QStringLiteral(
+                   "数据库文件 %1 只能读取、不能写入（文件或其所在文件夹没有写入权限，或位于只读介质上）。")
+            .arg(name);
+    default:
+        return message;
+    }
+}
+
+} // namespace
 
 TDataM::TDataM(QObject* parent) : QObject(parent)
 {
@@ -25,14 +64,20 @@ bool TDataM::ConnectDatabase()
 {
     DisconnectDatabase();
     m_error.clear();
-    if (!ADOConn.Open(SqlConnection::MakeConnectionString(GetAppDir() + "data/data.mdb"))) {
-        m_error = ADOConn.ErrorString();
+    const QString file = GetAppDir() + "data/data.mdb";
+    if (!ADOConn.Open(SqlConnection::MakeConnectionString(file))) {
+        m_error = OpenFailureReason(ADOConn.ErrorCode(), ADOConn.ErrorString(), file);
+        WriteLogLine(QStringLiteral("数据库打开失败：") + m_error);
         return false;
     }
     SetCurrentConnection(&ADOConn);
     if (Schema::Version(ADOConn) == 0) {
-        m_error = QStringLiteral("文件不是本程序的数据库");
-    } else if (Schema::Upgrade(ADOConn, &m_error)) {
+        m_error = OpenFailureReason(SQLITE_NOTADB, QString(), file);
+    } else if (!Schema::Upgrade(ADOConn, &m_error)) {
+        // A newer schema explains itself; a failed step says what SQLite said.
+        if (ADOConn.ErrorCode() != SQLITE_OK)
+            m_error = OpenFailureReason(ADOConn.ErrorCode(), m_error, file);
+    } else {
         if (!adoSetCity.Open("AreaData"))
             m_error = adoSetCity.ErrorString();
         else if (!adoSetProvince.Open("AreaData", "group by Province"))
@@ -42,9 +87,18 @@ bool TDataM::ConnectDatabase()
     }
     if (!m_error.isEmpty()) {
         DisconnectDatabase();
+        WriteLogLine(QStringLiteral("数据库打开失败：") + m_error);
         return false;
     }
     return true;
+}
+
+QString TDataM::StartErrorText() const
+{
+    QString text = QStringLiteral("数据库打开出现意外失败，请重新启动应用程序。");
+    if (!m_error.isEmpty())
+        text += QStringLiteral("\n\n原因：") + m_error;
+    return text;
 }
 
 bool TDataM::OpenLogWindow()

@@ -19,10 +19,15 @@ public:
     // older schema and opens the lookups and the usage-log window (rows from
     // the start of the day three days ago).  false with LastError() on any
     // failure; the caller tells the user and ends the program.  Never creates
-    // a database.
+    // a database.  LastError() is the reason in words the user can act on
+    // (missing, unreadable, not ours, newer schema, locked, read-only); it
+    // also goes to the command log.
     bool ConnectDatabase();
     void DisconnectDatabase();
     QString LastError() const { return m_error; }
+    // The text of the start-error box: the fixed message with the reason
+    // beneath it.
+    QString StartErrorText() const;
 
     // Appends one UseLog row for the current user (text cut to 100 bytes).
     // Never fails loudly: a failed write leaves no row.

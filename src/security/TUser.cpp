@@ -9,14 +9,15 @@
 
 int TUser::Login(const QString& userID, const QString& password)
 {
+    // Only rows whose password matched come back: the (deliberately slow)
+    // hash is checked once, there.
     MemDataset rows;
     if (!QueryUserLogin(userID, password, rows) || rows.IsEmpty())
         return WrongPassword;
     rows.First();
     const QString stored = rows.AsString("UserPass");
-    if (!PasswordHash::Verify(stored, password))
-        return WrongPassword;
-    UserName = rows.AsString("UserName").trimmed();
+    // A refused account leaves the record alone: the user still logged in
+    // keeps working, and the usage log keeps naming that user.
     if (!IsFlagSet(rows.AsString("IsUse")))
         return Disabled;
     if (!IsFlagSet(rows.AsString("PassNotOver"))) {
@@ -25,9 +26,13 @@ int TUser::Login(const QString& userID, const QString& password)
         if (!last.isValid() || last.date() < QDate::currentDate())
             return Expired;
     }
+    // The code as stored, whatever the letter case typed: grants and the
+    // usage log name the user the same way at every login.
+    const QString storedID = rows.AsString("UserID").trimmed();
     if (!PasswordHash::IsHash(stored))
-        SetUserPassword(rows.AsString("UserID"), password);
-    UserID = userID;
+        SetUserPassword(storedID, password);
+    UserID = storedID;
+    UserName = rows.AsString("UserName").trimmed();
     UserPass = password;
     return Success;
 }

@@ -14,9 +14,9 @@ public:
     QString UserPass;
 
     // -1 wrong user code or password, 0 success, 1 account disabled, 2
-    // password expired.  A refused account (1, 2) still replaces UserName;
-    // UserID and UserPass change only on success.  A legacy plain-text
-    // password is replaced by its hash at a successful login.
+    // password expired.  The record changes only on success; UserID is then
+    // the code as stored (codes compare without regard to case).  A legacy
+    // plain-text password is replaced by its hash at a successful login.
     int Login(const QString& userID, const QString& password);
     // Shows its own messages; true when the new password was stored.
     bool ChangePassword(const QString& oldPassword, const QString& newPassword);

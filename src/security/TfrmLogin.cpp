@@ -161,6 +161,9 @@ void TfrmLogin::reject()
 
 void TfrmLogin::btnLoginClick()
 {
+    // An entry picked from the list is "code-name": Enter right after
+    // picking must send the code, as leaving the box does.
+    cmbUserIDExit();
     if (ui->cmbUserID->currentText().trimmed().isEmpty()) {
         ShowMessage(QStringLiteral("请输入用户代码！"), this);
         ui->cmbUserID->setFocus();
@@ -168,7 +171,10 @@ void TfrmLogin::btnLoginClick()
     }
     if (!m_user)
         return;
-    const int rc = m_user->Login(ui->cmbUserID->currentText(), ui->edtPassWord->text());
+    // The check fills a record of its own: the user still logged in stays
+    // current until the login has been accepted.
+    TUser accepted;
+    const int rc = accepted.Login(ui->cmbUserID->currentText(), ui->edtPassWord->text());
     if (rc != TUser::Success) {
         if (rc == TUser::Disabled)
             ShowMessage(QStringLiteral("该账户已被禁用，请联系系统管理员！"), this);
@@ -182,6 +188,10 @@ void TfrmLogin::btnLoginClick()
     }
     StartingUp = false;
     hide();
+    // The child windows close under the user who opened them.
+    if (m_handOver)
+        m_handOver();
+    *m_user = accepted;
     if (m_loggedIn)
         m_loggedIn();
     done(Accepted);

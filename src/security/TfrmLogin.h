@@ -24,9 +24,13 @@ public:
     void SetUser(TUser* user) { m_user = user; }
     TUser* User() const { return m_user; }
 
-    // Closes the child windows, rebuilds menu, toolbar and group bar, sets the
-    // status bar, logs "登录系统" and shows the main window, in that order.
+    // A successful login runs, once the dialog is hidden: the hand-over
+    // handler while the previous user is still current (the main window
+    // closes its child windows, whose "退出：" rows belong to that user),
+    // then fills the user record, then runs the logged-in handler (rebuild
+    // menu, toolbar and group bar, status bar, "登录系统", show the window).
     using LoggedInHandler = std::function<void()>;
+    void SetHandOverHandler(LoggedInHandler handler) { m_handOver = std::move(handler); }
     void SetLoggedInHandler(LoggedInHandler handler) { m_loggedIn = std::move(handler); }
 
     // Log in again: `user` becomes the record to fill, its code is proposed
@@ -53,6 +57,7 @@ private:
 
     std::unique_ptr<Ui::TfrmLogin> ui;
     TUser* m_user = nullptr;
+    LoggedInHandler m_handOver;
     LoggedInHandler m_loggedIn;
     bool m_cancelled = false;
 };

@@ -19,13 +19,14 @@ int FindMenuRow(const MemDataset& menus, qint64 menuID)
     return -1;
 }
 
-bool Contains(const MemDataset& set, const QString& field, const QString& value)
+// The values of one field, for look-ups in constant time.
+QSet<QString> ValuesOf(const MemDataset& set, const QString& field)
 {
+    QSet<QString> values;
     const int index = set.FieldIndex(field);
     for (int row = 0; row < set.RecordCount(); ++row)
-        if (set.ValueAt(row, index).toString() == value)
-            return true;
-    return false;
+        values.insert(set.ValueAt(row, index).toString());
+    return values;
 }
 
 void SetIsUse(MemDataset& menus, int row)
@@ -67,6 +68,7 @@ void MarkMenuAncestors(MemDataset& menuCopy, qint64 menuID)
 void MarkGrantedMenus(MemDataset& menuCopy, const MemDataset& grantSet)
 {
     const MemDataset snapshot = menuCopy;
+    const QSet<QString> granted = ValuesOf(grantSet, "FuncID");
     for (int row = 0; row < snapshot.RecordCount(); ++row) {
         const auto value = [&](const char* field) {
             return snapshot.ValueAt(row, snapshot.FieldIndex(field));
@@ -74,7 +76,7 @@ void MarkGrantedMenus(MemDataset& menuCopy, const MemDataset& grantSet)
         const QString text = value("MenuText").toString();
         const qint64 parent = value("ParentMenuID").toLongLong();
         if (value("IsUse").toString() != QLatin1String("Y") || text == Separator) {
-            if (!Contains(grantSet, "FuncID", value("FuncID").toString()))
+            if (!granted.contains(value("FuncID").toString()))
                 continue;
             const int target = FindMenuRow(menuCopy, value("MenuID").toLongLong());
             if (target >= 0)

@@ -69,6 +69,7 @@ TFunctions::~TFunctions()
 void TFunctions::ResolveRights(const QString& userID)
 {
     GrantSet.EmptyDataSet();
+    m_granted.clear();
     LoadFunctionCatalogue();
     LoadMenuStructure();
     LoadUserGrants(userID);
@@ -78,6 +79,8 @@ void TFunctions::ResolveRights(const QString& userID)
 void TFunctions::LoadFunctionCatalogue()
 {
     FunctionSet.EmptyDataSet();
+    m_functionRow.clear();
+    m_childRows.clear();
     MemDataset catalogue;
     if (!OpenQuery(QStringLiteral("Select * from AC_FUNCTIONINFO"), catalogue))
         return;
@@ -101,6 +104,17 @@ void TFunctions::LoadFunctionCatalogue()
         FunctionSet.Post();
     }
     FunctionSet.First();
+    // Look-ups by identifier and by parent, so that resolving the rights of
+    // a large catalogue does not walk it once per function.
+    const int idField = FunctionSet.FieldIndex("FuncID");
+    const int parentField = FunctionSet.FieldIndex("ParentFuncID");
+    for (int row = 0; row < FunctionSet.RecordCount(); ++row) {
+        // A duplicate identifier resolves to its first row.
+        const QString id = FunctionSet.ValueAt(row, idField).toString();
+        if (!m_functionRow.contains(id))
+            m_functionRow.insert(id, row);
+        m_childRows[FunctionSet.ValueAt(row, parentField).toString()].append(row);
+    }
 }
 
 void TFunctions::LoadMenuStructure()
@@ -163,9 +177,7 @@ void TFunctions::AddChildFunctions(const QString& funcID, QStringList& path)
     if (path.contains(funcID))
         return;
     path << funcID;
-    for (int row = 0; row < FunctionSet.RecordCount(); ++row) {
-        if (ValueText(FunctionSet, row, "ParentFuncID") != funcID)
-            continue;
+    for (const int row : m_childRows.value(funcID)) {
         const QString child = ValueText(FunctionSet, row, "FuncID");
         if (path.contains(child))
             continue;
@@ -177,6 +189,7 @@ void TFunctions::AddChildFunctions(const QString& funcID, QStringList& path)
 
 void TFunctions::Grant(const QString& funcID)
 {
+    m_granted.insert(funcID);
     GrantSet.Append();
     GrantSet.SetValue("FuncID", funcID);
     GrantSet.Post();
@@ -184,18 +197,12 @@ void TFunctions::Grant(const QString& funcID)
 
 bool TFunctions::IsGranted(const QString& funcID) const
 {
-    for (int row = 0; row < GrantSet.RecordCount(); ++row)
-        if (ValueText(GrantSet, row, "FuncID") == funcID)
-            return true;
-    return false;
+    return m_granted.contains(funcID);
 }
 
 int TFunctions::FindFunction(const QString& funcID) const
 {
-    for (int row = 0; row < FunctionSet.RecordCount(); ++row)
-        if (ValueText(FunctionSet, row, "FuncID") == funcID)
-            return row;
-    return -1;
+    return m_functionRow.value(funcID, -1);
 }
 
 bool TFunctions::IsPublicFunction(const QString& funcID) const

@@ -3,7 +3,10 @@
 #include "MemDataset.h"
 #include "TUser.h"
 
+#include <QHash>
 #include <QObject>
+#include <QSet>
+#include <QVector>
 
 class FunctionsHost;
 class GroupBar;
@@ -73,6 +76,9 @@ private:
     void LogOff();
     int FindFunction(const QString& funcID) const;
 
+    QHash<QString, int> m_functionRow;        // FunctionSet row of each identifier
+    QHash<QString, QVector<int>> m_childRows; // FunctionSet rows below each identifier, in order
+    QSet<QString> m_granted;                  // GrantSet's identifiers
     TUser m_user;
     TUser* m_currentUser = &m_user;
     FunctionsHost* m_host = nullptr;

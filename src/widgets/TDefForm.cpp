@@ -117,8 +117,10 @@ QMdiSubWindow* TDefForm::SubWindow() const
 
 void TDefForm::OpenWindowItemClick()
 {
-    if (Shell::Instance())
-        Shell::Instance()->RunFunction(FuncID);
+    // The entry stands for this very window: bring it to the front, also
+    // when its function opens a new window each time (mode "M").
+    if (!m_closed)
+        ShowAsChild();
 }
 
 void TDefForm::AddOpenWindowItem()

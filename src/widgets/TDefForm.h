@@ -40,6 +40,7 @@ public:
     QMdiSubWindow* SubWindow() const;
 
 public slots:
+    // The form's open-windows entry was clicked: the form comes to the front.
     void OpenWindowItemClick();
 
 protected:
@@ -58,7 +59,7 @@ private:
 
 // The open-windows entry of a form in group 0 of the group bar: caption =
 // the form's caption, blue, tag = FuncID as a number, its instance key, icon
-// 0; a click runs the form's OpenWindowItemClick.  For the main window's
+// 0; a click brings the form to the front (OpenWindowItemClick).  For the main window's
 // Shell::AddOpenWindowItem / RemoveOpenWindowItem.  Nothing happens when the
 // bar has no group or the form has no function identifier.
 GroupBarItem* AddOpenWindowEntry(GroupBar* bar, TDefForm* form);

@@ -3,6 +3,7 @@
 #include "FormClasses.h"
 #include "FormRegistry.h"
 #include "Settings.h"
+#include "Utilities.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -45,7 +46,8 @@ private slots:
         app.Start();
         QCOMPARE(app.Main()->windowTitle(), QString("维保档案管家-岚石软件工作室"));
         QVERIFY(StartingUp);
-        QCOMPARE(app.TopMenuTexts(), QStringList({"1"}));
+        // No design-time placeholder before the first login.
+        QVERIFY(app.TopMenuTexts().isEmpty());
         QVERIFY(app.Main()->tbrMain->actions().isEmpty());
         QCOMPARE(app.Main()->gbMain->GroupCount(), 0);
         QCOMPARE(app.env->Scalar("select UserID from UseLog where LogText='启动程序'").toString(), QString());
@@ -59,7 +61,11 @@ private slots:
         QVERIFY(Settings::SetCoName("XYZ"));
         app.Restart();
         QCOMPARE(app.Main()->windowTitle(), QString("ABC-XYZ"));
-        QCOMPARE(QGuiApplication::applicationDisplayName(), QString("ABC"));
+        QCOMPARE(QCoreApplication::applicationName(), QString("ABC"));
+        // No display name is set: the window system would append it to every
+        // window title ("系统登录 — ABC").  Unset, it follows the application name.
+        QCoreApplication::setApplicationName("probe");
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QString("probe"));
         QCOMPARE(app.Main()->RzTrayIcon1->toolTip(), QString("ABC"));
         QCOMPARE(app.LogRows("启动程序"), 2);
 
@@ -101,25 +107,69 @@ private slots:
                     .match(app.Main()->StatusText(3))
                     .hasMatch());
 
-        // Log in again as somebody else: the children close first.
+        // Log in again as somebody else: the children close first, under the
+        // user who opened them.  A refused account on the way changes nothing.
+        QVERIFY(ExecCommand("insert into AC_USERINFO (UserID,UserName,UserPass,IsUse,PassNotOver) "
+                            "values ('OFF','停用员工','pw','N','Y')"));
         app.MenuAction("销售记录管理(&M)")->trigger();
         app.MenuAction("打印模板(&T)")->trigger();
         QCOMPARE(app.Children().size(), 2);
         QTimer::singleShot(0, app.Main(), [&] {
             QCOMPARE(app.forms->frmLogin->findChild<QComboBox*>("cmbUserID")->currentText(),
                      QString("ADMIN"));
+            app.Login("OFF", "pw");
+            QCOMPARE(app.Main()->FunctionRights()->CurrentUser().UserName, QString("系统管理员"));
             app.Login("CLERK", "pw");
         });
         QVERIFY(app.Main()->RunFunction("1003"));
+        QCOMPARE(app.dialogs->Texts(), QStringList({"该账户已被禁用，请联系系统管理员！"}));
         QVERIFY(app.Children().isEmpty());
-        QCOMPARE(app.LogRows("退出：销售记录管理"), 1);
-        QCOMPARE(app.LogRows("退出：打印模板"), 1);
+        for (const char* text : {"退出：销售记录管理", "退出：打印模板"})
+            QCOMPARE(app.env->Scalar("select UserID||'|'||UserName from UseLog where LogText=?", {text})
+                         .toString(),
+                     QString("ADMIN|系统管理员"));
         QCOMPARE(app.TopMenuTexts(),
                  QStringList({"【系统(&S)】", "【销售管理(&B)】", "【工具(&T)】", "【帮助(&H)】"}));
         QCOMPARE(app.Main()->StatusText(1), QString("当前用户：小王(CLERK)"));
         QCOMPARE(app.OpenWindowsGroup()->ItemCount(), 0);
         QCOMPARE(app.LogRows("登录系统"), 2);
-        QVERIFY(app.dialogs->Texts().isEmpty());
+        QCOMPARE(app.dialogs->Texts().size(), 1);
+    }
+
+    void userCodesIgnoreLetterCase()
+    {
+        AppTestFixture app;
+        QVERIFY(app.Valid());
+        // Stored in lower case, granted under a third spelling; typed in upper case.
+        QVERIFY(ExecCommand("insert into AC_USERINFO (UserID,UserName,UserPass,IsUse,PassNotOver) "
+                            "values ('abc','小李','pw','Y','Y')"));
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO values (2,'销售员','')"));
+        QVERIFY(ExecCommand("insert into AC_ROLE_FUNCTION values (2,'2000')"));
+        QVERIFY(ExecCommand("insert into AC_ROLE_USER values (2,'Abc')"));
+        QVERIFY(ExecCommand("insert into AC_FUNCTION_USER values ('4000','aBC')"));
+        app.Start();
+        app.Login("ABC", "pw");
+        QCOMPARE(app.Main()->FunctionRights()->CurrentUser().UserID, QString("abc"));
+        QVERIFY(app.Main()->FunctionRights()->IsGranted("2001"));
+        QVERIFY(app.Main()->FunctionRights()->IsGranted("4001"));
+        QCOMPARE(app.Main()->StatusText(1), QString("当前用户：小李(abc)"));
+        QCOMPARE(app.env->Scalar("select UserID from UseLog where LogText='登录系统'").toString(),
+                 QString("abc"));
+    }
+
+    void clockRenewsTheWeekdayAtMidnight()
+    {
+        AppTestFixture app;
+        QVERIFY(app.Valid());
+        app.Start();
+        app.Login("ADMIN", "admin");
+        app.Main()->FormShow();
+        const QDate today = QDate::currentDate();
+        app.Main()->ShowClock(QDateTime(today, QTime(23, 59, 59)));
+        QVERIFY(app.Main()->StatusText(3).endsWith(WeekdayName(today)));
+        app.Main()->ShowClock(QDateTime(today.addDays(1), QTime(0, 0, 0)));
+        QCOMPARE(app.Main()->StatusText(3),
+                 today.addDays(1).toString("yyyy年MM月dd日 00:00:00   ") + WeekdayName(today.addDays(1)));
     }
 
     void singleAndMultipleInstances()
@@ -161,17 +211,19 @@ private slots:
         QCOMPARE(app.Children().size(), 2);
         QCOMPARE(app.Main()->MdiArea()->activeSubWindow()->widget(), sales);
         QCOMPARE(app.LogRows("进入：销售记录管理"), 1);
-        // The entry of an "M" form opens a further instance.
+        // The entry of an "M" form brings that very window back, too.
         emit app.OpenWindowsGroup()->Item(1)->clicked();
-        QCOMPARE(app.Children().size(), 3);
+        QCOMPARE(app.Children().size(), 2);
+        QCOMPARE(app.Main()->MdiArea()->activeSubWindow()->widget(), second);
+        QCOMPARE(app.LogRows("进入：打印模板"), 2);
 
         // Opened by class name alone: no entry, and none removed on closing.
         auto* tool = qobject_cast<TDefForm*>(app.Main()->OpenFormByClass("TfrmToolCfg", "S"));
         QVERIFY(tool);
-        QCOMPARE(app.OpenWindowsGroup()->ItemCount(), 3);
+        QCOMPARE(app.OpenWindowsGroup()->ItemCount(), 2);
         tool->CloseChild();
-        QCOMPARE(app.OpenWindowsGroup()->ItemCount(), 3);
-        QCOMPARE(app.Children().size(), 3);
+        QCOMPARE(app.OpenWindowsGroup()->ItemCount(), 2);
+        QCOMPARE(app.Children().size(), 2);
     }
 
     void unknownClassesAndModesAreIgnored()

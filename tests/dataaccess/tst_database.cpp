@@ -8,7 +8,53 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
+
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Opens the database of the current program folder in a child process and
+// returns the reason it gave, or "OK".  Root may write to any file whatever
+// its permissions, so under root the child first becomes an ordinary user
+// (nobody): for that user the file really is read-only.
+QString ConnectAsOrdinaryUser()
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return "pipe failed";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(2);
+        QByteArray out;
+        {
+            TDataM dm;
+            out = dm.ConnectDatabase() ? QByteArray("OK") : dm.LastError().toUtf8();
+        }
+        if (write(fds[1], out.constData(), size_t(out.size())) < 0)
+            _exit(3);
+        _exit(0);
+    }
+    close(fds[1]);
+    QByteArray result;
+    char buffer[512];
+    ssize_t n;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+        result.append(buffer, int(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return QString("child failed: %1").arg(status);
+    return QString::fromUtf8(result);
+}
+
+} // namespace
 
 // Query, command and counter functions, the command log, the schema and the
 // updatable dataset, each against a fresh database.
@@ -189,10 +235,122 @@ private slots:
         TDataM dm;
         QVERIFY(!dm.ConnectDatabase());
         QVERIFY(dm.LastError().contains(QStringLiteral("新版本")));
-        // An empty file is no database of ours, and a missing file is never created.
-        QFile::remove(env.DatabaseFile());
+        // The box keeps its message and says why beneath it; the log says it too.
+        QVERIFY(dm.StartErrorText().startsWith(QStringLiteral("数据库打开出现意外失败，请重新启动应用程序。\n\n")));
+        QVERIFY(dm.StartErrorText().endsWith(dm.LastError()));
+        const QStringList log = env.CommandLogLines();
+        QVERIFY(!log.isEmpty());
+        QCOMPARE(log.last().section(' ', 2, -1), QStringLiteral("数据库打开失败：") + dm.LastError());
+
+        // Not a database at all, and not one of ours.
+        QVERIFY(QFile::remove(env.DatabaseFile()));
+        {
+            QFile file(env.DatabaseFile());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(2048, 'x'));
+        }
         QVERIFY(!dm.ConnectDatabase());
+        QVERIFY2(dm.LastError().contains(QStringLiteral("不是本程序的数据库")), qPrintable(dm.LastError()));
+        QVERIFY(QFile::remove(env.DatabaseFile()));
+        {
+            SqlConnection c;
+            QVERIFY(c.Create(env.DatabaseFile()));
+            QVERIFY(c.ExecRaw("create table Other (a)"));
+        }
+        QVERIFY(!dm.ConnectDatabase());
+        QVERIFY2(dm.LastError().contains(QStringLiteral("不是本程序的数据库")), qPrintable(dm.LastError()));
+
+        // Something that cannot be read as a file.
+        QVERIFY(QFile::remove(env.DatabaseFile()));
+        QVERIFY(QDir().mkdir(env.DatabaseFile()));
+        QVERIFY(!dm.ConnectDatabase());
+        QVERIFY2(dm.LastError().contains(QStringLiteral("无法读取")), qPrintable(dm.LastError()));
+        QVERIFY(QDir().rmdir(env.DatabaseFile()));
+
+        // A missing file is never created.
+        QVERIFY(!dm.ConnectDatabase());
+        QVERIFY2(dm.LastError().contains(QStringLiteral("找不到数据库文件")), qPrintable(dm.LastError()));
         QVERIFY(!QFile::exists(env.DatabaseFile()));
+    }
+
+    void lockedDatabaseIsNamedAsSuch()
+    {
+        TestEnv env(false, false);
+        SqlConnection other;
+        QVERIFY(other.Open(SqlConnection::MakeConnectionString(env.DatabaseFile())));
+        QVERIFY(other.ExecRaw("BEGIN EXCLUSIVE"));
+        TDataM dm;
+        QVERIFY(!dm.ConnectDatabase());
+        QVERIFY2(dm.LastError().contains(QStringLiteral("锁定")), qPrintable(dm.LastError()));
+        QVERIFY(other.ExecRaw("ROLLBACK"));
+        QVERIFY(dm.ConnectDatabase());
+    }
+
+    void readOnlyDatabaseIsRefusedAtOpen()
+    {
+        TestEnv env(false, false);
+        const QString dataDir = QFileInfo(env.DatabaseFile()).absolutePath();
+        const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                          QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        const auto readOnly = open & ~QFile::Permissions(QFile::WriteOwner);
+        const auto readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+        QVERIFY(QFile::setPermissions(QDir(env.Dir()).absolutePath(), open));
+        QVERIFY(QFile::setPermissions(dataDir, open));
+
+        // The file itself cannot be written.
+        QVERIFY(QFile::setPermissions(env.DatabaseFile(), readable));
+        QString reason = ConnectAsOrdinaryUser();
+        QVERIFY2(reason.contains(QStringLiteral("只能读取")), qPrintable(reason));
+
+        // The file could be written, but its folder cannot take the journal.
+        QVERIFY(QFile::setPermissions(env.DatabaseFile(), readable | QFile::WriteOwner | QFile::WriteGroup |
+                                                              QFile::WriteOther));
+        QVERIFY(QFile::setPermissions(dataDir, readOnly));
+        reason = ConnectAsOrdinaryUser();
+        QVERIFY2(reason.contains(QStringLiteral("只能读取")), qPrintable(reason));
+
+        // Writable again (for anybody, so for the child as well): it opens,
+        // and nothing was changed by the checks.
+        QVERIFY(QFile::setPermissions(dataDir, open | QFile::WriteGroup | QFile::WriteOther));
+        QCOMPARE(ConnectAsOrdinaryUser(), QString("OK"));
+        TDataM dm;
+        QVERIFY(dm.ConnectDatabase());
+        QCOMPARE(Schema::Version(dm.ADOConn), Schema::CurrentVersion);
+    }
+
+    void versionOneUpgradesWithoutLoss()
+    {
+        TestEnv env(false, false);
+        {
+            // The grant tables as the first release made them.
+            SqlConnection c;
+            QVERIFY(c.Open(SqlConnection::MakeConnectionString(env.DatabaseFile())));
+            for (const char* sql : {"DROP TABLE AC_ROLE_USER", "DROP TABLE AC_FUNCTION_USER",
+                                    "CREATE TABLE AC_ROLE_USER (RoleID INTEGER, UserID TEXT(10))",
+                                    "CREATE TABLE AC_FUNCTION_USER (FunctionID TEXT(6), UserID TEXT(10))",
+                                    "INSERT INTO AC_ROLE_USER VALUES (1,'ADMIN'), (2,'abc'), (3,'Abc')",
+                                    "INSERT INTO AC_FUNCTION_USER VALUES ('2001','abc'), ('4001','ABC')",
+                                    "PRAGMA user_version = 1"})
+                QVERIFY2(c.ExecRaw(sql), sql);
+            QCOMPARE(Schema::Version(c), 1);
+        }
+        TDataM dm;
+        QVERIFY2(dm.ConnectDatabase(), qPrintable(dm.LastError()));
+        QCOMPARE(Schema::Version(dm.ADOConn), Schema::CurrentVersion);
+        QCOMPARE(env.Scalar("select group_concat(RoleID||':'||UserID, ' ') from AC_ROLE_USER").toString(),
+                 QString("1:ADMIN 2:abc 3:Abc"));
+        QCOMPARE(env.Scalar("select group_concat(FunctionID||':'||UserID, ' ') from AC_FUNCTION_USER").toString(),
+                 QString("2001:abc 4001:ABC"));
+        // Codes now compare without regard to case, also in rows added later.
+        QCOMPARE(env.Scalar("select count(*) from AC_ROLE_USER where UserID=?", {"ABC"}).toInt(), 2);
+        QCOMPARE(env.Scalar("select count(*) from AC_FUNCTION_USER where UserID=?", {"aBc"}).toInt(), 2);
+        QVERIFY(ExecCommand("insert into AC_ROLE_USER values (4, 'xyz')"));
+        QCOMPARE(env.Scalar("select RoleID from AC_ROLE_USER where UserID='XYZ'").toInt(), 4);
+        // The positional column order stays.
+        QCOMPARE(env.Scalar("select group_concat(name) from pragma_table_info('AC_ROLE_USER')").toString(),
+                 QString("RoleID,UserID"));
+        QCOMPARE(env.Scalar("select group_concat(name) from pragma_table_info('AC_FUNCTION_USER')").toString(),
+                 QString("FunctionID,UserID"));
     }
 
     void usageLogRowsAndWindow()

@@ -120,7 +120,7 @@ private slots:
         qApp->setStyleSheet(QString());
     }
 
-    void enterRightAfterPickingSendsTheWholeEntry()
+    void enterRightAfterPickingLogsIn()
     {
         TUser user;
         TfrmLogin login;
@@ -129,11 +129,12 @@ private slots:
         auto* combo = Child<QComboBox>(&login, "cmbUserID");
         combo->setFocus();
         combo->setCurrentIndex(0);
+        QCOMPARE(combo->currentText(), QString("ADMIN-系统管理员"));
         Child<QLineEdit>(&login, "edtPassWord")->setText("admin");
         QTest::keyClick(combo, Qt::Key_Return);
-        QCOMPARE(m_dialogs->Texts(), QStringList({"用户密码有误，请重新输入！"}));
-        QVERIFY(user.UserID.isEmpty());
-        QVERIFY(login.isVisible());
+        QVERIFY(m_dialogs->Texts().isEmpty());
+        QCOMPARE(user.UserID, QString("ADMIN"));
+        QVERIFY(!login.isVisible());
     }
 
     void refusalsEmptyThePassword_data()
@@ -193,6 +194,8 @@ private slots:
         login.SetUser(&user);
         bool hiddenDuringHandler = false;
         bool startingUpDuringHandler = true;
+        QString userDuringHandOver = "unset";
+        login.SetHandOverHandler([&] { userDuringHandOver = user.UserID; });
         login.SetLoggedInHandler([&] {
             hiddenDuringHandler = !login.isVisible();
             startingUpDuringHandler = StartingUp;
@@ -205,6 +208,8 @@ private slots:
         QCOMPARE(login.exec(), int(QDialog::Accepted));
         QVERIFY(hiddenDuringHandler);
         QVERIFY(!startingUpDuringHandler);
+        // The hand-over runs while the previous (here: nobody) is still current.
+        QCOMPARE(userDuringHandOver, QString());
         QVERIFY(!StartingUp);
         QCOMPARE(user.UserID, QString("ADMIN"));
         QCOMPARE(m_terminated, 0);

@@ -50,14 +50,14 @@ private slots:
         QCOMPARE(user.UserID, QString("ADMIN"));
         QCOMPARE(user.UserName, QString("系统管理员"));
 
-        // Refused accounts replace the name but keep the logged-in code and password.
+        // Refused accounts leave the logged-in user's record as it was.
         QCOMPARE(user.Login("OFF", "pw"), int(TUser::Disabled));
-        QCOMPARE(user.UserName, QString("停用者"));
+        QCOMPARE(user.UserName, QString("系统管理员"));
         QCOMPARE(user.UserID, QString("ADMIN"));
         QCOMPARE(user.UserPass, QString("admin"));
         QCOMPARE(user.Login("LOWER", "pw"), int(TUser::Disabled));
         QCOMPARE(user.Login("PAST", "pw"), int(TUser::Expired));
-        QCOMPARE(user.UserName, QString("昨天到期"));
+        QCOMPARE(user.UserName, QString("系统管理员"));
         QCOMPARE(user.UserID, QString("ADMIN"));
         QCOMPARE(user.Login("NODATE", "pw"), int(TUser::Expired));
         // Still valid on the expiry day itself; "Y" in PassNotOver ignores the date.
@@ -66,6 +66,11 @@ private slots:
         QCOMPARE(user.UserID, QString("NEVER"));
         // A wrong password of a disabled account says nothing about the account.
         QCOMPARE(user.Login("OFF", "nope"), int(TUser::WrongPassword));
+
+        // The code is taken as stored, whatever the case typed.
+        QVERIFY(AddUser("abc", "小写代码", PasswordHash::Hash("pw"), "Y", "Y", QVariant()));
+        QCOMPARE(user.Login("ABC", "pw"), int(TUser::Success));
+        QCOMPARE(user.UserID, QString("abc"));
     }
 
     void legacyPlainPasswordIsUpgradedAtLogin()
@@ -108,6 +113,12 @@ private slots:
         TUser other;
         QCOMPARE(other.Login("ADMIN", "admin"), int(TUser::WrongPassword));
         QCOMPARE(other.Login("ADMIN", "N3w pass"), int(TUser::Success));
+
+        // The account was deleted meanwhile: nothing is stored, and it is said.
+        QVERIFY(ExecCommand("delete from AC_USERINFO where UserID='ADMIN'"));
+        QVERIFY(!user.ChangePassword("N3w pass", "third"));
+        QCOMPARE(dialogs.LastText(), QString("错误：更改密码失败！"));
+        QCOMPARE(user.UserPass, QString("N3w pass"));
     }
 };
 

@@ -218,14 +218,23 @@ private slots:
         QCOMPARE(UsageRows(env, "退出：工具栏设置"), 1);
     }
 
-    void entryClickRunsTheFunction()
+    void entryClickBringsItsOwnFormToTheFront()
     {
         FakeShell shell;
         QVERIFY(QTest::qWaitForWindowExposed(&shell.window));
-        TDefForm* form = OpenForm("用户管理", "4001");
+        // Two windows of one function, as mode "M" opens them.
+        TDefForm* first = OpenForm("打印模板", "2003");
+        TDefForm* second = OpenForm("打印模板", "2003");
+        QCOMPARE(shell.area->activeSubWindow(), second->SubWindow());
         QTest::mouseClick(shell.OpenWindows()->Item(0), Qt::LeftButton);
-        QCOMPARE(shell.runs, QStringList({"4001"}));
-        form->CloseChild();
+        QCOMPARE(shell.area->activeSubWindow(), first->SubWindow());
+        QTest::mouseClick(shell.OpenWindows()->Item(1), Qt::LeftButton);
+        QCOMPARE(shell.area->activeSubWindow(), second->SubWindow());
+        // No function is run: nothing new opens.
+        QVERIFY(shell.runs.isEmpty());
+        QCOMPARE(shell.area->subWindowList().size(), 2);
+        second->CloseChild();
+        first->CloseChild();
         FlushDeletes();
     }
 
