@@ -322,15 +322,14 @@ private slots:
     {
         TestEnv env(false, false);
         {
-            // The grant tables as the first release made them.
+            // A database as the first release made it, with its grants.
+            QVERIFY(QFile::remove(env.DatabaseFile()));
             SqlConnection c;
-            QVERIFY(c.Open(SqlConnection::MakeConnectionString(env.DatabaseFile())));
-            for (const char* sql : {"DROP TABLE AC_ROLE_USER", "DROP TABLE AC_FUNCTION_USER",
-                                    "CREATE TABLE AC_ROLE_USER (RoleID INTEGER, UserID TEXT(10))",
-                                    "CREATE TABLE AC_FUNCTION_USER (FunctionID TEXT(6), UserID TEXT(10))",
-                                    "INSERT INTO AC_ROLE_USER VALUES (1,'ADMIN'), (2,'abc'), (3,'Abc')",
-                                    "INSERT INTO AC_FUNCTION_USER VALUES ('2001','abc'), ('4001','ABC')",
-                                    "PRAGMA user_version = 1"})
+            QVERIFY(c.Create(env.DatabaseFile()));
+            QString error;
+            QVERIFY2(Schema::Upgrade(c, &error, 1), qPrintable(error));
+            for (const char* sql : {"INSERT INTO AC_ROLE_USER VALUES (1,'ADMIN'), (2,'abc'), (3,'Abc')",
+                                    "INSERT INTO AC_FUNCTION_USER VALUES ('2001','abc'), ('4001','ABC')"})
                 QVERIFY2(c.ExecRaw(sql), sql);
             QCOMPARE(Schema::Version(c), 1);
         }
