@@ -3,6 +3,7 @@
 #include "ReportExportFilters.h"
 #include "ReportFile.h"
 #include "ReportFonts.h"
+#include "ReportRenderer.h"
 #include "WarrantyCard.h"
 
 #include <QCryptographicHash>
@@ -11,6 +12,8 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QPainter>
+#include <QPicture>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -262,6 +265,7 @@ private slots:
     void reportFileRoundTrip();
     void reportFileRefusesBadFiles_data();
     void reportFileRefusesBadFiles();
+    void renderDrawsOnlyTheVisibleArea();
     void exportPdfAndPng();
 
 private:
@@ -557,6 +561,13 @@ void TestReportEngine::reportFileRefusesBadFiles_data()
     QTest::newRow("trailing bytes") << good + "xx" << QStringLiteral("已损坏");
     QTest::newRow("newer version") << newer << QStringLiteral("版本");
     QTest::newRow("bad primitive kind") << Container(1, badKind) << QStringLiteral("已损坏");
+    // Valid files whose texts no page can show; painting them would freeze the preview.
+    PreparedReport huge = MixedReport();
+    huge.pages[0].primitives[0].text = QString(5000, QChar(0x5b57));
+    QTest::newRow("huge text") << SerializeReport(huge) << QStringLiteral("已损坏");
+    huge = MixedReport();
+    huge.title = QString(100000, 'x');
+    QTest::newRow("huge title") << SerializeReport(huge) << QStringLiteral("已损坏");
 }
 
 void TestReportEngine::reportFileRefusesBadFiles()
@@ -571,6 +582,37 @@ void TestReportEngine::reportFileRefusesBadFiles()
     QVERIFY2(error.contains(message), qPrintable(error));
     QVERIFY(error.contains(QStringLiteral("bad.rmp")));
     QVERIFY(report == m_card);
+}
+
+void TestReportEngine::renderDrawsOnlyTheVisibleArea()
+{
+    // Many lines down the page and one long line across it.
+    PreparedPage page;
+    for (int i = 0; i < 200; ++i) {
+        Primitive line;
+        line.text = QStringLiteral("第%1行 保修卡").arg(i);
+        line.rect = QRectF(10, 10 + i * 1.2, TextWidth(line.text, line.font), 5);
+        page.primitives.append(line);
+    }
+    Primitive wide;
+    wide.text = QString(4000, QChar(0x5b57)) + QStringLiteral(" 12345");
+    wide.rect = QRectF(10, 5, TextWidth(wide.text, wide.font), 5);
+    page.primitives.append(wide);
+
+    auto recorded = [&page](const QRectF& clip) {
+        QPicture picture;
+        QPainter painter(&picture);
+        if (!clip.isEmpty())
+            painter.setClipRect(clip);
+        RenderPage(painter, page, 4.0);
+        painter.end();
+        return picture.size();
+    };
+    const uint whole = recorded({});
+    // The top-left corner of the page at 4 px/mm: the first lines only.
+    const uint corner = recorded(QRectF(0, 0, 200, 80));
+    QVERIFY2(corner * 10 < whole, qPrintable(QStringLiteral("%1 of %2 bytes").arg(corner).arg(whole)));
+    QVERIFY(corner > 0);
 }
 
 void TestReportEngine::exportPdfAndPng()
