@@ -20,6 +20,10 @@ namespace {
 constexpr int DesignWidth = 569;
 constexpr int DesignHeight = 412;
 
+// A date box at this date shows nothing: the record's stored date could not
+// be read.  Nobody sells a PC on it.
+const QDate UnreadDate(1900, 1, 1);
+
 TFrmSaleManage* OpenSaleManager()
 {
     Shell* shell = Shell::Instance();
@@ -46,6 +50,11 @@ TFrmInputInfo::TFrmInputInfo(QWidget* parent) : QDialog(parent), m_ui(std::make_
         GbkLengthValidator::Apply(edit, bytes);
     m_ui->EAmount->setMaxLength(3);
     m_ui->EAmount->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), m_ui->EAmount));
+
+    for (QDateEdit* edit : {m_ui->DateBuy, m_ui->DateBao}) {
+        edit->setMinimumDate(UnreadDate);
+        edit->setSpecialValueText(QStringLiteral(" "));
+    }
 
     m_ui->BtnModify->setVisible(false);
     connect(m_ui->BtnAdd, &QPushButton::clicked, this, &TFrmInputInfo::BtnAddClick);
@@ -87,14 +96,26 @@ void TFrmInputInfo::SetAddMode(bool add)
 {
     m_ui->BtnAdd->setVisible(add);
     m_ui->BtnModify->setVisible(!add);
+    // A new sale always has its dates: empty ones left by a record whose
+    // dates could not be read become today's.
+    if (add && (!DateRead(m_ui->DateBuy) || !DateRead(m_ui->DateBao))) {
+        const QDate today = QDate::currentDate();
+        SetDates(today, SaleRecord::DefaultWarrantyEnd(today));
+    }
 }
 
 void TFrmInputInfo::SetDates(const QDate& buyDate, const QDate& warrantyEnd)
 {
+    // An invalid date empties its box rather than leaving the one shown before.
     m_settingDates = true;
-    m_ui->DateBuy->setDate(buyDate);
-    m_ui->DateBao->setDate(warrantyEnd);
+    m_ui->DateBuy->setDate(buyDate.isValid() ? buyDate : UnreadDate);
+    m_ui->DateBao->setDate(warrantyEnd.isValid() ? warrantyEnd : UnreadDate);
     m_settingDates = false;
+}
+
+bool TFrmInputInfo::DateRead(const QDateEdit* edit)
+{
+    return edit->date() != UnreadDate;
 }
 
 void TFrmInputInfo::DateBuyChange()
@@ -167,9 +188,12 @@ bool TFrmInputInfo::SaveSaleRecord()
     query.SetValue("addr", ui.EAddr->text());
     query.SetValue("BuyAmount", ui.EAmount->text());
     query.SetValue("TB", QString::number(ui.CmbQuality->currentIndex()));
-    // Dates are stored as their day alone (midnight).
-    query.SetValue("BuyDate", ui.DateBuy->date());
-    query.SetValue("OverRun", ui.DateBao->date());
+    // Dates are stored as their day alone (midnight).  An empty date box
+    // leaves the stored value as it was: what could not be read is not lost.
+    if (DateRead(ui.DateBuy))
+        query.SetValue("BuyDate", ui.DateBuy->date());
+    if (DateRead(ui.DateBao))
+        query.SetValue("OverRun", ui.DateBao->date());
     const std::pair<const char*, const QLineEdit*> components[] = {
         {"CPU", ui.ECPU},         {"MainBoard", ui.EMainBoard}, {"Memory", ui.EMemory},
         {"HD", ui.EHD},           {"Sound", ui.ESound},         {"DisplayCard", ui.EDisPlayCard},
@@ -201,8 +225,8 @@ WarrantyCardData TFrmInputInfo::FillWarrantyCard()
     card.Lblmobile = ui.EMobile->text();
     card.LblBuyAmount = ui.EAmount->text();
     card.LblAddr = ui.EAddr->text();
-    card.LblBuyDate = SaleRecord::DateText(ui.DateBuy->date());
-    card.LblOverRun = SaleRecord::DateText(ui.DateBao->date());
+    card.LblBuyDate = DateRead(ui.DateBuy) ? SaleRecord::DateText(ui.DateBuy->date()) : QString();
+    card.LblOverRun = DateRead(ui.DateBao) ? SaleRecord::DateText(ui.DateBao->date()) : QString();
     card.LblCpu = ui.ECPU->text();
     card.Lblmouse = ui.EMouse->text();
     card.Lblmainboard = ui.EMainBoard->text();

@@ -9,6 +9,7 @@ namespace Ui {
 class TFrmInputInfo;
 }
 class TQuickReport1;
+class QDateEdit;
 
 // The customer and machine entry dialog "客户信息输入": records a sale, edits
 // one opened from the record manager, and previews or prints its warranty
@@ -36,7 +37,9 @@ public:
     bool IsAddMode() const;
     // Shows BtnAdd and hides BtnModify (add), or the reverse (edit).
     void SetAddMode(bool add);
-    // Sets both dates as code, so the warranty date is not moved.
+    // Sets both dates as code, so the warranty date is not moved.  An
+    // invalid date (a stored one that could not be read) shows an empty box,
+    // and saving leaves that column as it is stored.
     void SetDates(const QDate& buyDate, const QDate& warrantyEnd);
 
     // The boxes, for the record manager that fills them from a list row.
@@ -58,6 +61,8 @@ protected:
 
 private:
     TQuickReport1& Card();
+    // false while the box is empty (see SetDates).
+    static bool DateRead(const QDateEdit* edit);
 
     std::unique_ptr<Ui::TFrmInputInfo> m_ui;
     std::unique_ptr<TQuickReport1> m_card;

@@ -31,6 +31,7 @@ private slots:
     void purchaseDateMovesTheWarranty();
     void editReadsTheRowBackFromTheList();
     void editOfARecordDeletedMeanwhile();
+    void unreadableDatesOpenEmptyAndStayStored();
     void warrantyCardShowsWhatIsOnScreen();
 
     void statusCountsTheMatches();
@@ -39,6 +40,7 @@ private slots:
     void rowColoursArePainted();
     void searchByAddressIsExact();
     void searchOnDateColumns();
+    void searchIgnoresLatinCaseAndCountsNumerically();
     void searchNeedsAFieldAndKeepsItForTheRun();
     void searchValueWithQuotesIsJustAValue();
     void deleteOneAsksAndDropsTheRow();
@@ -294,6 +296,44 @@ void TestSaleForms::editOfARecordDeletedMeanwhile()
     QVERIFY(Dialog()->isVisible());
 }
 
+void TestSaleForms::unreadableDatesOpenEmptyAndStayStored()
+{
+    Sale good, bad;
+    good.name = "good", good.buy = QDate(2023, 6, 15), good.over = QDate(2024, 6, 14);
+    bad.name = "bad";
+    InsertSale(good);
+    const qint64 id = InsertSale(bad);
+    QVERIFY(ExecCommand("update SaleInfo set BuyDate=?, OverRun=? where id=?",
+                        {QStringLiteral("去年秋天"), "2024-13-45", id}));
+    TFrmSaleManage* manager = NewManager();
+    manager->TBtnAllClick();
+    QTableView* list = manager->findChild<QTableView*>("ListView1");
+    list->selectRow(0);
+    manager->N11Click();
+    QCOMPARE(Box<QDateEdit>("DateBuy")->date(), QDate(2023, 6, 15));
+    Dialog()->close();
+
+    // The dates of the record opened before must not stand in for these.
+    list->selectRow(1);
+    manager->N11Click();
+    for (const char* name : {"DateBuy", "DateBao"}) {
+        QVERIFY(Box<QDateEdit>(name)->date() != QDate(2023, 6, 15));
+        QVERIFY(Box<QDateEdit>(name)->date() != QDate(2024, 6, 14));
+        QCOMPARE(Box<QDateEdit>(name)->text().trimmed(), QString());
+    }
+    QCOMPARE(Dialog()->FillWarrantyCard().LblBuyDate, QString());
+    Box("EPhone")->setText("021-5555");
+    Click("BtnModify");
+    QCOMPARE(m_env->Scalar("select Phone||'|'||BuyDate||'|'||OverRun from SaleInfo where id=?", {id}).toString(),
+             QStringLiteral("021-5555|去年秋天|2024-13-45"));
+    Dialog()->close();
+
+    // A new sale recorded next gets today's dates, not empty ones.
+    manager->TBtnEnterClick();
+    QCOMPARE(Box<QDateEdit>("DateBuy")->date(), QDate::currentDate());
+    QCOMPARE(Box<QDateEdit>("DateBao")->date(), QDate::currentDate().addDays(365));
+}
+
 void TestSaleForms::warrantyCardShowsWhatIsOnScreen()
 {
     QVERIFY(
@@ -462,6 +502,35 @@ void TestSaleForms::searchOnDateColumns()
     QCOMPARE(search(2, "<>", "2023-6-15"), QStringList({"old"}));
     QVERIFY(m_dialogs->Boxes().isEmpty());
     QCOMPARE(search(3, "<", QStringLiteral("明年")), QStringList());
+    QCOMPARE(m_dialogs->Texts(), QStringList({QStringLiteral("查询出错,请检查条件!")}));
+}
+
+void TestSaleForms::searchIgnoresLatinCaseAndCountsNumerically()
+{
+    Sale i5, ryzen, big;
+    i5.name = "i5", i5.amount = "2";
+    ryzen.name = "ryzen", ryzen.cpu = "AMD Ryzen 5", ryzen.amount = "5";
+    big.name = "big", big.cpu = QStringLiteral("Intel Core i5 处理器"), big.amount = "10";
+    big.buy = QDate(2027, 11, 28);
+    for (const Sale& s : {i5, ryzen, big})
+        InsertSale(s);
+    TFrmSaleManage* manager = NewManager();
+    auto search = [&](int field, const QString& oper, const QString& text) {
+        ChooseSearchField(field);
+        manager->findChild<QComboBox*>("CmbOperator")->setCurrentText(oper);
+        manager->findChild<QLineEdit*>("EditTJ")->setText(text);
+        manager->BtnSearchClick();
+        return ListedNames();
+    };
+    QCOMPARE(search(5, "=", "intel core i5"), QStringList({"i5"}));
+    QCOMPARE(search(5, "=", QStringLiteral("INTEL CORE I5 处理器")), QStringList({"big"}));
+    QCOMPARE(search(5, "<>", "amd ryzen 5"), QStringList({"i5", "big"}));
+    QCOMPARE(search(4, ">", "5"), QStringList({"big"}));
+    QCOMPARE(search(4, "<=", "5"), QStringList({"i5", "ryzen"}));
+    QCOMPARE(search(2, "=", QStringLiteral("2027年11月28日")), QStringList({"big"}));
+    QCOMPARE(search(2, "=", "2027.11.28"), QStringList({"big"}));
+    QVERIFY(m_dialogs->Boxes().isEmpty());
+    QCOMPARE(search(4, ">", QStringLiteral("五")), QStringList());
     QCOMPARE(m_dialogs->Texts(), QStringList({QStringLiteral("查询出错,请检查条件!")}));
 }
 
