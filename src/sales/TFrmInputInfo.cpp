@@ -213,7 +213,7 @@ bool TFrmInputInfo::SaveSaleRecord()
     return posted;
 }
 
-WarrantyCardData TFrmInputInfo::FillWarrantyCard()
+std::optional<WarrantyCardData> TFrmInputInfo::FillWarrantyCard()
 {
     const Ui::TFrmInputInfo& ui = *m_ui;
     WarrantyCardData card;
@@ -247,10 +247,17 @@ WarrantyCardData TFrmInputInfo::FillWarrantyCard()
     card.LblOther = ui.EOther->text();
     card.QMemo = ui.Memo->toPlainText();
 
-    // The company profile is the first row; without one the footer stays empty.
+    // The company profile is the first row; without one the footer stays
+    // empty.  A profile that cannot be read prints no card: a card without
+    // the shop's promises would go to the customer as if complete.
     TableDataset& query = DataM->ADOQuery1;
     query.Close();
-    if (query.Open("AC_Company") && !query.IsEmpty()) {
+    if (!query.Open("AC_Company")) {
+        ShowError(QStringLiteral("读取本单位信息失败：") + query.ErrorString(), QString(), this);
+        query.Close();
+        return std::nullopt;
+    }
+    if (!query.IsEmpty()) {
         card.LblCN1 = query.AsString("cn1");
         card.LblCN2 = query.AsString("cn2");
         card.LblCN3 = query.AsString("cn3");
@@ -275,13 +282,14 @@ TQuickReport1& TFrmInputInfo::Card()
 
 void TFrmInputInfo::BtnPreviewClick()
 {
-    FillWarrantyCard();
-    Card().Preview(this);
+    if (FillWarrantyCard())
+        Card().Preview(this);
 }
 
 void TFrmInputInfo::BtnPrintClick()
 {
-    FillWarrantyCard();
+    if (!FillWarrantyCard())
+        return;
     QString error;
     if (!Card().Print(&error, this) && !error.isEmpty())
         ShowMessage(error, this);

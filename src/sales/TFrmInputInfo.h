@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class TFrmInputInfo;
@@ -31,8 +32,9 @@ public:
     // nothing is stored.
     bool SaveSaleRecord();
     // The card's texts: the boxes as they stand, the company profile and the
-    // software name.
-    WarrantyCardData FillWarrantyCard();
+    // software name.  None, with the message shown, when the profile cannot
+    // be read.
+    std::optional<WarrantyCardData> FillWarrantyCard();
 
     bool IsAddMode() const;
     // Shows BtnAdd and hides BtnModify (add), or the reverse (edit).

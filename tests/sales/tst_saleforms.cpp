@@ -33,6 +33,7 @@ private slots:
     void editOfARecordDeletedMeanwhile();
     void unreadableDatesOpenEmptyAndStayStored();
     void warrantyCardShowsWhatIsOnScreen();
+    void unreadableProfilePrintsNoCard();
 
     void statusCountsTheMatches();
     void filtersFollowTheWarrantyRule();
@@ -321,7 +322,7 @@ void TestSaleForms::unreadableDatesOpenEmptyAndStayStored()
         QVERIFY(Box<QDateEdit>(name)->date() != QDate(2024, 6, 14));
         QCOMPARE(Box<QDateEdit>(name)->text().trimmed(), QString());
     }
-    QCOMPARE(Dialog()->FillWarrantyCard().LblBuyDate, QString());
+    QCOMPARE(Dialog()->FillWarrantyCard().value().LblBuyDate, QString());
     Box("EPhone")->setText("021-5555");
     Click("BtnModify");
     QCOMPARE(m_env->Scalar("select Phone||'|'||BuyDate||'|'||OverRun from SaleInfo where id=?", {id}).toString(),
@@ -341,7 +342,7 @@ void TestSaleForms::warrantyCardShowsWhatIsOnScreen()
                     "('店','中关村大街1号','010-1','010-2','010-3','a@b.c','www.x.cn','一年保修','',null)"));
     Box("EUser")->setText(QStringLiteral("张伟"));
     Box("EMemory")->setText(QStringLiteral("16GB"));
-    WarrantyCardData card = Dialog()->FillWarrantyCard();
+    WarrantyCardData card = Dialog()->FillWarrantyCard().value();
     QCOMPARE(card.LblIncName, QStringLiteral("维保档案管家"));
     QCOMPARE(card.LblPrintDate, QDate::currentDate().toString("yyyy-MM-dd"));
     QCOMPARE(card.LblName, QStringLiteral("张伟"));
@@ -359,10 +360,23 @@ void TestSaleForms::warrantyCardShowsWhatIsOnScreen()
     manager->TBtnPTClick();
     manager->findChild<QTableView*>("ListView1")->selectRow(0);
     manager->N11Click();
-    card = Dialog()->FillWarrantyCard();
+    card = Dialog()->FillWarrantyCard().value();
     QCOMPARE(card.LblCpu, QString("Intel Core i5"));
     QCOMPARE(card.LblMemory, QStringLiteral("无"));
     QCOMPARE(card.LblBuyDate, QString("2023-06-15"));
+}
+
+void TestSaleForms::unreadableProfilePrintsNoCard()
+{
+    QVERIFY(ExecCommand("drop table AC_Company"));
+    Box("EUser")->setText(QStringLiteral("张伟"));
+    QVERIFY(!Dialog()->FillWarrantyCard());
+    m_dialogs->ClearRecords();
+    Click("BtnPrint");
+    // The reason, and nothing about printers: no card went out.
+    const QStringList texts = m_dialogs->Texts();
+    QCOMPARE(texts.size(), 1);
+    QVERIFY2(texts[0].startsWith(QStringLiteral("读取本单位信息失败：")), qPrintable(texts[0]));
 }
 
 void TestSaleForms::statusCountsTheMatches()
