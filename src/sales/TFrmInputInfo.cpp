@@ -2,9 +2,9 @@
 
 #include "TDataM.h"
 #include "Dialogs.h"
-#include "TFrmSaleManage.h"
 #include "GbkLengthValidator.h"
 #include "QuickReport1.h"
+#include "SaleEntryEvents.h"
 #include "SaleRecord.h"
 #include "Settings.h"
 #include "Shell.h"
@@ -23,12 +23,6 @@ constexpr int DesignHeight = 412;
 // A date box at this date shows nothing: the record's stored date could not
 // be read.  Nobody sells a PC on it.
 const QDate UnreadDate(1900, 1, 1);
-
-TFrmSaleManage* OpenSaleManager()
-{
-    Shell* shell = Shell::Instance();
-    return shell ? qobject_cast<TFrmSaleManage*>(shell->FindOpenForm("TFrmSaleManage")) : nullptr;
-}
 
 } // namespace
 
@@ -96,6 +90,8 @@ void TFrmInputInfo::SetAddMode(bool add)
 {
     m_ui->BtnAdd->setVisible(add);
     m_ui->BtnModify->setVisible(!add);
+    if (add)
+        m_recordId = -1;
     // A new sale always has its dates: empty ones left by a record whose
     // dates could not be read become today's.
     if (add && (!DateRead(m_ui->DateBuy) || !DateRead(m_ui->DateBao))) {
@@ -111,6 +107,11 @@ void TFrmInputInfo::SetDates(const QDate& buyDate, const QDate& warrantyEnd)
     m_ui->DateBuy->setDate(buyDate.isValid() ? buyDate : UnreadDate);
     m_ui->DateBao->setDate(warrantyEnd.isValid() ? warrantyEnd : UnreadDate);
     m_settingDates = false;
+}
+
+void TFrmInputInfo::SetRecordId(qint64 id)
+{
+    m_recordId = id;
 }
 
 bool TFrmInputInfo::DateRead(const QDateEdit* edit)
@@ -157,13 +158,11 @@ bool TFrmInputInfo::SaveSaleRecord()
         // Appending needs the table's fields, not its rows.
         opened = query.Open("SaleInfo", "where 0");
     } else {
-        TFrmSaleManage* manager = OpenSaleManager();
-        const qint64 id = manager ? manager->SelectedRecordId() : -1;
-        if (id < 0) {
+        if (m_recordId < 0) {
             ShowError(QStringLiteral("没有选定要修改的客户记录。"), QString(), this);
             return false;
         }
-        opened = query.Open("SaleInfo", "where id=?", {SqlArg(id)});
+        opened = query.Open("SaleInfo", "where id=?", {SqlArg(m_recordId)});
         if (opened && query.IsEmpty()) {
             query.Close();
             ShowError(QStringLiteral("该客户记录已经不存在，可能已被删除。"), QString(), this);
@@ -305,8 +304,7 @@ void TFrmInputInfo::done(int result)
     QDialog::done(result);
     // However the dialog closes, an open record manager shows the rows of
     // its last toolbar filter again.
-    if (TFrmSaleManage* manager = OpenSaleManager())
-        manager->ReloadList();
+    emit SaleEntryEvents::Instance()->entryClosed();
 }
 
 TFrmInputInfo* FrmInputInfo()

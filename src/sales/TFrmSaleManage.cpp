@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "TFrmInputInfo.h"
 #include "IconList.h"
+#include "SaleEntryEvents.h"
 #include "SaleListModel.h"
 #include "ui_TFrmInputInfo.h"
 #include "ui_TFrmSaleManage.h"
@@ -89,6 +90,8 @@ TFrmSaleManage::TFrmSaleManage(QWidget* parent)
     m_ui->sb1->addWidget(m_status, 1);
     SetupList();
     connect(m_model, &SaleListModel::fetchFailed, this, &TFrmSaleManage::ModelFetchFailed);
+    // Whatever an entry dialog did, the list shows its toolbar filter again.
+    connect(SaleEntryEvents::Instance(), &SaleEntryEvents::entryClosed, this, &TFrmSaleManage::ReloadList);
 }
 
 TFrmSaleManage::~TFrmSaleManage() = default;
@@ -242,11 +245,6 @@ int TFrmSaleManage::SelectedRow() const
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-qint64 TFrmSaleManage::SelectedRecordId() const
-{
-    return m_model->RecordId(SelectedRow());
-}
-
 void TFrmSaleManage::N11Click()
 {
     const int row = SelectedRow();
@@ -290,6 +288,7 @@ void TFrmSaleManage::N11Click()
                      SaleRecord::DateFromText(text(M::ColOverRun)));
     ui->CmbQuality->setCurrentIndex(SaleRecord::ClassIndexOfText(text(M::ColClass)));
     dialog->SetAddMode(false);
+    dialog->SetRecordId(m_model->RecordId(row));
     dialog->setModal(true);
     dialog->show();
     dialog->raise();

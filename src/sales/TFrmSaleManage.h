@@ -32,8 +32,6 @@ public:
 
     // Runs the toolbar filter of ListMode again, as a click on its button.
     void ReloadList();
-    // The key of the selected row, -1 when none is selected.
-    qint64 SelectedRecordId() const;
     QString StatusText() const;
 
     SaleListModel* Model() const { return m_model; }

@@ -641,6 +641,16 @@ void TestSaleForms::closingTheDialogReloadsTheToolbarFilter()
     QVERIFY(!Dialog()->isVisible());
     QCOMPARE(ListedNames(), QStringList({"C", "S", "N"}));
     QCOMPARE(manager->StatusText(), QStringLiteral("共有 [3] 项"));
+
+    // The menu opens an entry dialog of its own; its closing is heard too.
+    Sale later;
+    later.name = "L";
+    InsertSale(later);
+    TFrmInputInfo own;
+    own.SetAddMode(true);
+    own.show();
+    own.close();
+    QCOMPARE(ListedNames(), QStringList({"C", "S", "N", "L"}));
 }
 
 QTEST_MAIN(TestSaleForms)
