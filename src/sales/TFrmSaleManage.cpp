@@ -4,15 +4,21 @@
 #include "Dialogs.h"
 #include "TFrmInputInfo.h"
 #include "IconList.h"
+#include "IniFile.h"
+#include "Settings.h"
+#include "TDataM.h"
 #include "SaleEntryEvents.h"
 #include "SaleListModel.h"
 #include "ui_TFrmInputInfo.h"
 #include "ui_TFrmSaleManage.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -31,6 +37,10 @@ constexpr ColumnWidth ColumnWidths[SaleListModel::ColumnCount] = {
     {80, 80, 120},   {80, 80, 120}, {80, 80, 120}, {80, 80, 200}, {80, 80, 500}};
 
 const char16_t* const SearchFailed = u"查询出错,请检查条件!";
+
+// set.ini section of the list's column widths: one key per user code, the
+// widths of the visible columns 1..28 separated by commas.
+const char* const WidthsSection = "SaleManageColumns";
 
 // 宋体 at 14 pixels; where it is missing, the installed CJK serif (or sans) font.
 QFont ListFont()
@@ -94,7 +104,41 @@ TFrmSaleManage::TFrmSaleManage(QWidget* parent)
     connect(SaleEntryEvents::Instance(), &SaleEntryEvents::entryClosed, this, &TFrmSaleManage::ReloadList);
 }
 
-TFrmSaleManage::~TFrmSaleManage() = default;
+TFrmSaleManage::~TFrmSaleManage()
+{
+    if (m_saveWidths && m_saveWidths->isActive())
+        SaveColumnWidths();
+}
+
+void TFrmSaleManage::RestoreColumnWidths()
+{
+    const QString user = DataM ? DataM->CurrentUserID() : QString();
+    if (user.isEmpty())
+        return;
+    const QStringList widths =
+        IniFile(Settings::UserIniPath()).ReadString(WidthsSection, user).split(',', Qt::SkipEmptyParts);
+    QHeaderView* header = m_ui->ListView1->horizontalHeader();
+    // Whatever the file holds, each column stays within its own bounds.
+    for (int c = SaleListModel::ColId + 1; c < SaleListModel::ColumnCount && c <= widths.size(); ++c) {
+        bool ok = false;
+        const int width = widths[c - 1].trimmed().toInt(&ok);
+        if (ok)
+            header->resizeSection(c, qBound(ColumnWidths[c].minimum, width, ColumnWidths[c].maximum));
+    }
+}
+
+bool TFrmSaleManage::SaveColumnWidths()
+{
+    const QString user = DataM ? DataM->CurrentUserID() : QString();
+    if (user.isEmpty())
+        return false;
+    QStringList widths;
+    for (int c = SaleListModel::ColId + 1; c < SaleListModel::ColumnCount; ++c)
+        widths << QString::number(m_ui->ListView1->columnWidth(c));
+    const QString path = Settings::UserIniPath();
+    QDir().mkpath(QFileInfo(path).path());
+    return IniFile(path).WriteString(WidthsSection, user, widths.join(','));
+}
 
 void TFrmSaleManage::SetupList()
 {
@@ -113,8 +157,17 @@ void TFrmSaleManage::SetupList()
         header->resizeSection(c, ColumnWidths[c].width);
     // The key column is there for the program, not the user.
     list->setColumnHidden(SaleListModel::ColId, true);
-    connect(header, &QHeaderView::sectionResized, this,
-            [this](int column, int, int width) { ClampColumnWidth(column, width); });
+    RestoreColumnWidths();
+    // Widths the user drags are written a moment after the drag, not on
+    // every pixel of it.
+    m_saveWidths = new QTimer(this);
+    m_saveWidths->setSingleShot(true);
+    m_saveWidths->setInterval(500);
+    connect(m_saveWidths, &QTimer::timeout, this, &TFrmSaleManage::SaveColumnWidths);
+    connect(header, &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        ClampColumnWidth(column, width);
+        m_saveWidths->start();
+    });
     connect(list, &QTableView::doubleClicked, this, &TFrmSaleManage::N11Click);
     connect(list, &QWidget::customContextMenuRequested, this, &TFrmSaleManage::ListView1ContextPopup);
 }

@@ -10,6 +10,7 @@ class TFrmSaleManage;
 }
 class SaleListModel;
 class QLabel;
+class QTimer;
 
 // The record manager "销售记录管理": lists sale records under five toolbar
 // filters and two context-menu filters, searches one column, opens a record
@@ -35,6 +36,9 @@ public:
     QString StatusText() const;
 
     SaleListModel* Model() const { return m_model; }
+    // The list's column widths for the current user in set.ini (the user's
+    // own, kept across runs); false when there is no user or no file.
+    bool SaveColumnWidths();
     Ui::TFrmSaleManage* Controls() const { return m_ui.get(); }
 
 public slots:
@@ -63,10 +67,12 @@ private:
     void LoadFilter(const SaleRecord::Condition& condition, int mode);
     void SetupList();
     void ClampColumnWidth(int column, int width);
+    void RestoreColumnWidths();
     int SelectedRow() const;
 
     std::unique_ptr<Ui::TFrmSaleManage> m_ui;
     SaleListModel* m_model;
     QLabel* m_status;
     bool m_searchShown = false;
+    QTimer* m_saveWidths = nullptr;
 };

@@ -1,5 +1,8 @@
 // The entry dialog and the record manager, driven as the staff use them.
 #include "TFrmInputInfo.h"
+#include "IniFile.h"
+#include "Settings.h"
+#include "TDataM.h"
 #include "TFrmSaleManage.h"
 #include "SaleListModel.h"
 #include "SalesFixture.h"
@@ -39,6 +42,7 @@ private slots:
     void filtersFollowTheWarrantyRule();
     void purgeKeepsSpecialCustomersAndTheList();
     void rowColoursArePainted();
+    void columnWidthsAreKeptPerUser();
     void searchByAddressIsExact();
     void searchOnDateColumns();
     void searchIgnoresLatinCaseAndCountsNumerically();
@@ -470,6 +474,46 @@ void TestSaleForms::rowColoursArePainted()
     QCOMPARE(list->columnWidth(M::ColAddr), 120);
     list->horizontalHeader()->resizeSection(M::ColAddr, 900);
     QCOMPARE(list->columnWidth(M::ColAddr), 300);
+}
+
+void TestSaleForms::columnWidthsAreKeptPerUser()
+{
+    const QString ini = Settings::UserIniPath();
+    QDir().mkpath(QFileInfo(ini).path());
+    QVERIFY(IniFile(ini).WriteString("Skin", "Path", "Blue.skn"));
+    QString user = "abc";
+    DataM->SetUserSource([&user](QString& id, QString& name) { id = name = user; });
+    auto widths = [this] {
+        const QTableView* list = m_manager->findChild<QTableView*>("ListView1");
+        return QList<int>{list->columnWidth(M::ColName), list->columnWidth(M::ColPhone),
+                          list->columnWidth(M::ColFax), list->columnWidth(M::ColAddr)};
+    };
+
+    QHeaderView* header = NewManager()->findChild<QTableView*>("ListView1")->horizontalHeader();
+    QCOMPARE(widths(), QList<int>({70, 70, 70, 120}));
+    header->resizeSection(M::ColPhone, 130);
+    header->resizeSection(M::ColAddr, 260);
+    NewManager(); // the window closes right after the drag
+    QCOMPARE(widths(), QList<int>({70, 130, 70, 260}));
+
+    // Another user has the defaults; user codes compare without case.
+    user = "XYZ";
+    NewManager();
+    QCOMPARE(widths(), QList<int>({70, 70, 70, 120}));
+    user = "ABC";
+    NewManager();
+    QCOMPARE(widths(), QList<int>({70, 130, 70, 260}));
+    QCOMPARE(IniFile(ini).ReadString("Skin", "Path"), QString("Blue.skn"));
+
+    // A line edited by hand: what is no number stays default, each width in its bounds.
+    user = "hand";
+    QVERIFY(IniFile(ini).WriteString("SaleManageColumns", "hand", "75,x,900,-4"));
+    NewManager();
+    QCOMPARE(widths(), QList<int>({75, 70, 150, 120}));
+    QCOMPARE(m_manager->findChild<QTableView*>("ListView1")->columnWidth(M::ColMobile), 90);
+    delete m_manager;
+    m_manager = nullptr;
+    DataM->SetUserSource({});
 }
 
 void TestSaleForms::searchByAddressIsExact()
