@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -65,6 +66,14 @@ QWidget* OwnerOr(QWidget* parent)
     return parent ? parent : QApplication::activeWindow();
 }
 
+// The suffix of the first pattern of a Qt name filter: "PDF文件 (*.pdf *.PDF)"
+// -> "pdf"; none for "*.*" or "*".
+QString FilterSuffix(const QString& nameFilter)
+{
+    static const QRegularExpression firstPattern(QStringLiteral("\\(\\s*\\*\\.([^\\s*?)]+)[\\s)]"));
+    return firstPattern.match(nameFilter).captured(1);
+}
+
 QString RunFileDialog(QWidget* parent, const Dialogs::FileRequest& request, bool save)
 {
     QFileDialog dialog(OwnerOr(parent), request.title, request.directory);
@@ -74,6 +83,12 @@ QString RunFileDialog(QWidget* parent, const Dialogs::FileRequest& request, bool
     if (!filter.isEmpty())
         dialog.setNameFilter(filter);
     dialog.setDefaultSuffix(request.defaultSuffix);
+    // A bare name gets the suffix of the type chosen in the dialog, so
+    // "PDF文件" saves a PDF rather than a file of the first type.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &request](const QString& chosen) {
+        const QString suffix = FilterSuffix(chosen);
+        dialog.setDefaultSuffix(suffix.isEmpty() ? request.defaultSuffix : suffix);
+    });
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     if (dialog.exec() != QDialog::Accepted)
         return QString();
