@@ -74,11 +74,16 @@ QString FilterSuffix(const QString& nameFilter)
     return firstPattern.match(nameFilter).captured(1);
 }
 
-QString RunFileDialog(QWidget* parent, const Dialogs::FileRequest& request, bool save)
+enum class FileMode { Save, OpenOne, OpenMany };
+
+QStringList RunFileDialog(QWidget* parent, const Dialogs::FileRequest& request, FileMode mode)
 {
+    const bool save = mode == FileMode::Save;
     QFileDialog dialog(OwnerOr(parent), request.title, request.directory);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(save                        ? QFileDialog::AnyFile
+                       : mode == FileMode::OpenOne ? QFileDialog::ExistingFile
+                                                   : QFileDialog::ExistingFiles);
     const QString filter = Dialogs::QtFilter(request.filter);
     if (!filter.isEmpty())
         dialog.setNameFilter(filter);
@@ -91,8 +96,8 @@ QString RunFileDialog(QWidget* parent, const Dialogs::FileRequest& request, bool
     });
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     if (dialog.exec() != QDialog::Accepted)
-        return QString();
-    return dialog.selectedFiles().value(0);
+        return {};
+    return dialog.selectedFiles();
 }
 
 } // namespace
@@ -159,12 +164,17 @@ Dialogs::Button QtDialogs::Ask(QWidget* parent, const Message& message, int butt
 
 QString QtDialogs::SaveFileName(QWidget* parent, const FileRequest& request)
 {
-    return RunFileDialog(parent, request, true);
+    return RunFileDialog(parent, request, FileMode::Save).value(0);
 }
 
 QString QtDialogs::OpenFileName(QWidget* parent, const FileRequest& request)
 {
-    return RunFileDialog(parent, request, false);
+    return RunFileDialog(parent, request, FileMode::OpenOne).value(0);
+}
+
+QStringList QtDialogs::OpenFileNames(QWidget* parent, const FileRequest& request)
+{
+    return RunFileDialog(parent, request, FileMode::OpenMany);
 }
 
 void ShowMessage(const QString& text, QWidget* parent)
