@@ -3,28 +3,39 @@
 
 #include "TDataM.h"
 #include "Dialogs.h"
+#include "GbkLengthValidator.h"
 #include "Settings.h"
+#include "WarrantyCard.h"
 
 #include <QLineEdit>
 #include <QShowEvent>
 
 namespace {
 
-// AC_Company columns and the boxes that show them, in reading order.  The
-// name column is written but never read back: the name box shows CoName.
+// AC_Company columns and the boxes that show them, in reading order, with
+// the GBK bytes a box takes: what its column holds, so nothing typed is cut
+// when stored.  The name column is written but never read back: the name box
+// shows CoName.
 struct ProfileColumn
 {
     const char* column;
     QLineEdit* Ui::TFrmCompanySet::*box;
+    int maxBytes;
 };
 
 const ProfileColumn ProfileColumns[] = {
-    {"addr", &Ui::TFrmCompanySet::EditAddr},     {"Phone", &Ui::TFrmCompanySet::EditPhone},
-    {"Phone1", &Ui::TFrmCompanySet::EditPhone1}, {"Fax", &Ui::TFrmCompanySet::EditFax},
-    {"Mail", &Ui::TFrmCompanySet::EditMail},     {"Web", &Ui::TFrmCompanySet::EditWeb},
-    {"cn1", &Ui::TFrmCompanySet::EditCN1},       {"cn2", &Ui::TFrmCompanySet::EditCN2},
-    {"cn3", &Ui::TFrmCompanySet::EditCN3},
+    {"addr", &Ui::TFrmCompanySet::EditAddr, 100},
+    {"Phone", &Ui::TFrmCompanySet::EditPhone, 50},
+    {"Phone1", &Ui::TFrmCompanySet::EditPhone1, 50},
+    {"Fax", &Ui::TFrmCompanySet::EditFax, 50},
+    {"Mail", &Ui::TFrmCompanySet::EditMail, 50},
+    {"Web", &Ui::TFrmCompanySet::EditWeb, 100},
+    {"cn1", &Ui::TFrmCompanySet::EditCN1, Report::PromiseMaxBytes},
+    {"cn2", &Ui::TFrmCompanySet::EditCN2, Report::PromiseMaxBytes},
+    {"cn3", &Ui::TFrmCompanySet::EditCN3, Report::PromiseMaxBytes},
 };
+// AC_Company.name
+constexpr int NameMaxBytes = 100;
 
 // Tabs drawn as separate buttons above the pages.
 const char* const ButtonTabsStyle = "QTabWidget::pane { border: 1px solid palette(mid); top: 2px; }"
@@ -45,6 +56,9 @@ TFrmCompanySet::TFrmCompanySet(QWidget* parent)
     setFixedSize(375, 347);
     ui->PageControl1->setStyleSheet(QString::fromUtf8(ButtonTabsStyle));
     ui->PageControl1->setCurrentIndex(0);
+    GbkLengthValidator::Apply(ui->EditInc, NameMaxBytes);
+    for (const ProfileColumn& c : ProfileColumns)
+        GbkLengthValidator::Apply((*ui).*c.box, c.maxBytes);
     connect(ui->btnSave, &QPushButton::clicked, this, &TFrmCompanySet::btnSaveClick);
     connect(ui->btnClose, &QPushButton::clicked, this, &TFrmCompanySet::btnCloseClick);
 }

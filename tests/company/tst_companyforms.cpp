@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -105,6 +106,45 @@ private slots:
         IniFile ini(Settings::IniPath());
         QCOMPARE(ini.ReadString("Company", "CoName", "missing"), QString());
         QCOMPARE(ini.ReadString("Company", "SoftName", "missing"), QString());
+    }
+
+    void profileBoxesTakeWhatIsStoredAndPrinted()
+    {
+        TestEnv env(true);
+        QVERIFY2(env.IsValid(), qPrintable(env.Error()));
+        ScriptedDialogs dialogs;
+        TFrmCompanySet form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        // The demo promises are shown whole, from their first character.
+        form.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(1);
+        for (const char* name : {"EditCN1", "EditCN2", "EditCN3"}) {
+            const QLineEdit* box = form.findChild<QLineEdit*>(name);
+            QVERIFY(!box->text().isEmpty());
+            const int room = box->contentsRect().width() - 8; // frame and text margins
+            QVERIFY2(box->fontMetrics().horizontalAdvance(box->text()) <= room, name);
+        }
+
+        // Typed or pasted text stops at what the column holds (the address)
+        // or what a card line prints (a promise), counted in GBK bytes.
+        const QString sixty = QString(60, QChar(0x8def));
+        const QString promise = QString(150, QChar(0x4fdd));
+        auto* addr = form.findChild<QLineEdit*>("EditAddr");
+        auto* cn1 = form.findChild<QLineEdit*>("EditCN1");
+        auto* mail = form.findChild<QLineEdit*>("EditMail");
+        addr->clear();
+        addr->insert(sixty);
+        cn1->clear();
+        cn1->insert(promise);
+        mail->clear();
+        mail->insert(QString(80, 'm'));
+        QCOMPARE(addr->text(), sixty.left(50));
+        QCOMPARE(cn1->text(), promise.left(32));
+        QCOMPARE(mail->text(), QString(50, 'm'));
+        Click(&form, "btnSave");
+        QCOMPARE(env.Scalar("select addr from AC_Company").toString(), sixty.left(50));
+        QCOMPARE(env.Scalar("select cn1 from AC_Company").toString(), promise.left(32));
+        QVERIFY(dialogs.Texts().isEmpty());
     }
 
     void dictionarySwitchRetitlesTheGrid()

@@ -257,6 +257,7 @@ private slots:
     void cardFieldsInPdf();
     void cardFixedTextsLinesAndFrame();
     void cardLongRemarkClipped();
+    void cardLongestPromisesFitTheCard();
     void cardEmptyAndPlaceholderTexts();
     void memoLineBreaksAndWrapping();
     void fontFallsBackToCjkSerif();
@@ -385,6 +386,26 @@ void TestReportEngine::cardFixedTextsLinesAndFrame()
         for (const char* fixedText : kFixedTexts)
             QVERIFY2(text.contains(QString::fromUtf8(fixedText)), fixedText);
     }
+}
+
+void TestReportEngine::cardLongestPromisesFitTheCard()
+{
+    // What the profile's promise boxes take at most: Chinese, wide and narrow Latin.
+    WarrantyCardData data;
+    data.LblCN1 = QString(PromiseMaxBytes / 2, QChar(0x4fdd));
+    data.LblCN2 = QString(PromiseMaxBytes, 'W');
+    data.LblCN3 = QString(PromiseMaxBytes, '1');
+    const PreparedReport card = PrepareWarrantyCard(data);
+    const double frameRight = 10 + 2.1 + 184.4;
+    for (const char* name : {"LblCN1", "LblCN2", "LblCN3"}) {
+        const Primitive promise = card.Named(0, QString::fromLatin1(name)).value(0);
+        QVERIFY2(promise.rect.right() <= frameRight,
+                 qPrintable(QStringLiteral("%1 ends at %2 mm").arg(name).arg(promise.rect.right())));
+        QVERIFY(promise.rect.left() > 20);
+    }
+    // A short promise is printed as designed, not stretched.
+    data.LblCN1 = QStringLiteral("整机一年免费保修，终身维护。");
+    QCOMPARE(PrepareWarrantyCard(data).Named(0, QStringLiteral("LblCN1")).value(0).stretch, 1.0);
 }
 
 void TestReportEngine::cardLongRemarkClipped()
