@@ -9,6 +9,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -145,6 +146,22 @@ private slots:
         QCOMPARE(env.Scalar("select addr from AC_Company").toString(), sixty.left(50));
         QCOMPARE(env.Scalar("select cn1 from AC_Company").toString(), promise.left(32));
         QVERIFY(dialogs.Texts().isEmpty());
+    }
+
+    void dictionaryGridShowsEveryColumn()
+    {
+        TestEnv env(true);
+        QVERIFY2(env.IsValid(), qPrintable(env.Error()));
+        ScriptedDialogs dialogs;
+        TFrmCompanyDirEdit form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.size(), QSize(345, 281));
+        auto* grid = form.findChild<QTableView*>("dbGrd");
+        for (int i = 0; i < 3; ++i) {
+            form.findChild<QComboBox*>("cmbDir")->setCurrentIndex(i);
+            QVERIFY2(grid->horizontalHeader()->length() <= grid->viewport()->width(), qPrintable(QString::number(i)));
+        }
     }
 
     void dictionarySwitchRetitlesTheGrid()
