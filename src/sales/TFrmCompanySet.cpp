@@ -4,9 +4,11 @@
 #include "TDataM.h"
 #include "Dialogs.h"
 #include "GbkLengthValidator.h"
+#include "GbkText.h"
 #include "Settings.h"
 #include "WarrantyCard.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QShowEvent>
 
@@ -102,11 +104,33 @@ bool TFrmCompanySet::LoadCompanyProfile()
         return false;
     }
     query.First();
-    for (const ProfileColumn& c : ProfileColumns)
-        if (!query.IsNull(c.column))
-            ((*ui).*c.box)->setText(query.AsString(c.column));
+    // A stored text longer than its box takes (written by an earlier version
+    // or another program) is shown cut, and the user is told which.
+    QStringList cut;
+    for (const ProfileColumn& c : ProfileColumns) {
+        if (query.IsNull(c.column))
+            continue;
+        QLineEdit* box = (*ui).*c.box;
+        const QString value = query.AsString(c.column);
+        if (Gbk::ByteLength(value) > c.maxBytes)
+            cut << LabelOf(box);
+        box->setText(Gbk::Truncate(value, c.maxBytes));
+        box->setCursorPosition(0);
+    }
     query.Close();
+    if (!cut.isEmpty())
+        ShowMessage(QStringLiteral("以下内容超过了可保存和打印的长度，只显示能保存的部分，保存时以显示的为准：") +
+                        cut.join(QStringLiteral("、")),
+                    this);
     return true;
+}
+
+QString TFrmCompanySet::LabelOf(const QWidget* box) const
+{
+    for (const QLabel* label : findChildren<QLabel*>())
+        if (label->buddy() == box)
+            return label->text().remove(QStringLiteral("：")).remove(QLatin1Char('&'));
+    return box->objectName();
 }
 
 bool TFrmCompanySet::SaveCompanyProfile()

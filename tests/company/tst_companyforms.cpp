@@ -146,6 +146,14 @@ private slots:
         QCOMPARE(env.Scalar("select addr from AC_Company").toString(), sixty.left(50));
         QCOMPARE(env.Scalar("select cn1 from AC_Company").toString(), promise.left(32));
         QVERIFY(dialogs.Texts().isEmpty());
+
+        // A longer promise stored earlier is shown cut, and the user is told.
+        QVERIFY(ExecCommand("update AC_Company set cn2=?", {promise.left(100)}));
+        TFrmCompanySet again;
+        again.show();
+        QCOMPARE(again.findChild<QLineEdit*>("EditCN2")->text(), promise.left(32));
+        QCOMPARE(dialogs.Texts().size(), 1);
+        QVERIFY2(dialogs.LastText().endsWith(QStringLiteral("承诺②")), qPrintable(dialogs.LastText()));
     }
 
     void dictionaryGridShowsEveryColumn()
