@@ -53,8 +53,8 @@ bool Finite(const QRectF& r)
 bool Read(QDataStream& in, FontSpec& font)
 {
     in >> font.family >> font.pointSize >> font.bold >> font.underline;
-    return in.status() == QDataStream::Ok && SaneText(font.family) && std::isfinite(font.pointSize) && font.pointSize > 0 &&
-           font.pointSize < 1000;
+    return in.status() == QDataStream::Ok && SaneText(font.family) && std::isfinite(font.pointSize) &&
+           font.pointSize > 0 && font.pointSize < 1000;
 }
 
 bool Read(QDataStream& in, PageSetup& page)
@@ -67,7 +67,8 @@ bool Read(QDataStream& in, PageSetup& page)
                      page.marginBottom})
         if (!std::isfinite(v) || v < 0 || v > 10000)
             return false;
-    return in.status() == QDataStream::Ok && SaneText(page.paperName) && orientation <= 1 && page.paperWidth > 0 && page.paperHeight > 0;
+    return in.status() == QDataStream::Ok && SaneText(page.paperName) && orientation <= 1 &&
+           page.paperWidth > 0 && page.paperHeight > 0;
 }
 
 bool Read(QDataStream& in, Primitive& p)

@@ -1,11 +1,11 @@
 #include "TFrmCompanySet.h"
 #include "ui_TFrmCompanySet.h"
 
-#include "TDataM.h"
 #include "Dialogs.h"
 #include "GbkLengthValidator.h"
 #include "GbkText.h"
 #include "Settings.h"
+#include "TDataM.h"
 #include "WarrantyCard.h"
 
 #include <QLabel>
@@ -119,9 +119,10 @@ bool TFrmCompanySet::LoadCompanyProfile()
     }
     query.Close();
     if (!cut.isEmpty())
-        ShowMessage(QStringLiteral("以下内容超过了可保存和打印的长度，只显示能保存的部分，保存时以显示的为准：") +
-                        cut.join(QStringLiteral("、")),
-                    this);
+        ShowMessage(
+            QStringLiteral("以下内容超过了可保存和打印的长度，只显示能保存的部分，保存时以显示的为准：") +
+                cut.join(QStringLiteral("、")),
+            this);
     return true;
 }
 

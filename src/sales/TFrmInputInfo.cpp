@@ -1,6 +1,5 @@
 #include "TFrmInputInfo.h"
 
-#include "TDataM.h"
 #include "Dialogs.h"
 #include "GbkLengthValidator.h"
 #include "QuickReport1.h"
@@ -8,6 +7,7 @@
 #include "SaleRecord.h"
 #include "Settings.h"
 #include "Shell.h"
+#include "TDataM.h"
 #include "ui_TFrmInputInfo.h"
 
 #include <QPointer>

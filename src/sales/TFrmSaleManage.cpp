@@ -2,13 +2,13 @@
 
 #include "DataAccess.h"
 #include "Dialogs.h"
-#include "TFrmInputInfo.h"
 #include "IconList.h"
 #include "IniFile.h"
-#include "Settings.h"
-#include "TDataM.h"
 #include "SaleEntryEvents.h"
 #include "SaleListModel.h"
+#include "Settings.h"
+#include "TDataM.h"
+#include "TFrmInputInfo.h"
 #include "ui_TFrmInputInfo.h"
 #include "ui_TFrmSaleManage.h"
 

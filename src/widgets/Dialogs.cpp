@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QRegularExpression>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace {
 
@@ -90,10 +90,11 @@ QStringList RunFileDialog(QWidget* parent, const Dialogs::FileRequest& request, 
     dialog.setDefaultSuffix(request.defaultSuffix);
     // A bare name gets the suffix of the type chosen in the dialog, so
     // "PDF文件" saves a PDF rather than a file of the first type.
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &request](const QString& chosen) {
-        const QString suffix = FilterSuffix(chosen);
-        dialog.setDefaultSuffix(suffix.isEmpty() ? request.defaultSuffix : suffix);
-    });
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, &request](const QString& chosen) {
+                         const QString suffix = FilterSuffix(chosen);
+                         dialog.setDefaultSuffix(suffix.isEmpty() ? request.defaultSuffix : suffix);
+                     });
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     if (dialog.exec() != QDialog::Accepted)
         return {};

@@ -168,7 +168,8 @@ private slots:
         auto* grid = form.findChild<QTableView*>("dbGrd");
         for (int i = 0; i < 3; ++i) {
             form.findChild<QComboBox*>("cmbDir")->setCurrentIndex(i);
-            QVERIFY2(grid->horizontalHeader()->length() <= grid->viewport()->width(), qPrintable(QString::number(i)));
+            QVERIFY2(grid->horizontalHeader()->length() <= grid->viewport()->width(),
+                     qPrintable(QString::number(i)));
         }
     }
 

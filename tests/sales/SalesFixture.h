@@ -53,7 +53,7 @@ inline qint64 InsertSale(const Sale& s)
         "Memo) "
         "values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
         {s.name, "010-62001234", none, "13800138000", s.addr, s.buy, s.over, s.tb,  s.amount, s.cpu,
-         none,   none,           none, none,          none,   none,  none,   none,  none, none,
+         none,   none,           none, none,          none,   none,  none,   none,  none,     none,
          none,   none,           none, none,          none,   none,  none,   s.memo});
     if (!ok)
         return -1;

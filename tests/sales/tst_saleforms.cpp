@@ -1,12 +1,12 @@
 // The entry dialog and the record manager, driven as the staff use them.
-#include "TFrmInputInfo.h"
 #include "IniFile.h"
-#include "Settings.h"
-#include "TDataM.h"
-#include "TFrmSaleManage.h"
 #include "SaleListModel.h"
 #include "SalesFixture.h"
 #include "ScriptedDialogs.h"
+#include "Settings.h"
+#include "TDataM.h"
+#include "TFrmInputInfo.h"
+#include "TFrmSaleManage.h"
 #include "TestEnv.h"
 
 #include <QComboBox>
@@ -329,8 +329,9 @@ void TestSaleForms::unreadableDatesOpenEmptyAndStayStored()
     QCOMPARE(Dialog()->FillWarrantyCard().value().LblBuyDate, QString());
     Box("EPhone")->setText("021-5555");
     Click("BtnModify");
-    QCOMPARE(m_env->Scalar("select Phone||'|'||BuyDate||'|'||OverRun from SaleInfo where id=?", {id}).toString(),
-             QStringLiteral("021-5555|去年秋天|2024-13-45"));
+    QCOMPARE(
+        m_env->Scalar("select Phone||'|'||BuyDate||'|'||OverRun from SaleInfo where id=?", {id}).toString(),
+        QStringLiteral("021-5555|去年秋天|2024-13-45"));
     Dialog()->close();
 
     // A new sale recorded next gets today's dates, not empty ones.

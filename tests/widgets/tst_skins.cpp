@@ -57,15 +57,16 @@ private slots:
         QByteArray rule("QLabel#n { color: #654321; }\n");
         const QString huge = WriteFile("huge.skn", rule.repeated(SkinEngine::MaxSkinBytes / rule.size() + 1));
         // A set.ini without Path hands the engine the bare skins folder.
-        for (const QString& bad :
-             {m_dir.filePath("missing.skn"), m_dir.path(), m_dir.path() + "/", QString(), binary, notUtf8, huge}) {
+        for (const QString& bad : {m_dir.filePath("missing.skn"), m_dir.path(), m_dir.path() + "/", QString(),
+                                   binary, notUtf8, huge}) {
             QVERIFY2(!engine.LoadSkin(bad), qPrintable(bad));
             QCOMPARE(qApp->styleSheet(), QString("QPushButton { color: #123456; }"));
             QCOMPARE(engine.SkinFile(), QFileInfo(good).absoluteFilePath());
         }
 
         // A skin of exactly the limit is still taken.
-        const QString largest = WriteFile("largest.skn", QByteArray(SkinEngine::MaxSkinBytes - 2, ' ') + "\n\n");
+        const QString largest =
+            WriteFile("largest.skn", QByteArray(SkinEngine::MaxSkinBytes - 2, ' ') + "\n\n");
         QVERIFY(engine.LoadSkin(largest));
 
         // An empty file is a valid skin: the plain look.
