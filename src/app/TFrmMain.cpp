@@ -543,9 +543,12 @@ void TFrmMain::ShowModalForm(QWidget* form)
     form->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                          Qt::MSWindowsFixedSizeDialogHint);
-    if (form->layout())
+    // A form that fixed its own size keeps it; any other is fixed at its
+    // layout's size (or the size it has).
+    const bool sizedByForm = form->minimumSize() == form->maximumSize();
+    if (!sizedByForm && form->layout())
         form->layout()->setSizeConstraint(QLayout::SetFixedSize);
-    else
+    else if (!sizedByForm)
         form->setFixedSize(form->size());
     if (auto* dialog = qobject_cast<QDialog*>(form)) {
         dialog->exec();

@@ -10,6 +10,12 @@ QString IniPath()
     return GetAppDir() + "Quorel.ini";
 }
 
+QString UserIniPath()
+{
+    // Beside the skins, where the skin manager keeps the skin choice.
+    return GetAppDir() + "Skins/set.ini";
+}
+
 QString CoName()
 {
     return IniFile(IniPath()).ReadString("Company", "CoName", QString::fromUtf8(DefaultCoName));

@@ -7,6 +7,8 @@
 namespace Settings {
 
 QString IniPath();
+// Skins/set.ini: what each user chose for the look (the skin, list columns).
+QString UserIniPath();
 
 QString CoName();                         // [Company] CoName
 QString SoftName();                       // [Company] SoftName

@@ -117,6 +117,14 @@ void TDataM::DisconnectDatabase()
         SetCurrentConnection(nullptr);
 }
 
+QString TDataM::CurrentUserID() const
+{
+    QString userID, userName;
+    if (m_userSource)
+        m_userSource(userID, userName);
+    return userID;
+}
+
 void TDataM::WriteUsageLog(const QString& text)
 {
     if (!adoSetLog.IsActive())

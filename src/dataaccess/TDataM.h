@@ -36,6 +36,8 @@ public:
     // Where WriteUsageLog takes the current user's code and name from.
     using UserSource = std::function<void(QString& userID, QString& userName)>;
     void SetUserSource(UserSource source) { m_userSource = std::move(source); }
+    // The current user's code from that source; empty before a login.
+    QString CurrentUserID() const;
 
     // Re-reads the area lookups and the usage-log window.
     void RefreshLookups();

@@ -16,6 +16,14 @@ constexpr int kHeaderSize = 8 + 2 + 4 + 32;
 constexpr qint64 kMaxFileSize = 512LL * 1024 * 1024;
 constexpr quint32 kMaxPages = 100000;
 constexpr quint32 kMaxPrimitives = 1000000;
+// One text is one printed line: a few thousand characters already run far off
+// the widest paper, and longer ones only make painting crawl.
+constexpr qsizetype kMaxTextLength = 4096;
+
+bool SaneText(const QString& text)
+{
+    return text.size() <= kMaxTextLength;
+}
 
 void Write(QDataStream& out, const FontSpec& font)
 {
@@ -45,8 +53,8 @@ bool Finite(const QRectF& r)
 bool Read(QDataStream& in, FontSpec& font)
 {
     in >> font.family >> font.pointSize >> font.bold >> font.underline;
-    return in.status() == QDataStream::Ok && std::isfinite(font.pointSize) && font.pointSize > 0 &&
-           font.pointSize < 1000;
+    return in.status() == QDataStream::Ok && SaneText(font.family) && std::isfinite(font.pointSize) &&
+           font.pointSize > 0 && font.pointSize < 1000;
 }
 
 bool Read(QDataStream& in, PageSetup& page)
@@ -59,7 +67,8 @@ bool Read(QDataStream& in, PageSetup& page)
                      page.marginBottom})
         if (!std::isfinite(v) || v < 0 || v > 10000)
             return false;
-    return in.status() == QDataStream::Ok && orientation <= 1 && page.paperWidth > 0 && page.paperHeight > 0;
+    return in.status() == QDataStream::Ok && SaneText(page.paperName) && orientation <= 1 &&
+           page.paperWidth > 0 && page.paperHeight > 0;
 }
 
 bool Read(QDataStream& in, Primitive& p)
@@ -67,7 +76,7 @@ bool Read(QDataStream& in, Primitive& p)
     quint8 kind = 0, style = 0;
     qint32 penWidth = 0;
     in >> kind >> p.name >> p.rect >> p.line >> p.text;
-    if (!Read(in, p.font))
+    if (!SaneText(p.name) || !SaneText(p.text) || !Read(in, p.font))
         return false;
     in >> penWidth >> style >> p.opaque >> p.stretch;
     p.kind = PrimitiveKind(kind);
@@ -152,7 +161,7 @@ bool DeserializeReport(const QByteArray& data, const QString& fileName, Prepared
     if (!Read(in, loaded.page))
         return fail(Damaged(fileName));
     in >> loaded.title >> pageCount;
-    if (in.status() != QDataStream::Ok || pageCount > kMaxPages)
+    if (in.status() != QDataStream::Ok || !SaneText(loaded.title) || pageCount > kMaxPages)
         return fail(Damaged(fileName));
     for (quint32 i = 0; i < pageCount; ++i) {
         quint32 count = 0;

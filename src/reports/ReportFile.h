@@ -12,7 +12,8 @@
 //   32 bytes  SHA-256 of the payload
 //   payload   QDataStream (Qt 6.4, big endian): page setup, title, pages of primitives
 //
-// A file that is foreign, newer, truncated or damaged is refused as a whole.
+// A file that is foreign, newer, truncated or damaged is refused as a whole;
+// so is one holding a text longer than any printed line (damaged).
 namespace Report {
 
 // Version 2 adds the QR code primitive; files of version 1 still open.

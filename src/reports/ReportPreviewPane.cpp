@@ -679,15 +679,16 @@ void ReportPreviewPane::btnOpenClick()
     request.title = QStringLiteral("打开报表");
     request.filter = QStringLiteral("报表文件(*.rmp)|*.rmp");
     request.defaultSuffix = QStringLiteral("rmp");
-    const QString fileName = Dialogs::Instance().OpenFileName(this, request);
-    if (fileName.isEmpty())
+    // Several files: the first replaces the report, the others are appended.
+    const QStringList fileNames = Dialogs::Instance().OpenFileNames(this, request);
+    if (fileNames.isEmpty())
         return;
     QString error;
-    if (!LoadFiles({fileName}, &error)) {
+    if (!LoadFiles(fileNames, &error)) {
         Warn(error, QStringLiteral("打开报表"));
         return;
     }
-    emit CaptionChanged(QStringLiteral("报表文件 - ") + QFileInfo(fileName).fileName());
+    emit CaptionChanged(QStringLiteral("报表文件 - ") + QFileInfo(fileNames.first()).fileName());
 }
 
 // ---- page editing ----

@@ -41,6 +41,21 @@ QRectF Units(const QRectF& mm)
                   mm.height() * kUnitsPerMm);
 }
 
+// Room around a primitive's box for pens, glyph overhangs and the find
+// marker, in design units.
+constexpr double kInkMargin = 3.0 * kUnitsPerMm;
+// Characters drawn at a time from a long run on the screen.
+constexpr qsizetype kScreenPiece = 64;
+
+// The area of the page a primitive may put ink on, in design units.
+QRectF InkBounds(const Primitive& primitive)
+{
+    const QRectF box = primitive.kind == PrimitiveKind::Line
+                           ? QRectF(primitive.line.p1(), primitive.line.p2()).normalized()
+                           : primitive.rect;
+    return Units(box).adjusted(-kInkMargin, -kInkMargin, kInkMargin, kInkMargin);
+}
+
 } // namespace
 
 void RenderPage(QPainter& painter, const PreparedPage& page, double pixelsPerMm, int highlight)
@@ -49,8 +64,14 @@ void RenderPage(QPainter& painter, const PreparedPage& page, double pixelsPerMm,
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.scale(pixelsPerMm / kUnitsPerMm, pixelsPerMm / kUnitsPerMm);
+    // On the screen only the exposed part of the page is drawn: a page with
+    // thousands of texts, or a very long one, must not hold up scrolling.
+    const bool clipped = painter.hasClipping();
+    const QRectF visible = clipped ? painter.clipBoundingRect() : QRectF();
     for (int i = 0; i < page.primitives.size(); ++i) {
         const Primitive& primitive = page.primitives[i];
+        if (clipped && !visible.intersects(InkBounds(primitive)))
+            continue;
         switch (primitive.kind) {
         case PrimitiveKind::Line:
             painter.setPen(MakePen(primitive, pixelsPerMm));
@@ -81,8 +102,24 @@ void RenderPage(QPainter& painter, const PreparedPage& page, double pixelsPerMm,
             const QFont font = painter.font();
             double x = 0.0;
             for (const QString& run : ShapingRuns(primitive.text)) {
-                painter.drawText(QPointF(x, 0), run);
-                x += TextWidth(run, font) * kUnitsPerMm;
+                // On the screen a long run goes in pieces, so that only the
+                // visible ones are shaped and drawn.
+                const qsizetype piece = clipped ? kScreenPiece : run.size();
+                qsizetype from = 0;
+                while (from < run.size()) {
+                    qsizetype count = qMin(piece, run.size() - from);
+                    if (from + count < run.size() && run[from + count - 1].isHighSurrogate())
+                        ++count; // never split a surrogate pair
+                    const QString part = run.mid(from, count);
+                    from += count;
+                    const double left = box.left() + x * primitive.stretch;
+                    if (clipped && left > visible.right() + kInkMargin)
+                        break;
+                    const double width = TextWidth(part, font) * kUnitsPerMm;
+                    if (!clipped || left + width * primitive.stretch >= visible.left() - kInkMargin)
+                        painter.drawText(QPointF(x, 0), part);
+                    x += width;
+                }
             }
             painter.restore();
             break;

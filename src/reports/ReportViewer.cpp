@@ -183,7 +183,8 @@ void ReportViewer::paintEvent(QPaintEvent* event)
         painter.fillRect(paper.translated(3, 3), QColor(0, 0, 0, 90));
         painter.fillRect(paper, Qt::white);
         painter.save();
-        painter.setClipRect(paper);
+        // Only the exposed part is drawn (see RenderPage).
+        painter.setClipRect(paper.intersected(QRectF(event->rect())));
         painter.translate(origin);
         Report::RenderPage(painter, m_report->pages[index], scale,
                            index == m_highlightPage ? m_highlightPrimitive : -1);

@@ -68,6 +68,12 @@ public:
     {
         Add(ElementKind::Text, QString::fromLatin1(name), left, top, width, height, QString(), points, bold);
     }
+    // A field that is condensed to its width rather than run past it.
+    void FittedField(const char* name, double left, double top, double width, double height)
+    {
+        Field(name, left, top, width, height);
+        m_band.elements.last().fitWidth = true;
+    }
     // One bold 15 pt character of the side captions.
     void Side(double top, const QString& character) { Text(8.5, top, 5.8, 5.6, character, 15, true); }
     void HLine(double left, double top, double width, double height, int pen,
@@ -238,9 +244,10 @@ void BuildRemarksAndPromises(BandBuilder& b)
     b.Side(201.1, QStringLiteral("息"));
     b.Text(141.8, 203.2, 17.2, 4.5, QStringLiteral("经手人："));
     b.Text(2.1, 215.9, 36.2, 4.5, QStringLiteral("服务承诺与说明："), 12, true, true);
-    b.Field("LblCN1", 10.6, 222.2, 13, 4.5);
-    b.Field("LblCN2", 10.6, 228.6, 13, 4.5);
-    b.Field("LblCN3", 10.6, 234.9, 13, 4.5);
+    // The promises reach to the right edge of the frame, never past it.
+    b.FittedField("LblCN1", 10.6, 222.2, 175.9, 4.5);
+    b.FittedField("LblCN2", 10.6, 228.6, 175.9, 4.5);
+    b.FittedField("LblCN3", 10.6, 234.9, 175.9, 4.5);
     b.HLine(2.1, 243.4, 184.4, 0.3, 2);
 }
 

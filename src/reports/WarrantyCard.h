@@ -28,6 +28,11 @@ struct WarrantyCardData
 
 namespace Report {
 
+// A promise is one line across the card at 12 pt, from its indent to the
+// frame: 32 Chinese characters (64 GBK bytes) take 135 mm of the 176 mm; a
+// line of 64 wide Latin letters is condensed to fit.
+inline constexpr int PromiseMaxBytes = 64;
+
 // The card's layout with every element empty.
 ReportTemplate WarrantyCardTemplate();
 // Sets every named element of a card template from the data.

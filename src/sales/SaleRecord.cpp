@@ -62,7 +62,9 @@ QDate DateFromText(const QString& text)
 QDate ParseSearchDate(const QString& text)
 {
     const QString value = text.trimmed();
-    for (const char* format : {"yyyy-M-d", "yyyy-MM-dd", "yyyy/M/d"}) {
+    // The forms the program shows (yyyy-MM-dd, "2027年11月28日") and the
+    // ones staff type (2027/11/28, 2027.11.28).
+    for (const char* format : {"yyyy-M-d", "yyyy-MM-dd", "yyyy/M/d", "yyyy.M.d", "yyyy年M月d日"}) {
         const QDate date = QDate::fromString(value, format);
         if (date.isValid())
             return date;
@@ -73,17 +75,28 @@ QDate ParseSearchDate(const QString& text)
 const QVector<SearchField>& SearchFields()
 {
     static const QVector<SearchField> fields = {
-        {u"用户姓名", "name", false},      {u"地址", "addr", false},
-        {u"购买日期", "buydate", true},    {u"过保日期", "overrun", true},
-        {u"购机数量", "buyamount", false}, {u"处理器", "CPU", false},
-        {u"内存", "Memory", false},        {u"硬盘", "hd", false},
-        {u"显卡", "displaycard", false},   {u"声卡", "sound", false},
-        {u"主板", "mainboard", false},     {u"机箱", "box", false},
-        {u"显示器", "display", false},     {u"电源", "power", false},
-        {u"软驱", "Floppy", false},        {u"光驱", "cdrom", false},
-        {u"鼠标", "mouse", false},         {u"键盘", "keyboard", false},
-        {u"音箱", "soundbox", false},      {u"网卡", "network", false},
-        {u"Modem", "modem", false},        {u"打印机", "print", false},
+        {u"用户姓名", "name", false},
+        {u"地址", "addr", false},
+        {u"购买日期", "buydate", true},
+        {u"过保日期", "overrun", true},
+        {u"购机数量", "buyamount", false, true},
+        {u"处理器", "CPU", false},
+        {u"内存", "Memory", false},
+        {u"硬盘", "hd", false},
+        {u"显卡", "displaycard", false},
+        {u"声卡", "sound", false},
+        {u"主板", "mainboard", false},
+        {u"机箱", "box", false},
+        {u"显示器", "display", false},
+        {u"电源", "power", false},
+        {u"软驱", "Floppy", false},
+        {u"光驱", "cdrom", false},
+        {u"鼠标", "mouse", false},
+        {u"键盘", "keyboard", false},
+        {u"音箱", "soundbox", false},
+        {u"网卡", "network", false},
+        {u"Modem", "modem", false},
+        {u"打印机", "print", false},
     };
     return fields;
 }
@@ -154,7 +167,17 @@ bool SearchCondition(const QString& column, const QString& op, const QString& va
     const QString name = QLatin1String(field.column);
     out->where = name + op + '?';
     out->rangeIndex.clear();
-    if (field.isDate) {
+    if (field.isNumber) {
+        // A count typed by staff: ">5" must find 10, which text order would not.
+        bool ok = false;
+        const qint64 number = value.trimmed().toLongLong(&ok);
+        if (!ok) {
+            *error = QStringLiteral("不是数字：") + value;
+            return false;
+        }
+        out->where = "CAST(" + name + " AS INTEGER)" + op + '?';
+        out->args = {SqlArg(number)};
+    } else if (field.isDate) {
         const QDate date = ParseSearchDate(value);
         if (!date.isValid()) {
             *error = QStringLiteral("不是日期：") + value;
@@ -165,6 +188,9 @@ bool SearchCondition(const QString& column, const QString& op, const QString& va
         if (op != "<>")
             out->rangeIndex = name == "overrun" ? OverRunIndex : BuyDateIndex;
     } else {
+        // Latin letters match whatever their case ("intel core i5" finds
+        // "Intel Core i5"); Chinese text has no case.
+        out->where = name + op + "? COLLATE NOCASE";
         out->args = {SqlArg(value)};
     }
     return true;

@@ -35,7 +35,8 @@ int ClassIndexOfText(const QString& text);
 QString DateText(const QDate& date);
 // Reads yyyy-MM-dd (or a stored "yyyy-MM-dd HH:mm:ss"); invalid otherwise.
 QDate DateFromText(const QString& text);
-// Reads a typed search value: yyyy-M-d, yyyy-MM-dd or yyyy/M/d.
+// Reads a typed search value: yyyy-M-d, yyyy/M/d, yyyy.M.d or yyyy年M月d日
+// (each also with two-digit months and days).
 QDate ParseSearchDate(const QString& text);
 
 // The 22 searchable fields: caption in the search box and column name.
@@ -44,6 +45,7 @@ struct SearchField
     const char16_t* caption;
     const char* column;
     bool isDate;
+    bool isNumber = false;
 };
 const QVector<SearchField>& SearchFields();
 // The index in SearchFields() of a column name (any case), or -1.
@@ -78,7 +80,9 @@ Condition ExpiringCustomers(const QDateTime& now, int days);
 
 // The search condition for a column, an operator and the typed value, with
 // the value bound.  false with a reason when the column or operator is not
-// one of the fixed lists or a date column's value is not a date.
+// one of the fixed lists, a date column's value is not a date or a number
+// column's value is not a whole number.  Text compares without regard to the
+// case of Latin letters.
 bool SearchCondition(const QString& column, const QString& op, const QString& value, Condition* out,
                      QString* error);
 

@@ -1,30 +1,43 @@
 #include "TFrmCompanySet.h"
 #include "ui_TFrmCompanySet.h"
 
-#include "TDataM.h"
 #include "Dialogs.h"
+#include "GbkLengthValidator.h"
+#include "GbkText.h"
 #include "Settings.h"
+#include "TDataM.h"
+#include "WarrantyCard.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QShowEvent>
 
 namespace {
 
-// AC_Company columns and the boxes that show them, in reading order.  The
-// name column is written but never read back: the name box shows CoName.
+// AC_Company columns and the boxes that show them, in reading order, with
+// the GBK bytes a box takes: what its column holds, so nothing typed is cut
+// when stored.  The name column is written but never read back: the name box
+// shows CoName.
 struct ProfileColumn
 {
     const char* column;
     QLineEdit* Ui::TFrmCompanySet::*box;
+    int maxBytes;
 };
 
 const ProfileColumn ProfileColumns[] = {
-    {"addr", &Ui::TFrmCompanySet::EditAddr},     {"Phone", &Ui::TFrmCompanySet::EditPhone},
-    {"Phone1", &Ui::TFrmCompanySet::EditPhone1}, {"Fax", &Ui::TFrmCompanySet::EditFax},
-    {"Mail", &Ui::TFrmCompanySet::EditMail},     {"Web", &Ui::TFrmCompanySet::EditWeb},
-    {"cn1", &Ui::TFrmCompanySet::EditCN1},       {"cn2", &Ui::TFrmCompanySet::EditCN2},
-    {"cn3", &Ui::TFrmCompanySet::EditCN3},
+    {"addr", &Ui::TFrmCompanySet::EditAddr, 100},
+    {"Phone", &Ui::TFrmCompanySet::EditPhone, 50},
+    {"Phone1", &Ui::TFrmCompanySet::EditPhone1, 50},
+    {"Fax", &Ui::TFrmCompanySet::EditFax, 50},
+    {"Mail", &Ui::TFrmCompanySet::EditMail, 50},
+    {"Web", &Ui::TFrmCompanySet::EditWeb, 100},
+    {"cn1", &Ui::TFrmCompanySet::EditCN1, Report::PromiseMaxBytes},
+    {"cn2", &Ui::TFrmCompanySet::EditCN2, Report::PromiseMaxBytes},
+    {"cn3", &Ui::TFrmCompanySet::EditCN3, Report::PromiseMaxBytes},
 };
+// AC_Company.name
+constexpr int NameMaxBytes = 100;
 
 // Tabs drawn as separate buttons above the pages.
 const char* const ButtonTabsStyle = "QTabWidget::pane { border: 1px solid palette(mid); top: 2px; }"
@@ -45,6 +58,9 @@ TFrmCompanySet::TFrmCompanySet(QWidget* parent)
     setFixedSize(375, 347);
     ui->PageControl1->setStyleSheet(QString::fromUtf8(ButtonTabsStyle));
     ui->PageControl1->setCurrentIndex(0);
+    GbkLengthValidator::Apply(ui->EditInc, NameMaxBytes);
+    for (const ProfileColumn& c : ProfileColumns)
+        GbkLengthValidator::Apply((*ui).*c.box, c.maxBytes);
     connect(ui->btnSave, &QPushButton::clicked, this, &TFrmCompanySet::btnSaveClick);
     connect(ui->btnClose, &QPushButton::clicked, this, &TFrmCompanySet::btnCloseClick);
 }
@@ -88,11 +104,34 @@ bool TFrmCompanySet::LoadCompanyProfile()
         return false;
     }
     query.First();
-    for (const ProfileColumn& c : ProfileColumns)
-        if (!query.IsNull(c.column))
-            ((*ui).*c.box)->setText(query.AsString(c.column));
+    // A stored text longer than its box takes (written by an earlier version
+    // or another program) is shown cut, and the user is told which.
+    QStringList cut;
+    for (const ProfileColumn& c : ProfileColumns) {
+        if (query.IsNull(c.column))
+            continue;
+        QLineEdit* box = (*ui).*c.box;
+        const QString value = query.AsString(c.column);
+        if (Gbk::ByteLength(value) > c.maxBytes)
+            cut << LabelOf(box);
+        box->setText(Gbk::Truncate(value, c.maxBytes));
+        box->setCursorPosition(0);
+    }
     query.Close();
+    if (!cut.isEmpty())
+        ShowMessage(
+            QStringLiteral("以下内容超过了可保存和打印的长度，只显示能保存的部分，保存时以显示的为准：") +
+                cut.join(QStringLiteral("、")),
+            this);
     return true;
+}
+
+QString TFrmCompanySet::LabelOf(const QWidget* box) const
+{
+    for (const QLabel* label : findChildren<QLabel*>())
+        if (label->buddy() == box)
+            return label->text().remove(QStringLiteral("：")).remove(QLatin1Char('&'));
+    return box->objectName();
 }
 
 bool TFrmCompanySet::SaveCompanyProfile()

@@ -34,5 +34,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The caption of a box's label, without the colon.
+    QString LabelOf(const QWidget* box) const;
+
     std::unique_ptr<Ui::TFrmCompanySet> ui;
 };

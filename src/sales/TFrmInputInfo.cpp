@@ -1,14 +1,14 @@
 #include "TFrmInputInfo.h"
 
-#include "TDataM.h"
 #include "Dialogs.h"
-#include "TFrmSaleManage.h"
 #include "GbkLengthValidator.h"
 #include "QuickReport1.h"
+#include "SaleEntryEvents.h"
 #include "SaleRecord.h"
 #include "Settings.h"
 #include "Shell.h"
 #include "WarrantyCardCode.h"
+#include "TDataM.h"
 #include "ui_TFrmInputInfo.h"
 
 #include <QPointer>
@@ -21,11 +21,9 @@ namespace {
 constexpr int DesignWidth = 569;
 constexpr int DesignHeight = 412;
 
-TFrmSaleManage* OpenSaleManager()
-{
-    Shell* shell = Shell::Instance();
-    return shell ? qobject_cast<TFrmSaleManage*>(shell->FindOpenForm("TFrmSaleManage")) : nullptr;
-}
+// A date box at this date shows nothing: the record's stored date could not
+// be read.  Nobody sells a PC on it.
+const QDate UnreadDate(1900, 1, 1);
 
 } // namespace
 
@@ -47,6 +45,11 @@ TFrmInputInfo::TFrmInputInfo(QWidget* parent) : QDialog(parent), m_ui(std::make_
         GbkLengthValidator::Apply(edit, bytes);
     m_ui->EAmount->setMaxLength(3);
     m_ui->EAmount->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), m_ui->EAmount));
+
+    for (QDateEdit* edit : {m_ui->DateBuy, m_ui->DateBao}) {
+        edit->setMinimumDate(UnreadDate);
+        edit->setSpecialValueText(QStringLiteral(" "));
+    }
 
     m_ui->BtnModify->setVisible(false);
     connect(m_ui->BtnAdd, &QPushButton::clicked, this, &TFrmInputInfo::BtnAddClick);
@@ -89,14 +92,33 @@ void TFrmInputInfo::SetAddMode(bool add)
 {
     m_ui->BtnAdd->setVisible(add);
     m_ui->BtnModify->setVisible(!add);
+    if (add)
+        m_recordId = -1;
+    // A new sale always has its dates: empty ones left by a record whose
+    // dates could not be read become today's.
+    if (add && (!DateRead(m_ui->DateBuy) || !DateRead(m_ui->DateBao))) {
+        const QDate today = QDate::currentDate();
+        SetDates(today, SaleRecord::DefaultWarrantyEnd(today));
+    }
 }
 
 void TFrmInputInfo::SetDates(const QDate& buyDate, const QDate& warrantyEnd)
 {
+    // An invalid date empties its box rather than leaving the one shown before.
     m_settingDates = true;
-    m_ui->DateBuy->setDate(buyDate);
-    m_ui->DateBao->setDate(warrantyEnd);
+    m_ui->DateBuy->setDate(buyDate.isValid() ? buyDate : UnreadDate);
+    m_ui->DateBao->setDate(warrantyEnd.isValid() ? warrantyEnd : UnreadDate);
     m_settingDates = false;
+}
+
+void TFrmInputInfo::SetRecordId(qint64 id)
+{
+    m_recordId = id;
+}
+
+bool TFrmInputInfo::DateRead(const QDateEdit* edit)
+{
+    return edit->date() != UnreadDate;
 }
 
 void TFrmInputInfo::DateBuyChange()
@@ -138,13 +160,11 @@ bool TFrmInputInfo::SaveSaleRecord()
         // Appending needs the table's fields, not its rows.
         opened = query.Open("SaleInfo", "where 0");
     } else {
-        TFrmSaleManage* manager = OpenSaleManager();
-        const qint64 id = manager ? manager->SelectedRecordId() : -1;
-        if (id < 0) {
+        if (m_recordId < 0) {
             ShowError(QStringLiteral("没有选定要修改的客户记录。"), QString(), this);
             return false;
         }
-        opened = query.Open("SaleInfo", "where id=?", {SqlArg(id)});
+        opened = query.Open("SaleInfo", "where id=?", {SqlArg(m_recordId)});
         if (opened && query.IsEmpty()) {
             query.Close();
             ShowError(QStringLiteral("该客户记录已经不存在，可能已被删除。"), QString(), this);
@@ -169,9 +189,12 @@ bool TFrmInputInfo::SaveSaleRecord()
     query.SetValue("addr", ui.EAddr->text());
     query.SetValue("BuyAmount", ui.EAmount->text());
     query.SetValue("TB", QString::number(ui.CmbQuality->currentIndex()));
-    // Dates are stored as their day alone (midnight).
-    query.SetValue("BuyDate", ui.DateBuy->date());
-    query.SetValue("OverRun", ui.DateBao->date());
+    // Dates are stored as their day alone (midnight).  An empty date box
+    // leaves the stored value as it was: what could not be read is not lost.
+    if (DateRead(ui.DateBuy))
+        query.SetValue("BuyDate", ui.DateBuy->date());
+    if (DateRead(ui.DateBao))
+        query.SetValue("OverRun", ui.DateBao->date());
     const std::pair<const char*, const QLineEdit*> components[] = {
         {"CPU", ui.ECPU},         {"MainBoard", ui.EMainBoard}, {"Memory", ui.EMemory},
         {"HD", ui.EHD},           {"Sound", ui.ESound},         {"DisplayCard", ui.EDisPlayCard},
@@ -193,7 +216,7 @@ bool TFrmInputInfo::SaveSaleRecord()
     return posted;
 }
 
-WarrantyCardData TFrmInputInfo::FillWarrantyCard()
+std::optional<WarrantyCardData> TFrmInputInfo::FillWarrantyCard()
 {
     const Ui::TFrmInputInfo& ui = *m_ui;
     WarrantyCardData card;
@@ -205,8 +228,8 @@ WarrantyCardData TFrmInputInfo::FillWarrantyCard()
     card.Lblmobile = ui.EMobile->text();
     card.LblBuyAmount = ui.EAmount->text();
     card.LblAddr = ui.EAddr->text();
-    card.LblBuyDate = SaleRecord::DateText(ui.DateBuy->date());
-    card.LblOverRun = SaleRecord::DateText(ui.DateBao->date());
+    card.LblBuyDate = DateRead(ui.DateBuy) ? SaleRecord::DateText(ui.DateBuy->date()) : QString();
+    card.LblOverRun = DateRead(ui.DateBao) ? SaleRecord::DateText(ui.DateBao->date()) : QString();
     card.LblCpu = ui.ECPU->text();
     card.Lblmouse = ui.EMouse->text();
     card.Lblmainboard = ui.EMainBoard->text();
@@ -227,11 +250,18 @@ WarrantyCardData TFrmInputInfo::FillWarrantyCard()
     card.LblOther = ui.EOther->text();
     card.QMemo = ui.Memo->toPlainText();
 
-    // The company profile is the first row; without one the footer stays empty.
+    // The company profile is the first row; without one the footer stays
+    // empty.  A profile that cannot be read prints no card: a card without
+    // the shop's promises would go to the customer as if complete.
     QString shop;
     TableDataset& query = DataM->ADOQuery1;
     query.Close();
-    if (query.Open("AC_Company") && !query.IsEmpty()) {
+    if (!query.Open("AC_Company")) {
+        ShowError(QStringLiteral("读取本单位信息失败：") + query.ErrorString(), QString(), this);
+        query.Close();
+        return std::nullopt;
+    }
+    if (!query.IsEmpty()) {
         card.LblCN1 = query.AsString("cn1");
         card.LblCN2 = query.AsString("cn2");
         card.LblCN3 = query.AsString("cn3");
@@ -245,7 +275,8 @@ WarrantyCardData TFrmInputInfo::FillWarrantyCard()
     }
     query.Close();
     card.QRCode =
-        WarrantyCardCodeText(ShownRecordId(), ui.EUser->text(), ui.DateBuy->date(), ui.DateBao->date(), shop);
+        WarrantyCardCodeText(ShownRecordId(), ui.EUser->text(), DateRead(ui.DateBuy) ? ui.DateBuy->date() : QDate(),
+                             DateRead(ui.DateBao) ? ui.DateBao->date() : QDate(), shop);
     Card().Fill(card);
     return card;
 }
@@ -254,8 +285,7 @@ qint64 TFrmInputInfo::ShownRecordId() const
 {
     if (IsAddMode())
         return m_addedId;
-    TFrmSaleManage* manager = OpenSaleManager();
-    return manager ? manager->SelectedRecordId() : -1;
+    return m_recordId;
 }
 
 TQuickReport1& TFrmInputInfo::Card()
@@ -267,13 +297,14 @@ TQuickReport1& TFrmInputInfo::Card()
 
 void TFrmInputInfo::BtnPreviewClick()
 {
-    FillWarrantyCard();
-    Card().Preview(this);
+    if (FillWarrantyCard())
+        Card().Preview(this);
 }
 
 void TFrmInputInfo::BtnPrintClick()
 {
-    FillWarrantyCard();
+    if (!FillWarrantyCard())
+        return;
     QString error;
     if (!Card().Print(&error, this) && !error.isEmpty())
         ShowMessage(error, this);
@@ -289,8 +320,7 @@ void TFrmInputInfo::done(int result)
     QDialog::done(result);
     // However the dialog closes, an open record manager shows the rows of
     // its last toolbar filter again.
-    if (TFrmSaleManage* manager = OpenSaleManager())
-        manager->ReloadList();
+    emit SaleEntryEvents::Instance()->entryClosed();
 }
 
 TFrmInputInfo* FrmInputInfo()

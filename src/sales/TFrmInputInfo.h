@@ -4,17 +4,19 @@
 
 #include <QDialog>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class TFrmInputInfo;
 }
 class TQuickReport1;
+class QDateEdit;
 
 // The customer and machine entry dialog "客户信息输入": records a sale, edits
 // one opened from the record manager, and previews or prints its warranty
 // card.  Add mode while BtnAdd is visible, edit mode while BtnModify is; the
 // caller sets the mode, the dialog never changes it.  Closing it in any way
-// has an open record manager reload its list.
+// is announced through SaleEntryEvents.
 class TFrmInputInfo : public QDialog
 {
     Q_OBJECT
@@ -25,18 +27,23 @@ public:
     // Empties every box and the remarks, amount "1", class "一般客户"; the
     // dates stay as they are.
     void ClearEntry();
-    // Writes the boxes to SaleInfo: a new row in add mode, the row selected
-    // in the record manager in edit mode.  Errors are shown; false then and
+    // Writes the boxes to SaleInfo: a new row in add mode, the row of
+    // SetRecordId in edit mode.  Errors are shown; false then and
     // nothing is stored.
     bool SaveSaleRecord();
     // The card's texts: the boxes as they stand, the company profile and the
-    // software name.
-    WarrantyCardData FillWarrantyCard();
+    // software name.  None, with the message shown, when the profile cannot
+    // be read.
+    std::optional<WarrantyCardData> FillWarrantyCard();
 
     bool IsAddMode() const;
     // Shows BtnAdd and hides BtnModify (add), or the reverse (edit).
     void SetAddMode(bool add);
-    // Sets both dates as code, so the warranty date is not moved.
+    // The SaleInfo row that edit mode writes ("修改"); -1: none.
+    void SetRecordId(qint64 id);
+    // Sets both dates as code, so the warranty date is not moved.  An
+    // invalid date (a stored one that could not be read) shows an empty box,
+    // and saving leaves that column as it is stored.
     void SetDates(const QDate& buyDate, const QDate& warrantyEnd);
 
     // The boxes, for the record manager that fills them from a list row.
@@ -61,11 +68,14 @@ private:
     // The number of the record on show: the one being edited, or the one
     // this add-mode dialog stored last; -1 when it is not saved yet.
     qint64 ShownRecordId() const;
+    // false while the box is empty (see SetDates).
+    static bool DateRead(const QDateEdit* edit);
 
     std::unique_ptr<Ui::TFrmInputInfo> m_ui;
     std::unique_ptr<TQuickReport1> m_card;
     bool m_settingDates = false;
     qint64 m_addedId = -1;
+    qint64 m_recordId = -1;
 };
 
 // The one entry dialog of the program, made on first use (a child of the

@@ -2,15 +2,21 @@
 
 #include "DataAccess.h"
 #include "Dialogs.h"
-#include "TFrmInputInfo.h"
 #include "IconList.h"
+#include "IniFile.h"
 #include "QuickFind.h"
+#include "SaleEntryEvents.h"
 #include "SaleListModel.h"
+#include "Settings.h"
+#include "TDataM.h"
+#include "TFrmInputInfo.h"
 #include "WarrantySettings.h"
 #include "ui_TFrmInputInfo.h"
 #include "ui_TFrmSaleManage.h"
 
 #include <QActionGroup>
+#include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -35,6 +41,10 @@ constexpr ColumnWidth ColumnWidths[SaleListModel::ColumnCount] = {
     {80, 80, 120},   {80, 80, 120}, {80, 80, 120}, {80, 80, 200}, {80, 80, 500}};
 
 const char16_t* const SearchFailed = u"查询出错,请检查条件!";
+
+// set.ini section of the list's column widths: one key per user code, the
+// widths of the visible columns 1..28 separated by commas.
+const char* const WidthsSection = "SaleManageColumns";
 
 // 宋体 at 14 pixels; where it is missing, the installed CJK serif (or sans) font.
 QFont ListFont()
@@ -96,9 +106,45 @@ TFrmSaleManage::TFrmSaleManage(QWidget* parent)
     connect(m_model, &SaleListModel::fetchFailed, this, &TFrmSaleManage::ModelFetchFailed);
     SetupExpiringButton();
     SetupQuickFind();
+    // Whatever an entry dialog did, the list shows its toolbar filter again.
+    connect(SaleEntryEvents::Instance(), &SaleEntryEvents::entryClosed, this, &TFrmSaleManage::ReloadList);
 }
 
-TFrmSaleManage::~TFrmSaleManage() = default;
+TFrmSaleManage::~TFrmSaleManage()
+{
+    if (m_saveWidths && m_saveWidths->isActive())
+        SaveColumnWidths();
+}
+
+void TFrmSaleManage::RestoreColumnWidths()
+{
+    const QString user = DataM ? DataM->CurrentUserID() : QString();
+    if (user.isEmpty())
+        return;
+    const QStringList widths =
+        IniFile(Settings::UserIniPath()).ReadString(WidthsSection, user).split(',', Qt::SkipEmptyParts);
+    QHeaderView* header = m_ui->ListView1->horizontalHeader();
+    // Whatever the file holds, each column stays within its own bounds.
+    for (int c = SaleListModel::ColId + 1; c < SaleListModel::ColumnCount && c <= widths.size(); ++c) {
+        bool ok = false;
+        const int width = widths[c - 1].trimmed().toInt(&ok);
+        if (ok)
+            header->resizeSection(c, qBound(ColumnWidths[c].minimum, width, ColumnWidths[c].maximum));
+    }
+}
+
+bool TFrmSaleManage::SaveColumnWidths()
+{
+    const QString user = DataM ? DataM->CurrentUserID() : QString();
+    if (user.isEmpty())
+        return false;
+    QStringList widths;
+    for (int c = SaleListModel::ColId + 1; c < SaleListModel::ColumnCount; ++c)
+        widths << QString::number(m_ui->ListView1->columnWidth(c));
+    const QString path = Settings::UserIniPath();
+    QDir().mkpath(QFileInfo(path).path());
+    return IniFile(path).WriteString(WidthsSection, user, widths.join(','));
+}
 
 void TFrmSaleManage::SetupList()
 {
@@ -117,8 +163,17 @@ void TFrmSaleManage::SetupList()
         header->resizeSection(c, ColumnWidths[c].width);
     // The key column is there for the program, not the user.
     list->setColumnHidden(SaleListModel::ColId, true);
-    connect(header, &QHeaderView::sectionResized, this,
-            [this](int column, int, int width) { ClampColumnWidth(column, width); });
+    RestoreColumnWidths();
+    // Widths the user drags are written a moment after the drag, not on
+    // every pixel of it.
+    m_saveWidths = new QTimer(this);
+    m_saveWidths->setSingleShot(true);
+    m_saveWidths->setInterval(500);
+    connect(m_saveWidths, &QTimer::timeout, this, &TFrmSaleManage::SaveColumnWidths);
+    connect(header, &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        ClampColumnWidth(column, width);
+        m_saveWidths->start();
+    });
     connect(list, &QTableView::doubleClicked, this, &TFrmSaleManage::N11Click);
     connect(list, &QWidget::customContextMenuRequested, this, &TFrmSaleManage::ListView1ContextPopup);
 }
@@ -267,11 +322,6 @@ int TFrmSaleManage::SelectedRow() const
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-qint64 TFrmSaleManage::SelectedRecordId() const
-{
-    return m_model->RecordId(SelectedRow());
-}
-
 void TFrmSaleManage::N11Click()
 {
     const int row = SelectedRow();
@@ -315,6 +365,7 @@ void TFrmSaleManage::N11Click()
                      SaleRecord::DateFromText(text(M::ColOverRun)));
     ui->CmbQuality->setCurrentIndex(SaleRecord::ClassIndexOfText(text(M::ColClass)));
     dialog->SetAddMode(false);
+    dialog->SetRecordId(m_model->RecordId(row));
     dialog->setModal(true);
     dialog->show();
     dialog->raise();

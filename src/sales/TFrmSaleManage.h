@@ -34,11 +34,12 @@ public:
 
     // Runs the toolbar filter of ListMode again, as a click on its button.
     void ReloadList();
-    // The key of the selected row, -1 when none is selected.
-    qint64 SelectedRecordId() const;
     QString StatusText() const;
 
     SaleListModel* Model() const { return m_model; }
+    // The list's column widths for the current user in set.ini (the user's
+    // own, kept across runs); false when there is no user or no file.
+    bool SaveColumnWidths();
     Ui::TFrmSaleManage* Controls() const { return m_ui.get(); }
 
 public slots:
@@ -78,6 +79,7 @@ private:
     void LoadFilter(const SaleRecord::Condition& condition, int mode);
     void SetupList();
     void ClampColumnWidth(int column, int width);
+    void RestoreColumnWidths();
     int SelectedRow() const;
     void SetupExpiringButton();
     void SetupQuickFind();
@@ -94,4 +96,5 @@ private:
     bool m_filterLoaded = false;
     SaleRecord::Condition m_lastFilter;
     int m_lastFilterMode = 0;
+    QTimer* m_saveWidths = nullptr;
 };

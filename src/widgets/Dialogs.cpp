@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace {
 
@@ -65,19 +66,39 @@ QWidget* OwnerOr(QWidget* parent)
     return parent ? parent : QApplication::activeWindow();
 }
 
-QString RunFileDialog(QWidget* parent, const Dialogs::FileRequest& request, bool save)
+// The suffix of the first pattern of a Qt name filter: "PDF文件 (*.pdf *.PDF)"
+// -> "pdf"; none for "*.*" or "*".
+QString FilterSuffix(const QString& nameFilter)
 {
+    static const QRegularExpression firstPattern(QStringLiteral("\\(\\s*\\*\\.([^\\s*?)]+)[\\s)]"));
+    return firstPattern.match(nameFilter).captured(1);
+}
+
+enum class FileMode { Save, OpenOne, OpenMany };
+
+QStringList RunFileDialog(QWidget* parent, const Dialogs::FileRequest& request, FileMode mode)
+{
+    const bool save = mode == FileMode::Save;
     QFileDialog dialog(OwnerOr(parent), request.title, request.directory);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(save                        ? QFileDialog::AnyFile
+                       : mode == FileMode::OpenOne ? QFileDialog::ExistingFile
+                                                   : QFileDialog::ExistingFiles);
     const QString filter = Dialogs::QtFilter(request.filter);
     if (!filter.isEmpty())
         dialog.setNameFilter(filter);
     dialog.setDefaultSuffix(request.defaultSuffix);
+    // A bare name gets the suffix of the type chosen in the dialog, so
+    // "PDF文件" saves a PDF rather than a file of the first type.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, &request](const QString& chosen) {
+                         const QString suffix = FilterSuffix(chosen);
+                         dialog.setDefaultSuffix(suffix.isEmpty() ? request.defaultSuffix : suffix);
+                     });
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     if (dialog.exec() != QDialog::Accepted)
-        return QString();
-    return dialog.selectedFiles().value(0);
+        return {};
+    return dialog.selectedFiles();
 }
 
 } // namespace
@@ -147,12 +168,17 @@ Dialogs::Button QtDialogs::Ask(QWidget* parent, const Message& message, int butt
 
 QString QtDialogs::SaveFileName(QWidget* parent, const FileRequest& request)
 {
-    return RunFileDialog(parent, request, true);
+    return RunFileDialog(parent, request, FileMode::Save).value(0);
 }
 
 QString QtDialogs::OpenFileName(QWidget* parent, const FileRequest& request)
 {
-    return RunFileDialog(parent, request, false);
+    return RunFileDialog(parent, request, FileMode::OpenOne).value(0);
+}
+
+QStringList QtDialogs::OpenFileNames(QWidget* parent, const FileRequest& request)
+{
+    return RunFileDialog(parent, request, FileMode::OpenMany);
 }
 
 void ShowMessage(const QString& text, QWidget* parent)

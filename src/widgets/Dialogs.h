@@ -48,6 +48,8 @@ public:
     // File dialogs; an empty result means the user cancelled.
     virtual QString SaveFileName(QWidget* parent, const FileRequest& request) = 0;
     virtual QString OpenFileName(QWidget* parent, const FileRequest& request) = 0;
+    // Several existing files at once, in the order chosen; empty: cancelled.
+    virtual QStringList OpenFileNames(QWidget* parent, const FileRequest& request) = 0;
 
     // The service in force (never null: a real one is installed on first use).
     static Dialogs& Instance();
@@ -68,6 +70,7 @@ public:
     Button Ask(QWidget* parent, const Message& message, int buttons, Button defaultButton) override;
     QString SaveFileName(QWidget* parent, const FileRequest& request) override;
     QString OpenFileName(QWidget* parent, const FileRequest& request) override;
+    QStringList OpenFileNames(QWidget* parent, const FileRequest& request) override;
 };
 
 // Shorthands used all over the forms.

@@ -36,13 +36,15 @@ void ApplyStyleSheet(const QString& sheet)
 bool SkinEngine::LoadSkin(const QString& fileName)
 {
     const QFileInfo info(fileName);
-    if (fileName.isEmpty() || !info.isFile())
+    if (fileName.isEmpty() || !info.isFile() || info.size() > MaxSkinBytes)
         return false;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError || bytes.contains('\0'))
+    // Read one byte past the limit: a file that grew since it was looked at
+    // is refused too.
+    const QByteArray bytes = file.read(MaxSkinBytes + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > MaxSkinBytes || bytes.contains('\0'))
         return false;
     // Style sheets are UTF-8 text; anything else is not one of our skins.
     QStringDecoder decoder(QStringDecoder::Utf8);

@@ -8,8 +8,13 @@
 class SkinEngine
 {
 public:
-    // Applies the skin file.  A missing, unreadable or non-text file (or a
-    // folder) leaves the look in force unchanged and returns false.
+    // Qt's style sheet parser takes time growing with the square of the
+    // sheet's size (a 1 MB sheet holds the program up for seconds); the
+    // shipped skins are a few KB, so a larger file is no skin of ours.
+    static constexpr qint64 MaxSkinBytes = 64 * 1024;
+
+    // Applies the skin file.  A missing, unreadable, non-text or oversized
+    // file (or a folder) leaves the look in force unchanged and returns false.
     bool LoadSkin(const QString& fileName);
     // Back to the built-in look.
     void Clear();

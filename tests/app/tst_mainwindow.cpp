@@ -275,6 +275,26 @@ private slots:
         QVERIFY(!app.Main()->FindOpenForm("TFrmAboutMe"));
     }
 
+    void menuDialogsKeepTheirDesignSizes()
+    {
+        AppTestFixture app;
+        QVERIFY(app.Valid());
+        app.Start();
+        app.Login("ADMIN", "admin");
+        QList<QSize> seen;
+        auto closeDialog = [&] {
+            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(modal);
+            seen << modal->size();
+            modal->reject();
+        };
+        for (const char* id : {"2002", "3001", "3002"}) {
+            QTimer::singleShot(0, app.Main(), closeDialog);
+            QVERIFY(app.Main()->RunFunction(id));
+        }
+        QCOMPARE(seen, QList<QSize>({{569, 412}, {375, 347}, {345, 281}}));
+    }
+
     void logOffLeavesPublicEntries()
     {
         AppTestFixture app;

@@ -9,8 +9,10 @@
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -105,6 +107,70 @@ private slots:
         IniFile ini(Settings::IniPath());
         QCOMPARE(ini.ReadString("Company", "CoName", "missing"), QString());
         QCOMPARE(ini.ReadString("Company", "SoftName", "missing"), QString());
+    }
+
+    void profileBoxesTakeWhatIsStoredAndPrinted()
+    {
+        TestEnv env(true);
+        QVERIFY2(env.IsValid(), qPrintable(env.Error()));
+        ScriptedDialogs dialogs;
+        TFrmCompanySet form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        // The demo promises are shown whole, from their first character.
+        form.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(1);
+        for (const char* name : {"EditCN1", "EditCN2", "EditCN3"}) {
+            const QLineEdit* box = form.findChild<QLineEdit*>(name);
+            QVERIFY(!box->text().isEmpty());
+            const int room = box->contentsRect().width() - 8; // frame and text margins
+            QVERIFY2(box->fontMetrics().horizontalAdvance(box->text()) <= room, name);
+        }
+
+        // Typed or pasted text stops at what the column holds (the address)
+        // or what a card line prints (a promise), counted in GBK bytes.
+        const QString sixty = QString(60, QChar(0x8def));
+        const QString promise = QString(150, QChar(0x4fdd));
+        auto* addr = form.findChild<QLineEdit*>("EditAddr");
+        auto* cn1 = form.findChild<QLineEdit*>("EditCN1");
+        auto* mail = form.findChild<QLineEdit*>("EditMail");
+        addr->clear();
+        addr->insert(sixty);
+        cn1->clear();
+        cn1->insert(promise);
+        mail->clear();
+        mail->insert(QString(80, 'm'));
+        QCOMPARE(addr->text(), sixty.left(50));
+        QCOMPARE(cn1->text(), promise.left(32));
+        QCOMPARE(mail->text(), QString(50, 'm'));
+        Click(&form, "btnSave");
+        QCOMPARE(env.Scalar("select addr from AC_Company").toString(), sixty.left(50));
+        QCOMPARE(env.Scalar("select cn1 from AC_Company").toString(), promise.left(32));
+        QVERIFY(dialogs.Texts().isEmpty());
+
+        // A longer promise stored earlier is shown cut, and the user is told.
+        QVERIFY(ExecCommand("update AC_Company set cn2=?", {promise.left(100)}));
+        TFrmCompanySet again;
+        again.show();
+        QCOMPARE(again.findChild<QLineEdit*>("EditCN2")->text(), promise.left(32));
+        QCOMPARE(dialogs.Texts().size(), 1);
+        QVERIFY2(dialogs.LastText().endsWith(QStringLiteral("承诺②")), qPrintable(dialogs.LastText()));
+    }
+
+    void dictionaryGridShowsEveryColumn()
+    {
+        TestEnv env(true);
+        QVERIFY2(env.IsValid(), qPrintable(env.Error()));
+        ScriptedDialogs dialogs;
+        TFrmCompanyDirEdit form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.size(), QSize(345, 281));
+        auto* grid = form.findChild<QTableView*>("dbGrd");
+        for (int i = 0; i < 3; ++i) {
+            form.findChild<QComboBox*>("cmbDir")->setCurrentIndex(i);
+            QVERIFY2(grid->horizontalHeader()->length() <= grid->viewport()->width(),
+                     qPrintable(QString::number(i)));
+        }
     }
 
     void dictionarySwitchRetitlesTheGrid()

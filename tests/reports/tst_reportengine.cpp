@@ -3,6 +3,7 @@
 #include "ReportExportFilters.h"
 #include "ReportFile.h"
 #include "ReportFonts.h"
+#include "ReportRenderer.h"
 #include "WarrantyCard.h"
 
 #include <QCryptographicHash>
@@ -11,6 +12,8 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QPainter>
+#include <QPicture>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -254,6 +257,7 @@ private slots:
     void cardFieldsInPdf();
     void cardFixedTextsLinesAndFrame();
     void cardLongRemarkClipped();
+    void cardLongestPromisesFitTheCard();
     void cardEmptyAndPlaceholderTexts();
     void memoLineBreaksAndWrapping();
     void fontFallsBackToCjkSerif();
@@ -262,6 +266,7 @@ private slots:
     void reportFileRoundTrip();
     void reportFileRefusesBadFiles_data();
     void reportFileRefusesBadFiles();
+    void renderDrawsOnlyTheVisibleArea();
     void exportPdfAndPng();
 
 private:
@@ -381,6 +386,26 @@ void TestReportEngine::cardFixedTextsLinesAndFrame()
         for (const char* fixedText : kFixedTexts)
             QVERIFY2(text.contains(QString::fromUtf8(fixedText)), fixedText);
     }
+}
+
+void TestReportEngine::cardLongestPromisesFitTheCard()
+{
+    // What the profile's promise boxes take at most: Chinese, wide and narrow Latin.
+    WarrantyCardData data;
+    data.LblCN1 = QString(PromiseMaxBytes / 2, QChar(0x4fdd));
+    data.LblCN2 = QString(PromiseMaxBytes, 'W');
+    data.LblCN3 = QString(PromiseMaxBytes, '1');
+    const PreparedReport card = PrepareWarrantyCard(data);
+    const double frameRight = 10 + 2.1 + 184.4;
+    for (const char* name : {"LblCN1", "LblCN2", "LblCN3"}) {
+        const Primitive promise = card.Named(0, QString::fromLatin1(name)).value(0);
+        QVERIFY2(promise.rect.right() <= frameRight,
+                 qPrintable(QStringLiteral("%1 ends at %2 mm").arg(name).arg(promise.rect.right())));
+        QVERIFY(promise.rect.left() > 20);
+    }
+    // A short promise is printed as designed, not stretched.
+    data.LblCN1 = QStringLiteral("整机一年免费保修，终身维护。");
+    QCOMPARE(PrepareWarrantyCard(data).Named(0, QStringLiteral("LblCN1")).value(0).stretch, 1.0);
 }
 
 void TestReportEngine::cardLongRemarkClipped()
@@ -557,6 +582,13 @@ void TestReportEngine::reportFileRefusesBadFiles_data()
     QTest::newRow("trailing bytes") << good + "xx" << QStringLiteral("已损坏");
     QTest::newRow("newer version") << newer << QStringLiteral("版本");
     QTest::newRow("bad primitive kind") << Container(1, badKind) << QStringLiteral("已损坏");
+    // Valid files whose texts no page can show; painting them would freeze the preview.
+    PreparedReport huge = MixedReport();
+    huge.pages[0].primitives[0].text = QString(5000, QChar(0x5b57));
+    QTest::newRow("huge text") << SerializeReport(huge) << QStringLiteral("已损坏");
+    huge = MixedReport();
+    huge.title = QString(100000, 'x');
+    QTest::newRow("huge title") << SerializeReport(huge) << QStringLiteral("已损坏");
 }
 
 void TestReportEngine::reportFileRefusesBadFiles()
@@ -571,6 +603,37 @@ void TestReportEngine::reportFileRefusesBadFiles()
     QVERIFY2(error.contains(message), qPrintable(error));
     QVERIFY(error.contains(QStringLiteral("bad.rmp")));
     QVERIFY(report == m_card);
+}
+
+void TestReportEngine::renderDrawsOnlyTheVisibleArea()
+{
+    // Many lines down the page and one long line across it.
+    PreparedPage page;
+    for (int i = 0; i < 200; ++i) {
+        Primitive line;
+        line.text = QStringLiteral("第%1行 保修卡").arg(i);
+        line.rect = QRectF(10, 10 + i * 1.2, TextWidth(line.text, line.font), 5);
+        page.primitives.append(line);
+    }
+    Primitive wide;
+    wide.text = QString(4000, QChar(0x5b57)) + QStringLiteral(" 12345");
+    wide.rect = QRectF(10, 5, TextWidth(wide.text, wide.font), 5);
+    page.primitives.append(wide);
+
+    auto recorded = [&page](const QRectF& clip) {
+        QPicture picture;
+        QPainter painter(&picture);
+        if (!clip.isEmpty())
+            painter.setClipRect(clip);
+        RenderPage(painter, page, 4.0);
+        painter.end();
+        return picture.size();
+    };
+    const uint whole = recorded({});
+    // The top-left corner of the page at 4 px/mm: the first lines only.
+    const uint corner = recorded(QRectF(0, 0, 200, 80));
+    QVERIFY2(corner * 10 < whole, qPrintable(QStringLiteral("%1 of %2 bytes").arg(corner).arg(whole)));
+    QVERIFY(corner > 0);
 }
 
 void TestReportEngine::exportPdfAndPng()

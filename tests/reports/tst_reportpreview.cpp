@@ -536,10 +536,17 @@ void TestReportPreview::saveAndOpenReportFiles()
     QCOMPARE(caption.value(0).value(0).toString(), QStringLiteral("报表文件 - saved.rmp"));
     QCOMPARE(empty.CurrentPage(), 1);
 
-    // Several files: the first replaces, the others are appended.
-    QString error;
-    QVERIFY(empty.LoadFiles({base + QStringLiteral(".rmp"), base + QStringLiteral(".rmp")}, &error));
-    QCOMPARE(empty.PageCount(), 6);
+    // Several files picked at once: the first replaces, the others are appended.
+    PreparedReport one = shown;
+    one.pages.resize(1);
+    const QString single = m_dir->filePath(QStringLiteral("one.rmp"));
+    QVERIFY(SaveReportFile(single, one, nullptr));
+    m_dialogs->QueueFileNames({single, base + QStringLiteral(".rmp")});
+    empty.findChild<QToolButton*>(QStringLiteral("btnOpen"))->click();
+    QCOMPARE(empty.PageCount(), 4);
+    QVERIFY(empty.ShownReport().pages.first() == shown.pages.first());
+    QVERIFY(empty.ShownReport().pages.mid(1) == shown.pages);
+    QCOMPARE(caption.value(1).value(0).toString(), QStringLiteral("报表文件 - one.rmp"));
 }
 
 void TestReportPreview::openRefusesBadFileAndKeepsReport()

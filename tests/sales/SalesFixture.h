@@ -38,6 +38,8 @@ struct Sale
     QDate buy = QDate::currentDate().addDays(-10);
     QDate over = QDate::currentDate().addDays(355);
     QString tb = "0";
+    QString amount = "1";
+    QString cpu = "Intel Core i5";
     QString memo = QStringLiteral("无");
 };
 
@@ -50,8 +52,8 @@ inline qint64 InsertSale(const Sale& s)
         "Sound,MainBoard,Box,Display,Power,Floppy,CDROM,Mouse,KeyBoard,SoundBox,NetWork,Modem,Print,Other,"
         "Memo) "
         "values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
-        {s.name, "010-62001234", none, "13800138000", s.addr, s.buy, s.over, s.tb,  "1",  "Intel Core i5",
-         none,   none,           none, none,          none,   none,  none,   none,  none, none,
+        {s.name, "010-62001234", none, "13800138000", s.addr, s.buy, s.over, s.tb,  s.amount, s.cpu,
+         none,   none,           none, none,          none,   none,  none,   none,  none,     none,
          none,   none,           none, none,          none,   none,  none,   s.memo});
     if (!ok)
         return -1;

@@ -1,9 +1,12 @@
 // The entry dialog and the record manager, driven as the staff use them.
-#include "TFrmInputInfo.h"
-#include "TFrmSaleManage.h"
+#include "IniFile.h"
 #include "SaleListModel.h"
 #include "SalesFixture.h"
 #include "ScriptedDialogs.h"
+#include "Settings.h"
+#include "TDataM.h"
+#include "TFrmInputInfo.h"
+#include "TFrmSaleManage.h"
 #include "TestEnv.h"
 
 #include <QComboBox>
@@ -31,14 +34,18 @@ private slots:
     void purchaseDateMovesTheWarranty();
     void editReadsTheRowBackFromTheList();
     void editOfARecordDeletedMeanwhile();
+    void unreadableDatesOpenEmptyAndStayStored();
     void warrantyCardShowsWhatIsOnScreen();
+    void unreadableProfilePrintsNoCard();
 
     void statusCountsTheMatches();
     void filtersFollowTheWarrantyRule();
     void purgeKeepsSpecialCustomersAndTheList();
     void rowColoursArePainted();
+    void columnWidthsAreKeptPerUser();
     void searchByAddressIsExact();
     void searchOnDateColumns();
+    void searchIgnoresLatinCaseAndCountsNumerically();
     void searchNeedsAFieldAndKeepsItForTheRun();
     void searchValueWithQuotesIsJustAValue();
     void deleteOneAsksAndDropsTheRow();
@@ -294,6 +301,45 @@ void TestSaleForms::editOfARecordDeletedMeanwhile()
     QVERIFY(Dialog()->isVisible());
 }
 
+void TestSaleForms::unreadableDatesOpenEmptyAndStayStored()
+{
+    Sale good, bad;
+    good.name = "good", good.buy = QDate(2023, 6, 15), good.over = QDate(2024, 6, 14);
+    bad.name = "bad";
+    InsertSale(good);
+    const qint64 id = InsertSale(bad);
+    QVERIFY(ExecCommand("update SaleInfo set BuyDate=?, OverRun=? where id=?",
+                        {QStringLiteral("去年秋天"), "2024-13-45", id}));
+    TFrmSaleManage* manager = NewManager();
+    manager->TBtnAllClick();
+    QTableView* list = manager->findChild<QTableView*>("ListView1");
+    list->selectRow(0);
+    manager->N11Click();
+    QCOMPARE(Box<QDateEdit>("DateBuy")->date(), QDate(2023, 6, 15));
+    Dialog()->close();
+
+    // The dates of the record opened before must not stand in for these.
+    list->selectRow(1);
+    manager->N11Click();
+    for (const char* name : {"DateBuy", "DateBao"}) {
+        QVERIFY(Box<QDateEdit>(name)->date() != QDate(2023, 6, 15));
+        QVERIFY(Box<QDateEdit>(name)->date() != QDate(2024, 6, 14));
+        QCOMPARE(Box<QDateEdit>(name)->text().trimmed(), QString());
+    }
+    QCOMPARE(Dialog()->FillWarrantyCard().value().LblBuyDate, QString());
+    Box("EPhone")->setText("021-5555");
+    Click("BtnModify");
+    QCOMPARE(
+        m_env->Scalar("select Phone||'|'||BuyDate||'|'||OverRun from SaleInfo where id=?", {id}).toString(),
+        QStringLiteral("021-5555|去年秋天|2024-13-45"));
+    Dialog()->close();
+
+    // A new sale recorded next gets today's dates, not empty ones.
+    manager->TBtnEnterClick();
+    QCOMPARE(Box<QDateEdit>("DateBuy")->date(), QDate::currentDate());
+    QCOMPARE(Box<QDateEdit>("DateBao")->date(), QDate::currentDate().addDays(365));
+}
+
 void TestSaleForms::warrantyCardShowsWhatIsOnScreen()
 {
     QVERIFY(
@@ -301,7 +347,7 @@ void TestSaleForms::warrantyCardShowsWhatIsOnScreen()
                     "('店','中关村大街1号','010-1','010-2','010-3','a@b.c','www.x.cn','一年保修','',null)"));
     Box("EUser")->setText(QStringLiteral("张伟"));
     Box("EMemory")->setText(QStringLiteral("16GB"));
-    WarrantyCardData card = Dialog()->FillWarrantyCard();
+    WarrantyCardData card = Dialog()->FillWarrantyCard().value();
     QCOMPARE(card.LblIncName, QStringLiteral("维保档案管家"));
     QCOMPARE(card.LblPrintDate, QDate::currentDate().toString("yyyy-MM-dd"));
     QCOMPARE(card.LblName, QStringLiteral("张伟"));
@@ -319,10 +365,23 @@ void TestSaleForms::warrantyCardShowsWhatIsOnScreen()
     manager->TBtnPTClick();
     manager->findChild<QTableView*>("ListView1")->selectRow(0);
     manager->N11Click();
-    card = Dialog()->FillWarrantyCard();
+    card = Dialog()->FillWarrantyCard().value();
     QCOMPARE(card.LblCpu, QString("Intel Core i5"));
     QCOMPARE(card.LblMemory, QStringLiteral("无"));
     QCOMPARE(card.LblBuyDate, QString("2023-06-15"));
+}
+
+void TestSaleForms::unreadableProfilePrintsNoCard()
+{
+    QVERIFY(ExecCommand("drop table AC_Company"));
+    Box("EUser")->setText(QStringLiteral("张伟"));
+    QVERIFY(!Dialog()->FillWarrantyCard());
+    m_dialogs->ClearRecords();
+    Click("BtnPrint");
+    // The reason, and nothing about printers: no card went out.
+    const QStringList texts = m_dialogs->Texts();
+    QCOMPARE(texts.size(), 1);
+    QVERIFY2(texts[0].startsWith(QStringLiteral("读取本单位信息失败：")), qPrintable(texts[0]));
 }
 
 void TestSaleForms::statusCountsTheMatches()
@@ -419,6 +478,46 @@ void TestSaleForms::rowColoursArePainted()
     QCOMPARE(list->columnWidth(M::ColAddr), 300);
 }
 
+void TestSaleForms::columnWidthsAreKeptPerUser()
+{
+    const QString ini = Settings::UserIniPath();
+    QDir().mkpath(QFileInfo(ini).path());
+    QVERIFY(IniFile(ini).WriteString("Skin", "Path", "Blue.skn"));
+    QString user = "abc";
+    DataM->SetUserSource([&user](QString& id, QString& name) { id = name = user; });
+    auto widths = [this] {
+        const QTableView* list = m_manager->findChild<QTableView*>("ListView1");
+        return QList<int>{list->columnWidth(M::ColName), list->columnWidth(M::ColPhone),
+                          list->columnWidth(M::ColFax), list->columnWidth(M::ColAddr)};
+    };
+
+    QHeaderView* header = NewManager()->findChild<QTableView*>("ListView1")->horizontalHeader();
+    QCOMPARE(widths(), QList<int>({70, 70, 70, 120}));
+    header->resizeSection(M::ColPhone, 130);
+    header->resizeSection(M::ColAddr, 260);
+    NewManager(); // the window closes right after the drag
+    QCOMPARE(widths(), QList<int>({70, 130, 70, 260}));
+
+    // Another user has the defaults; user codes compare without case.
+    user = "XYZ";
+    NewManager();
+    QCOMPARE(widths(), QList<int>({70, 70, 70, 120}));
+    user = "ABC";
+    NewManager();
+    QCOMPARE(widths(), QList<int>({70, 130, 70, 260}));
+    QCOMPARE(IniFile(ini).ReadString("Skin", "Path"), QString("Blue.skn"));
+
+    // A line edited by hand: what is no number stays default, each width in its bounds.
+    user = "hand";
+    QVERIFY(IniFile(ini).WriteString("SaleManageColumns", "hand", "75,x,900,-4"));
+    NewManager();
+    QCOMPARE(widths(), QList<int>({75, 70, 150, 120}));
+    QCOMPARE(m_manager->findChild<QTableView*>("ListView1")->columnWidth(M::ColMobile), 90);
+    delete m_manager;
+    m_manager = nullptr;
+    DataM->SetUserSource({});
+}
+
 void TestSaleForms::searchByAddressIsExact()
 {
     for (const char* addr : {"北京", "北京市海淀区", "上海", "北京"}) {
@@ -463,6 +562,35 @@ void TestSaleForms::searchOnDateColumns()
     QCOMPARE(search(2, "<>", "2023-6-15"), QStringList({"old"}));
     QVERIFY(m_dialogs->Boxes().isEmpty());
     QCOMPARE(search(3, "<", QStringLiteral("明年")), QStringList());
+    QCOMPARE(m_dialogs->Texts(), QStringList({QStringLiteral("查询出错,请检查条件!")}));
+}
+
+void TestSaleForms::searchIgnoresLatinCaseAndCountsNumerically()
+{
+    Sale i5, ryzen, big;
+    i5.name = "i5", i5.amount = "2";
+    ryzen.name = "ryzen", ryzen.cpu = "AMD Ryzen 5", ryzen.amount = "5";
+    big.name = "big", big.cpu = QStringLiteral("Intel Core i5 处理器"), big.amount = "10";
+    big.buy = QDate(2027, 11, 28);
+    for (const Sale& s : {i5, ryzen, big})
+        InsertSale(s);
+    TFrmSaleManage* manager = NewManager();
+    auto search = [&](int field, const QString& oper, const QString& text) {
+        ChooseSearchField(field);
+        manager->findChild<QComboBox*>("CmbOperator")->setCurrentText(oper);
+        manager->findChild<QLineEdit*>("EditTJ")->setText(text);
+        manager->BtnSearchClick();
+        return ListedNames();
+    };
+    QCOMPARE(search(5, "=", "intel core i5"), QStringList({"i5"}));
+    QCOMPARE(search(5, "=", QStringLiteral("INTEL CORE I5 处理器")), QStringList({"big"}));
+    QCOMPARE(search(5, "<>", "amd ryzen 5"), QStringList({"i5", "big"}));
+    QCOMPARE(search(4, ">", "5"), QStringList({"big"}));
+    QCOMPARE(search(4, "<=", "5"), QStringList({"i5", "ryzen"}));
+    QCOMPARE(search(2, "=", QStringLiteral("2027年11月28日")), QStringList({"big"}));
+    QCOMPARE(search(2, "=", "2027.11.28"), QStringList({"big"}));
+    QVERIFY(m_dialogs->Boxes().isEmpty());
+    QCOMPARE(search(4, ">", QStringLiteral("五")), QStringList());
     QCOMPARE(m_dialogs->Texts(), QStringList({QStringLiteral("查询出错,请检查条件!")}));
 }
 
@@ -559,6 +687,16 @@ void TestSaleForms::closingTheDialogReloadsTheToolbarFilter()
     QVERIFY(!Dialog()->isVisible());
     QCOMPARE(ListedNames(), QStringList({"C", "S", "N"}));
     QCOMPARE(manager->StatusText(), QStringLiteral("共有 [3] 项"));
+
+    // The menu opens an entry dialog of its own; its closing is heard too.
+    Sale later;
+    later.name = "L";
+    InsertSale(later);
+    TFrmInputInfo own;
+    own.SetAddMode(true);
+    own.show();
+    own.close();
+    QCOMPARE(ListedNames(), QStringList({"C", "S", "N", "L"}));
 }
 
 QTEST_MAIN(TestSaleForms)

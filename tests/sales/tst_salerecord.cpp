@@ -84,6 +84,10 @@ void TestSaleRecord::searchDates_data()
     QTest::newRow("yyyy-M-d") << "2005-1-1" << QDate(2005, 1, 1);
     QTest::newRow("yyyy-MM-dd") << "2024-06-14" << QDate(2024, 6, 14);
     QTest::newRow("yyyy/M/d") << "2024/6/4" << QDate(2024, 6, 4);
+    QTest::newRow("yyyy.MM.dd") << "2027.11.28" << QDate(2027, 11, 28);
+    QTest::newRow("yyyy.M.d") << "2027.1.8" << QDate(2027, 1, 8);
+    QTest::newRow("as shown in Chinese") << "2027年11月28日" << QDate(2027, 11, 28);
+    QTest::newRow("Chinese, short") << "2027年1月8日" << QDate(2027, 1, 8);
     QTest::newRow("blanks around") << " 2024-6-4 " << QDate(2024, 6, 4);
     QTest::newRow("no such day") << "2023-2-29" << QDate();
     QTest::newRow("text") << "北京" << QDate();
@@ -103,7 +107,7 @@ void TestSaleRecord::searchConditionBindsTheValue()
     QString error;
     const QString value = "x\" or \"1\"=\"1' --";
     QVERIFY(SearchCondition("addr", "=", value, &condition, &error));
-    QCOMPARE(condition.where, QString("addr=?"));
+    QCOMPARE(condition.where, QString("addr=? COLLATE NOCASE"));
     QCOMPARE(condition.args.size(), 1);
     QCOMPARE(condition.args[0].value.toString(), value);
 

@@ -63,22 +63,29 @@ Dialogs::Button ScriptedDialogs::Ask(QWidget*, const Message& message, int butto
     return answer;
 }
 
-QString ScriptedDialogs::NextFileName(const FileRequest& request)
+QStringList ScriptedDialogs::NextFileNames(const FileRequest& request)
 {
     m_fileRequests.append(request);
     if (m_fileNames.isEmpty()) {
         Fail(QStringLiteral("unexpected file dialog \"%1\"").arg(request.title));
-        return QString();
+        return {};
     }
-    return m_fileNames.dequeue();
+    QStringList names = m_fileNames.dequeue();
+    names.removeAll(QString());
+    return names;
 }
 
 QString ScriptedDialogs::SaveFileName(QWidget*, const FileRequest& request)
 {
-    return NextFileName(request);
+    return NextFileNames(request).value(0);
 }
 
 QString ScriptedDialogs::OpenFileName(QWidget*, const FileRequest& request)
 {
-    return NextFileName(request);
+    return NextFileNames(request).value(0);
+}
+
+QStringList ScriptedDialogs::OpenFileNames(QWidget*, const FileRequest& request)
+{
+    return NextFileNames(request);
 }

@@ -32,7 +32,9 @@ public:
 
     void QueueAnswer(Button answer) { m_answers.enqueue(answer); }
     // An empty name answers the file dialog with "cancelled".
-    void QueueFileName(const QString& fileName) { m_fileNames.enqueue(fileName); }
+    void QueueFileName(const QString& fileName) { m_fileNames.enqueue({fileName}); }
+    // The answer of a dialog that picks several files (none: cancelled).
+    void QueueFileNames(const QStringList& fileNames) { m_fileNames.enqueue(fileNames); }
 
     const QList<Shown>& Boxes() const { return m_boxes; }
     // Texts of all boxes and questions, in order.
@@ -51,14 +53,15 @@ public:
     Button Ask(QWidget* parent, const Message& message, int buttons, Button defaultButton) override;
     QString SaveFileName(QWidget* parent, const FileRequest& request) override;
     QString OpenFileName(QWidget* parent, const FileRequest& request) override;
+    QStringList OpenFileNames(QWidget* parent, const FileRequest& request) override;
 
 private:
     void Fail(const QString& what);
-    QString NextFileName(const FileRequest& request);
+    QStringList NextFileNames(const FileRequest& request);
 
     QList<Shown> m_boxes;
     QList<FileRequest> m_fileRequests;
     QQueue<Button> m_answers;
-    QQueue<QString> m_fileNames;
+    QQueue<QStringList> m_fileNames;
     QStringList m_failures;
 };

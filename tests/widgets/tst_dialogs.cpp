@@ -2,6 +2,7 @@
 #include "ScriptedDialogs.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -148,6 +149,27 @@ private slots:
 
         WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
         QCOMPARE(dialogs.OpenFileName(nullptr, request), QString());
+
+        // A bare name takes the suffix of the type chosen, not the first type's.
+        request.filter = "报表文件|*.rmp|PDF文件|*.pdf|所有文件|*.*";
+        request.defaultSuffix = "rmp";
+        auto saveAs = [&](const QString& type) {
+            WhenShown<QFileDialog>([&dir, type](QFileDialog* dialog) {
+                dialog->setDirectory(dir.path());
+                // As the user picks it from the type box.
+                auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+                QVERIFY(types);
+                types->setCurrentIndex(types->findText(type));
+                emit types->activated(types->currentIndex());
+                emit types->textActivated(type);
+                dialog->findChild<QLineEdit*>("fileNameEdit")->setText("报表");
+                QMetaObject::invokeMethod(dialog, "accept");
+            });
+            return dialogs.SaveFileName(nullptr, request);
+        };
+        QCOMPARE(saveAs("PDF文件 (*.pdf)"), dir.path() + "/报表.pdf");
+        QCOMPARE(saveAs("所有文件 (*.*)"), dir.path() + "/报表.rmp");
+        QCOMPARE(saveAs("报表文件 (*.rmp)"), dir.path() + "/报表.rmp");
     }
 
     void scriptedServiceRecordsAndAnswers()

@@ -53,13 +53,21 @@ private slots:
 
         const QString binary = WriteFile("binary.skn", QByteArray("PK\x03\x04\0\0junk", 10));
         const QString notUtf8 = WriteFile("gbk.skn", Gbk::Encode("QWidget { font-family: 宋体; }"));
+        // A valid sheet, but far larger than any skin: it would freeze the start.
+        QByteArray rule("QLabel#n { color: #654321; }\n");
+        const QString huge = WriteFile("huge.skn", rule.repeated(SkinEngine::MaxSkinBytes / rule.size() + 1));
         // A set.ini without Path hands the engine the bare skins folder.
-        for (const QString& bad :
-             {m_dir.filePath("missing.skn"), m_dir.path(), m_dir.path() + "/", QString(), binary, notUtf8}) {
+        for (const QString& bad : {m_dir.filePath("missing.skn"), m_dir.path(), m_dir.path() + "/", QString(),
+                                   binary, notUtf8, huge}) {
             QVERIFY2(!engine.LoadSkin(bad), qPrintable(bad));
             QCOMPARE(qApp->styleSheet(), QString("QPushButton { color: #123456; }"));
             QCOMPARE(engine.SkinFile(), QFileInfo(good).absoluteFilePath());
         }
+
+        // A skin of exactly the limit is still taken.
+        const QString largest =
+            WriteFile("largest.skn", QByteArray(SkinEngine::MaxSkinBytes - 2, ' ') + "\n\n");
+        QVERIFY(engine.LoadSkin(largest));
 
         // An empty file is a valid skin: the plain look.
         QVERIFY(engine.LoadSkin(WriteFile("empty.skn", "")));

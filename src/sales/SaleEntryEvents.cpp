@@ -1,0 +1,7 @@
+#include "SaleEntryEvents.h"
+
+SaleEntryEvents* SaleEntryEvents::Instance()
+{
+    static SaleEntryEvents events;
+    return &events;
+}
