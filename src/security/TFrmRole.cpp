@@ -18,7 +18,7 @@ const QString LfCr = QStringLiteral("\n\r");
 TFrmRole::TFrmRole(QWidget* parent) : TDefForm(parent), ui(std::make_unique<Ui::TFrmRole>())
 {
     ui->setupUi(this);
-    setFixedSize(705, 506);
+    setObjectName(QStringLiteral("FrmRole"));
     ui->LvRole->setColumnWidth(0, 100);
     ui->LvRole->setColumnWidth(1, 200);
     SetInputs(false);

@@ -70,7 +70,7 @@ void SelectCode(QComboBox* combo, qint64 code)
 TFrmUser::TFrmUser(QWidget* parent) : TDefForm(parent), ui(std::make_unique<Ui::TFrmUser>())
 {
     ui->setupUi(this);
-    setFixedSize(710, 546);
+    setObjectName(QStringLiteral("FrmUser"));
 
     for (QLineEdit* edit : {ui->edtKeyWord, ui->edtUserID, ui->edtHomeTel, ui->edtMobileTel, ui->edtWorkTel,
                             ui->edtEmail, ui->edtQQ, ui->edtMSN, ui->edtAddress})
