@@ -43,8 +43,8 @@ bool IsRoleNameFree(const QString& name, qint64 exceptRoleID)
 {
     MemDataset rows;
     return OpenQuery("select RoleName from AC_ROLEINFO where RoleName=? and RoleID<>?", rows,
-                     {name, exceptRoleID})
-        && rows.IsEmpty();
+                     {name, exceptRoleID}) &&
+           rows.IsEmpty();
 }
 
 qint64 InsertRole(const QString& name, const QString& desc, const QStringList& functionIDs)
@@ -55,9 +55,9 @@ qint64 InsertRole(const QString& name, const QString& desc, const QStringList& f
     const qint64 key = TextToInt(NextSequenceValue("SeqTable", "RoleID"));
     if (key <= 0)
         return -1;
-    if (!ExecCommand("Insert into AC_ROLEINFO values (?,?,?)", {key, name, desc})
-        || !ExecCommand("delete from AC_ROLE_FUNCTION where RoleID=?", {key})
-        || !InsertFunctions(key, functionIDs))
+    if (!ExecCommand("Insert into AC_ROLEINFO values (?,?,?)", {key, name, desc}) ||
+        !ExecCommand("delete from AC_ROLE_FUNCTION where RoleID=?", {key}) ||
+        !InsertFunctions(key, functionIDs))
         return -1;
     return transaction.Commit() ? key : -1;
 }
@@ -67,9 +67,9 @@ bool UpdateRole(qint64 roleID, const QString& name, const QString& desc, const Q
     SqlTransaction transaction(CurrentConnection());
     if (!transaction.IsActive())
         return false;
-    return ExecCommand("update AC_ROLEINFO set RoleName=?,RoleDesc=? where RoleID=?", {name, desc, roleID})
-        && ExecCommand("delete from AC_ROLE_FUNCTION where RoleID=?", {roleID})
-        && InsertFunctions(roleID, functionIDs) && transaction.Commit();
+    return ExecCommand("update AC_ROLEINFO set RoleName=?,RoleDesc=? where RoleID=?", {name, desc, roleID}) &&
+           ExecCommand("delete from AC_ROLE_FUNCTION where RoleID=?", {roleID}) &&
+           InsertFunctions(roleID, functionIDs) && transaction.Commit();
 }
 
 bool DeleteRole(qint64 roleID)
@@ -77,8 +77,8 @@ bool DeleteRole(qint64 roleID)
     SqlTransaction transaction(CurrentConnection());
     if (!transaction.IsActive())
         return false;
-    return ExecCommand("delete from AC_ROLEINFO where ROLEID=?", {roleID})
-        && ExecCommand("delete from AC_ROLE_USER where ROLEID=?", {roleID}) && transaction.Commit();
+    return ExecCommand("delete from AC_ROLEINFO where ROLEID=?", {roleID}) &&
+           ExecCommand("delete from AC_ROLE_USER where ROLEID=?", {roleID}) && transaction.Commit();
 }
 
 } // namespace RoleAdmin

@@ -201,8 +201,7 @@ void TFrmRole::btnDeleteClick()
     const QString question =
         QStringLiteral("删除该角色将使相应的用户失去权限。") + LfCr + QStringLiteral("确定要删除该角色吗？");
     if (Dialogs::Instance().Ask(this, {question, QStringLiteral("确认"), Dialogs::Icon::Question},
-                                Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok)
-        == Dialogs::Cancel)
+                                Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok) == Dialogs::Cancel)
         return;
     if (!RoleAdmin::DeleteRole(CurrentRoleID)) {
         ShowMessage(QStringLiteral("删除角色出错！"), this);

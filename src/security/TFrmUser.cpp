@@ -148,15 +148,16 @@ void TFrmUser::FormShow()
     LoadFunctionTree(ui->tvRight, FunctionTreeForm::UserAdmin);
 }
 
-void TFrmUser::FillCodeCombo(QComboBox* combo, const QString& sql, const char* codeField, const char* nameField)
+void TFrmUser::FillCodeCombo(QComboBox* combo, const QString& sql, const char* codeField,
+                             const char* nameField)
 {
     combo->clear();
     combo->addItem(QString());
     MemDataset rows;
     if (OpenQuery(sql, rows)) {
         for (rows.First(); !rows.Eof(); rows.Next())
-            combo->addItem(rows.AsString(QLatin1String(codeField)).trimmed() + QLatin1Char('-')
-                           + rows.AsString(QLatin1String(nameField)).trimmed());
+            combo->addItem(rows.AsString(QLatin1String(codeField)).trimmed() + QLatin1Char('-') +
+                           rows.AsString(QLatin1String(nameField)).trimmed());
     }
     combo->setCurrentIndex(0);
 }
@@ -292,17 +293,18 @@ void TFrmUser::SetBasicInputs(bool editable, bool withUserID)
     if (withUserID)
         SetInputEditable(ui->edtUserID, editable);
     for (QWidget* input : std::initializer_list<QWidget*>{
-             ui->edtUserName, ui->cmbDept, ui->cmbWorkPost, ui->cmbPersonType, ui->cmbSex, ui->dtWorkStartDate,
-             ui->edtHomeTel, ui->edtMobileTel, ui->edtWorkTel, ui->edtEmail, ui->edtQQ, ui->edtMSN, ui->edtAddress,
-             ui->chkEnableUser, ui->rbNotOverDue, ui->rbOutOfDate})
+             ui->edtUserName, ui->cmbDept, ui->cmbWorkPost, ui->cmbPersonType, ui->cmbSex,
+             ui->dtWorkStartDate, ui->edtHomeTel, ui->edtMobileTel, ui->edtWorkTel, ui->edtEmail, ui->edtQQ,
+             ui->edtMSN, ui->edtAddress, ui->chkEnableUser, ui->rbNotOverDue, ui->rbOutOfDate})
         SetInputEditable(input, editable);
     SetInputEditable(ui->dtOutOfDate, editable && ui->rbOutOfDate->isChecked());
 }
 
 void TFrmUser::SetRightsInputs(bool enabled)
 {
-    for (QWidget* input : std::initializer_list<QWidget*>{ui->LvRole, ui->tvRight, ui->btnAddRole, ui->btnDeleteRole,
-                                                          ui->btnAddFunc, ui->btnDeleteFunc, ui->lvRight})
+    for (QWidget* input :
+         std::initializer_list<QWidget*>{ui->LvRole, ui->tvRight, ui->btnAddRole, ui->btnDeleteRole,
+                                         ui->btnAddFunc, ui->btnDeleteFunc, ui->lvRight})
         input->setEnabled(enabled);
 }
 
@@ -386,8 +388,8 @@ void TFrmUser::ClearUserFields()
     for (QComboBox* combo : {ui->cmbDept, ui->cmbWorkPost, ui->cmbPersonType, ui->cmbSex})
         if (combo->count() > 0)
             combo->setCurrentIndex(0);
-    for (QLineEdit* edit : {ui->edtHomeTel, ui->edtMobileTel, ui->edtWorkTel, ui->edtEmail, ui->edtQQ, ui->edtMSN,
-                            ui->edtAddress})
+    for (QLineEdit* edit : {ui->edtHomeTel, ui->edtMobileTel, ui->edtWorkTel, ui->edtEmail, ui->edtQQ,
+                            ui->edtMSN, ui->edtAddress})
         edit->clear();
     ui->chkEnableUser->setChecked(true);
     ui->rbNotOverDue->setChecked(true);
@@ -529,11 +531,10 @@ void TFrmUser::btnDeleteClick()
         ShowMessage(QStringLiteral("不能删除当前登录的用户！"), this);
         return;
     }
-    const QString question = QStringLiteral("删除用户后，所有用户信息及拥有的权限都将被删除且不能恢复。") + LfCr
-        + QStringLiteral("确定要删除该用户吗？");
+    const QString question = QStringLiteral("删除用户后，所有用户信息及拥有的权限都将被删除且不能恢复。") +
+                             LfCr + QStringLiteral("确定要删除该用户吗？");
     if (Dialogs::Instance().Ask(this, {question, QStringLiteral("确认"), Dialogs::Icon::Question},
-                                Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok)
-        == Dialogs::Cancel)
+                                Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok) == Dialogs::Cancel)
         return;
     if (!UserAdmin::DeleteUser(userID)) {
         ShowMessage(QStringLiteral("删除用户出错！"), this);

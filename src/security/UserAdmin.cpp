@@ -26,9 +26,10 @@ QDate StoredOverDate(const UserRecord& user)
 bool InsertGrants(const QString& userID, const QList<UserGrant>& grants)
 {
     for (const UserGrant& grant : grants) {
-        const bool ok = grant.kind == UserGrant::Role
-            ? ExecCommand("Insert into AC_ROLE_USER values (?,?)", {TextToInt(grant.key), userID})
-            : ExecCommand("Insert into AC_FUNCTION_USER values (?,?)", {grant.key, userID});
+        const bool ok =
+            grant.kind == UserGrant::Role
+                ? ExecCommand("Insert into AC_ROLE_USER values (?,?)", {TextToInt(grant.key), userID})
+                : ExecCommand("Insert into AC_FUNCTION_USER values (?,?)", {grant.key, userID});
         if (!ok)
             return false;
     }
@@ -37,8 +38,8 @@ bool InsertGrants(const QString& userID, const QList<UserGrant>& grants)
 
 bool DeleteGrants(const QString& userID)
 {
-    return ExecCommand("delete from AC_ROLE_USER where UserID=?", {userID})
-        && ExecCommand("delete from AC_FUNCTION_USER where UserID=?", {userID});
+    return ExecCommand("delete from AC_ROLE_USER where UserID=?", {userID}) &&
+           ExecCommand("delete from AC_FUNCTION_USER where UserID=?", {userID});
 }
 
 } // namespace
@@ -98,7 +99,8 @@ bool LoadGrants(const QString& userID, QList<UserGrant>& grants)
                   " on a.FunctionID=b.FunctionID where UserID=?",
                   functions, {userID})) {
         for (functions.First(); !functions.Eof(); functions.Next())
-            grants.append({UserGrant::Function, functions.AsString("FunctionID"), functions.AsString("FunctionName")});
+            grants.append(
+                {UserGrant::Function, functions.AsString("FunctionID"), functions.AsString("FunctionName")});
     } else {
         ok = false;
     }
@@ -121,9 +123,9 @@ SaveResult AddUser(const UserRecord& user, const QList<UserGrant>& grants)
         "WorkTel,MobileTel,Email,QQ,MSN,Address,UserPass,IsUse,PassNotOver,PassOverDate)"
         " Values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
         {user.UserID, user.UserName, user.Sex, user.WorkPostID, user.DeptID, user.PersonTypeID,
-         DateArg(user.WorkStartDate), user.HomeTel, user.WorkTel, user.MobileTel, user.Email, user.QQ, user.MSN,
-         user.Address, SqlArg::Secret(PasswordHash::Hash(user.UserID)), Flag(user.IsUse), Flag(user.PassNotOver),
-         DateArg(StoredOverDate(user))});
+         DateArg(user.WorkStartDate), user.HomeTel, user.WorkTel, user.MobileTel, user.Email, user.QQ,
+         user.MSN, user.Address, SqlArg::Secret(PasswordHash::Hash(user.UserID)), Flag(user.IsUse),
+         Flag(user.PassNotOver), DateArg(StoredOverDate(user))});
     if (!inserted)
         return SaveResult::UserFailed;
     if (!InsertGrants(user.UserID, grants))
@@ -140,9 +142,10 @@ SaveResult UpdateUser(const UserRecord& user, const QList<UserGrant>& grants)
         "update AC_USERINFO set UserName=?,Sex=?,WorkPostID=?,DeptID=?,PersonTypeID=?,WorkStartDate=?,"
         "HomeTel=?,WorkTel=?,MobileTel=?,Email=?,QQ=?,MSN=?,Address=?,IsUse=?,PassNotOver=?,PassOverDate=?"
         " where UserID=?",
-        {user.UserName, user.Sex, user.WorkPostID, user.DeptID, user.PersonTypeID, DateArg(user.WorkStartDate),
-         user.HomeTel, user.WorkTel, user.MobileTel, user.Email, user.QQ, user.MSN, user.Address,
-         Flag(user.IsUse), Flag(user.PassNotOver), DateArg(StoredOverDate(user)), user.UserID});
+        {user.UserName, user.Sex, user.WorkPostID, user.DeptID, user.PersonTypeID,
+         DateArg(user.WorkStartDate), user.HomeTel, user.WorkTel, user.MobileTel, user.Email, user.QQ,
+         user.MSN, user.Address, Flag(user.IsUse), Flag(user.PassNotOver), DateArg(StoredOverDate(user)),
+         user.UserID});
     if (!updated)
         return SaveResult::UserFailed;
     if (!DeleteGrants(user.UserID) || !InsertGrants(user.UserID, grants))

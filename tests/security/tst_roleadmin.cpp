@@ -75,13 +75,15 @@ private slots:
         //        └ 角色 12
         // 销售 2 ─ 记录 21
         QVERIFY(ExecCommand("delete from AC_FUNCTIONINFO"));
-        const char* rows[][4] = {{"1", "系统", "-1", "1"},  {"11", "用户", "1", "2"},  {"111", "新增", "11", "3"},
-                                 {"112", "删除", "11", "4"}, {"12", "角色", "1", "5"}, {"2", "销售", "-1", "6"},
+        const char* rows[][4] = {{"1", "系统", "-1", "1"},   {"11", "用户", "1", "2"},
+                                 {"111", "新增", "11", "3"}, {"112", "删除", "11", "4"},
+                                 {"12", "角色", "1", "5"},   {"2", "销售", "-1", "6"},
                                  {"21", "记录", "2", "7"}};
         for (const auto& r : rows)
-            QVERIFY(ExecCommand("insert into AC_FUNCTIONINFO (FunctionID,FunctionName,ParentFunctionID,IsPublic,"
-                                "OrderNum) values (?,?,?,'N',?)",
-                                {r[0], QString::fromUtf8(r[1]), r[2], QString(r[3]).toInt()}));
+            QVERIFY(
+                ExecCommand("insert into AC_FUNCTIONINFO (FunctionID,FunctionName,ParentFunctionID,IsPublic,"
+                            "OrderNum) values (?,?,?,'N',?)",
+                            {r[0], QString::fromUtf8(r[1]), r[2], QString(r[3]).toInt()}));
     }
 
     void cleanup()
@@ -190,13 +192,15 @@ private slots:
         Child<QLineEdit>(&form, "edtRole")->setText("  ");
         Click(&form, "btnSave");
         QCOMPARE(m_dialogs->LastText(), QString("角色名称是必填项！"));
-        QCOMPARE(m_env->Scalar("select RoleName from AC_ROLEINFO where RoleID=5").toString(), QString("收银"));
+        QCOMPARE(m_env->Scalar("select RoleName from AC_ROLEINFO where RoleID=5").toString(),
+                 QString("收银"));
 
         // Its own name is no conflict; the new functions replace the old.
         m_dialogs->ClearRecords();
         Child<QLineEdit>(&form, "edtRole")->setText("收银");
         Child<QLineEdit>(&form, "edtDesc")->setText("前台收款");
-        Child<CheckTree>(&form, "tvRight")->ToggleNode(FindFunctionNode(Child<CheckTree>(&form, "tvRight"), "2"));
+        Child<CheckTree>(&form, "tvRight")
+            ->ToggleNode(FindFunctionNode(Child<CheckTree>(&form, "tvRight"), "2"));
         Click(&form, "btnSave");
         QVERIFY(m_dialogs->Texts().isEmpty());
         QCOMPARE(StoredFunctions("收银"), QStringList({"2"}));
@@ -219,8 +223,9 @@ private slots:
                             "begin select raise(abort, 'refused'); end"));
         m_dialogs->QueueAnswer(Dialogs::Ok);
         Click(&form, "btnDelete");
-        QCOMPARE(m_dialogs->Texts().mid(1), QStringList({"删除该角色将使相应的用户失去权限。\n\r确定要删除该角色吗？",
-                                                         "删除角色出错！"}));
+        QCOMPARE(
+            m_dialogs->Texts().mid(1),
+            QStringList({"删除该角色将使相应的用户失去权限。\n\r确定要删除该角色吗？", "删除角色出错！"}));
         QCOMPARE(m_env->Scalar("select count(*) from AC_ROLEINFO where RoleID=5").toInt(), 1);
         QCOMPARE(roles->topLevelItemCount(), 2);
 

@@ -171,19 +171,22 @@ private slots:
 
         const QString topFunction = NodeFunc(tree->topLevelItem(0)).FunctionID;
         QCOMPARE(Grants("ZHANG"), QStringList({"F" + topFunction, "R1"}));
-        QCOMPARE(m_env->Scalar("select Sex||MobileTel||IsUse||PassNotOver from AC_USERINFO where UserID='ZHANG'")
-                     .toString(),
-                 QString("男13900001111YN"));
+        QCOMPARE(
+            m_env->Scalar("select Sex||MobileTel||IsUse||PassNotOver from AC_USERINFO where UserID='ZHANG'")
+                .toString(),
+            QString("男13900001111YN"));
         QCOMPARE(m_env->Scalar("select PassOverDate from AC_USERINFO where UserID='ZHANG'").toString(),
                  QDate::currentDate().addDays(30).toString("yyyy-MM-dd") + " 00:00:00");
         // The first password is the user code, stored as a hash and never logged.
-        const QString stored = m_env->Scalar("select UserPass from AC_USERINFO where UserID='ZHANG'").toString();
+        const QString stored =
+            m_env->Scalar("select UserPass from AC_USERINFO where UserID='ZHANG'").toString();
         QVERIFY(PasswordHash::IsHash(stored));
         QVERIFY(PasswordHash::Verify(stored, "ZHANG"));
         const QStringList log = m_env->CommandLogLines();
         QVERIFY(std::none_of(log.begin(), log.end(), [&](const QString& l) { return l.contains(stored); }));
-        QVERIFY(std::any_of(log.begin(), log.end(),
-                            [](const QString& l) { return l.contains("Insert into AC_USERINFO") && l.contains("***"); }));
+        QVERIFY(std::any_of(log.begin(), log.end(), [](const QString& l) {
+            return l.contains("Insert into AC_USERINFO") && l.contains("***");
+        }));
     }
 
     void createdAndChangedUsersLogInAsTheRulesSay()
@@ -228,7 +231,8 @@ private slots:
         QVERIFY(Child<QRadioButton>(&form, "rbOutOfDate")->isChecked());
         QCOMPARE(Child<QDateEdit>(&form, "dtOutOfDate")->date(), QDate::currentDate());
         QVERIFY(!Child<QDateEdit>(&form, "dtOutOfDate")->isEnabled());
-        QCOMPARE(Child<QDateEdit>(&form, "dtOutOfDate")->palette().color(QPalette::Base), QColor(0xC0, 0xC0, 0xC0));
+        QCOMPARE(Child<QDateEdit>(&form, "dtOutOfDate")->palette().color(QPalette::Base),
+                 QColor(0xC0, 0xC0, 0xC0));
     }
 
     void grantListKeepsKeysBesideTheRows()
@@ -295,7 +299,8 @@ private slots:
 
     void failedUpdatesLeaveStoredDataAndListAlone()
     {
-        QVERIFY(ExecCommand("insert into AC_USERINFO (UserID,UserName,IsUse,PassNotOver) values ('LI','李四','Y','Y')"));
+        QVERIFY(ExecCommand(
+            "insert into AC_USERINFO (UserID,UserName,IsUse,PassNotOver) values ('LI','李四','Y','Y')"));
         QVERIFY(ExecCommand("insert into AC_ROLE_USER values (1,'LI')"));
         QVERIFY(ExecCommand("insert into AC_FUNCTION_USER values ('1002','LI')"));
         TFrmUser form;
@@ -320,7 +325,8 @@ private slots:
         Click(&form, "btnSave");
         QCOMPARE(m_dialogs->LastText(), QString("修改用户权限时发生错误"));
         QCOMPARE(Grants("LI"), QStringList({"F1002", "R1"}));
-        QCOMPARE(m_env->Scalar("select UserName from AC_USERINFO where UserID='LI'").toString(), QString("李四"));
+        QCOMPARE(m_env->Scalar("select UserName from AC_USERINFO where UserID='LI'").toString(),
+                 QString("李四"));
         QCOMPARE(Row(users, "LI")->text(1), QString("李四"));
 
         QVERIFY(ExecCommand("drop trigger refuse"));
@@ -332,7 +338,8 @@ private slots:
 
     void deleteRefusesTheLoggedInUserAndRemovesEverythingElse()
     {
-        QVERIFY(ExecCommand("insert into AC_USERINFO (UserID,UserName,IsUse,PassNotOver) values ('LI','李四','Y','Y')"));
+        QVERIFY(ExecCommand(
+            "insert into AC_USERINFO (UserID,UserName,IsUse,PassNotOver) values ('LI','李四','Y','Y')"));
         QVERIFY(ExecCommand("insert into AC_ROLE_USER values (1,'LI')"));
         QVERIFY(ExecCommand("insert into AC_FUNCTION_USER values ('1002','LI')"));
         TFrmUser form;
@@ -349,8 +356,9 @@ private slots:
         users->setCurrentItem(Row(users, "LI"));
         m_dialogs->QueueAnswer(Dialogs::Cancel);
         Click(&form, "btnDelete");
-        QCOMPARE(m_dialogs->LastText(), QString("删除用户后，所有用户信息及拥有的权限都将被删除且不能恢复。\n\r"
-                                                "确定要删除该用户吗？"));
+        QCOMPARE(m_dialogs->LastText(),
+                 QString("删除用户后，所有用户信息及拥有的权限都将被删除且不能恢复。\n\r"
+                         "确定要删除该用户吗？"));
         QCOMPARE(Grants("LI").size(), 2);
 
         // A failing grant delete keeps the user row too.
@@ -375,8 +383,9 @@ private slots:
     void listSortsAlternatelyAndSearchesExactly()
     {
         for (const char* id : {"bob", "LI", "ZHANG", "LIU"})
-            QVERIFY(ExecCommand("insert into AC_USERINFO (UserID,UserName,IsUse,PassNotOver) values (?,?,'Y','Y')",
-                                {id, QString::fromLatin1(id) + "名"}));
+            QVERIFY(ExecCommand(
+                "insert into AC_USERINFO (UserID,UserName,IsUse,PassNotOver) values (?,?,'Y','Y')",
+                {id, QString::fromLatin1(id) + "名"}));
         TFrmUser form;
         form.show();
         auto* users = Child<QTreeWidget>(&form, "lvUser");
