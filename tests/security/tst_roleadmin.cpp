@@ -141,6 +141,18 @@ private slots:
         Click(&form, "btnSave");
         QVERIFY(StoredFunctions("空角色").isEmpty());
         QCOMPARE(m_env->Scalar("select count(*) from AC_ROLEINFO").toInt(), 5);
+
+        // A function row that cannot be written takes the role row and its key with it.
+        QVERIFY(ExecCommand("create trigger refuse before insert on AC_ROLE_FUNCTION "
+                            "begin select raise(abort, 'refused'); end"));
+        const int lastKey = m_env->Scalar("select RoleID from SeqTable").toInt();
+        Child<QLineEdit>(&form, "edtRole")->setText("写不进");
+        tree->ToggleNode(FindFunctionNode(tree, "2"));
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("添加角色出错！"));
+        QCOMPARE(m_env->Scalar("select count(*) from AC_ROLEINFO").toInt(), 5);
+        QCOMPARE(m_env->Scalar("select RoleID from SeqTable").toInt(), lastKey);
+        QCOMPARE(Child<QTreeWidget>(&form, "LvRole")->topLevelItemCount(), 5);
     }
 
     void aStoredRoleShowsItsBranchCheckedAndAncestorsPartly()

@@ -265,6 +265,33 @@ private slots:
         QCOMPARE(grants->topLevelItem(0)->data(0, TFrmUser::GrantKeyRole).toString(), QString("7"));
     }
 
+    void aFailedAddLeavesNothingBehind()
+    {
+        TFrmUser form;
+        form.show();
+        Click(&form, "btnAdd");
+        TypeUser(&form, "li", "李四");
+        auto* roles = Child<QTreeWidget>(&form, "LvRole");
+        roles->setCurrentItem(roles->topLevelItem(0));
+        Click(&form, "btnAddRole");
+        QVERIFY(ExecCommand("create trigger refuse before insert on AC_ROLE_USER "
+                            "begin select raise(abort, 'refused'); end"));
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("添加用户权限时发生错误"));
+        QCOMPARE(m_env->Scalar("select count(*) from AC_USERINFO where UserID='LI'").toInt(), 0);
+        // The typed data stays for another try.
+        QCOMPARE(Child<QLineEdit>(&form, "edtUserID")->text(), QString("LI"));
+        QCOMPARE(Column(Child<QTreeWidget>(&form, "lvRight"), 1), QStringList({"角色"}));
+
+        QVERIFY(ExecCommand("drop trigger refuse"));
+        QVERIFY(ExecCommand("create trigger refuse before insert on AC_USERINFO "
+                            "begin select raise(abort, 'refused'); end"));
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("添加用户信息时发生错误"));
+        QVERIFY(Grants("LI").isEmpty());
+        QCOMPARE(Column(Child<QTreeWidget>(&form, "lvUser"), 0), QStringList({"ADMIN"}));
+    }
+
     void subRightsDecideWhatCanBeSeenAndChanged()
     {
         m_granted.clear();
