@@ -5,6 +5,10 @@
 #include "TFrmRole.h"
 #include "TestEnv.h"
 
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -153,6 +157,27 @@ private slots:
         QCOMPARE(m_env->Scalar("select count(*) from AC_ROLEINFO").toInt(), 5);
         QCOMPARE(m_env->Scalar("select RoleID from SeqTable").toInt(), lastKey);
         QCOMPARE(Child<QTreeWidget>(&form, "LvRole")->topLevelItemCount(), 5);
+    }
+
+    void everyInputHasAName()
+    {
+        TFrmRole form;
+        form.show();
+        QStringList unnamed;
+        for (QWidget* input : form.findChildren<QWidget*>()) {
+            const bool isInput = qobject_cast<QLineEdit*>(input) || qobject_cast<QComboBox*>(input) ||
+                                 qobject_cast<QAbstractSpinBox*>(input) ||
+                                 qobject_cast<QAbstractItemView*>(input);
+            // Parts of a control (a combo's edit, a popup's list) are named by the control.
+            if (!isInput || input->window() != &form || qobject_cast<QHeaderView*>(input) ||
+                qobject_cast<QComboBox*>(input->parentWidget()) ||
+                qobject_cast<QAbstractSpinBox*>(input->parentWidget()))
+                continue;
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(input);
+            if (!accessible || accessible->text(QAccessible::Name).isEmpty())
+                unnamed << input->objectName();
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
     }
 
     void aStoredRoleShowsItsBranchCheckedAndAncestorsPartly()

@@ -9,6 +9,8 @@
 #include "TestEnv.h"
 #include "TfrmLogin.h"
 
+#include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -290,6 +292,27 @@ private slots:
         QCOMPARE(m_dialogs->LastText(), QString("添加用户信息时发生错误"));
         QVERIFY(Grants("LI").isEmpty());
         QCOMPARE(Column(Child<QTreeWidget>(&form, "lvUser"), 0), QStringList({"ADMIN"}));
+    }
+
+    void everyInputHasAName()
+    {
+        TFrmUser form;
+        form.show();
+        QStringList unnamed;
+        for (QWidget* input : form.findChildren<QWidget*>()) {
+            const bool isInput = qobject_cast<QLineEdit*>(input) || qobject_cast<QComboBox*>(input) ||
+                                 qobject_cast<QAbstractSpinBox*>(input) ||
+                                 qobject_cast<QAbstractItemView*>(input);
+            // Parts of a control (a combo's edit, a popup's list) are named by the control.
+            if (!isInput || input->window() != &form || qobject_cast<QHeaderView*>(input) ||
+                qobject_cast<QComboBox*>(input->parentWidget()) ||
+                qobject_cast<QAbstractSpinBox*>(input->parentWidget()))
+                continue;
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(input);
+            if (!accessible || accessible->text(QAccessible::Name).isEmpty())
+                unnamed << input->objectName();
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
     }
 
     void subRightsDecideWhatCanBeSeenAndChanged()
