@@ -104,11 +104,10 @@ void TFrmRole::SetInputs(bool editable)
 
 void TFrmRole::btnEditClick()
 {
-    QTreeWidgetItem* row = SelectedRoleRow();
-    if (!row)
+    if (!SelectedRoleRow())
         return;
-    ui->edtRole->setText(row->text(0));
-    ui->edtDesc->setText(row->text(1));
+    // The selected role as stored, also when checks of an add are showing.
+    LvRoleClick();
     ui->btnEdit->setEnabled(true);
     ui->btnSave->setEnabled(true);
     ui->btnCancel->setEnabled(true);

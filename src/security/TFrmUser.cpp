@@ -310,8 +310,13 @@ void TFrmUser::SetRightsInputs(bool enabled)
 
 void TFrmUser::btnEditClick()
 {
-    if (!SelectedUserRow())
+    QTreeWidgetItem* row = SelectedUserRow();
+    if (!row)
         return;
+    // Pressed during an add, the fields still hold the typed new user: what
+    // is edited is the selected user as stored.
+    if (EditMode == QStringLiteral("ADD"))
+        LoadUser(row->text(0).trimmed());
     ui->btnEdit->setEnabled(true);
     ui->btnSave->setEnabled(true);
     ui->btnCancel->setEnabled(true);

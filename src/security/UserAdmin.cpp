@@ -136,7 +136,8 @@ SaveResult AddUser(const UserRecord& user, const QList<UserGrant>& grants)
 SaveResult UpdateUser(const UserRecord& user, const QList<UserGrant>& grants)
 {
     SqlTransaction transaction(CurrentConnection());
-    if (!transaction.IsActive())
+    // A user deleted meanwhile (at another desk) must not get grants again.
+    if (!transaction.IsActive() || IsUserIDFree(user.UserID))
         return SaveResult::UserFailed;
     const bool updated = ExecCommand(
         "update AC_USERINFO set UserName=?,Sex=?,WorkPostID=?,DeptID=?,PersonTypeID=?,WorkStartDate=?,"

@@ -232,6 +232,15 @@ private slots:
         QCOMPARE(m_env->Scalar("select RoleName from AC_ROLEINFO where RoleID=5").toString(),
                  QString("收银"));
 
+        // Edit shows the role as stored, whatever an add had checked.
+        Click(&form, "btnCancel");
+        Click(&form, "btnAdd");
+        Child<CheckTree>(&form, "tvRight")
+            ->ToggleNode(FindFunctionNode(Child<CheckTree>(&form, "tvRight"), "1"));
+        Click(&form, "btnEdit");
+        QCOMPARE(States(Child<CheckTree>(&form, "tvRight")), QString("1111111"));
+        QCOMPARE(Child<QLineEdit>(&form, "edtRole")->text(), QString("收银"));
+
         // Its own name is no conflict; the new functions replace the old.
         m_dialogs->ClearRecords();
         Child<QLineEdit>(&form, "edtRole")->setText("收银");

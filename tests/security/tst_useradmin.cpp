@@ -237,6 +237,31 @@ private slots:
                  QColor(0xC0, 0xC0, 0xC0));
     }
 
+    void editDuringAnAddEditsTheSelectedUserAsStored()
+    {
+        TFrmUser form;
+        form.show();
+        auto* users = Child<QTreeWidget>(&form, "lvUser");
+        users->setCurrentItem(Row(users, "ADMIN"));
+        Click(&form, "btnAdd");
+        TypeUser(&form, "new", "新人");
+        Click(&form, "btnEdit");
+        QCOMPARE(form.EditMode, QString("UPDATE"));
+        QCOMPARE(Child<QLineEdit>(&form, "edtUserID")->text(), QString("ADMIN"));
+        QCOMPARE(Child<QLineEdit>(&form, "edtUserName")->text(), QString("系统管理员"));
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("修改用户信息成功"));
+        QCOMPARE(m_env->Scalar("select count(*) from AC_USERINFO").toInt(), 1);
+        QCOMPARE(Grants("ADMIN"), QStringList({"R1"}));
+        QVERIFY(Grants("NEW").isEmpty());
+
+        // A user deleted elsewhere in the meantime is not written again.
+        QVERIFY(ExecCommand("update AC_USERINFO set UserID='GONE' where UserID='ADMIN'"));
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("修改用户信息时发生错误"));
+        QCOMPARE(m_env->Scalar("select count(*) from AC_ROLE_USER where UserID='ADMIN'").toInt(), 1);
+    }
+
     void grantListKeepsKeysBesideTheRows()
     {
         QVERIFY(ExecCommand("insert into AC_ROLEINFO values (7,'经理(前台)','x')"));
