@@ -88,14 +88,14 @@ bool LoadGrants(const QString& userID, QList<UserGrant>& grants)
 {
     grants.clear();
     MemDataset roles;
-    bool ok = OpenQuery("select b.RoleID,b.RoleName from AC_ROLE_USER a LEFT JOIN AC_ROLEINFO b"
+    bool ok = OpenQuery("select a.RoleID,b.RoleName from AC_ROLE_USER a LEFT JOIN AC_ROLEINFO b"
                         " ON a.RoleID=b.RoleID where a.UserID=?",
                         roles, {userID});
     if (ok)
         for (roles.First(); !roles.Eof(); roles.Next())
             grants.append({UserGrant::Role, roles.AsString("RoleID"), roles.AsString("RoleName")});
     MemDataset functions;
-    if (OpenQuery("select b.FunctionID,b.FunctionName from AC_FUNCTION_USER a left join AC_FUNCTIONINFO b"
+    if (OpenQuery("select a.FunctionID,b.FunctionName from AC_FUNCTION_USER a left join AC_FUNCTIONINFO b"
                   " on a.FunctionID=b.FunctionID where UserID=?",
                   functions, {userID})) {
         for (functions.First(); !functions.Eof(); functions.Next())

@@ -49,6 +49,7 @@ enum class SaveResult { Saved, UserFailed, GrantsFailed };
 bool LoadUserList(QList<QPair<QString, QString>>& users);
 bool LoadUser(const QString& userID, UserRecord& user);
 // The user's roles first, then the functions granted to the user directly.
+// A grant whose role or function is gone keeps its stored key (no name).
 bool LoadGrants(const QString& userID, QList<UserGrant>& grants);
 // true when no user has that code; a failing query counts as taken.
 bool IsUserIDFree(const QString& userID);

@@ -290,6 +290,14 @@ private slots:
         users->setCurrentItem(Row(users, "LI"));
         QCOMPARE(Column(grants, 0), QStringList({"经理(前台)(7)"}));
         QCOMPARE(grants->topLevelItem(0)->data(0, TFrmUser::GrantKeyRole).toString(), QString("7"));
+
+        // A grant of a function no longer in the catalogue survives a save unchanged.
+        QVERIFY(ExecCommand("insert into AC_FUNCTION_USER values ('777','LI')"));
+        Click(&form, "btnCancel");
+        Click(&form, "btnEdit");
+        QCOMPARE(Column(grants, 0), QStringList({"经理(前台)(7)", "(777)"}));
+        Click(&form, "btnSave");
+        QCOMPARE(Grants("LI"), QStringList({"F777", "R7"}));
     }
 
     void aFailedAddLeavesNothingBehind()
