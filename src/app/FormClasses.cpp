@@ -10,6 +10,8 @@
 #include "TFrmCompanySet.h"
 #include "TFrmPrintMode.h"
 #include "TFrmSysLog.h"
+#include "TFrmRole.h"
+#include "TFrmUser.h"
 #include "TDefForm.h"
 #include "FormRegistry.h"
 
@@ -75,9 +77,9 @@ void RegisterFormClasses()
     Register<TFrmPrintMode>("打印模板", ChildForm);
     RegisterPlaceholder("TfrmMenuCfg", "菜单设置", ChildForm);
     RegisterPlaceholder("TFrmRight", "功能定义", ChildForm);
-    RegisterPlaceholder("TFrmRole", "角色管理", ChildForm);
+    Register<TFrmRole>("角色管理", ChildForm);
     RegisterPlaceholder("TfrmToolCfg", "工具栏设置", ChildForm);
-    RegisterPlaceholder("TFrmUser", "用户管理", ChildForm);
+    Register<TFrmUser>("用户管理", ChildForm);
     RegisterPlaceholder("TFrmGroupCfg", "GroupBar设置", ChildForm);
     Register<TFrmSaleManage>("销售记录管理", ChildForm);
     Register<TFrmSysLog>("系统日志", ChildForm);

@@ -10,6 +10,7 @@
 #include "IconList.h"
 #include "TfrmLogin.h"
 #include "MenuConstruction.h"
+#include "SessionRights.h"
 #include "ShellOpen.h"
 
 #include <QFileInfo>
@@ -53,15 +54,20 @@ TFunctions::TFunctions(FunctionsHost* host, QObject* parent) : QObject(parent), 
     MenuSet.AddField("OrderNum", FieldType::Integer);
 
     GrantSet.AddField("FuncID", FieldType::Text, 20);
-    if (!Functions)
+    if (!Functions) {
         Functions = this;
+        SessionRights::Install([this](const QString& funcID) { return IsGranted(funcID); },
+                               [this] { return CurrentUser().UserID; });
+    }
 }
 
 TFunctions::~TFunctions()
 {
     m_user.Clear();
-    if (Functions == this)
+    if (Functions == this) {
         Functions = nullptr;
+        SessionRights::Uninstall();
+    }
 }
 
 // --- rights ------------------------------------------------------------------

@@ -2,7 +2,9 @@
 #include "TDefForm.h"
 #include "FormClasses.h"
 #include "FormRegistry.h"
+#include "PasswordHash.h"
 #include "Settings.h"
+#include "TFrmUser.h"
 #include "Utilities.h"
 
 #include <QDialog>
@@ -12,6 +14,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeWidget>
 
 // The real main window with its login: start-up, rights-dependent interface,
 // opening forms in the three modes, the open-windows list, log-off, leaving.
@@ -247,6 +250,36 @@ private slots:
         QVERIFY(!app.Main()->OpenFunctionForm("5001", "TFrmBackUp", "M"));
         QCOMPARE(app.dialogs->Texts().size(), 1);
         QCOMPARE(app.Children().size(), 1);
+    }
+
+    void userAdministrationAsksTheLoggedInUsersRights()
+    {
+        AppTestFixture app;
+        QVERIFY(app.Valid());
+        QVERIFY(ExecCommand("insert into AC_USERINFO (UserID,UserName,UserPass,IsUse,PassNotOver) "
+                            "values ('CLERK','店员',?,'Y','Y')",
+                            {SqlArg::Secret(PasswordHash::Hash("pw"))}));
+        QVERIFY(ExecCommand("insert into AC_FUNCTION_USER values ('400132','CLERK')"));
+        app.Start();
+        app.Login("ADMIN", "admin");
+        app.Main()->RunFunction("4001");
+        auto* form = qobject_cast<TFrmUser*>(app.Main()->FindOpenForm("TFrmUser"));
+        QVERIFY(form);
+        QVERIFY(form->CanEditBasic && form->CanEditRights);
+        // The account at the desk cannot delete itself.
+        auto* users = form->findChild<QTreeWidget*>("lvUser");
+        users->setCurrentItem(users->findItems("ADMIN", Qt::MatchExactly).value(0));
+        form->findChild<QPushButton*>("btnDelete")->click();
+        QCOMPARE(app.dialogs->LastText(), QString("不能删除当前登录的用户！"));
+
+        app.Login("CLERK", "pw");
+        QCOMPARE(app.Main()->FunctionRights()->CurrentUser().UserID, QString("CLERK"));
+        app.FlushDeletes();
+        QVERIFY(app.Main()->RunFunction("4001"));
+        form = qobject_cast<TFrmUser*>(app.Main()->FindOpenForm("TFrmUser"));
+        QVERIFY(form);
+        QVERIFY(!form->CanEditBasic);
+        QVERIFY(form->CanEditRights);
     }
 
     void dialogFunctionsAreNewEachTime()

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// One AC_ROLEINFO row.
+struct RoleRecord
+{
+    qint64 RoleID = -1;
+    QString RoleName;
+    QString RoleDesc;
+};
+
+// Reading and writing roles and the functions they grant.  Every change is
+// one transaction.  A role's functions are stored as the topmost granted
+// functions of each subtree; a grant covers everything below it.
+namespace RoleAdmin {
+
+// All roles in stored order.
+bool LoadRoles(QList<RoleRecord>& roles);
+// The FunctionIDs stored for the role, in stored order.
+bool LoadRoleFunctions(qint64 roleID, QStringList& functionIDs);
+// true when no role other than `exceptRoleID` has that name; a failing
+// query counts as a name in use.
+bool IsRoleNameFree(const QString& name, qint64 exceptRoleID = -1);
+
+// Allocates the key, inserts the role and its functions; the new key, or -1
+// when nothing was written.
+qint64 InsertRole(const QString& name, const QString& desc, const QStringList& functionIDs);
+// Updates name and description and replaces the role's functions.
+bool UpdateRole(qint64 roleID, const QString& name, const QString& desc, const QStringList& functionIDs);
+// The role and its user assignments.  Its function rows stay: role keys are
+// never handed out twice, so no later role can inherit them.
+bool DeleteRole(qint64 roleID);
+
+} // namespace RoleAdmin
