@@ -6,6 +6,7 @@
 #include "TFrmCompanyDirEdit.h"
 #include "TFrmCompanySet.h"
 #include "TFrmPrintMode.h"
+#include "TFrmRight.h"
 #include "TFrmSysLog.h"
 #include "TDefForm.h"
 #include "FormRegistry.h"
@@ -71,7 +72,7 @@ void RegisterFormClasses()
 {
     Register<TFrmPrintMode>("打印模板", ChildForm);
     RegisterPlaceholder("TfrmMenuCfg", "菜单设置", ChildForm);
-    RegisterPlaceholder("TFrmRight", "功能定义", ChildForm);
+    Register<TFrmRight>("功能定义", ChildForm);
     RegisterPlaceholder("TFrmRole", "角色管理", ChildForm);
     RegisterPlaceholder("TfrmToolCfg", "工具栏设置", ChildForm);
     RegisterPlaceholder("TFrmUser", "用户管理", ChildForm);
