@@ -2,6 +2,7 @@
 
 #include "TFrmAboutMe.h"
 #include "TFrmInputInfo.h"
+#include "TfrmMenuCfg.h"
 #include "TFrmSaleManage.h"
 #include "TFrmCompanyDirEdit.h"
 #include "TFrmCompanySet.h"
@@ -71,7 +72,7 @@ bool IsPlaceholderForm(const QString& className)
 void RegisterFormClasses()
 {
     Register<TFrmPrintMode>("打印模板", ChildForm);
-    RegisterPlaceholder("TfrmMenuCfg", "菜单设置", ChildForm);
+    Register<TfrmMenuCfg>("菜单设置", ChildForm);
     Register<TFrmRight>("功能定义", ChildForm);
     RegisterPlaceholder("TFrmRole", "角色管理", ChildForm);
     RegisterPlaceholder("TfrmToolCfg", "工具栏设置", ChildForm);
