@@ -9,6 +9,7 @@
 #include "TFrmPrintMode.h"
 #include "TFrmRight.h"
 #include "TFrmSysLog.h"
+#include "TfrmToolCfg.h"
 #include "TDefForm.h"
 #include "FormRegistry.h"
 
@@ -75,7 +76,7 @@ void RegisterFormClasses()
     Register<TfrmMenuCfg>("菜单设置", ChildForm);
     Register<TFrmRight>("功能定义", ChildForm);
     RegisterPlaceholder("TFrmRole", "角色管理", ChildForm);
-    RegisterPlaceholder("TfrmToolCfg", "工具栏设置", ChildForm);
+    Register<TfrmToolCfg>("工具栏设置", ChildForm);
     RegisterPlaceholder("TFrmUser", "用户管理", ChildForm);
     RegisterPlaceholder("TFrmGroupCfg", "GroupBar设置", ChildForm);
     Register<TFrmSaleManage>("销售记录管理", ChildForm);
