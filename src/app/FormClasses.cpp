@@ -6,6 +6,7 @@
 #include "TFrmSaleManage.h"
 #include "TFrmCompanyDirEdit.h"
 #include "TFrmCompanySet.h"
+#include "TFrmGroupCfg.h"
 #include "TFrmPrintMode.h"
 #include "TFrmRight.h"
 #include "TFrmSysLog.h"
@@ -78,7 +79,7 @@ void RegisterFormClasses()
     RegisterPlaceholder("TFrmRole", "角色管理", ChildForm);
     Register<TfrmToolCfg>("工具栏设置", ChildForm);
     RegisterPlaceholder("TFrmUser", "用户管理", ChildForm);
-    RegisterPlaceholder("TFrmGroupCfg", "GroupBar设置", ChildForm);
+    Register<TFrmGroupCfg>("GroupBar设置", ChildForm);
     Register<TFrmSaleManage>("销售记录管理", ChildForm);
     Register<TFrmSysLog>("系统日志", ChildForm);
     RegisterPlaceholder("TFrmBackUp", "备份数据", DialogForm);
