@@ -23,8 +23,11 @@ void EditState::SetInputEnabled(QWidget* input, bool enabled, bool coloured)
         return;
     // A rule for this one widget by name, so that it wins over the skin's
     // style sheet and does not reach the widget's scroll bars.
-    const QString colour = enabled ? QStringLiteral("#FFFFFF") : QStringLiteral("#C0C0C0");
-    input->setStyleSheet(QStringLiteral("#%1 { background-color: %2; }").arg(input->objectName(), colour));
+    // A disabled box keeps a dark text so that the record shown stays
+    // readable on silver.
+    const QString rule = enabled ? QStringLiteral("background-color: #FFFFFF;")
+                                 : QStringLiteral("background-color: #C0C0C0; color: #303030;");
+    input->setStyleSheet(QStringLiteral("#%1 { %2 }").arg(input->objectName(), rule));
 }
 
 void EditState::Enter(const QString& mode, const QString& stateText, const QList<QWidget*>& locked)

@@ -26,7 +26,6 @@ public:
     // Back to browsing: "浏览数据", inputs, Save and Cancel disabled.
     void Browse();
 
-    bool IsBrowsing() const { return EditMode.isEmpty(); }
     QString EditMode;
 
     // Enables or disables one input and colours its box to match.

@@ -29,6 +29,8 @@ bool FunctionCatalogue::IsFunctionIDFree(const QString& id)
 
 bool FunctionCatalogue::InsertFunction(const TFunc& func, const QString& parentKey)
 {
+    if (!IsValidFunctionID(func.FunctionID))
+        return false;
     SqlTransaction transaction(CurrentConnection());
     if (!transaction.IsActive())
         return false;

@@ -132,11 +132,6 @@ qint64 TfrmToolCfg::RowButtonID(int row) const
     return RowButton(row).ButtonID;
 }
 
-QString TfrmToolCfg::RowFunctionID(int row) const
-{
-    return RowButton(row).FunctionID;
-}
-
 int TfrmToolCfg::SelectedRow() const
 {
     const QList<QTableWidgetItem*> selected = ui->LvButton->selectedItems();

@@ -23,9 +23,8 @@ public:
 
     QString EditMode() const { return m_state.EditMode; }
     qint64 CurrentButtonID() const { return m_currentButtonID; }
-    // The button and function a list row carries.
+    // The button a list row carries.
     qint64 RowButtonID(int row) const;
-    QString RowFunctionID(int row) const;
 
 public slots:
     void FormShow();

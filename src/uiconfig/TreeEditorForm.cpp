@@ -18,8 +18,12 @@ void TreeEditorForm::SetUpEditor(const Parts& parts, const DeleteTexts& texts)
     parts.lblDragInfo->hide();
     parts.tree->SetDragMode(false);
     connect(parts.tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
-        if (current)
-            ShowNode(current);
+        if (!current)
+            return;
+        // The node whose record the inputs show is the selected one, also
+        // when the tree made it current by itself on getting the focus.
+        current->setSelected(true);
+        ShowNode(current);
     });
 }
 

@@ -272,6 +272,7 @@ private slots:
                    [&](QDialog* shown) {
                        QCOMPARE(shown, static_cast<QDialog*>(dialog));
                        QCOMPARE(dialog->ParentLabel()->text(), QString("功能定义根项"));
+                       QCOMPARE(dialog->ParentKey(), QString("-1"));
                    });
         const QStringList roots = ListRows(list);
         QCOMPARE(roots.size(), 7);
