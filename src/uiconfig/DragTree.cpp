@@ -125,7 +125,8 @@ void DragTree::startDrag(Qt::DropActions)
 
 void DragTree::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (m_dragMode && event->source() == this && event->mimeData()->hasFormat(QString::fromLatin1(NodeMimeType)))
+    if (m_dragMode && event->source() == this &&
+        event->mimeData()->hasFormat(QString::fromLatin1(NodeMimeType)))
         event->acceptProposedAction();
     else
         event->ignore();

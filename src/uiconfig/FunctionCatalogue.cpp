@@ -37,20 +37,22 @@ bool FunctionCatalogue::InsertFunction(const TFunc& func, const QString& parentK
     const QString order = NextSequenceValue(QStringLiteral("SeqTable"), QStringLiteral("FuncOrderID"));
     if (order == QLatin1String("0"))
         return false;
-    if (!ExecCommand(QStringLiteral("Insert into AC_FUNCTIONINFO (FUNCTIONID,FUNCTIONNAME,FUNCTIONDESC,CONTROLNAME,"
-                                    "FORMMODAL,PARENTFUNCTIONID,ISPUBLIC,ORDERNUM) values (?,?,?,?,?,?,?,?)"),
-                     {func.FunctionID, func.FunctionName, func.FunctionDesc, func.ControlName, func.FormModal,
-                      parentKey, Flag(func.IsPublic), order.toLongLong()}))
+    if (!ExecCommand(
+            QStringLiteral("Insert into AC_FUNCTIONINFO (FUNCTIONID,FUNCTIONNAME,FUNCTIONDESC,CONTROLNAME,"
+                           "FORMMODAL,PARENTFUNCTIONID,ISPUBLIC,ORDERNUM) values (?,?,?,?,?,?,?,?)"),
+            {func.FunctionID, func.FunctionName, func.FunctionDesc, func.ControlName, func.FormModal,
+             parentKey, Flag(func.IsPublic), order.toLongLong()}))
         return false;
     return transaction.Commit();
 }
 
 bool FunctionCatalogue::UpdateFunction(const TFunc& func, const QString& parentKey)
 {
-    return ExecCommand(QStringLiteral("update AC_FUNCTIONINFO set FunctionName=?,FunctionDesc=?,ControlName=?,"
-                                      "FormModal=?,ParentFunctionID=?,IsPublic=? where FunctionID=?"),
-                       {func.FunctionName, func.FunctionDesc, func.ControlName, func.FormModal, parentKey,
-                        Flag(func.IsPublic), func.FunctionID});
+    return ExecCommand(
+        QStringLiteral("update AC_FUNCTIONINFO set FunctionName=?,FunctionDesc=?,ControlName=?,"
+                       "FormModal=?,ParentFunctionID=?,IsPublic=? where FunctionID=?"),
+        {func.FunctionName, func.FunctionDesc, func.ControlName, func.FormModal, parentKey,
+         Flag(func.IsPublic), func.FunctionID});
 }
 
 bool FunctionCatalogue::DeleteFunction(const QString& id)

@@ -7,18 +7,22 @@ bool MenuTable::InsertMenu(TMenu& menu, qint32 parentMenuID, bool withToolButton
     SqlTransaction transaction(CurrentConnection());
     if (!transaction.IsActive())
         return false;
-    const qint64 menuID = NextSequenceValue(QStringLiteral("SeqTable"), QStringLiteral("MenuID")).toLongLong();
-    const qint64 order = NextSequenceValue(QStringLiteral("SeqTable"), QStringLiteral("MenuOrderID")).toLongLong();
+    const qint64 menuID =
+        NextSequenceValue(QStringLiteral("SeqTable"), QStringLiteral("MenuID")).toLongLong();
+    const qint64 order =
+        NextSequenceValue(QStringLiteral("SeqTable"), QStringLiteral("MenuOrderID")).toLongLong();
     if (menuID <= 0 || order <= 0)
         return false;
     if (!ExecCommand(QStringLiteral("Insert into AC_MENUSTRUCT values (?,?,?,?,?)"),
                      {menuID, menu.MenuText, parentMenuID, menu.FunctionID, order}))
         return false;
     if (withToolButton) {
-        const qint64 buttonID = NextSequenceValue(QStringLiteral("SeqTable"), QStringLiteral("ButtonID")).toLongLong();
-        if (buttonID <= 0
-            || !ExecCommand(QStringLiteral("Insert into AC_TOOLCFG (ButtonID,ButtonText,FunctionID) values (?,?,?)"),
-                            {buttonID, menu.MenuText, menu.FunctionID}))
+        const qint64 buttonID =
+            NextSequenceValue(QStringLiteral("SeqTable"), QStringLiteral("ButtonID")).toLongLong();
+        if (buttonID <= 0 ||
+            !ExecCommand(
+                QStringLiteral("Insert into AC_TOOLCFG (ButtonID,ButtonText,FunctionID) values (?,?,?)"),
+                {buttonID, menu.MenuText, menu.FunctionID}))
             return false;
     }
     if (!transaction.Commit())
@@ -29,8 +33,9 @@ bool MenuTable::InsertMenu(TMenu& menu, qint32 parentMenuID, bool withToolButton
 
 bool MenuTable::UpdateMenu(const TMenu& menu, qint32 parentMenuID)
 {
-    return ExecCommand(QStringLiteral("update AC_MENUSTRUCT set MenuText=?,ParentMenuID=?,FunctionID=? where MenuID=?"),
-                       {menu.MenuText, parentMenuID, menu.FunctionID, menu.MenuID});
+    return ExecCommand(
+        QStringLiteral("update AC_MENUSTRUCT set MenuText=?,ParentMenuID=?,FunctionID=? where MenuID=?"),
+        {menu.MenuText, parentMenuID, menu.FunctionID, menu.MenuID});
 }
 
 bool MenuTable::DeleteMenu(qint32 menuID)

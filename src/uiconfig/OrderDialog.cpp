@@ -6,8 +6,8 @@
 #include <QHeaderView>
 
 OrderDialog::OrderDialog(const OrderedTable& table, const Look& look, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       ui(std::make_unique<Ui::OrderDialog>()), m_table(table)
 {
     ui->setupUi(this);

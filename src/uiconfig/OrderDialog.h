@@ -36,11 +36,11 @@ protected:
     struct Look
     {
         const char* title;
-        const char* parentLabel;    // "父功能:"
-        const char* parentName;     // object name of the caption label
-        const char* listName;       // object name of the list
-        const char* keyTitle;       // first column
-        const char* textTitle;      // second column
+        const char* parentLabel; // "父功能:"
+        const char* parentName;  // object name of the caption label
+        const char* listName;    // object name of the list
+        const char* keyTitle;    // first column
+        const char* textTitle;   // second column
         QSize clientSize;
         bool boldCaption;
     };

@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <functional>
 
 namespace {
 
@@ -42,8 +43,9 @@ TFrmGroupCfg::TFrmGroupCfg(QWidget* parent) : TreeEditorForm(parent), ui(std::ma
     parts.lblDragInfo = ui->lblDragInfo;
     parts.inputs = {ui->edtText, ui->cmbIcon, ui->chkIsShow, ui->tvRight};
     parts.coloured = {ui->edtText, ui->cmbIcon, ui->chkIsShow};
-    SetUpEditor(parts, {QStringLiteral("没有选择任何项目！"), QStringLiteral("该项目下尚有子项目，不能删除！"),
-                        QStringLiteral("确定要删除该项目吗？")});
+    SetUpEditor(parts,
+                {QStringLiteral("没有选择任何项目！"), QStringLiteral("该项目下尚有子项目，不能删除！"),
+                 QStringLiteral("确定要删除该项目吗？")});
     // A right click selects the item under the pointer, too.
     ui->tvItem->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui->tvItem, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -122,7 +124,8 @@ bool TFrmGroupCfg::LoadItemTree()
     }
     // Each item once, so stored parents that run in a circle end the descent.
     QSet<qint32> placed;
-    std::function<void(qint64, QTreeWidgetItem*)> addChildren = [&](qint64 parentID, QTreeWidgetItem* parentNode) {
+    std::function<void(qint64, QTreeWidgetItem*)> addChildren = [&](qint64 parentID,
+                                                                    QTreeWidgetItem* parentNode) {
         for (const TItem& item : children.value(parentID)) {
             if (placed.contains(item.ItemID))
                 continue;

@@ -5,7 +5,10 @@
 #include <QPointer>
 
 TFrmMenuOrder::TFrmMenuOrder(QWidget* parent)
-    : OrderDialog(MenuOrderTable, {"菜单顺序维护", "父菜单:", "lblParentMenu", "LvMenu", "菜单编号", "菜单文字", QSize(339, 280), true}, parent)
+    : OrderDialog(MenuOrderTable,
+                  {"菜单顺序维护", "父菜单:", "lblParentMenu", "LvMenu", "菜单编号", "菜单文字",
+                   QSize(339, 280), true},
+                  parent)
 {
     setObjectName(QStringLiteral("FrmMenuOrder"));
 }

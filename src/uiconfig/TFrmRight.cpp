@@ -48,13 +48,15 @@ TFrmRight::TFrmRight(QWidget* parent) : TreeEditorForm(parent), ui(std::make_uni
     parts.btnChildOrder = ui->btnChildOrder;
     parts.chkDrag = ui->chkDrag;
     parts.lblDragInfo = ui->lblDragInfo;
-    parts.inputs = {ui->edtFunctionID, ui->edtFunctionName, ui->edtControlName, ui->edtFormModal, ui->chkIsPublic,
-                    ui->memDesc};
-    parts.coloured = {ui->edtFunctionID, ui->edtFunctionName, ui->edtControlName, ui->edtFormModal, ui->memDesc};
+    parts.inputs = {ui->edtFunctionID, ui->edtFunctionName, ui->edtControlName,
+                    ui->edtFormModal,  ui->chkIsPublic,     ui->memDesc};
+    parts.coloured = {ui->edtFunctionID, ui->edtFunctionName, ui->edtControlName, ui->edtFormModal,
+                      ui->memDesc};
     // Locate, the number check and the order buttons stay usable in drag mode.
     parts.dragLocksOrder = false;
-    SetUpEditor(parts, {QStringLiteral("没有选择任何功能！"), QStringLiteral("该项目下尚有子功能，不能删除！"),
-                        QStringLiteral("确定要删除该项目吗？")});
+    SetUpEditor(parts,
+                {QStringLiteral("没有选择任何功能！"), QStringLiteral("该项目下尚有子功能，不能删除！"),
+                 QStringLiteral("确定要删除该项目吗？")});
     connect(ui->tvRight, &DragTree::nodeDropped, this, &TFrmRight::tvRightDragDrop);
 
     connect(ui->btnEdit, &QPushButton::clicked, this, &TFrmRight::btnEditClick);
@@ -266,7 +268,7 @@ void TFrmRight::btnDetectClick()
         return;
     }
     ShowMessage(FunctionCatalogue::IsFunctionIDFree(id) ? QStringLiteral("该功能编号可以使用")
-                                                          : QStringLiteral("该功能编号已被使用"),
+                                                        : QStringLiteral("该功能编号已被使用"),
                 this);
 }
 

@@ -20,7 +20,6 @@ public:
     explicit TFrmRight(QWidget* parent = nullptr);
     ~TFrmRight() override;
 
-
 public slots:
     void FormShow();
     void btnEditClick();

@@ -5,7 +5,10 @@
 #include <QPointer>
 
 TFrmRightOrder::TFrmRightOrder(QWidget* parent)
-    : OrderDialog(FunctionOrderTable, {"功能定义顺序维护", "父功能:", "lblParentFunc", "LvFunc", "功能编号", "功能名称", QSize(343, 280), false}, parent)
+    : OrderDialog(FunctionOrderTable,
+                  {"功能定义顺序维护", "父功能:", "lblParentFunc", "LvFunc", "功能编号", "功能名称",
+                   QSize(343, 280), false},
+                  parent)
 {
     setObjectName(QStringLiteral("FrmRightOrder"));
 }

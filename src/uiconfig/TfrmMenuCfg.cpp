@@ -1,17 +1,16 @@
 #include "TfrmMenuCfg.h"
 #include "ui_TfrmMenuCfg.h"
 
+#include "DataAccess.h"
 #include "Dialogs.h"
 #include "FunctionTree.h"
-#include "MemDataset.h"
 #include "MenuTable.h"
 #include "PickerTree.h"
 #include "TFrmMenuOrder.h"
 
-#include "DataAccess.h"
-
 #include <QHash>
 #include <QSet>
+#include <functional>
 
 namespace {
 
@@ -46,8 +45,9 @@ TfrmMenuCfg::TfrmMenuCfg(QWidget* parent) : TreeEditorForm(parent), ui(std::make
     parts.lblDragInfo = ui->lblDragInfo;
     parts.inputs = {ui->edtMenuText, ui->tvRight, ui->chkShowInToolBar};
     parts.coloured = {ui->edtMenuText};
-    SetUpEditor(parts, {QStringLiteral("没有选择任何菜单！"), QStringLiteral("该项目下尚有子菜单，不能删除！"),
-                        QStringLiteral("确定要删除该菜单吗？")});
+    SetUpEditor(parts,
+                {QStringLiteral("没有选择任何菜单！"), QStringLiteral("该项目下尚有子菜单，不能删除！"),
+                 QStringLiteral("确定要删除该菜单吗？")});
 
     connect(ui->tvMenu, &DragTree::nodeDropped, this, &TfrmMenuCfg::tvMenuDragDrop);
     connect(ui->btnEdit, &QPushButton::clicked, this, &TfrmMenuCfg::btnEditClick);
@@ -115,7 +115,8 @@ bool TfrmMenuCfg::LoadMenuTree()
     // Depth first from the top level (parent 0); each menu once, so a cycle
     // in the stored parents cannot make the descent endless.
     QSet<qint32> placed;
-    std::function<void(qint64, QTreeWidgetItem*)> addChildren = [&](qint64 parentID, QTreeWidgetItem* parentNode) {
+    std::function<void(qint64, QTreeWidgetItem*)> addChildren = [&](qint64 parentID,
+                                                                    QTreeWidgetItem* parentNode) {
         for (const TMenu& menu : children.value(parentID)) {
             if (placed.contains(menu.MenuID))
                 continue;

@@ -30,8 +30,9 @@ TfrmToolCfg::TfrmToolCfg(QWidget* parent) : TDefForm(parent), ui(std::make_uniqu
     QTableWidget* list = ui->LvButton;
     list->setAccessibleName(QStringLiteral("工具栏设置"));
     list->setColumnCount(ColumnCount);
-    list->setHorizontalHeaderLabels({QStringLiteral("图标"), QStringLiteral("顺序号"), QStringLiteral("按钮文字"),
-                                     QStringLiteral("是否显示"), QStringLiteral("关联功能")});
+    list->setHorizontalHeaderLabels({QStringLiteral("图标"), QStringLiteral("顺序号"),
+                                     QStringLiteral("按钮文字"), QStringLiteral("是否显示"),
+                                     QStringLiteral("关联功能")});
     list->verticalHeader()->hide();
     list->verticalHeader()->setDefaultSectionSize(qMax(20, list->fontMetrics().height() + 6));
     list->horizontalHeader()->setHighlightSections(false);
@@ -242,9 +243,9 @@ void TfrmToolCfg::btnDeleteClick()
         ShowMessage(QStringLiteral("没有选定！"), this);
         return;
     }
-    if (Dialogs::Instance().Ask(this, {QStringLiteral("确定要删除该工具栏按钮吗？"), QString(), Dialogs::Icon::Question},
-                                Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok)
-        == Dialogs::Cancel)
+    if (Dialogs::Instance().Ask(
+            this, {QStringLiteral("确定要删除该工具栏按钮吗？"), QString(), Dialogs::Icon::Question},
+            Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok) == Dialogs::Cancel)
         return;
     const qint64 buttonID = RowButtonID(row);
     QVector<qint64> remaining = ListedButtonIDs();

@@ -8,7 +8,8 @@ namespace {
 bool WriteOrder(const QVector<qint64>& buttonIDs)
 {
     for (int i = 0; i < buttonIDs.size(); ++i) {
-        if (!ExecCommand(QStringLiteral("update AC_TOOLCFG set OrderNum=? where ButtonID=?"), {i + 1, buttonIDs[i]}))
+        if (!ExecCommand(QStringLiteral("update AC_TOOLCFG set OrderNum=? where ButtonID=?"),
+                         {i + 1, buttonIDs[i]}))
             return false;
     }
     return true;
@@ -20,10 +21,11 @@ bool ToolbarTable::LoadButtons(QVector<ToolButtonRow>& rows)
 {
     rows.clear();
     MemDataset data;
-    if (!OpenQuery(QStringLiteral("select a.ButtonID,a.ButtonText,a.IconIndex,a.IsShow,a.FunctionID,b.FunctionName,"
-                                  "a.OrderNum from AC_TOOLCFG a left join AC_FUNCTIONINFO b"
-                                  " on a.functionid=b.functionid order by a.OrderNum"),
-                   data))
+    if (!OpenQuery(
+            QStringLiteral("select a.ButtonID,a.ButtonText,a.IconIndex,a.IsShow,a.FunctionID,b.FunctionName,"
+                           "a.OrderNum from AC_TOOLCFG a left join AC_FUNCTIONINFO b"
+                           " on a.functionid=b.functionid order by a.OrderNum"),
+            data))
         return false;
     for (data.First(); !data.Eof(); data.Next()) {
         ToolButtonRow row;
@@ -44,11 +46,12 @@ bool ToolbarTable::InsertButton(ToolButtonRow& row, qint64 orderNum)
     SqlTransaction transaction(CurrentConnection());
     if (!transaction.IsActive())
         return false;
-    const qint64 buttonID = NextSequenceValue(QStringLiteral("SeqTable"), QStringLiteral("ButtonID")).toLongLong();
-    if (buttonID <= 0
-        || !ExecCommand(QStringLiteral("Insert into AC_TOOLCFG values (?,?,?,?,?,?)"),
-                        {buttonID, row.ButtonText, row.IconIndex, row.IsShow, row.FunctionID, orderNum})
-        || !transaction.Commit())
+    const qint64 buttonID =
+        NextSequenceValue(QStringLiteral("SeqTable"), QStringLiteral("ButtonID")).toLongLong();
+    if (buttonID <= 0 ||
+        !ExecCommand(QStringLiteral("Insert into AC_TOOLCFG values (?,?,?,?,?,?)"),
+                     {buttonID, row.ButtonText, row.IconIndex, row.IsShow, row.FunctionID, orderNum}) ||
+        !transaction.Commit())
         return false;
     row.ButtonID = buttonID;
     return true;
@@ -56,9 +59,10 @@ bool ToolbarTable::InsertButton(ToolButtonRow& row, qint64 orderNum)
 
 bool ToolbarTable::UpdateButton(const ToolButtonRow& row, qint64 orderNum)
 {
-    return ExecCommand(QStringLiteral("update AC_TOOLCFG set ButtonText=?,IconIndex=?,IsShow=?,FunctionID=?,OrderNum=?"
-                                      " where ButtonID=?"),
-                       {row.ButtonText, row.IconIndex, row.IsShow, row.FunctionID, orderNum, row.ButtonID});
+    return ExecCommand(
+        QStringLiteral("update AC_TOOLCFG set ButtonText=?,IconIndex=?,IsShow=?,FunctionID=?,OrderNum=?"
+                       " where ButtonID=?"),
+        {row.ButtonText, row.IconIndex, row.IsShow, row.FunctionID, orderNum, row.ButtonID});
 }
 
 bool ToolbarTable::DeleteButton(qint64 buttonID, const QVector<qint64>& remaining)
@@ -66,7 +70,8 @@ bool ToolbarTable::DeleteButton(qint64 buttonID, const QVector<qint64>& remainin
     SqlTransaction transaction(CurrentConnection());
     if (!transaction.IsActive())
         return false;
-    if (!ExecCommand(QStringLiteral("delete from AC_TOOLCFG where ButtonID=?"), {buttonID}) || !WriteOrder(remaining))
+    if (!ExecCommand(QStringLiteral("delete from AC_TOOLCFG where ButtonID=?"), {buttonID}) ||
+        !WriteOrder(remaining))
         return false;
     return transaction.Commit();
 }

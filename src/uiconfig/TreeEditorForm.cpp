@@ -62,8 +62,7 @@ void TreeEditorForm::DeleteSelected()
         return;
     }
     if (Dialogs::Instance().Ask(this, {m_deleteTexts.confirm, QString(), Dialogs::Icon::Question},
-                                Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok)
-        == Dialogs::Cancel)
+                                Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok) == Dialogs::Cancel)
         return;
     if (!DeleteRecord(node)) {
         ShowMessage(QStringLiteral("删除数据出错！"), this);
@@ -75,8 +74,8 @@ void TreeEditorForm::DeleteSelected()
 
 QList<QWidget*> TreeEditorForm::DragLocked() const
 {
-    QList<QWidget*> locked{m_parts.btnEdit,   m_parts.btnAddChild, m_parts.btnAddSame,
-                           m_parts.btnSave,   m_parts.btnDelete,   m_parts.btnCancel};
+    QList<QWidget*> locked{m_parts.btnEdit, m_parts.btnAddChild, m_parts.btnAddSame,
+                           m_parts.btnSave, m_parts.btnDelete,   m_parts.btnCancel};
     if (m_parts.dragLocksOrder)
         locked << m_parts.btnRootOrder << m_parts.btnChildOrder;
     return locked;

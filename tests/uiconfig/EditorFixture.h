@@ -8,10 +8,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QDialog>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -26,10 +26,7 @@
 template <typename Form> class EditorFixture
 {
 public:
-    EditorFixture() : form(std::make_unique<Form>())
-    {
-        form->show();
-    }
+    EditorFixture() : form(std::make_unique<Form>()) { form->show(); }
 
     TestEnv env;
     ScriptedDialogs dialogs;

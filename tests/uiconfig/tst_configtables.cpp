@@ -15,10 +15,11 @@ class TestConfigTables : public QObject
     // its first statements went through.
     static void FailUpdateOf(const QString& table, const QString& key, int value)
     {
-        QVERIFY(CurrentConnection()->ExecRaw(QStringLiteral("create trigger fail_one before update on %1 when "
-                                                            "old.%2=%3 begin select raise(abort,'injected'); end")
-                                                 .arg(table, key)
-                                                 .arg(value)));
+        QVERIFY(
+            CurrentConnection()->ExecRaw(QStringLiteral("create trigger fail_one before update on %1 when "
+                                                        "old.%2=%3 begin select raise(abort,'injected'); end")
+                                             .arg(table, key)
+                                             .arg(value)));
     }
 
 private slots:

@@ -32,11 +32,14 @@ private slots:
         f.Click("btnSave");
         QCOMPARE(f.dialogs.LastText(), QString("添加数据成功！"));
         const QString id = One("select ItemID from SeqTable");
-        QCOMPARE(One("select ItemText,IconIndex,IsShow,FunctionID,ParentItemID from AC_GROUPCFG where ItemID=?", {id}),
-                 QString("常用 'A' \"B\"|9|Y||0"));
+        QCOMPARE(
+            One("select ItemText,IconIndex,IsShow,FunctionID,ParentItemID from AC_GROUPCFG where ItemID=?",
+                {id}),
+            QString("常用 'A' \"B\"|9|Y||0"));
         QCOMPARE(tree->topLevelItem(5)->text(0), QString("常用 'A' \"B\""));
         QCOMPARE(f.form->EditMode(), QString("ADDSAME"));
-        QVERIFY(f.Control<QLineEdit>("edtText")->text().isEmpty() && f.Control<QCheckBox>("chkIsShow")->isChecked());
+        QVERIFY(f.Control<QLineEdit>("edtText")->text().isEmpty() &&
+                f.Control<QCheckBox>("chkIsShow")->isChecked());
 
         // A sub-item below a sub-item is refused; below a main item it is added.
         f.Click("btnAddChild");
@@ -72,7 +75,8 @@ private slots:
         f.Control<QComboBox>("cmbIcon")->setCurrentIndex(2);
         f.Click("btnSave");
         QCOMPARE(f.dialogs.LastText(), QString("更新数据成功！"));
-        QCOMPARE(One("select ItemText,IconIndex,ParentItemID from AC_GROUPCFG where ItemID=10"), QString("角色|2|8"));
+        QCOMPARE(One("select ItemText,IconIndex,ParentItemID from AC_GROUPCFG where ItemID=10"),
+                 QString("角色|2|8"));
 
         // Deleting a main item needs its sub-items gone first.
         SelectNode(tree, Item(f, "系统"));

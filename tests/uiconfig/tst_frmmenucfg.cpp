@@ -25,7 +25,8 @@ private slots:
         QVERIFY2(f.env.IsValid(), qPrintable(f.env.Error()));
         DragTree* tree = f.form->Tree();
         QCOMPARE(tree->topLevelItem(0)->text(0), QString("系统(&S)"));
-        QVERIFY(!f.Control<QTreeWidget>("tvRight")->isEnabled() && !f.Control<QCheckBox>("chkShowInToolBar")->isEnabled());
+        QVERIFY(!f.Control<QTreeWidget>("tvRight")->isEnabled() &&
+                !f.Control<QCheckBox>("chkShowInToolBar")->isEnabled());
         // A stray high key must not be taken for the new row's.
         QVERIFY(ExecCommand("insert into AC_MENUSTRUCT values (9999,'孤立',777,'',1)"));
 
@@ -36,16 +37,19 @@ private slots:
         f.Click("btnSave");
         QCOMPARE(f.dialogs.LastText(), QString("添加数据成功！"));
         const QString counter = One("select MenuID from SeqTable");
-        QCOMPARE(One("select MenuID,ParentMenuID,FunctionID from AC_MENUSTRUCT where MenuText=?", {"报表 'A' \"B\""}),
+        QCOMPARE(One("select MenuID,ParentMenuID,FunctionID from AC_MENUSTRUCT where MenuText=?",
+                     {"报表 'A' \"B\""}),
                  counter + "|0|2003");
         QTreeWidgetItem* added = tree->topLevelItem(tree->topLevelItemCount() - 1);
         QCOMPARE(TfrmMenuCfg::NodeMenu(added).MenuID, counter.toInt());
-        QCOMPARE(One("select ButtonText,FunctionID,IconIndex is null,IsShow is null,OrderNum is null from AC_TOOLCFG "
-                      "where ButtonID=(select ButtonID from SeqTable)"),
+        QCOMPARE(One("select ButtonText,FunctionID,IconIndex is null,IsShow is null,OrderNum is null from "
+                     "AC_TOOLCFG "
+                     "where ButtonID=(select ButtonID from SeqTable)"),
                  QString("报表 'A' \"B\"|2003|1|1|1"));
         // Same mode, empty inputs, the box unticked.
         QCOMPARE(f.form->EditMode(), QString("ADDSAME"));
-        QVERIFY(f.Control<QLineEdit>("edtMenuText")->text().isEmpty() && !f.Control<QCheckBox>("chkShowInToolBar")->isChecked());
+        QVERIFY(f.Control<QLineEdit>("edtMenuText")->text().isEmpty() &&
+                !f.Control<QCheckBox>("chkShowInToolBar")->isChecked());
         QVERIFY(PickedFunction(f.Control<QTreeWidget>("tvRight")).FunctionID.isEmpty());
 
         // Two adds beside 用户管理(&U) both go under 系统管理(&A).
@@ -55,7 +59,8 @@ private slots:
         f.Click("btnSave");
         Type(f, "乙", "4005");
         f.Click("btnSave");
-        QCOMPARE(Rows("select MenuText,FunctionID from AC_MENUSTRUCT where ParentMenuID=30 order by OrderNum").mid(10),
+        QCOMPARE(Rows("select MenuText,FunctionID from AC_MENUSTRUCT where ParentMenuID=30 order by OrderNum")
+                     .mid(10),
                  QStringList({"甲|", "乙|4005"}));
         QCOMPARE(Menu(f, "乙")->parent(), Menu(f, "系统管理(&A)"));
 
@@ -97,7 +102,8 @@ private slots:
         f.Click("btnClearSelFunc");
         f.Click("btnSave");
         QCOMPARE(f.dialogs.LastText(), QString("更新数据成功！"));
-        QCOMPARE(One("select MenuText,FunctionID,ParentMenuID from AC_MENUSTRUCT where MenuID=32"), QString("||30"));
+        QCOMPARE(One("select MenuText,FunctionID,ParentMenuID from AC_MENUSTRUCT where MenuID=32"),
+                 QString("||30"));
         QCOMPARE(f.form->EditMode(), QString("UPDATE"));
         f.Click("btnCancel");
         QCOMPARE(f.Control<QLabel>("lblState")->text(), QString("浏览数据"));

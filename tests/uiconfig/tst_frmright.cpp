@@ -45,9 +45,10 @@ private slots:
         f.Click("btnSave");
         QCOMPARE(f.dialogs.LastText(), QString("添加数据成功！"));
         QCOMPARE(One("select FunctionName,ParentFunctionID,FunctionDesc,IsPublic from AC_FUNCTIONINFO where "
-                      "FunctionID='8000'"),
+                     "FunctionID='8000'"),
                  QString("O'Brien \"报表\"|-1|说明\n第二行|N"));
-        QCOMPARE(tree->topLevelItem(tree->topLevelItemCount() - 1)->text(0), QString("O'Brien \"报表\"(8000)"));
+        QCOMPARE(tree->topLevelItem(tree->topLevelItemCount() - 1)->text(0),
+                 QString("O'Brien \"报表\"(8000)"));
 
         // Beside 4004 twice: both land under 4000, after the existing ones.
         SelectNode(tree, Node(f, "4004"));
@@ -58,9 +59,10 @@ private slots:
         QVERIFY(f.Control<QLineEdit>("edtFunctionID")->text().isEmpty());
         TypeFunction(f, "4102", "乙");
         f.Click("btnSave");
-        QCOMPARE(Rows("select FunctionID from AC_FUNCTIONINFO where ParentFunctionID='4000' order by OrderNum")
-                     .mid(8),
-                 QStringList({"4101", "4102"}));
+        QCOMPARE(
+            Rows("select FunctionID from AC_FUNCTIONINFO where ParentFunctionID='4000' order by OrderNum")
+                .mid(8),
+            QStringList({"4101", "4102"}));
         QTreeWidgetItem* parent = Node(f, "4000");
         QCOMPARE(parent->child(parent->childCount() - 1)->text(0), QString("乙(4102)"));
 
@@ -120,9 +122,10 @@ private slots:
         f.Control<QLineEdit>("edtFunctionName")->setText("关于'本程序'");
         f.Click("btnSave");
         QCOMPARE(f.dialogs.LastText(), QString("更新数据成功！"));
-        QCOMPARE(Rows("select FunctionID,IsPublic from AC_FUNCTIONINFO where FunctionID in ('7101','7102','7002') "
-                      "order by FunctionID"),
-                 QStringList({"7002|Y", "7101|Y", "7102|Y"}));
+        QCOMPARE(
+            Rows("select FunctionID,IsPublic from AC_FUNCTIONINFO where FunctionID in ('7101','7102','7002') "
+                 "order by FunctionID"),
+            QStringList({"7002|Y", "7101|Y", "7102|Y"}));
         QCOMPARE(Node(f, "7002")->text(0), QString("关于'本程序'(7002)"));
         QCOMPARE(f.form->EditMode(), QString("UPDATE"));
         // A parent that is not public leaves the box's choice.
@@ -197,14 +200,17 @@ private slots:
         f.form->tvRightDragDrop(Node(f, "4000"), Node(f, "4000"));
         f.form->tvRightDragDrop(Node(f, "4000"), Node(f, "400131"));
         QCOMPARE(Outline(tree), before);
-        QCOMPARE(One("select ParentFunctionID from AC_FUNCTIONINFO where FunctionID='4001'"), QString("4000"));
+        QCOMPARE(One("select ParentFunctionID from AC_FUNCTIONINFO where FunctionID='4001'"),
+                 QString("4000"));
 
         // 4001 with its two sub-rights under 2000, as the first child.
         f.form->tvRightDragDrop(Node(f, "4001"), Node(f, "2000"));
         QCOMPARE(Node(f, "2000")->child(0), Node(f, "4001"));
         QCOMPARE(Node(f, "4001")->childCount(), 2);
-        QCOMPARE(One("select ParentFunctionID from AC_FUNCTIONINFO where FunctionID='4001'"), QString("2000"));
-        QCOMPARE(One("select ParentFunctionID from AC_FUNCTIONINFO where FunctionID='400131'"), QString("4001"));
+        QCOMPARE(One("select ParentFunctionID from AC_FUNCTIONINFO where FunctionID='4001'"),
+                 QString("2000"));
+        QCOMPARE(One("select ParentFunctionID from AC_FUNCTIONINFO where FunctionID='400131'"),
+                 QString("4001"));
 
         // A failed write is reported and the stored tree is shown again.
         InjectFailure("AC_FUNCTIONINFO", "update");
@@ -217,7 +223,8 @@ private slots:
         // Leaving drag mode gives the edit buttons back, Save and Cancel stay off.
         f.Click("chkDrag");
         QVERIFY(!f.Control("lblDragInfo")->isVisibleTo(f.form.get()));
-        QVERIFY(f.Enabled("btnEdit") && f.Enabled("btnDelete") && !f.Enabled("btnSave") && !f.Enabled("btnCancel"));
+        QVERIFY(f.Enabled("btnEdit") && f.Enabled("btnDelete") && !f.Enabled("btnSave") &&
+                !f.Enabled("btnCancel"));
     }
 
     void dragScrollsNearTheEdges()
@@ -285,7 +292,8 @@ private slots:
         QCOMPARE(ListRows(list), roots);
 
         // Two exchanges: 1000 goes down twice.
-        const QString stored = "select FunctionID from AC_FUNCTIONINFO where ParentFunctionID='-1' order by OrderNum";
+        const QString stored =
+            "select FunctionID from AC_FUNCTIONINFO where ParentFunctionID='-1' order by OrderNum";
         const QStringList ids = Rows(stored);
         list->selectRow(0);
         dialog->btnMoveDownClick();

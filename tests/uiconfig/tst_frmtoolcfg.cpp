@@ -31,7 +31,8 @@ private slots:
         QCOMPARE(list->rowCount(), 13);
         QCOMPARE(ListRows(list).first(), QString("28|1|销售记录|Y|销售记录管理(2001)"));
         QVERIFY(!list->item(0, 0)->icon().isNull());
-        QVERIFY(f.Control<QComboBox>("cmbIcon")->count() > 40 && !f.Control<QComboBox>("cmbIcon")->isEnabled());
+        QVERIFY(f.Control<QComboBox>("cmbIcon")->count() > 40 &&
+                !f.Control<QComboBox>("cmbIcon")->isEnabled());
 
         f.Click("btnAdd");
         QVERIFY(!f.Enabled("btnAdd"));
@@ -43,8 +44,10 @@ private slots:
         f.Click("btnSave");
         QCOMPARE(f.dialogs.LastText(), QString("添加工具栏按钮成功"));
         const QString id = One("select ButtonID from SeqTable");
-        QCOMPARE(One("select ButtonText,IconIndex,IsShow,FunctionID,OrderNum from AC_TOOLCFG where ButtonID=?", {id}),
-                 QString("打印 'A' \"B\"|16|Y|2003|14"));
+        QCOMPARE(
+            One("select ButtonText,IconIndex,IsShow,FunctionID,OrderNum from AC_TOOLCFG where ButtonID=?",
+                {id}),
+            QString("打印 'A' \"B\"|16|Y|2003|14"));
         QCOMPARE(ListRows(list).last(), QString("16|14|打印 'A' \"B\"|Y|打印模板(2003)"));
         QCOMPARE(f.form->CurrentButtonID(), id.toLongLong());
         QCOMPARE(f.form->EditMode(), QString("ADD"));
@@ -93,7 +96,8 @@ private slots:
         QCOMPARE(list->item(2, 1)->text(), QString("3")); // numbers stay in place
         QCOMPARE(StoredOrder(), stored);
         f.Click("btnSaveSeq");
-        QCOMPARE(Rows("select ButtonID from AC_TOOLCFG order by OrderNum").mid(0, 3), QStringList({"2", "3", "1"}));
+        QCOMPARE(Rows("select ButtonID from AC_TOOLCFG order by OrderNum").mid(0, 3),
+                 QStringList({"2", "3", "1"}));
         QVERIFY(f.dialogs.Texts().isEmpty());
     }
 
