@@ -5,13 +5,17 @@
 #include "TFrmCompressData.h"
 #include "TFrmOption.h"
 #include "TFrmInputInfo.h"
+#include "TfrmMenuCfg.h"
 #include "TFrmSaleManage.h"
 #include "TFrmCompanyDirEdit.h"
 #include "TFrmCompanySet.h"
+#include "TFrmGroupCfg.h"
 #include "TFrmPrintMode.h"
+#include "TFrmRight.h"
 #include "TFrmSysLog.h"
 #include "TFrmRole.h"
 #include "TFrmUser.h"
+#include "TfrmToolCfg.h"
 #include "TDefForm.h"
 #include "FormRegistry.h"
 
@@ -75,12 +79,12 @@ bool IsPlaceholderForm(const QString& className)
 void RegisterFormClasses()
 {
     Register<TFrmPrintMode>("打印模板", ChildForm);
-    RegisterPlaceholder("TfrmMenuCfg", "菜单设置", ChildForm);
-    RegisterPlaceholder("TFrmRight", "功能定义", ChildForm);
+    Register<TfrmMenuCfg>("菜单设置", ChildForm);
+    Register<TFrmRight>("功能定义", ChildForm);
     Register<TFrmRole>("角色管理", ChildForm);
-    RegisterPlaceholder("TfrmToolCfg", "工具栏设置", ChildForm);
+    Register<TfrmToolCfg>("工具栏设置", ChildForm);
     Register<TFrmUser>("用户管理", ChildForm);
-    RegisterPlaceholder("TFrmGroupCfg", "GroupBar设置", ChildForm);
+    Register<TFrmGroupCfg>("GroupBar设置", ChildForm);
     Register<TFrmSaleManage>("销售记录管理", ChildForm);
     Register<TFrmSysLog>("系统日志", ChildForm);
     Register<TFrmBackUp>("备份数据", DialogForm);

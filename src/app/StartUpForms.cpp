@@ -4,18 +4,22 @@
 #include "TFrmInputInfo.h"
 #include "TfrmLogin.h"
 #include "TFrmMain.h"
+#include "TFrmItemOrder.h"
+#include "TFrmMenuOrder.h"
+#include "TFrmRightOrder.h"
 
 StartUpForms::StartUpForms()
 {
     // The main window first: it reads Quorel.ini, creates the function-rights
     // object and the skin manager and logs "启动程序".
     FrmMain = std::make_unique<TFrmMain>();
-    // Next: FrmMenuOrder (TFrmMenuOrder, "菜单顺序维护").
+    FrmMenuOrder();
     // The login dialog reads its user list now, so the connection is open.
     frmLogin = std::make_unique<TfrmLogin>();
     FrmMain->ConnectLoginDialog(frmLogin.get());
-    // Next: FrmItemOrder (TFrmItemOrder, "项目顺序维护"), FrmRightOrder
-    // (TFrmRightOrder, "功能定义顺序维护"), WaitForm (TWaitForm, "进度条").
+    FrmItemOrder();
+    FrmRightOrder();
+    // Next: WaitForm (TWaitForm, "进度条").
     frmChangePassWord = std::make_unique<TfrmChangePassWord>();
     // Last: the customer entry dialog, which owns the warranty-card report.
     FrmInputInfo();

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+
+// The record each node of the menu editor's tree carries: one AC_MENUSTRUCT
+// row without its parent and order.
+struct TMenu
+{
+    qint32 MenuID = 0;
+    QString MenuText;
+    QString FunctionID; // empty: the entry runs no function
+};
+Q_DECLARE_METATYPE(TMenu)

@@ -1,0 +1,121 @@
+#include "TreeEditorForm.h"
+
+#include "Dialogs.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+
+TreeEditorForm::TreeEditorForm(QWidget* parent) : TDefForm(parent) {}
+
+void TreeEditorForm::SetUpEditor(const Parts& parts, const DeleteTexts& texts)
+{
+    m_parts = parts;
+    m_deleteTexts = texts;
+    m_state.Bind(parts.lblState, parts.btnSave, parts.btnCancel);
+    m_state.SetInputs(parts.inputs, parts.coloured);
+    m_state.Browse();
+    parts.lblDragInfo->hide();
+    parts.tree->SetDragMode(false);
+    connect(parts.tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        if (!current)
+            return;
+        // The node whose record the inputs show is the selected one, also
+        // when the tree made it current by itself on getting the focus.
+        current->setSelected(true);
+        ShowNode(current);
+    });
+}
+
+bool TreeEditorForm::MayDrop(QTreeWidgetItem*, QTreeWidgetItem*) const
+{
+    return true;
+}
+
+void TreeEditorForm::EnterMode(const QString& mode, const QString& stateText, const QList<QWidget*>& locked)
+{
+    m_parts.btnEdit->setEnabled(true);
+    m_state.Enter(mode, stateText, locked);
+}
+
+void TreeEditorForm::CancelEdit()
+{
+    m_parts.btnEdit->setEnabled(!m_parts.chkDrag->isChecked());
+    m_state.Browse();
+    ClearInputs();
+    if (QTreeWidgetItem* node = Selected())
+        ShowNode(node);
+}
+
+void TreeEditorForm::DeleteSelected()
+{
+    DragTree* tree = m_parts.tree;
+    if (tree->topLevelItemCount() == 0)
+        return;
+    QTreeWidgetItem* node = Selected();
+    if (!node) {
+        ShowMessage(m_deleteTexts.noSelection, this);
+        return;
+    }
+    if (node->childCount() > 0) {
+        ShowMessage(m_deleteTexts.hasChildren, this);
+        return;
+    }
+    if (Dialogs::Instance().Ask(this, {m_deleteTexts.confirm, QString(), Dialogs::Icon::Question},
+                                Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok) == Dialogs::Cancel)
+        return;
+    if (!DeleteRecord(node)) {
+        ShowMessage(QStringLiteral("删除数据出错！"), this);
+        return;
+    }
+    delete node;
+    CancelEdit();
+}
+
+QList<QWidget*> TreeEditorForm::DragLocked() const
+{
+    QList<QWidget*> locked{m_parts.btnEdit, m_parts.btnAddChild, m_parts.btnAddSame,
+                           m_parts.btnSave, m_parts.btnDelete,   m_parts.btnCancel};
+    if (m_parts.dragLocksOrder)
+        locked << m_parts.btnRootOrder << m_parts.btnChildOrder;
+    return locked;
+}
+
+void TreeEditorForm::ToggleDragMode()
+{
+    CancelEdit();
+    const bool on = m_parts.chkDrag->isChecked();
+    m_parts.lblDragInfo->setVisible(on);
+    for (QWidget* control : DragLocked())
+        control->setEnabled(!on);
+    // Save and Cancel belong to the edit modes, never to browsing.
+    m_parts.btnSave->setEnabled(false);
+    m_parts.btnCancel->setEnabled(false);
+    m_parts.tree->SetDragMode(on);
+}
+
+void TreeEditorForm::DropNode(QTreeWidgetItem* dragged, QTreeWidgetItem* target)
+{
+    if (!dragged || !target || DragTree::IsInSubtree(target, dragged) || !MayDrop(dragged, target))
+        return;
+    if (!WriteParent(dragged, target)) {
+        ShowMessage(QStringLiteral("写数据时出错，更新失败！"), this);
+        ReloadTree();
+        return;
+    }
+    DragTree::MoveAsFirstChild(dragged, target);
+}
+
+QTreeWidgetItem* TreeEditorForm::AppendSibling(QTreeWidgetItem* anchor)
+{
+    if (anchor && anchor->parent())
+        return new QTreeWidgetItem(anchor->parent());
+    return new QTreeWidgetItem(m_parts.tree);
+}
+
+QTreeWidgetItem* TreeEditorForm::AppendChild(QTreeWidgetItem* parent)
+{
+    auto* node = new QTreeWidgetItem(parent);
+    parent->setExpanded(true);
+    return node;
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "DragTree.h"
+#include "EditState.h"
+#include "TDefForm.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+
+// What the catalogue, menu and group-bar editors share: a tree of records,
+// the browse and edit modes with lblState, add beside or below the selected
+// node, edit, save, cancel, delete of a leaf, the two order buttons and a
+// drag mode in which a node moves under another one.  Each editor supplies
+// its records, messages and table writes through the hooks below.
+class TreeEditorForm : public TDefForm
+{
+    Q_OBJECT
+public:
+    const EditState& State() const { return m_state; }
+    QString EditMode() const { return m_state.EditMode; }
+    DragTree* Tree() const { return m_parts.tree; }
+
+protected:
+    explicit TreeEditorForm(QWidget* parent = nullptr);
+
+    struct Parts
+    {
+        DragTree* tree = nullptr;
+        QLabel* lblState = nullptr;
+        QPushButton* btnEdit = nullptr;
+        QPushButton* btnAddSame = nullptr;
+        QPushButton* btnAddChild = nullptr;
+        QPushButton* btnSave = nullptr;
+        QPushButton* btnCancel = nullptr;
+        QPushButton* btnDelete = nullptr;
+        QPushButton* btnRootOrder = nullptr;
+        QPushButton* btnChildOrder = nullptr;
+        QCheckBox* chkDrag = nullptr;
+        QLabel* lblDragInfo = nullptr;
+        QList<QWidget*> inputs;
+        QList<QWidget*> coloured;
+        // Whether the order buttons are locked in drag mode too.
+        bool dragLocksOrder = true;
+    };
+    // The messages of the delete step, in the editor's words.
+    struct DeleteTexts
+    {
+        QString noSelection;
+        QString hasChildren;
+        QString confirm;
+    };
+    void SetUpEditor(const Parts& parts, const DeleteTexts& texts);
+
+    // The selected node's record into the inputs (any mode).
+    virtual void ShowNode(QTreeWidgetItem* node) = 0;
+    virtual void ClearInputs() = 0;
+    virtual bool DeleteRecord(QTreeWidgetItem* node) = 0;
+    // The stored parent of `dragged` becomes `target`'s key.
+    virtual bool WriteParent(QTreeWidgetItem* dragged, QTreeWidgetItem* target) = 0;
+    // A further condition on drops (the group bar's two levels).
+    virtual bool MayDrop(QTreeWidgetItem* dragged, QTreeWidgetItem* target) const;
+    // Fills the tree from the table again.
+    virtual void ReloadTree() = 0;
+
+    QTreeWidgetItem* Selected() const { return m_parts.tree->SelectedNode(); }
+    // Enters an edit mode; `locked` inputs stay disabled.
+    void EnterMode(const QString& mode, const QString& stateText, const QList<QWidget*>& locked = {});
+    // The Cancel step: browse, inputs from the selected node.
+    void CancelEdit();
+    // The Delete step: a selected leaf, after the question.
+    void DeleteSelected();
+    // chkDrag was clicked.
+    void ToggleDragMode();
+    // A node was dropped: moved under the target and stored, or, when the
+    // write fails, reported and the stored tree shown again.
+    void DropNode(QTreeWidgetItem* dragged, QTreeWidgetItem* target);
+    // Appends a new node beside `anchor` (top level without one) or below
+    // `parent`.
+    QTreeWidgetItem* AppendSibling(QTreeWidgetItem* anchor);
+    QTreeWidgetItem* AppendChild(QTreeWidgetItem* parent);
+
+    EditState m_state;
+
+private:
+    QList<QWidget*> DragLocked() const;
+
+    Parts m_parts;
+    DeleteTexts m_deleteTexts;
+};
