@@ -54,6 +54,10 @@ public slots:
     void BtnSearchClick();
     void BtnDelClick();
     void BtnDelOverRunClick();
+    // Every record the current filter or search matches, to .xlsx or CSV.
+    void TBtnExportClick();
+    // Records from .xlsx, .xls or CSV after a preview.
+    void TBtnImportClick();
 
 private slots:
     void CmbSearchNameSelect(int index);
