@@ -329,6 +329,7 @@ bool XlsxReader::StartSheet()
     if (status != ARCHIVE_OK)
         return Fail(TextOf(u"工作簿中找不到工作表 %1。").arg(m_sheetName));
     m_xml.clear();
+    m_xml.setNamespaceProcessing(false);
     m_sheetDrained = false;
     m_rowNumber = 0;
     // Up to the sheet's data; a sheet without any has no rows.
@@ -377,7 +378,10 @@ QString XlsxReader::CellText()
                 ++phonetic;
             collecting = phonetic == 0 && (m_xml.name() == u"v" || m_xml.name() == u"t");
         } else if (m_xml.isCharacters() && collecting) {
-            text += m_xml.text();
+            if (text.isEmpty())
+                text = m_xml.text().toString();
+            else
+                text += m_xml.text();
         } else if (m_xml.isEndElement()) {
             if (m_xml.name() == u"c")
                 break;

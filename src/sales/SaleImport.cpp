@@ -11,6 +11,7 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -278,6 +279,55 @@ private:
 
 } // namespace
 
+// The accepted rows of one preview in a database file of their own, in a
+// temporary folder removed with it: the row number, the id of a stored
+// record it repeats (0 for none) and the values to insert.
+class SaleImportStage
+{
+public:
+    bool Open(QString* error)
+    {
+        if (!m_dir.isValid()) {
+            *error = QStringLiteral("无法创建临时文件夹");
+            return false;
+        }
+        QStringList fields;
+        const QVector<SaleFileColumns::Column>& columns = SaleFileColumns::All();
+        for (int c = 1; c < columns.size(); ++c)
+            fields << QLatin1String(columns[c].field);
+        // Scratch data: no journal, no waiting for the disk.
+        if (!m_db.Create(m_dir.filePath("stage.db")) ||
+            !m_db.ExecRaw("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; create table Rows (RowNo integer, "
+                          "Duplicate integer, " + fields.join(',') + ")") ||
+            !m_db.ExecRaw("BEGIN")) {
+            *error = m_db.ErrorString();
+            return false;
+        }
+        m_insert = std::make_unique<SqlStatement>(
+            &m_db, "insert into Rows values (?,?" + QString(",?").repeated(fields.size()) + ")");
+        return m_insert->IsValid() || (*error = m_insert->ErrorString(), false);
+    }
+    bool Add(int row, qint64 duplicate, const QVector<QVariant>& values, QString* error)
+    {
+        SqlArgs args{SqlArg(row), SqlArg(duplicate)};
+        for (const QVariant& v : values)
+            args << SqlArg(v);
+        m_insert->Reset();
+        return m_insert->Exec(args) || (*error = m_insert->ErrorString(), false);
+    }
+    bool Finish(QString* error)
+    {
+        m_insert.reset();
+        return m_db.ExecRaw("COMMIT") || (*error = m_db.ErrorString(), false);
+    }
+    SqlConnection* Connection() { return &m_db; }
+
+private:
+    QTemporaryDir m_dir;
+    SqlConnection m_db;
+    std::unique_ptr<SqlStatement> m_insert;
+};
+
 SaleImport::Outcome SaleImport::Analyse(const QString& fileName, Preview* preview, QString* error,
                                         const Progress& progress)
 {
@@ -293,6 +343,9 @@ SaleImport::Outcome SaleImport::Analyse(const QString& fileName, Preview* previe
         *error = duplicates.ErrorString();
         return Outcome::Failed;
     }
+    auto stage = std::make_shared<SaleImportStage>();
+    if (!stage->Open(error))
+        return Outcome::Failed;
     Record record;
     QVector<Refusal> refusals;
     while (source.Next(&record, &refusals)) {
@@ -317,11 +370,16 @@ SaleImport::Outcome SaleImport::Analyse(const QString& fileName, Preview* previe
             if (preview->duplicates.size() < MaxListed)
                 preview->duplicates << Duplicate{source.RowNumber(), record.name, record.phone, record.buyDate, stored};
         }
+        if (!stage->Add(source.RowNumber(), stored, record.values, error))
+            return Outcome::Failed;
     }
     if (source.HasError()) {
         *error = source.ErrorString();
         return Outcome::Failed;
     }
+    if (!stage->Finish(error))
+        return Outcome::Failed;
+    preview->stage = stage;
     return Outcome::Done;
 }
 
@@ -329,18 +387,17 @@ SaleImport::Outcome SaleImport::Write(const Preview& preview, bool skipDuplicate
                                       const Progress& progress)
 {
     *written = 0;
-    RecordSource source;
-    if (!source.Open(preview.fileName, error))
-        return Outcome::Failed;
-    DuplicateFinder duplicates;
-    if (!duplicates.IsValid()) {
-        *error = duplicates.ErrorString();
+    if (!preview.stage) {
+        *error = QStringLiteral("没有可导入的预览");
         return Outcome::Failed;
     }
+    SqlStatement rows(preview.stage->Connection(),
+                      QStringLiteral("select * from Rows%1 order by RowNo").arg(skipDuplicates ? " where Duplicate=0" : ""));
     SqlTransaction transaction(CurrentConnection());
     SqlStatement insert(CurrentConnection(), InsertStatement());
-    if (!transaction.IsActive() || !insert.IsValid()) {
-        *error = transaction.IsActive() ? insert.ErrorString() : CurrentConnection()->ErrorString();
+    if (!rows.IsValid() || !transaction.IsActive() || !insert.IsValid()) {
+        *error = !rows.IsValid() ? rows.ErrorString()
+                                 : transaction.IsActive() ? insert.ErrorString() : CurrentConnection()->ErrorString();
         return Outcome::Failed;
     }
     auto fail = [&](const QString& reason) {
@@ -352,41 +409,27 @@ SaleImport::Outcome SaleImport::Write(const Preview& preview, bool skipDuplicate
         return Outcome::Failed;
     };
 
-    Record record;
-    QVector<Refusal> refusals;
-    qint64 rows = 0, accepted = 0, refused = 0, stored = 0;
-    while (source.Next(&record, &refusals)) {
-        ++rows;
-        if (progress && rows % ProgressEvery == 0 && !progress(rows)) {
+    const int fields = rows.ColumnCount() - 2;
+    SqlArgs args(fields, SqlArg::Null());
+    qint64 stored = 0;
+    while (rows.Step()) {
+        for (int f = 0; f < fields; ++f)
+            args[f] = SqlArg(rows.ColumnValue(f + 2));
+        insert.Reset();
+        if (!insert.Exec(args))
+            return fail(QStringLiteral("第 %1 行无法保存：%2").arg(rows.ColumnValue(0).toLongLong()).arg(insert.ErrorString()));
+        ++stored;
+        if (progress && stored % ProgressEvery == 0 && !progress(stored)) {
             transaction.Rollback();
             return Outcome::Cancelled;
         }
-        if (!refusals.isEmpty()) {
-            ++refused;
-            continue;
-        }
-        ++accepted;
-        const qint64 duplicate = duplicates.Find(record);
-        if (duplicate < 0)
-            return fail(duplicates.ErrorString());
-        if (duplicate > 0 && skipDuplicates)
-            continue;
-        SqlArgs args;
-        args.reserve(record.values.size());
-        for (const QVariant& value : record.values)
-            args << SqlArg(value);
-        insert.Reset();
-        if (!insert.Exec(args))
-            return fail(QStringLiteral("第 %1 行无法保存：%2").arg(source.RowNumber()).arg(insert.ErrorString()));
-        ++stored;
     }
-    if (source.HasError())
-        return fail(source.ErrorString());
-    if (rows != preview.rows || accepted != preview.accepted || refused != preview.refusedRows)
-        return fail(QStringLiteral("文件在预览之后被修改过，请重新导入。"));
+    if (rows.Failed())
+        return fail(rows.ErrorString());
     if (!transaction.Commit())
         return fail(CurrentConnection()->ErrorString());
-    WriteLogLine(QStringLiteral("成功执行：") + InsertStatement() + QStringLiteral("（从 %1 导入 %2 行）").arg(preview.fileName).arg(stored));
+    WriteLogLine(QStringLiteral("成功执行：") + InsertStatement() +
+                 QStringLiteral("（从 %1 导入 %2 行）").arg(preview.fileName).arg(stored));
     if (DataM)
         DataM->WriteUsageLog(QStringLiteral("从文件导入销售记录：%1 条").arg(stored));
     *written = stored;

@@ -5,13 +5,17 @@
 #include <QStringList>
 #include <QVector>
 #include <functional>
+#include <memory>
 
-// Imports sale records from a spreadsheet file (.xlsx, .xls, .csv) in two
-// passes over the file, so that memory does not grow with its length:
-// Analyse() reads it and says what an import would do (rows accepted, rows
-// refused and why, rows that look like stored records); Write() reads it
-// again and stores the accepted rows in one transaction, with the rules of
-// the entry dialog.  Columns are matched by the captions of the first row.
+class SaleImportStage;
+
+// Imports sale records from a spreadsheet file (.xlsx, .xls, .csv).
+// Analyse() reads the file once and says what an import would do (rows
+// accepted, rows refused and why, rows that look like stored records); the
+// accepted rows wait in a scratch database file of their own, so memory does
+// not grow with the file.  Write() stores exactly those rows in one
+// transaction, with the rules of the entry dialog.  Columns are matched by
+// the captions of the first row.
 class SaleImport
 {
 public:
@@ -41,6 +45,8 @@ public:
         // The first MaxListed of each; the counts above count all.
         QVector<Refusal> refused;
         QVector<Duplicate> duplicates;
+        // The accepted rows, until the preview is dropped.
+        std::shared_ptr<SaleImportStage> stage;
     };
 
     enum class Outcome { Done, Cancelled, Failed };
@@ -52,10 +58,8 @@ public:
     // Refuses (Failed, with *error) a file that is not a readable sheet or
     // whose first row names none of the required columns.
     static Outcome Analyse(const QString& fileName, Preview* preview, QString* error, const Progress& progress = {});
-    // Writes the accepted rows of the file `preview` describes, leaving out
-    // the duplicates when `skipDuplicates`.  All or nothing; a file that no
-    // longer matches its preview writes nothing.  One usage-log row names the
-    // count.
+    // Writes the accepted rows of `preview`, leaving out the duplicates when
+    // `skipDuplicates`.  All or nothing.  One usage-log row names the count.
     static Outcome Write(const Preview& preview, bool skipDuplicates, qint64* written, QString* error,
                          const Progress& progress = {});
 };
