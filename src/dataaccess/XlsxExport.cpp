@@ -12,6 +12,8 @@
 #include <vector>
 #include <xlsxwriter.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 // The spreadsheet's limits on one cell's text and on the magnitude of an
@@ -55,6 +57,17 @@ double TextWidth(const QString& text)
     for (const QChar c : text)
         width += c.unicode() >= 0x2E80 ? 2 : 1;
     return width;
+}
+
+// A temporary file is made readable by its owner alone; the finished
+// workbook gets the permissions any new file of the user gets.
+void GiveUsualPermissions(const QByteArray& fileName)
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    std::error_code ec;
+    std::filesystem::permissions(std::filesystem::path(fileName.toStdString()),
+                                 std::filesystem::perms(0666 & ~mask), ec);
 }
 
 class SheetWriter
@@ -220,6 +233,7 @@ bool XlsxWorkbook::Save(const QString& fileName, QString* error) const
 
     // rename() replaces the target in one step, so no half-written file
     // ever stands under its name.
+    GiveUsualPermissions(tempName);
     std::error_code ec;
     std::filesystem::rename(std::filesystem::path(tempName.toStdString()),
                             std::filesystem::path(QFile::encodeName(target.absoluteFilePath()).toStdString()),
@@ -336,6 +350,15 @@ void XlsxStreamWriter::SetColumnWidth(int column, double width)
         worksheet_set_column(d->sheet, column - 1, column - 1, width, nullptr);
 }
 
+void XlsxStreamWriter::SetCaptionRow()
+{
+    if (!d->sheet)
+        return;
+    worksheet_freeze_panes(d->sheet, 1, 0);
+    worksheet_repeat_rows(d->sheet, 0, 0);
+    worksheet_set_landscape(d->sheet);
+}
+
 bool XlsxStreamWriter::AppendRow(const QVariantList& values, QString* error)
 {
     if (!d->writer)
@@ -366,6 +389,7 @@ bool XlsxStreamWriter::Commit(QString* error)
         Discard();
         return false;
     }
+    GiveUsualPermissions(d->tempName);
     std::error_code ec;
     std::filesystem::rename(std::filesystem::path(d->tempName.toStdString()),
                             std::filesystem::path(QFile::encodeName(QFileInfo(d->target).absoluteFilePath()).toStdString()),

@@ -78,6 +78,9 @@ public:
     bool Open(const QString& sheetName, QString* error = nullptr);
     // Widths in characters, before the first row.
     void SetColumnWidth(int column, double width);
+    // For a wide list with captions in its first row: that row stays in
+    // view and is printed on every page, pages are landscape.
+    void SetCaptionRow();
     // Appends the next row (columns from 1 = the list's first value).
     bool AppendRow(const QVariantList& values, QString* error = nullptr);
     bool Commit(QString* error = nullptr);

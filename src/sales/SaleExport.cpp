@@ -95,6 +95,7 @@ public:
     {
         if (!m_writer.Open(QStringLiteral("销售记录"), error))
             return false;
+        m_writer.SetCaptionRow();
         QVariantList captions;
         for (int c = 0; c < SaleListModel::ColumnCount; ++c) {
             m_writer.SetColumnWidth(c + 1, Widths[c]);

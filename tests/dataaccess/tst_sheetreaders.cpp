@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 QVector<QVector<QVariant>> ReadAll(SheetReader& reader, QVector<int>* rowNumbers = nullptr)
@@ -45,6 +47,8 @@ class TestSheetReaders : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { ::umask(022); }
+
     void streamedWorkbookReadsBackTyped()
     {
         QTemporaryDir dir;
@@ -74,6 +78,9 @@ private slots:
         QCOMPARE(rows[2][1], QVariant(QDateTime(QDate(1900, 1, 1), QTime(12, 0))));
         QCOMPARE(rows[2][3].toString(), QStringLiteral("a,\"b\""));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.xlsx"});
+        // Readable by others as any new file of the user, not owner-only as
+        // the temporary file it was written to.
+        QVERIFY(QFileInfo(file).permissions().testFlags(QFileDevice::ReadGroup | QFileDevice::ReadOther));
     }
 
     void discardedWorkbookLeavesNothing()
