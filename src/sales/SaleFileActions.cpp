@@ -138,7 +138,21 @@ bool PurgeExpired(QWidget* parent)
 {
     SalePurge::Result result;
     QString error;
-    if (!SalePurge::PurgeExpiredOrdinary(QDateTime::currentDateTime(), &result, &error)) {
+    bool purged;
+    {
+        auto progress = MakeProgress(parent, "dlgPurgeProgress", QStringLiteral("正在备份要删除的记录……"));
+        purged = SalePurge::PurgeExpiredOrdinary(QDateTime::currentDateTime(), &result, &error,
+                                                 [&progress](qint64 done, qint64 total) {
+                                                     progress->setMaximum(int(qMin<qint64>(total, INT_MAX)));
+                                                     progress->setValue(int(qMin<qint64>(done, INT_MAX)));
+                                                     return !progress->wasCanceled();
+                                                 });
+    }
+    if (!purged && result.cancelled) {
+        ShowMessage(QStringLiteral("已取消，没有删除任何数据。"), parent);
+        return false;
+    }
+    if (!purged) {
         ShowError(QStringLiteral("未能保存要删除的记录的副本，没有删除任何数据。\n") + error, QString(), parent);
         return false;
     }

@@ -2,7 +2,6 @@
 
 #include "AppDir.h"
 #include "DataAccess.h"
-#include "SaleExport.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,7 +16,8 @@ QString BackupFolder()
     return GetAppDir() + QStringLiteral("BackUp");
 }
 
-bool PurgeExpiredOrdinary(const QDateTime& now, Result* result, QString* error)
+bool PurgeExpiredOrdinary(const QDateTime& now, Result* result, QString* error,
+                          const SaleExport::Progress& progress)
 {
     *result = {};
     SaleRecord::Condition condition;
@@ -51,8 +51,10 @@ bool PurgeExpiredOrdinary(const QDateTime& now, Result* result, QString* error)
 
     qint64 copied = 0;
     QString failure;
-    if (SaleExport::Write(condition, file, SaleExport::Format::Xlsx, {}, &copied, &failure) !=
-        SaleExport::Outcome::Done) {
+    const SaleExport::Outcome copy =
+        SaleExport::Write(condition, file, SaleExport::Format::Xlsx, progress, &copied, &failure);
+    if (copy != SaleExport::Outcome::Done) {
+        result->cancelled = copy == SaleExport::Outcome::Cancelled;
         *error = failure;
         return false;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SaleExport.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -13,6 +15,7 @@ struct Result
 {
     qint64 deleted = 0;
     QString copyFile; // empty when nothing was to be deleted
+    bool cancelled = false;
 };
 
 // The folder the copies go to.
@@ -20,7 +23,9 @@ QString BackupFolder();
 
 // Records whose warranty ended at or before `now` and whose class is not
 // special.  false with *error, and nothing deleted, when the copy cannot be
-// written or the deletion fails.
-bool PurgeExpiredOrdinary(const QDateTime& now, Result* result, QString* error);
+// written or the deletion fails; false with result->cancelled, and nothing
+// deleted, when `progress` cancels the copy.
+bool PurgeExpiredOrdinary(const QDateTime& now, Result* result, QString* error,
+                          const SaleExport::Progress& progress = {});
 
 } // namespace SalePurge

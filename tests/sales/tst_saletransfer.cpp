@@ -461,6 +461,13 @@ private slots:
         }
         SalePurge::Result result;
         QString error;
+        // Cancelled while copying: no copy, nothing deleted.
+        QVERIFY(!SalePurge::PurgeExpiredOrdinary(QDateTime::currentDateTime(), &result, &error,
+                                                 [](qint64, qint64) { return false; }));
+        QVERIFY(result.cancelled);
+        QCOMPARE(Count(), 5);
+        QVERIFY(QDir(SalePurge::BackupFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
         QVERIFY(SalePurge::PurgeExpiredOrdinary(QDateTime::currentDateTime(), &result, &error));
         QCOMPARE(result.deleted, 3);
         QVERIFY(result.copyFile.startsWith(m_env->Dir() + "BackUp/purged-"));
