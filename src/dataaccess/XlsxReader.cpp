@@ -13,6 +13,11 @@ namespace {
 constexpr qint64 MinimumBudget = 16LL * 1024 * 1024;
 constexpr int ChunkSize = 64 * 1024;
 constexpr int MaxColumns = 16384; // the spreadsheet's last column, XFD
+// The spreadsheet's own limit on the text of one cell.
+constexpr int MaxCellText = 32767;
+// Parts read whole (shared strings, styles, the workbook) are held in
+// memory; the sheet itself is streamed.
+constexpr qint64 MaxHeldPart = 128LL * 1024 * 1024;
 
 QString TextOf(const char16_t* text)
 {
@@ -149,7 +154,8 @@ bool XlsxReader::ReadPart(const QString& path, QByteArray* data)
         char buffer[ChunkSize];
         la_ssize_t n;
         while ((n = archive_read_data(a, buffer, sizeof buffer)) > 0) {
-            if (!Count(n)) {
+            if (!Count(n) || (data->size() + n > MaxHeldPart &&
+                              !Fail(TextOf(u"工作簿中的 %1 过大，已拒绝读取。").arg(path)))) {
                 archive_read_free(a);
                 data->clear();
                 return false;
@@ -341,7 +347,7 @@ bool XlsxReader::StartSheet()
 
 bool XlsxReader::NextToken()
 {
-    if (!m_sheetArchive)
+    if (!m_sheetArchive || HasError())
         return false;
     for (;;) {
         m_xml.readNext();
@@ -378,6 +384,11 @@ QString XlsxReader::CellText()
                 ++phonetic;
             collecting = phonetic == 0 && (m_xml.name() == u"v" || m_xml.name() == u"t");
         } else if (m_xml.isCharacters() && collecting) {
+            if (text.size() + m_xml.text().size() > MaxCellText * 8) {
+                // Longer than any cell can be (escapes count, hence the room).
+                Fail(TextOf(u"工作表中的单元格内容过长，文件不像是电子表格。"));
+                return {};
+            }
             if (text.isEmpty())
                 text = m_xml.text().toString();
             else

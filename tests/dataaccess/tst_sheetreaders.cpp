@@ -273,6 +273,22 @@ private slots:
         QVERIFY2(reader.ErrorString().contains(QStringLiteral("解压后的数据量过大")), qPrintable(reader.ErrorString()));
     }
 
+    void overlongCellIsRefused()
+    {
+        // No spreadsheet holds a cell of 300 000 characters: the text is not
+        // gathered without end.
+        QTemporaryDir dir;
+        const QString file = dir.filePath("long.xlsx");
+        QVERIFY(WriteZip(file, WorkbookEntries(SheetEntry(
+                                   "<worksheet><sheetData><row><c t=\"inlineStr\"><is><t>" + QByteArray(300000, 'x') +
+                                   "</t></is></c></row></sheetData></worksheet>"))));
+        XlsxReader reader;
+        QVERIFY(reader.Open(file));
+        QVector<QVariant> row;
+        QVERIFY(!reader.ReadRow(&row));
+        QVERIFY2(reader.ErrorString().contains(QStringLiteral("内容过长")), qPrintable(reader.ErrorString()));
+    }
+
     void documentTypeDefinitionsAreRefused()
     {
         // The "billion laughs": entities that expand to entities.
