@@ -84,8 +84,10 @@ bool Generate(int count)
         "'北京市海淀区学院路'||(i%300)||'号', "
         "date('2015-01-01','+'||(i*3650/?)||' days')||' 00:00:00', "
         "date('2015-01-01','+'||(i*3650/?+365)||' days')||' 00:00:00', "
-        "case when i%50=0 then '1' else '0' end, '1', 'Intel Core i5-12400', '16GB DDR4 3200', '512GB NVMe 固态', "
-        "'GeForce RTX 3060', '板载声卡', '华硕 B660M', '先马 平头哥', 'AOC 24英寸', '航嘉 500W', '无', 'DVD刻录机', "
+        "case when i%50=0 then '1' else '0' end, '1', 'Intel Core i5-12400', '16GB DDR4 3200', '512GB NVMe "
+        "固态', "
+        "'GeForce RTX 3060', '板载声卡', '华硕 B660M', '先马 平头哥', 'AOC 24英寸', '航嘉 500W', '无', "
+        "'DVD刻录机', "
         "'罗技 M100', '罗技 K120', '漫步者 R101V', '板载千兆网卡', '无', '无', '无', '第'||i||'台' from c");
     return insert.Exec({count, count, count}) && transaction.Commit();
 }
@@ -106,14 +108,15 @@ int Export(int count, const QString& file)
     QString error;
     qint64 calls = 0;
     const auto progress = [&calls](qint64, qint64) { return ++calls > 0; };
-    if (SaleExport::Write(SaleRecord::AllCustomers(), file, SaleExport::FormatOf(file), progress, &written, &error) !=
-        SaleExport::Outcome::Done) {
+    if (SaleExport::Write(SaleRecord::AllCustomers(), file, SaleExport::FormatOf(file), progress, &written,
+                          &error) != SaleExport::Outcome::Done) {
         std::fprintf(stderr, "export failed: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("export %7d -> %-5s %8.0f ms (cpu %6.0f ms)   peak %5.0f MB (before %3.0f MB)   file %6.1f MB\n",
-                int(written), qPrintable(QFileInfo(file).suffix()), Ms(timer), CpuMs() - cpu, PeakMegabytes(), before,
-                QFileInfo(file).size() / 1048576.0);
+    std::printf(
+        "export %7d -> %-5s %8.0f ms (cpu %6.0f ms)   peak %5.0f MB (before %3.0f MB)   file %6.1f MB\n",
+        int(written), qPrintable(QFileInfo(file).suffix()), Ms(timer), CpuMs() - cpu, PeakMegabytes(), before,
+        QFileInfo(file).size() / 1048576.0);
     return 0;
 }
 
@@ -141,10 +144,11 @@ int Import(const QString& file)
         std::fprintf(stderr, "import failed: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("import %7d <- %-5s %8.0f ms (cpu %6.0f ms)   peak %5.0f MB (before %3.0f MB)   preview %.0f ms + "
-                "write %.0f ms\n",
-                int(written), qPrintable(QFileInfo(file).suffix()), Ms(timer), CpuMs() - cpu, PeakMegabytes(), before,
-                previewed, Ms(timer) - previewed);
+    std::printf(
+        "import %7d <- %-5s %8.0f ms (cpu %6.0f ms)   peak %5.0f MB (before %3.0f MB)   preview %.0f ms + "
+        "write %.0f ms\n",
+        int(written), qPrintable(QFileInfo(file).suffix()), Ms(timer), CpuMs() - cpu, PeakMegabytes(), before,
+        previewed, Ms(timer) - previewed);
     return 0;
 }
 

@@ -16,7 +16,8 @@ bool XlsReader::Open(const QString& fileName)
 {
     const int status = freexl_open(QFile::encodeName(fileName).constData(), &m_handle);
     if (status != FREEXL_OK)
-        return Fail(QStringLiteral("文件不是有效的Excel 97-2003工作簿，或者已损坏、设有密码（错误 %1）。").arg(status));
+        return Fail(QStringLiteral("文件不是有效的Excel 97-2003工作簿，或者已损坏、设有密码（错误 %1）。")
+                        .arg(status));
     unsigned int sheets = 0;
     if (freexl_get_info(m_handle, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK || sheets == 0)
         return Fail(QStringLiteral("工作簿中没有工作表。"));

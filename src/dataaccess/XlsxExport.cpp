@@ -391,9 +391,9 @@ bool XlsxStreamWriter::Commit(QString* error)
     }
     GiveUsualPermissions(d->tempName);
     std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(d->tempName.toStdString()),
-                            std::filesystem::path(QFile::encodeName(QFileInfo(d->target).absoluteFilePath()).toStdString()),
-                            ec);
+    std::filesystem::rename(
+        std::filesystem::path(d->tempName.toStdString()),
+        std::filesystem::path(QFile::encodeName(QFileInfo(d->target).absoluteFilePath()).toStdString()), ec);
     if (ec) {
         if (error)
             *error = QStringLiteral("无法写入文件：") + QString::fromLocal8Bit(ec.message());

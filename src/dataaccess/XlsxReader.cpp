@@ -28,10 +28,10 @@ QString TextOf(const char16_t* text)
 // (a style names them by id alone).
 QString BuiltInFormat(int id)
 {
-    static const QHash<int, QString> codes{
-        {14, "m/d/yyyy"},      {15, "d-mmm-yy"},     {16, "d-mmm"},     {17, "mmm-yy"},
-        {18, "h:mm AM/PM"},    {19, "h:mm:ss AM/PM"}, {20, "h:mm"},      {21, "h:mm:ss"},
-        {22, "m/d/yyyy h:mm"}, {45, "mm:ss"},         {46, "[h]:mm:ss"}, {47, "mm:ss.0"}};
+    static const QHash<int, QString> codes{{14, "m/d/yyyy"}, {15, "d-mmm-yy"},   {16, "d-mmm"},
+                                           {17, "mmm-yy"},   {18, "h:mm AM/PM"}, {19, "h:mm:ss AM/PM"},
+                                           {20, "h:mm"},     {21, "h:mm:ss"},    {22, "m/d/yyyy h:mm"},
+                                           {45, "mm:ss"},    {46, "[h]:mm:ss"},  {47, "mm:ss.0"}};
     if (codes.contains(id))
         return codes.value(id);
     // The East Asian built-in date formats.
@@ -361,7 +361,8 @@ bool XlsxReader::NextToken()
         char buffer[ChunkSize];
         const la_ssize_t n = archive_read_data(m_sheetArchive, buffer, sizeof buffer);
         if (n < 0)
-            return Fail(TextOf(u"工作簿已损坏：") + QString::fromLocal8Bit(archive_error_string(m_sheetArchive)));
+            return Fail(TextOf(u"工作簿已损坏：") +
+                        QString::fromLocal8Bit(archive_error_string(m_sheetArchive)));
         if (n == 0) {
             m_sheetDrained = true;
             continue;

@@ -18,7 +18,7 @@ using SaleFileColumns::Kind;
 constexpr int ProgressEvery = 500;
 
 // Column widths of the workbook, in characters.
-constexpr double Widths[SaleListModel::ColumnCount] = {8,  10, 14, 14, 14, 30, 12, 12, 9, 9,
+constexpr double Widths[SaleListModel::ColumnCount] = {8,  10, 14, 14, 14, 30, 12, 12, 9,  9,
                                                        20, 16, 16, 16, 14, 16, 14, 16, 14, 10,
                                                        14, 12, 12, 12, 12, 12, 14, 24, 30};
 
@@ -169,8 +169,9 @@ private:
 
 Format FormatOf(const QString& fileName)
 {
-    return QFileInfo(fileName).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0 ? Format::Csv
-                                                                                                 : Format::Xlsx;
+    return QFileInfo(fileName).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0
+               ? Format::Csv
+               : Format::Xlsx;
 }
 
 Outcome Write(const SaleRecord::Condition& condition, const QString& fileName, Format format,
@@ -194,8 +195,8 @@ Outcome Write(const SaleRecord::Condition& condition, const QString& fileName, F
     }
 
     // The table in id order: one pass, no sorting, whatever the condition.
-    const QString sql = "select " + SaleFileColumns::SelectList() + " from SaleInfo NOT INDEXED" + where +
-                        " order by id";
+    const QString sql =
+        "select " + SaleFileColumns::SelectList() + " from SaleInfo NOT INDEXED" + where + " order by id";
     SqlStatement select(CurrentConnection(), sql);
     if (!select.IsValid() || !select.Bind(condition.args)) {
         *error = select.ErrorString();

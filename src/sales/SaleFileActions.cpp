@@ -16,7 +16,8 @@ namespace {
 
 // A window-modal progress window that shows itself only when the work takes
 // a moment; its "取消" cancels.
-std::unique_ptr<QProgressDialog> MakeProgress(QWidget* parent, const QString& objectName, const QString& label)
+std::unique_ptr<QProgressDialog> MakeProgress(QWidget* parent, const QString& objectName,
+                                              const QString& label)
 {
     auto progress = std::make_unique<QProgressDialog>(label, QStringLiteral("取消"), 0, 0, parent);
     progress->setObjectName(objectName);
@@ -77,8 +78,8 @@ qint64 ImportFile(QWidget* parent)
 {
     Dialogs::FileRequest request;
     request.title = QStringLiteral("从文件导入");
-    request.filter = QStringLiteral(
-        "表格文件|*.xlsx;*.xls;*.csv|Excel文件|*.xlsx;*.xls|CSV文件|*.csv|所有文件|*.*");
+    request.filter =
+        QStringLiteral("表格文件|*.xlsx;*.xls;*.csv|Excel文件|*.xlsx;*.xls|CSV文件|*.csv|所有文件|*.*");
     request.confirmOverwrite = false;
     const QString file = Dialogs::Instance().OpenFileName(parent, request);
     if (file.isEmpty())
@@ -115,10 +116,11 @@ qint64 ImportFile(QWidget* parent)
     {
         auto progress = MakeProgress(parent, "dlgImportProgress", QStringLiteral("正在导入……"));
         progress->setMaximum(int(qMin<qint64>(preview.rows, INT_MAX)));
-        outcome = SaleImport::Write(preview, dialog.SkipDuplicates(), &written, &error, [&progress](qint64 rows) {
-            progress->setValue(int(qMin<qint64>(rows, INT_MAX)));
-            return !progress->wasCanceled();
-        });
+        outcome =
+            SaleImport::Write(preview, dialog.SkipDuplicates(), &written, &error, [&progress](qint64 rows) {
+                progress->setValue(int(qMin<qint64>(rows, INT_MAX)));
+                return !progress->wasCanceled();
+            });
     }
     switch (outcome) {
     case SaleImport::Outcome::Done:
@@ -153,7 +155,8 @@ bool PurgeExpired(QWidget* parent)
         return false;
     }
     if (!purged) {
-        ShowError(QStringLiteral("未能保存要删除的记录的副本，没有删除任何数据。\n") + error, QString(), parent);
+        ShowError(QStringLiteral("未能保存要删除的记录的副本，没有删除任何数据。\n") + error, QString(),
+                  parent);
         return false;
     }
     if (result.deleted == 0) {

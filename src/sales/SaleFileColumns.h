@@ -11,13 +11,13 @@
 namespace SaleFileColumns {
 
 enum Kind {
-    Key,       // the record's id: written, never read back
-    Required,  // text that must not be blank, stored as given
-    Optional,  // text stored as "无" when blank
-    BuyDate,   // a date that must be there
+    Key,         // the record's id: written, never read back
+    Required,    // text that must not be blank, stored as given
+    Optional,    // text stored as "无" when blank
+    BuyDate,     // a date that must be there
     WarrantyEnd, // a date; the purchase date + 365 days when missing
-    Class,     // "是"/"否"
-    Amount     // digits; "0" or blank count as 1
+    Class,       // "是"/"否"
+    Amount       // digits; "0" or blank count as 1
 };
 
 struct Column

@@ -81,7 +81,8 @@ QDate CellDate(const QVariant& cell)
     }
     const QString text = cell.toString().trimmed();
     static const QRegularExpression ymd(
-        QStringLiteral("^(\\d{4})\\s*[-/.年]\\s*(\\d{1,2})\\s*[-/.月]\\s*(\\d{1,2})\\s*日?(?:[ T]\\d{1,2}:\\d{2}(?::\\d{2})?)?$"));
+        QStringLiteral("^(\\d{4})\\s*[-/.年]\\s*(\\d{1,2})\\s*[-/.月]\\s*(\\d{1,2})\\s*日?(?:[ "
+                       "T]\\d{1,2}:\\d{2}(?::\\d{2})?)?$"));
     const QRegularExpressionMatch m = ymd.match(text);
     if (m.hasMatch())
         return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
@@ -198,7 +199,8 @@ public:
             }
             case Kind::Class: {
                 const QString text = CellText(value).trimmed();
-                if (text.isEmpty() || text == u"否" || text == u"0" || text == u"普通客户" || text == u"普通用户")
+                if (text.isEmpty() || text == u"否" || text == u"0" || text == u"普通客户" ||
+                    text == u"普通用户")
                     stored = QStringLiteral("0");
                 else if (text == u"是" || text == u"1" || text == u"特殊客户" || text == u"特别用户")
                     stored = QStringLiteral("1");
@@ -221,7 +223,8 @@ public:
             if (column.maxBytes > 0 && column.kind != Kind::Amount && stored.typeId() == QMetaType::QString) {
                 const int bytes = Gbk::ByteLength(stored.toString());
                 if (bytes > column.maxBytes)
-                    refuse(c, QStringLiteral("内容过长（%1字节，最多%2字节）").arg(bytes).arg(column.maxBytes));
+                    refuse(c,
+                           QStringLiteral("内容过长（%1字节，最多%2字节）").arg(bytes).arg(column.maxBytes));
             }
             record->values[c - 1] = stored;
         }
@@ -249,9 +252,8 @@ class DuplicateFinder
 {
 public:
     DuplicateFinder()
-        : m_statement(CurrentConnection(),
-                      "select id from SaleInfo where BuyDate=? and Name=? and Phone=? "
-                      "and id<=? limit 1")
+        : m_statement(CurrentConnection(), "select id from SaleInfo where BuyDate=? and Name=? and Phone=? "
+                                           "and id<=? limit 1")
     {
         SqlStatement last(CurrentConnection(), "select coalesce(max(id),0) from SaleInfo");
         m_lastId = last.Step() ? last.ColumnValue(0).toLongLong() : 0;
@@ -265,7 +267,8 @@ public:
         if (m_lastId == 0)
             return 0;
         m_statement.Reset();
-        if (!m_statement.Bind({SqlArg(record.buyDate), SqlArg(record.name), SqlArg(record.phone), SqlArg(m_lastId)}))
+        if (!m_statement.Bind(
+                {SqlArg(record.buyDate), SqlArg(record.name), SqlArg(record.phone), SqlArg(m_lastId)}))
             return -1;
         if (m_statement.Step())
             return m_statement.ColumnValue(0).toLongLong();
@@ -297,14 +300,16 @@ public:
             fields << QLatin1String(columns[c].field);
         // Scratch data: no journal, no waiting for the disk.
         if (!m_db.Create(m_dir.filePath("stage.db")) ||
-            !m_db.ExecRaw("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; create table Rows (RowNo integer, "
-                          "Duplicate integer, " + fields.join(',') + ")") ||
+            !m_db.ExecRaw(
+                "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; create table Rows (RowNo integer, "
+                "Duplicate integer, " +
+                fields.join(',') + ")") ||
             !m_db.ExecRaw("BEGIN")) {
             *error = m_db.ErrorString();
             return false;
         }
-        m_insert = std::make_unique<SqlStatement>(
-            &m_db, "insert into Rows values (?,?" + QString(",?").repeated(fields.size()) + ")");
+        m_insert = std::make_unique<SqlStatement>(&m_db, "insert into Rows values (?,?" +
+                                                             QString(",?").repeated(fields.size()) + ")");
         return m_insert->IsValid() || (*error = m_insert->ErrorString(), false);
     }
     bool Add(int row, qint64 duplicate, const QVector<QVariant>& values, QString* error)
@@ -368,7 +373,8 @@ SaleImport::Outcome SaleImport::Analyse(const QString& fileName, Preview* previe
         if (stored > 0) {
             ++preview->duplicateRows;
             if (preview->duplicates.size() < MaxListed)
-                preview->duplicates << Duplicate{source.RowNumber(), record.name, record.phone, record.buyDate, stored};
+                preview->duplicates << Duplicate{source.RowNumber(), record.name, record.phone,
+                                                 record.buyDate, stored};
         }
         if (!stage->Add(source.RowNumber(), stored, record.values, error))
             return Outcome::Failed;
@@ -383,21 +389,22 @@ SaleImport::Outcome SaleImport::Analyse(const QString& fileName, Preview* previe
     return Outcome::Done;
 }
 
-SaleImport::Outcome SaleImport::Write(const Preview& preview, bool skipDuplicates, qint64* written, QString* error,
-                                      const Progress& progress)
+SaleImport::Outcome SaleImport::Write(const Preview& preview, bool skipDuplicates, qint64* written,
+                                      QString* error, const Progress& progress)
 {
     *written = 0;
     if (!preview.stage) {
         *error = QStringLiteral("没有可导入的预览");
         return Outcome::Failed;
     }
-    SqlStatement rows(preview.stage->Connection(),
-                      QStringLiteral("select * from Rows%1 order by RowNo").arg(skipDuplicates ? " where Duplicate=0" : ""));
+    SqlStatement rows(preview.stage->Connection(), QStringLiteral("select * from Rows%1 order by RowNo")
+                                                       .arg(skipDuplicates ? " where Duplicate=0" : ""));
     SqlTransaction transaction(CurrentConnection());
     SqlStatement insert(CurrentConnection(), InsertStatement());
     if (!rows.IsValid() || !transaction.IsActive() || !insert.IsValid()) {
-        *error = !rows.IsValid() ? rows.ErrorString()
-                                 : transaction.IsActive() ? insert.ErrorString() : CurrentConnection()->ErrorString();
+        *error = !rows.IsValid()          ? rows.ErrorString()
+                 : transaction.IsActive() ? insert.ErrorString()
+                                          : CurrentConnection()->ErrorString();
         return Outcome::Failed;
     }
     auto fail = [&](const QString& reason) {
@@ -417,7 +424,9 @@ SaleImport::Outcome SaleImport::Write(const Preview& preview, bool skipDuplicate
             args[f] = SqlArg(rows.ColumnValue(f + 2));
         insert.Reset();
         if (!insert.Exec(args))
-            return fail(QStringLiteral("第 %1 行无法保存：%2").arg(rows.ColumnValue(0).toLongLong()).arg(insert.ErrorString()));
+            return fail(QStringLiteral("第 %1 行无法保存：%2")
+                            .arg(rows.ColumnValue(0).toLongLong())
+                            .arg(insert.ErrorString()));
         ++stored;
         if (progress && stored % ProgressEvery == 0 && !progress(stored)) {
             transaction.Rollback();

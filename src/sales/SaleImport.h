@@ -57,7 +57,8 @@ public:
 
     // Refuses (Failed, with *error) a file that is not a readable sheet or
     // whose first row names none of the required columns.
-    static Outcome Analyse(const QString& fileName, Preview* preview, QString* error, const Progress& progress = {});
+    static Outcome Analyse(const QString& fileName, Preview* preview, QString* error,
+                           const Progress& progress = {});
     // Writes the accepted rows of `preview`, leaving out the duplicates when
     // `skipDuplicates`.  All or nothing.  One usage-log row names the count.
     static Outcome Write(const Preview& preview, bool skipDuplicates, qint64* written, QString* error,

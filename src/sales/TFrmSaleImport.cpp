@@ -15,7 +15,8 @@ QTableWidgetItem* Item(const QString& text)
 
 } // namespace
 
-TFrmSaleImport::TFrmSaleImport(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::TFrmSaleImport>())
+TFrmSaleImport::TFrmSaleImport(QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::TFrmSaleImport>())
 {
     m_ui->setupUi(this);
     connect(m_ui->btnImport, &QPushButton::clicked, this, &QDialog::accept);
@@ -38,14 +39,16 @@ bool TFrmSaleImport::SkipDuplicates() const
 void TFrmSaleImport::SetPreview(const SaleImport::Preview& preview)
 {
     m_ui->lblFile->setText(QStringLiteral("文件：") + QDir::toNativeSeparators(preview.fileName));
-    m_ui->lblSummary->setText(QStringLiteral("共 %1 行数据：可以导入 %2 行（其中疑似重复 %3 行），拒绝 %4 行。")
-                                  .arg(preview.rows)
-                                  .arg(preview.accepted)
-                                  .arg(preview.duplicateRows)
-                                  .arg(preview.refusedRows));
+    m_ui->lblSummary->setText(
+        QStringLiteral("共 %1 行数据：可以导入 %2 行（其中疑似重复 %3 行），拒绝 %4 行。")
+            .arg(preview.rows)
+            .arg(preview.accepted)
+            .arg(preview.duplicateRows)
+            .arg(preview.refusedRows));
     m_ui->lblUnmatched->setText(preview.unmatched.isEmpty()
                                     ? QStringLiteral("所有列都已识别。")
-                                    : QStringLiteral("未识别的列（将被忽略）：") + preview.unmatched.join(QStringLiteral("、")));
+                                    : QStringLiteral("未识别的列（将被忽略）：") +
+                                          preview.unmatched.join(QStringLiteral("、")));
 
     QTableWidget* refused = m_ui->lvRefused;
     refused->setRowCount(int(preview.refused.size()));

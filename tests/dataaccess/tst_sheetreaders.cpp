@@ -58,7 +58,8 @@ private slots:
             QVERIFY(writer.Open("销售记录"));
             QVERIFY(writer.AppendRow({"用户姓名", "购买日期", "数量", "备注"}));
             QVERIFY(writer.AppendRow({"张三", QDate(2024, 3, 5), 2, "第一行\n第二行\r\n第三行"}));
-            QVERIFY(writer.AppendRow({QVariant(), QDateTime(QDate(1900, 1, 1), QTime(12, 0)), 1.5, "a,\"b\""}));
+            QVERIFY(
+                writer.AppendRow({QVariant(), QDateTime(QDate(1900, 1, 1), QTime(12, 0)), 1.5, "a,\"b\""}));
             // Nothing appears under the name before the workbook is complete.
             QVERIFY(!QFile::exists(file));
             QVERIFY(writer.Commit());
@@ -105,36 +106,45 @@ private slots:
         // references, a date format by id and by code, escapes.
         QTemporaryDir dir;
         const QString file = dir.filePath("hand.xlsx");
-        std::vector<ZipEntry> entries = WorkbookEntries(SheetEntry(
-            "<?xml version=\"1.0\"?><worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-            "<sheetData>"
-            "<row r=\"2\"><c r=\"B2\" t=\"s\"><v>0</v></c><c t=\"inlineStr\"><is><r><t>甲</t></r><r><t>乙_x000D_"
-            "</t></r></is></c></row>"
-            "<row><c r=\"A3\" s=\"1\"><v>0</v></c><c r=\"B3\" s=\"2\"><v>1.5</v></c><c r=\"C3\"><v>13800138000</v>"
-            "</c><c r=\"D3\" t=\"b\"><v>1</v></c></row>"
-            "</sheetData></worksheet>"));
+        std::vector<ZipEntry> entries =
+            WorkbookEntries(SheetEntry("<?xml version=\"1.0\"?><worksheet "
+                                       "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                                       "<sheetData>"
+                                       "<row r=\"2\"><c r=\"B2\" t=\"s\"><v>0</v></c><c "
+                                       "t=\"inlineStr\"><is><r><t>甲</t></r><r><t>乙_x000D_"
+                                       "</t></r></is></c></row>"
+                                       "<row><c r=\"A3\" s=\"1\"><v>0</v></c><c r=\"B3\" "
+                                       "s=\"2\"><v>1.5</v></c><c r=\"C3\"><v>13800138000</v>"
+                                       "</c><c r=\"D3\" t=\"b\"><v>1</v></c></row>"
+                                       "</sheetData></worksheet>"));
         entries[2] = TextEntry(
             "xl/workbook.xml",
-            "<?xml version=\"1.0\"?><workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+            "<?xml version=\"1.0\"?><workbook "
+            "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
             "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><workbookPr "
             "date1904=\"1\"/><sheets><sheet name=\"客户\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>");
         entries[3] = TextEntry(
             "xl/_rels/workbook.xml.rels",
-            "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-            "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+            "<?xml version=\"1.0\"?><Relationships "
+            "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+            "<Relationship Id=\"rId1\" "
+            "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
             "Target=\"/xl/worksheets/sheet1.xml\"/>"
-            "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" "
+            "<Relationship Id=\"rId2\" "
+            "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" "
             "Target=\"sharedStrings.xml\"/>"
-            "<Relationship Id=\"rId3\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
+            "<Relationship Id=\"rId3\" "
+            "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
             "Target=\"styles.xml\"/></Relationships>");
-        entries.push_back(TextEntry("xl/sharedStrings.xml",
-                                    "<?xml version=\"1.0\"?><sst><si><t>王</t><rPh><t>おう</t></rPh><r><t>五</t></r>"
-                                    "</si></sst>"));
-        entries.push_back(TextEntry("xl/styles.xml",
-                                    "<?xml version=\"1.0\"?><styleSheet><numFmts><numFmt numFmtId=\"164\" "
-                                    "formatCode=\"[Red]yyyy&quot;年&quot;m&quot;月&quot;\"/></numFmts><cellXfs>"
-                                    "<xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"164\"/></cellXfs>"
-                                    "</styleSheet>"));
+        entries.push_back(
+            TextEntry("xl/sharedStrings.xml",
+                      "<?xml version=\"1.0\"?><sst><si><t>王</t><rPh><t>おう</t></rPh><r><t>五</t></r>"
+                      "</si></sst>"));
+        entries.push_back(TextEntry(
+            "xl/styles.xml", "<?xml version=\"1.0\"?><styleSheet><numFmts><numFmt numFmtId=\"164\" "
+                             "formatCode=\"[Red]yyyy&quot;年&quot;m&quot;月&quot;\"/></numFmts><cellXfs>"
+                             "<xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"164\"/></cellXfs>"
+                             "</styleSheet>"));
         QVERIFY(WriteZip(file, entries));
 
         XlsxReader reader;
@@ -173,7 +183,8 @@ private slots:
     void csvEncodingsAndQuoting()
     {
         QTemporaryDir dir;
-        const QString text = QStringLiteral("姓名,备注\r\n张三,\"逗号,引号\"\"和\r\n换行\"\r\n,\r\n\r\n李四,\"\"\r\n");
+        const QString text =
+            QStringLiteral("姓名,备注\r\n张三,\"逗号,引号\"\"和\r\n换行\"\r\n,\r\n\r\n李四,\"\"\r\n");
         const struct
         {
             const char* name;
@@ -235,9 +246,14 @@ private slots:
             QByteArray bytes;
             const char16_t* message;
         } refused[] = {{"empty.xlsx", QByteArray(), u"文件是空的"},
-                       {"binary.csv", QByteArray("\x7F" "ELF\x02\x01\x01\0\0\0", 10), u"不是表格文件"},
+                       {"binary.csv",
+                        QByteArray("\x7F"
+                                   "ELF\x02\x01\x01\0\0\0",
+                                   10),
+                        u"不是表格文件"},
                        {"fake.xlsx", QByteArray("PK\x03\x04garbage"), u"不是有效的Excel工作簿"},
-                       {"fake.xls", QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 garbage"), u"不是有效的Excel 97-2003工作簿"}};
+                       {"fake.xls", QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 garbage"),
+                        u"不是有效的Excel 97-2003工作簿"}};
         for (const auto& r : refused) {
             WriteFile(dir.filePath(r.name), r.bytes);
             error.clear();
@@ -258,19 +274,21 @@ private slots:
         QTemporaryDir dir;
         const QString file = dir.filePath("bomb.xlsx");
         const QByteArray blanks(1024 * 1024, ' ');
-        ZipEntry sheet{QString(),
-                       [&blanks](int block) {
-                           if (block == 0)
-                               return QByteArray("<?xml version=\"1.0\"?><worksheet><sheetData><row><c t=\"inlineStr\"><is><t>");
-                           return block <= 200 ? blanks : QByteArray();
-                       }};
+        ZipEntry sheet{
+            QString(), [&blanks](int block) {
+                if (block == 0)
+                    return QByteArray(
+                        "<?xml version=\"1.0\"?><worksheet><sheetData><row><c t=\"inlineStr\"><is><t>");
+                return block <= 200 ? blanks : QByteArray();
+            }};
         QVERIFY(WriteZip(file, WorkbookEntries(sheet)));
         QVERIFY(QFileInfo(file).size() < 2 * 1024 * 1024);
         XlsxReader reader;
         QVERIFY(reader.Open(file));
         QVector<QVariant> row;
         QVERIFY(!reader.ReadRow(&row));
-        QVERIFY2(reader.ErrorString().contains(QStringLiteral("解压后的数据量过大")), qPrintable(reader.ErrorString()));
+        QVERIFY2(reader.ErrorString().contains(QStringLiteral("解压后的数据量过大")),
+                 qPrintable(reader.ErrorString()));
     }
 
     void overlongCellIsRefused()
@@ -279,9 +297,10 @@ private slots:
         // gathered without end.
         QTemporaryDir dir;
         const QString file = dir.filePath("long.xlsx");
-        QVERIFY(WriteZip(file, WorkbookEntries(SheetEntry(
-                                   "<worksheet><sheetData><row><c t=\"inlineStr\"><is><t>" + QByteArray(300000, 'x') +
-                                   "</t></is></c></row></sheetData></worksheet>"))));
+        QVERIFY(WriteZip(file,
+                         WorkbookEntries(SheetEntry("<worksheet><sheetData><row><c t=\"inlineStr\"><is><t>" +
+                                                    QByteArray(300000, 'x') +
+                                                    "</t></is></c></row></sheetData></worksheet>"))));
         XlsxReader reader;
         QVERIFY(reader.Open(file));
         QVector<QVariant> row;
@@ -296,8 +315,10 @@ private slots:
         const QString file = dir.filePath("laughs.xlsx");
         QByteArray dtd = "<?xml version=\"1.0\"?><!DOCTYPE worksheet [<!ENTITY a \"hahahahaha\">";
         for (char c = 'b'; c <= 'j'; ++c)
-            dtd += QByteArray("<!ENTITY ") + c + " \"" + QByteArray("&").append(c - 1).append(';').repeated(10) + "\">";
-        dtd += "]><worksheet><sheetData><row><c t=\"inlineStr\"><is><t>&j;</t></is></c></row></sheetData></worksheet>";
+            dtd += QByteArray("<!ENTITY ") + c + " \"" +
+                   QByteArray("&").append(c - 1).append(';').repeated(10) + "\">";
+        dtd += "]><worksheet><sheetData><row><c "
+               "t=\"inlineStr\"><is><t>&j;</t></is></c></row></sheetData></worksheet>";
         QVERIFY(WriteZip(file, WorkbookEntries(SheetEntry(dtd))));
         XlsxReader reader;
         QVector<QVariant> row;

@@ -24,9 +24,10 @@
 
 namespace {
 
-const QString AllColumns = "Name,Phone,Fax,Mobile,addr,BuyDate,OverRun,TB,BuyAmount,CPU,Memory,HD,DisplayCard,Sound,"
-                           "MainBoard,Box,Display,Power,Floppy,CDROM,Mouse,KeyBoard,SoundBox,NetWork,Modem,Print,"
-                           "Other,Memo";
+const QString AllColumns =
+    "Name,Phone,Fax,Mobile,addr,BuyDate,OverRun,TB,BuyAmount,CPU,Memory,HD,DisplayCard,Sound,"
+    "MainBoard,Box,Display,Power,Floppy,CDROM,Mouse,KeyBoard,SoundBox,NetWork,Modem,Print,"
+    "Other,Memo";
 
 // Every stored field of every record but the key, in id order.
 QVector<QStringList> StoredRows()
@@ -44,7 +45,8 @@ QVector<QStringList> StoredRows()
 
 qint64 Count(const QString& where = QString())
 {
-    SqlStatement count(CurrentConnection(), "select count(*) from SaleInfo" + (where.isEmpty() ? "" : " where " + where));
+    SqlStatement count(CurrentConnection(),
+                       "select count(*) from SaleInfo" + (where.isEmpty() ? "" : " where " + where));
     return count.Step() ? count.ColumnValue(0).toLongLong() : -1;
 }
 
@@ -55,7 +57,8 @@ void Generate(int count)
 {
     SqlTransaction transaction(CurrentConnection());
     SqlStatement insert(CurrentConnection(),
-                        "insert into SaleInfo (" + AllColumns + ") values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+                        "insert into SaleInfo (" + AllColumns +
+                            ") values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
     const QString none = QStringLiteral("无");
     for (int i = 0; i < count; ++i) {
         const QDate buy = QDate(2010, 1, 1).addDays(i * 3);
@@ -63,7 +66,8 @@ void Generate(int count)
                      i % 3 == 0 ? none : QStringLiteral("010-%1").arg(62000000 + i),
                      i % 5 == 0 ? QStringLiteral("0%1").arg(1062000000 + i) : none,
                      QStringLiteral("138%1").arg(10000000 + i),
-                     i % 4 == 0 ? QStringLiteral("北京市\"海淀\"区,学院路%1号").arg(i) : QStringLiteral("上海市徐汇区"),
+                     i % 4 == 0 ? QStringLiteral("北京市\"海淀\"区,学院路%1号").arg(i)
+                                : QStringLiteral("上海市徐汇区"),
                      buy,
                      buy.addDays(i % 2 ? 365 : 730),
                      i % 7 == 0 ? "1" : "0",
@@ -71,9 +75,23 @@ void Generate(int count)
                      i % 2 ? QStringLiteral("Intel Core i5-12400") : none,
                      QStringLiteral("16GB DDR4"),
                      i % 9 == 0 ? QStringLiteral(" 前后有空格 ") : QStringLiteral("512GB 固态"),
-                     none, none, none, none, none, none, none, none, none, none, none, none, none, none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
                      i % 11 == 0 ? QString(100, QChar(0x4E2D)) : none,
-                     i % 6 == 0 ? QStringLiteral("第一行\n第二行，含\"引号\"") : (i % 13 == 0 ? QStringLiteral("=1+1") : none)};
+                     i % 6 == 0 ? QStringLiteral("第一行\n第二行，含\"引号\"")
+                                : (i % 13 == 0 ? QStringLiteral("=1+1") : none)};
         QVERIFY(insert.Reset() && insert.Exec(args));
     }
     QVERIFY(transaction.Commit());
@@ -143,8 +161,8 @@ private slots:
             qint64 written = 0;
             QString error;
             const QString file = out.filePath(name);
-            QCOMPARE(SaleExport::Write(SaleRecord::AllCustomers(), file, SaleExport::FormatOf(file), {}, &written,
-                                       &error),
+            QCOMPARE(SaleExport::Write(SaleRecord::AllCustomers(), file, SaleExport::FormatOf(file), {},
+                                       &written, &error),
                      SaleExport::Outcome::Done);
             QCOMPARE(written, 1000);
         }
@@ -177,8 +195,8 @@ private slots:
         QTemporaryDir out;
         qint64 written = 0;
         QString error;
-        QCOMPARE(SaleExport::Write(SaleRecord::SpecialCustomers(), out.filePath("s.xlsx"), SaleExport::Format::Xlsx,
-                                   {}, &written, &error),
+        QCOMPARE(SaleExport::Write(SaleRecord::SpecialCustomers(), out.filePath("s.xlsx"),
+                                   SaleExport::Format::Xlsx, {}, &written, &error),
                  SaleExport::Outcome::Done);
         QCOMPARE(written, 1);
         XlsxReader reader;
@@ -197,14 +215,17 @@ private slots:
         QCOMPARE(row[SaleListModel::ColPhone], QVariant("010-62001234"));
 
         // CSV: UTF-8 with its byte-order mark, dates as the list shows them.
-        QCOMPARE(SaleExport::Write(SaleRecord::SpecialCustomers(), out.filePath("s.csv"), SaleExport::Format::Csv, {},
-                                   &written, &error),
+        QCOMPARE(SaleExport::Write(SaleRecord::SpecialCustomers(), out.filePath("s.csv"),
+                                   SaleExport::Format::Csv, {}, &written, &error),
                  SaleExport::Outcome::Done);
         QFile csv(out.filePath("s.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QByteArray bytes = csv.readAll();
-        QVERIFY(bytes.startsWith("\xEF\xBB\xBF" "ID,用户姓名,电话"));
-        QVERIFY(bytes.contains(QStringLiteral(",特,010-62001234,无,13800138000,北京市海淀区,2024-02-29,2025-02-28,是,1,").toUtf8()));
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"
+                                 "ID,用户姓名,电话"));
+        QVERIFY(bytes.contains(
+            QStringLiteral(",特,010-62001234,无,13800138000,北京市海淀区,2024-02-29,2025-02-28,是,1,")
+                .toUtf8()));
     }
 
     void cancelledExportLeavesNoFile()
@@ -220,8 +241,8 @@ private slots:
                 lastDone = done, lastTotal = total;
                 return done < 600;
             };
-            QCOMPARE(SaleExport::Write(SaleRecord::AllCustomers(), file, SaleExport::FormatOf(file), cancelHalfway,
-                                       &written, &error),
+            QCOMPARE(SaleExport::Write(SaleRecord::AllCustomers(), file, SaleExport::FormatOf(file),
+                                       cancelHalfway, &written, &error),
                      SaleExport::Outcome::Cancelled);
             QCOMPARE(lastTotal, 1200);
             QVERIFY(lastDone >= 600 && lastDone < 1200);
@@ -247,13 +268,15 @@ private slots:
         QCOMPARE(preview.accepted, 3);
         // Other captions for the same columns are understood; the rest shown.
         QCOMPARE(preview.unmatched, QStringList{"推荐人"});
-        QVERIFY(preview.matched.contains(QStringLiteral("用户姓名")) && preview.matched.contains(QStringLiteral("电话")));
+        QVERIFY(preview.matched.contains(QStringLiteral("用户姓名")) &&
+                preview.matched.contains(QStringLiteral("电话")));
         QCOMPARE(Import(file), 3);
         const QVector<QStringList> rows = StoredRows();
         const QString none = QStringLiteral("无");
-        QCOMPARE(rows[0].mid(0, 11),
-                 QStringList({"刘洋", "010-62001234", none, "13900001111", "北京市朝阳区建国路88号", "2003-05-20 00:00:00",
-                              "2004-05-20 00:00:00", "0", "1", "奔腾4 2.4G", "256MB DDR"}));
+        QCOMPARE(
+            rows[0].mid(0, 11),
+            QStringList({"刘洋", "010-62001234", none, "13900001111", "北京市朝阳区建国路88号",
+                         "2003-05-20 00:00:00", "2004-05-20 00:00:00", "0", "1", "奔腾4 2.4G", "256MB DDR"}));
         QCOMPARE(rows[0][11], none);
         QCOMPARE(rows[0][27], QStringLiteral("老客户\n上门安装"));
         // No warranty date: the purchase date + 365 days; a special customer.
@@ -268,8 +291,9 @@ private slots:
     void importsCsvInEitherEncoding()
     {
         QTemporaryDir dir;
-        const QString text = QStringLiteral("姓名,地址,购买日期,手机\r\n欧阳锋,\"西域白驼山，一号\",2024/3/5,13800000000\r\n"
-                                            "𠀀字,珠海,2024年3月6日,\r\n");
+        const QString text =
+            QStringLiteral("姓名,地址,购买日期,手机\r\n欧阳锋,\"西域白驼山，一号\",2024/3/5,13800000000\r\n"
+                           "𠀀字,珠海,2024年3月6日,\r\n");
         WriteFile(dir.filePath("utf8.csv"), text.toUtf8());
         WriteFile(dir.filePath("gbk.csv"), Gbk::Encode(text));
         for (const char* name : {"utf8.csv", "gbk.csv"}) {
@@ -306,19 +330,15 @@ private slots:
         QStringList seen;
         for (const SaleImport::Refusal& r : preview.refused)
             seen << QString("%1 %2 %3").arg(r.row).arg(r.column, r.reason);
-        QCOMPARE(seen, QStringList({"3 用户姓名 不能为空",
-                                    "4 地址 不能为空",
-                                    "5 购买日期 “2024-13-45”不是日期",
-                                    "6 用户姓名 内容过长（14字节，最多8字节）",
-                                    "7 特别用户 “也许”应为“是”或“否”",
-                                    "8 购机数量 “两台”不是数量",
-                                    "9 过保日期 “不知道”不是日期",
-                                    "10 地址 不能为空",
-                                    "10 购买日期 不能为空"}));
+        QCOMPARE(seen,
+                 QStringList({"3 用户姓名 不能为空", "4 地址 不能为空", "5 购买日期 “2024-13-45”不是日期",
+                              "6 用户姓名 内容过长（14字节，最多8字节）", "7 特别用户 “也许”应为“是”或“否”",
+                              "8 购机数量 “两台”不是数量", "9 过保日期 “不知道”不是日期", "10 地址 不能为空",
+                              "10 购买日期 不能为空"}));
         QCOMPARE(Import(file), 1);
         const QStringList row = StoredRows().value(0);
         QCOMPARE(row.mid(0, 9), QStringList({"正常", "无", "无", "无", "北京", "2024-01-05 00:00:00",
-                                              "2025-01-04 00:00:00", "0", "1"}));
+                                             "2025-01-04 00:00:00", "0", "1"}));
         QCOMPARE(row[10], QStringLiteral("无"));
     }
 
@@ -329,10 +349,12 @@ private slots:
         QTemporaryDir dir;
         const QString file = dir.filePath("dup.csv");
         const QString day = SaleRecord::DateText(stored.buy);
-        WriteFile(file, QStringLiteral("用户姓名,电话,地址,购买日期\n张伟,010-62001234,别处,%1\n张伟,010-62001235,别处,%1\n"
-                                       "新客户,,南京,%1\n新客户,,南京,%1\n")
-                            .arg(day)
-                            .toUtf8());
+        WriteFile(file,
+                  QStringLiteral(
+                      "用户姓名,电话,地址,购买日期\n张伟,010-62001234,别处,%1\n张伟,010-62001235,别处,%1\n"
+                      "新客户,,南京,%1\n新客户,,南京,%1\n")
+                      .arg(day)
+                      .toUtf8());
         const SaleImport::Preview preview = Analyse(file);
         QCOMPARE(preview.accepted, 4);
         // Only records stored before the import count: the two equal rows
@@ -354,7 +376,8 @@ private slots:
                             "begin select raise(abort, '拒绝写入'); end"));
         QTemporaryDir dir;
         const QString file = dir.filePath("mid.csv");
-        WriteFile(file, QStringLiteral("用户姓名,地址,购买日期\n甲,北京,2024-01-01\n乙,北京,2024-01-02\n坏,北京,2024-01-03\n丁,北京,2024-01-04\n")
+        WriteFile(file, QStringLiteral("用户姓名,地址,购买日期\n甲,北京,2024-01-01\n乙,北京,2024-01-02\n坏,"
+                                       "北京,2024-01-03\n丁,北京,2024-01-04\n")
                             .toUtf8());
         const SaleImport::Preview preview = Analyse(file);
         QCOMPARE(preview.accepted, 4);
@@ -362,7 +385,8 @@ private slots:
         QString error;
         QCOMPARE(SaleImport::Write(preview, true, &written, &error), SaleImport::Outcome::Failed);
         QCOMPARE(written, 0);
-        QVERIFY2(error.contains(QStringLiteral("第 4 行")) && error.contains(QStringLiteral("拒绝写入")), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("第 4 行")) && error.contains(QStringLiteral("拒绝写入")),
+                 qPrintable(error));
         QCOMPARE(StoredRows(), before);
         QCOMPARE(m_env->Scalar("select count(*) from UseLog where LogText like '从文件导入%'").toInt(), 0);
 
@@ -377,21 +401,33 @@ private slots:
         // A good import leaves one usage-log row with its count.
         QCOMPARE(Import(file, false), 1);
         QCOMPARE(m_env->Scalar("select count(*) from UseLog where LogText like '从文件导入%'").toInt(), 2);
-        QCOMPARE(m_env->Scalar("select count(*) from UseLog where LogText=?", {QStringLiteral("从文件导入销售记录：1 条")}).toInt(), 1);
+        QCOMPARE(m_env
+                     ->Scalar("select count(*) from UseLog where LogText=?",
+                              {QStringLiteral("从文件导入销售记录：1 条")})
+                     .toInt(),
+                 1);
     }
 
     void hostileFilesAreRefused_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty") << "empty" << "文件是空的";
-        QTest::newRow("not a spreadsheet") << "binary" << "不是表格文件";
-        QTest::newRow("no header") << "noheader" << "没有可识别的列标题";
-        QTest::newRow("header without the required columns") << "partial" << "缺少必需的列：“地址”“购买日期”";
-        QTest::newRow("100 MB") << "big" << "文件太大";
-        QTest::newRow("zip bomb") << "bomb" << "解压后的数据量过大";
-        QTest::newRow("entity expansion") << "entities" << "DTD";
-        QTest::newRow("broken zip") << "brokenzip" << "Excel工作簿";
+        QTest::newRow("empty") << "empty"
+                               << "文件是空的";
+        QTest::newRow("not a spreadsheet") << "binary"
+                                           << "不是表格文件";
+        QTest::newRow("no header") << "noheader"
+                                   << "没有可识别的列标题";
+        QTest::newRow("header without the required columns") << "partial"
+                                                             << "缺少必需的列：“地址”“购买日期”";
+        QTest::newRow("100 MB") << "big"
+                                << "文件太大";
+        QTest::newRow("zip bomb") << "bomb"
+                                  << "解压后的数据量过大";
+        QTest::newRow("entity expansion") << "entities"
+                                          << "DTD";
+        QTest::newRow("broken zip") << "brokenzip"
+                                    << "Excel工作簿";
     }
     void hostileFilesAreRefused()
     {
@@ -414,17 +450,23 @@ private slots:
             QFile big(file);
             QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(100LL * 1024 * 1024));
         } else if (kind == "bomb") {
-            const QByteArray header = QStringLiteral("<?xml version=\"1.0\"?><worksheet><sheetData><row><c t=\"inlineStr\"><is><t>用户姓名</t></is></c>"
-                                                     "<c t=\"inlineStr\"><is><t>").toUtf8();
+            const QByteArray header = QStringLiteral("<?xml version=\"1.0\"?><worksheet><sheetData><row><c "
+                                                     "t=\"inlineStr\"><is><t>用户姓名</t></is></c>"
+                                                     "<c t=\"inlineStr\"><is><t>")
+                                          .toUtf8();
             const QByteArray blanks(1024 * 1024, ' ');
             QVERIFY(WriteZip(file, WorkbookEntries({QString(), [&](int block) {
-                                                        return block == 0 ? header : block <= 300 ? blanks : QByteArray();
+                                                        return block == 0     ? header
+                                                               : block <= 300 ? blanks
+                                                                              : QByteArray();
                                                     }})));
         } else if (kind == "entities") {
             QByteArray xml = "<?xml version=\"1.0\"?><!DOCTYPE w [<!ENTITY a \"aaaaaaaaaa\">";
             for (char c = 'b'; c <= 'h'; ++c)
-                xml += QByteArray("<!ENTITY ") + c + " \"" + (QByteArray("&") + char(c - 1) + ";").repeated(10) + "\">";
-            xml += "]><worksheet><sheetData><row><c t=\"inlineStr\"><is><t>&h;</t></is></c></row></sheetData></worksheet>";
+                xml += QByteArray("<!ENTITY ") + c + " \"" +
+                       (QByteArray("&") + char(c - 1) + ";").repeated(10) + "\">";
+            xml += "]><worksheet><sheetData><row><c "
+                   "t=\"inlineStr\"><is><t>&h;</t></is></c></row></sheetData></worksheet>";
             QVERIFY(WriteZip(file, WorkbookEntries(TextEntry(QString(), xml))));
         } else if (kind == "brokenzip") {
             QVERIFY(WriteZip(file, WorkbookEntries(TextEntry(QString(), "<worksheet/>"))));
@@ -449,8 +491,9 @@ private slots:
     {
         const QDate today = QDate::currentDate();
         QList<qint64> purged;
-        for (const auto& [name, over, tb] : {std::tuple{"旧", -400, "0"}, std::tuple{"今", 0, "0"}, std::tuple{"新", 30, "0"},
-                                             std::tuple{"特", -400, "1"}, std::tuple{"昨", -1, "0"}}) {
+        for (const auto& [name, over, tb] :
+             {std::tuple{"旧", -400, "0"}, std::tuple{"今", 0, "0"}, std::tuple{"新", 30, "0"},
+              std::tuple{"特", -400, "1"}, std::tuple{"昨", -1, "0"}}) {
             Sale s;
             s.name = name;
             s.over = today.addDays(over);
@@ -504,7 +547,8 @@ private slots:
         TFrmSaleManage* manager = Manager();
         m_dialogs->QueueAnswer(Dialogs::Yes);
         QTest::mouseClick(manager->findChild<QPushButton*>("BtnDelOverRun"), Qt::LeftButton);
-        QVERIFY(m_dialogs->LastText().startsWith(QStringLiteral("未能保存要删除的记录的副本，没有删除任何数据。")));
+        QVERIFY(m_dialogs->LastText().startsWith(
+            QStringLiteral("未能保存要删除的记录的副本，没有删除任何数据。")));
         QCOMPARE(Count(), 1);
     }
 
@@ -520,8 +564,10 @@ private slots:
         manager->TBtnTSClick();
         m_dialogs->QueueFileName(out.filePath("special.csv"));
         manager->findChild<QAction*>("TBtnExport")->trigger();
-        QCOMPARE(m_dialogs->FileRequests().last().filter, QStringLiteral("Excel文件|*.xlsx|CSV文件(UTF-8)|*.csv|所有文件|*.*"));
-        QCOMPARE(m_dialogs->LastText(), QStringLiteral("已导出 5 条记录到：\n") + QDir::toNativeSeparators(out.filePath("special.csv")));
+        QCOMPARE(m_dialogs->FileRequests().last().filter,
+                 QStringLiteral("Excel文件|*.xlsx|CSV文件(UTF-8)|*.csv|所有文件|*.*"));
+        QCOMPARE(m_dialogs->LastText(), QStringLiteral("已导出 5 条记录到：\n") +
+                                            QDir::toNativeSeparators(out.filePath("special.csv")));
         QFile csv(out.filePath("special.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         QCOMPARE(csv.readAll().count("\r\n"), 6);
@@ -532,7 +578,8 @@ private slots:
         InsertSale(Sale());
         QTemporaryDir dir;
         const QString file = dir.filePath("in.csv");
-        WriteFile(file, QStringLiteral("用户姓名,电话,地址,购买日期,介绍人\n张伟,010-62001234,北京,%1,甲\n,,北京,2024-01-01,\n李雷,,南京,2024-01-02,\n")
+        WriteFile(file, QStringLiteral("用户姓名,电话,地址,购买日期,介绍人\n张伟,010-62001234,北京,%1,甲\n,,"
+                                       "北京,2024-01-01,\n李雷,,南京,2024-01-02,\n")
                             .arg(SaleRecord::DateText(Sale().buy))
                             .toUtf8());
         TFrmSaleManage* manager = Manager();
@@ -545,13 +592,18 @@ private slots:
             QVERIFY(preview);
             seen = true;
             const auto child = [preview](const char* name) { return preview->findChild<QWidget*>(name); };
-            QCOMPARE(qobject_cast<QLabel*>(child("lblSummary"))->text(), QStringLiteral("共 3 行数据：可以导入 2 行（其中疑似重复 1 行），拒绝 1 行。"));
-            QCOMPARE(qobject_cast<QLabel*>(child("lblUnmatched"))->text(), QStringLiteral("未识别的列（将被忽略）：介绍人"));
+            QCOMPARE(qobject_cast<QLabel*>(child("lblSummary"))->text(),
+                     QStringLiteral("共 3 行数据：可以导入 2 行（其中疑似重复 1 行），拒绝 1 行。"));
+            QCOMPARE(qobject_cast<QLabel*>(child("lblUnmatched"))->text(),
+                     QStringLiteral("未识别的列（将被忽略）：介绍人"));
             QCOMPARE(qobject_cast<QTableWidget*>(child("lvRefused"))->rowCount(), 1);
-            QCOMPARE(qobject_cast<QTableWidget*>(child("lvRefused"))->item(0, 0)->text(), QStringLiteral("3"));
-            QCOMPARE(qobject_cast<QTableWidget*>(child("lvRefused"))->item(0, 1)->text(), QStringLiteral("用户姓名"));
+            QCOMPARE(qobject_cast<QTableWidget*>(child("lvRefused"))->item(0, 0)->text(),
+                     QStringLiteral("3"));
+            QCOMPARE(qobject_cast<QTableWidget*>(child("lvRefused"))->item(0, 1)->text(),
+                     QStringLiteral("用户姓名"));
             QCOMPARE(qobject_cast<QTableWidget*>(child("lvDuplicates"))->rowCount(), 1);
-            QCOMPARE(qobject_cast<QTableWidget*>(child("lvDuplicates"))->item(0, 1)->text(), QStringLiteral("张伟"));
+            QCOMPARE(qobject_cast<QTableWidget*>(child("lvDuplicates"))->item(0, 1)->text(),
+                     QStringLiteral("张伟"));
             QVERIFY(qobject_cast<QCheckBox*>(child("chkSkipDuplicates"))->isChecked());
             qobject_cast<QPushButton*>(child("btnCancel"))->click();
         });

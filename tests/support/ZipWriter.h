@@ -60,19 +60,23 @@ inline std::vector<ZipEntry> WorkbookEntries(ZipEntry sheet)
         TextEntry("[Content_Types].xml",
                   "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
                   "content-types\"/>"),
-        TextEntry("_rels/.rels",
-                  "<?xml version=\"1.0\"?><Relationships "
-                  "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" "
-                  "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
-                  "Target=\"xl/workbook.xml\"/></Relationships>"),
-        TextEntry("xl/workbook.xml",
-                  "<?xml version=\"1.0\"?><workbook "
-                  "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-                  "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets><sheet "
-                  "name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"),
+        TextEntry(
+            "_rels/.rels",
+            "<?xml version=\"1.0\"?><Relationships "
+            "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
+            "Id=\"rId1\" "
+            "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+            "Target=\"xl/workbook.xml\"/></Relationships>"),
+        TextEntry(
+            "xl/workbook.xml",
+            "<?xml version=\"1.0\"?><workbook "
+            "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+            "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets><sheet "
+            "name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"),
         TextEntry("xl/_rels/workbook.xml.rels",
                   "<?xml version=\"1.0\"?><Relationships "
-                  "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" "
+                  "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
+                  "Id=\"rId1\" "
                   "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
                   "Target=\"worksheets/sheet1.xml\"/></Relationships>"),
     };
