@@ -32,8 +32,10 @@ bool CsvReader::ReadLine(QString* line, QString* ending)
 {
     if (m_file.atEnd())
         return false;
-    QByteArray bytes = m_file.readLine(MaxRecordBytes);
-    if (!bytes.endsWith('\n') && !m_file.atEnd())
+    // Unlimited: a limit here would be allocated for every line.  The file
+    // itself is limited in size.
+    QByteArray bytes = m_file.readLine();
+    if (bytes.size() > MaxRecordBytes)
         return Fail(QStringLiteral("第 %1 行过长，文件不像是CSV表格。").arg(m_rowNumber + 1));
     ending->clear();
     while (bytes.endsWith('\n') || bytes.endsWith('\r')) {
