@@ -12,6 +12,8 @@
 #include <vector>
 #include <xlsxwriter.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 // The spreadsheet's limits on one cell's text and on the magnitude of an
@@ -55,6 +57,17 @@ double TextWidth(const QString& text)
     for (const QChar c : text)
         width += c.unicode() >= 0x2E80 ? 2 : 1;
     return width;
+}
+
+// A temporary file is made readable by its owner alone; the finished
+// workbook gets the permissions any new file of the user gets.
+void GiveUsualPermissions(const QByteArray& fileName)
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    std::error_code ec;
+    std::filesystem::permissions(std::filesystem::path(fileName.toStdString()),
+                                 std::filesystem::perms(0666 & ~mask), ec);
 }
 
 class SheetWriter
@@ -220,6 +233,7 @@ bool XlsxWorkbook::Save(const QString& fileName, QString* error) const
 
     // rename() replaces the target in one step, so no half-written file
     // ever stands under its name.
+    GiveUsualPermissions(tempName);
     std::error_code ec;
     std::filesystem::rename(std::filesystem::path(tempName.toStdString()),
                             std::filesystem::path(QFile::encodeName(target.absoluteFilePath()).toStdString()),
@@ -271,4 +285,135 @@ void FillSheetFromDataset(const MemDataset& dataset, int startRow, XlsxSheet& sh
     }
     for (int f = 0; f < fields; ++f)
         sheet.SetColumnWidth(f + 1, qMin(widths[f] + 2, MaxColumnWidth));
+}
+
+// --- streaming -------------------------------------------------------------------
+
+class XlsxStreamWriter::Private
+{
+public:
+    QString target;
+    std::unique_ptr<QTemporaryFile> temp;
+    QByteArray tempName;
+    lxw_workbook* book = nullptr;
+    lxw_worksheet* sheet = nullptr;
+    std::unique_ptr<SheetWriter> writer;
+    int row = 0;
+};
+
+XlsxStreamWriter::XlsxStreamWriter(const QString& fileName) : d(std::make_unique<Private>())
+{
+    d->target = fileName;
+}
+
+XlsxStreamWriter::~XlsxStreamWriter()
+{
+    Discard();
+}
+
+bool XlsxStreamWriter::Open(const QString& sheetName, QString* error)
+{
+    auto fail = [error](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (d->target.isEmpty())
+        return fail(QStringLiteral("没有指定文件名"));
+    const QFileInfo target(d->target);
+    if (!target.absoluteDir().exists())
+        return fail(QStringLiteral("文件夹不存在：") + QDir::toNativeSeparators(target.absolutePath()));
+    d->temp = std::make_unique<QTemporaryFile>(target.absolutePath() + "/." + target.fileName() + ".XXXXXX");
+    if (!d->temp->open())
+        return fail(QStringLiteral("无法写入文件：") + d->temp->errorString());
+    d->temp->close();
+    d->tempName = QFile::encodeName(d->temp->fileName());
+    // The rows wait in a temporary file of the target's folder, not in memory.
+    const QByteArray tmpdir = QFile::encodeName(target.absolutePath());
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.tmpdir = const_cast<char*>(tmpdir.constData());
+    d->book = workbook_new_opt(d->tempName.constData(), &options);
+    if (!d->book)
+        return fail(QStringLiteral("无法创建工作簿"));
+    const QByteArray name = sheetName.toUtf8();
+    d->sheet = workbook_add_worksheet(d->book, name.isEmpty() ? nullptr : name.constData());
+    if (!d->sheet)
+        return fail(QStringLiteral("无法创建工作表"));
+    d->writer = std::make_unique<SheetWriter>(d->book, d->sheet);
+    return true;
+}
+
+void XlsxStreamWriter::SetColumnWidth(int column, double width)
+{
+    if (d->sheet && column >= 1)
+        worksheet_set_column(d->sheet, column - 1, column - 1, width, nullptr);
+}
+
+void XlsxStreamWriter::SetCaptionRow()
+{
+    if (!d->sheet)
+        return;
+    worksheet_freeze_panes(d->sheet, 1, 0);
+    worksheet_repeat_rows(d->sheet, 0, 0);
+    worksheet_set_landscape(d->sheet);
+}
+
+bool XlsxStreamWriter::AppendRow(const QVariantList& values, QString* error)
+{
+    if (!d->writer)
+        return false;
+    for (int c = 0; c < values.size(); ++c) {
+        const lxw_error result = d->writer->Write(d->row, c, values[c]);
+        if (result != LXW_NO_ERROR) {
+            if (error)
+                *error = QString::fromUtf8(lxw_strerror(result));
+            return false;
+        }
+    }
+    ++d->row;
+    return true;
+}
+
+bool XlsxStreamWriter::Commit(QString* error)
+{
+    if (!d->book)
+        return false;
+    const lxw_error closed = workbook_close(d->book);
+    d->book = nullptr;
+    d->sheet = nullptr;
+    d->writer.reset();
+    if (closed != LXW_NO_ERROR) {
+        if (error)
+            *error = QString::fromUtf8(lxw_strerror(closed));
+        Discard();
+        return false;
+    }
+    GiveUsualPermissions(d->tempName);
+    std::error_code ec;
+    std::filesystem::rename(
+        std::filesystem::path(d->tempName.toStdString()),
+        std::filesystem::path(QFile::encodeName(QFileInfo(d->target).absoluteFilePath()).toStdString()), ec);
+    if (ec) {
+        if (error)
+            *error = QStringLiteral("无法写入文件：") + QString::fromLocal8Bit(ec.message());
+        Discard();
+        return false;
+    }
+    d->temp->setAutoRemove(false);
+    d->temp.reset();
+    return true;
+}
+
+void XlsxStreamWriter::Discard()
+{
+    if (d->book) {
+        // Closing is the library's only way to free a workbook; the file it
+        // writes is the temporary one, removed below.
+        workbook_close(d->book);
+        d->book = nullptr;
+    }
+    d->sheet = nullptr;
+    d->writer.reset();
+    d->temp.reset(); // removes the temporary file
 }

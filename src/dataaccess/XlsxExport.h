@@ -5,6 +5,7 @@
 #include <QVariant>
 #include <QVector>
 #include <deque>
+#include <memory>
 
 class MemDataset;
 
@@ -59,6 +60,36 @@ public:
 private:
     // A deque keeps references to sheets valid when one is added.
     std::deque<XlsxSheet> m_sheets;
+};
+
+// Writes one worksheet row by row without holding its rows: the rows go to
+// a temporary file as they come (the library's constant-memory mode).  The
+// workbook is written beside its target and only put in its place by
+// Commit(), so a workbook that is not committed (cancelled, failed) leaves no
+// file behind.  Cell values as for XlsxSheet.
+class XlsxStreamWriter
+{
+public:
+    explicit XlsxStreamWriter(const QString& fileName);
+    ~XlsxStreamWriter();
+    XlsxStreamWriter(const XlsxStreamWriter&) = delete;
+    XlsxStreamWriter& operator=(const XlsxStreamWriter&) = delete;
+
+    bool Open(const QString& sheetName, QString* error = nullptr);
+    // Widths in characters, before the first row.
+    void SetColumnWidth(int column, double width);
+    // For a wide list with captions in its first row: that row stays in
+    // view and is printed on every page, pages are landscape.
+    void SetCaptionRow();
+    // Appends the next row (columns from 1 = the list's first value).
+    bool AppendRow(const QVariantList& values, QString* error = nullptr);
+    bool Commit(QString* error = nullptr);
+    // Drops the unfinished workbook.
+    void Discard();
+
+private:
+    class Private;
+    std::unique_ptr<Private> d;
 };
 
 // Puts the visible rows of `dataset` into `sheet`: the captions in row

@@ -68,6 +68,8 @@ public:
     // then holds what was read before the failure.
     bool Load(const SaleRecord::Condition& condition, bool count, QString* error = nullptr);
     void Clear();
+    // The condition of the last load (every row when nothing was loaded).
+    const SaleRecord::Condition& CurrentCondition() const { return m_condition; }
     // -1 when the last load did not count.
     qint64 MatchCount() const { return m_matchCount; }
 

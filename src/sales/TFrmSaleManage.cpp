@@ -6,6 +6,7 @@
 #include "IniFile.h"
 #include "QuickFind.h"
 #include "SaleEntryEvents.h"
+#include "SaleFileActions.h"
 #include "SaleListModel.h"
 #include "Settings.h"
 #include "TDataM.h"
@@ -90,6 +91,14 @@ TFrmSaleManage::TFrmSaleManage(QWidget* parent)
     connect(m_ui->BtnView, &QPushButton::clicked, this, &TFrmSaleManage::N11Click);
     connect(m_ui->BtnDel, &QPushButton::clicked, this, &TFrmSaleManage::BtnDelClick);
     connect(m_ui->BtnDelOverRun, &QPushButton::clicked, this, &TFrmSaleManage::BtnDelOverRunClick);
+    // Records in and out of files.
+    m_ui->TBtnExport->setIcon(IconList::Icon(IconList::Export));
+    m_ui->TBtnImport->setIcon(IconList::Icon(IconList::OpenFolder));
+    for (QAction* action : {m_ui->TBtnExport, m_ui->TBtnImport})
+        if (QWidget* button = m_ui->ToolBar3->widgetForAction(action))
+            button->setMinimumSize(77, 36);
+    connect(m_ui->TBtnExport, &QAction::triggered, this, &TFrmSaleManage::TBtnExportClick);
+    connect(m_ui->TBtnImport, &QAction::triggered, this, &TFrmSaleManage::TBtnImportClick);
 
     for (const SaleRecord::SearchField& field : SaleRecord::SearchFields())
         m_ui->CmbSearchName->addItem(QString::fromUtf16(field.caption));
@@ -408,18 +417,25 @@ void TFrmSaleManage::BtnDelOverRunClick()
         QStringLiteral("删除己过保用户数据"), Dialogs::Icon::Question};
     if (Dialogs::Instance().Ask(this, question, Dialogs::Yes | Dialogs::No, Dialogs::No) != Dialogs::Yes)
         return;
-    QString error;
-    SqlTransaction transaction(CurrentConnection());
-    const bool purged = transaction.IsActive() &&
-                        ExecCommand("delete from SaleInfo where OverRun<=? and TB<>?",
-                                    {SqlArg(QDateTime::currentDateTime()), SqlArg("1")}, &error) &&
-                        transaction.Commit();
-    if (!purged) {
-        ShowError(error.isEmpty() ? CurrentConnection()->ErrorString() : error, QString(), this);
+    // The records go to a copy in BackUp/ first; nothing is deleted unless
+    // the copy is complete.  The list is not reloaded: purged rows stay
+    // visible until the next load.
+    SaleFileActions::PurgeExpired(this);
+}
+
+void TFrmSaleManage::TBtnExportClick()
+{
+    if (m_model->rowCount() == 0) {
+        ShowMessage(QStringLiteral("列表中没有记录可以导出，请先选择要导出的客户。"), this);
         return;
     }
-    // The list is not reloaded: purged rows stay visible until the next load.
-    ShowMessage(QStringLiteral("数据己经成功删除！"), this);
+    SaleFileActions::ExportList(this, m_model->CurrentCondition());
+}
+
+void TFrmSaleManage::TBtnImportClick()
+{
+    if (SaleFileActions::ImportFile(this) > 0)
+        ReloadList();
 }
 
 void TFrmSaleManage::ListView1ContextPopup(const QPoint& pos)
@@ -431,6 +447,9 @@ void TFrmSaleManage::ListView1ContextPopup(const QPoint& pos)
     menu.addAction(m_ui->N13);
     menu.addSeparator();
     menu.addAction(m_ui->N15);
+    menu.addSeparator();
+    menu.addAction(m_ui->TBtnExport);
+    menu.addAction(m_ui->TBtnImport);
     menu.exec(m_ui->ListView1->viewport()->mapToGlobal(pos));
 }
 

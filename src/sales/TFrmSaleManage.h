@@ -65,6 +65,10 @@ public slots:
     void QuickFindRun();
     // Esc in EditFind: empties it and shows the last filter again.
     void QuickFindCancel();
+    // Every record the current filter or search matches, to .xlsx or CSV.
+    void TBtnExportClick();
+    // Records from .xlsx, .xls or CSV after a preview.
+    void TBtnImportClick();
 
 private slots:
     void CmbSearchNameSelect(int index);

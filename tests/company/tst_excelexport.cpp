@@ -1,7 +1,7 @@
 #include "ExcelExport.h"
 #include "MemDataset.h"
 #include "ScriptedDialogs.h"
-#include "XlsxReader.h"
+#include "XlsxCells.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,23 +72,23 @@ private slots:
         QCOMPARE(request.filter, QString("Excel文件|*.xlsx|所有文件|*.*"));
         QVERIFY(request.confirmOverwrite);
 
-        const QMap<QString, XlsxCell> cells = ReadXlsxCells(file);
+        const QMap<QString, XlsxReader::Cell> cells = ReadXlsxCells(file);
         QCOMPARE(QStringList(cells.keys()),
                  QStringList({"A1", "A2", "A3", "B1", "B2", "B3", "C1", "C2", "C3"}));
-        QCOMPARE(cells["A1"].value, QString("Code"));
-        QCOMPARE(cells["B1"].value, QString("Name"));
-        QCOMPARE(cells["C1"].value, QString("Bought"));
+        QCOMPARE(cells["A1"].text, QString("Code"));
+        QCOMPARE(cells["B1"].text, QString("Name"));
+        QCOMPARE(cells["C1"].text, QString("Bought"));
         for (const QString ref : {"A1", "B1", "C1", "B2", "B3"})
             QCOMPARE(cells[ref].type, QString("s"));
         QCOMPARE(cells["A2"].type, QString("n"));
-        QCOMPARE(cells["A3"].value, QString("2"));
-        QCOMPARE(cells["B2"].value, QString("张三"));
+        QCOMPARE(cells["A3"].text, QString("2"));
+        QCOMPARE(cells["B2"].text, QString("张三"));
         // Text that looks like a formula stays text.
-        QCOMPARE(cells["B3"].value, QString("=1+1"));
+        QCOMPARE(cells["B3"].text, QString("=1+1"));
         // Real spreadsheet dates: day numbers with a date format.
         QCOMPARE(cells["C2"].type, QString("n"));
-        QCOMPARE(cells["C2"].value.toDouble(), 45292.0);
-        QCOMPARE(cells["C3"].value.toDouble(), 45356.0);
+        QCOMPARE(cells["C2"].text.toDouble(), 45292.0);
+        QCOMPARE(cells["C3"].text.toDouble(), 45356.0);
         QCOMPARE(cells["C2"].format, QString("yyyy-mm-dd"));
         // Nothing of the temporary file is left beside the workbook.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"导出.xlsx"});
@@ -111,15 +111,15 @@ private slots:
         dialogs.QueueFileName(dir.filePath("log.xlsx"));
         QVERIFY(ExportDataSetToExcel(ds, false, nullptr, {QStringLiteral("日志时间"), QString(), "备注"}));
 
-        const QMap<QString, XlsxCell> cells = ReadXlsxCells(dir.filePath("log.xlsx"));
-        QCOMPARE(cells["A1"].value, QString("日志时间"));
-        QCOMPARE(cells["B1"].value, QString("Serial")); // no caption given: the field name
-        QCOMPARE(cells["C1"].value, QString("备注"));
+        const QMap<QString, XlsxReader::Cell> cells = ReadXlsxCells(dir.filePath("log.xlsx"));
+        QCOMPARE(cells["A1"].text, QString("日志时间"));
+        QCOMPARE(cells["B1"].text, QString("Serial")); // no caption given: the field name
+        QCOMPARE(cells["C1"].text, QString("备注"));
         QCOMPARE(cells["A2"].format, QString("yyyy-mm-dd hh:mm:ss"));
-        QVERIFY(qAbs(cells["A2"].value.toDouble() - (45356 + 14.5 / 24)) < 1e-6);
+        QVERIFY(qAbs(cells["A2"].text.toDouble() - (45356 + 14.5 / 24)) < 1e-6);
         // Too long for the spreadsheet's numbers: kept exactly, as text.
         QCOMPARE(cells["B2"].type, QString("s"));
-        QCOMPARE(cells["B2"].value, QString("1234567890123456789"));
+        QCOMPARE(cells["B2"].text, QString("1234567890123456789"));
         QVERIFY(!cells.contains("A3") && !cells.contains("C2"));
     }
 
@@ -158,10 +158,10 @@ private slots:
         QCOMPARE(shown, QStringList{excel.FileName});
 
         // startRow leaves rows free above the captions.
-        const QMap<QString, XlsxCell> cells = ReadXlsxCells(excel.FileName);
+        const QMap<QString, XlsxReader::Cell> cells = ReadXlsxCells(excel.FileName);
         QVERIFY(!cells.contains("A1") && !cells.contains("A2"));
-        QCOMPARE(cells["A3"].value, QString("Code"));
-        QCOMPARE(cells["B5"].value, QString("=1+1"));
+        QCOMPARE(cells["A3"].text, QString("Code"));
+        QCOMPARE(cells["B5"].text, QString("=1+1"));
         QFile::remove(excel.FileName);
         QVERIFY(dialogs.Texts().isEmpty());
     }

@@ -3,7 +3,7 @@
 #include "SysLogModel.h"
 #include "TFrmSysLog.h"
 #include "TestEnv.h"
-#include "XlsxReader.h"
+#include "XlsxCells.h"
 
 #include <QAbstractItemModelTester>
 #include <QPushButton>
@@ -149,10 +149,10 @@ private slots:
         TFrmSysLog form;
         dialogs.QueueFileName(dir.filePath("log.xlsx"));
         QTest::mouseClick(form.findChild<QPushButton*>("btnExport"), Qt::LeftButton);
-        const QMap<QString, XlsxCell> cells = ReadXlsxCells(dir.filePath("log.xlsx"));
-        QCOMPARE(cells["A1"].value, QString("用户代码"));
-        QCOMPARE(cells["D1"].value, QString("日志内容"));
-        QCOMPARE(cells["D6"].value, QString("日志5"));
+        const QMap<QString, XlsxReader::Cell> cells = ReadXlsxCells(dir.filePath("log.xlsx"));
+        QCOMPARE(cells["A1"].text, QString("用户代码"));
+        QCOMPARE(cells["D1"].text, QString("日志内容"));
+        QCOMPARE(cells["D6"].text, QString("日志5"));
         QVERIFY(cells["C2"].format.startsWith("yyyy-mm-dd"));
 
         // An empty log is not exported.

@@ -1,0 +1,446 @@
+#include "SaleImport.h"
+
+#include "CommandLog.h"
+#include "GbkText.h"
+#include "SaleFileColumns.h"
+#include "SaleListModel.h"
+#include "SaleRecord.h"
+#include "SheetReader.h"
+#include "SqlConnection.h"
+#include "TDataM.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace {
+
+using SaleFileColumns::Kind;
+
+constexpr int ProgressEvery = 1000;
+// Serial day numbers a spreadsheet may hold for a date: 1900-01-01 .. 9999-12-31.
+constexpr double MaxSerialDay = 2958465;
+
+const QString& InsertStatement()
+{
+    static const QString sql = [] {
+        QStringList fields, marks;
+        const QVector<SaleFileColumns::Column>& columns = SaleFileColumns::All();
+        for (int c = 1; c < columns.size(); ++c) {
+            fields << QLatin1String(columns[c].field);
+            marks << QStringLiteral("?");
+        }
+        return "insert into SaleInfo (" + fields.join(',') + ") values (" + marks.join(',') + ')';
+    }();
+    return sql;
+}
+
+// A number as a person typed it: 13800138000, not 1.38e+10; 2 not 2.0.
+QString NumberText(double value)
+{
+    if (value == double(qint64(value)) && qAbs(value) < 1e15)
+        return QString::number(qint64(value));
+    return QString::number(value, 'g', 15);
+}
+
+QString CellText(const QVariant& cell)
+{
+    switch (cell.typeId()) {
+    case QMetaType::Double:
+        return NumberText(cell.toDouble());
+    case QMetaType::QDate:
+        return SaleRecord::DateText(cell.toDate());
+    case QMetaType::QDateTime:
+        return cell.toDateTime().toString("yyyy-MM-dd HH:mm:ss");
+    default:
+        return cell.toString();
+    }
+}
+
+// A date from a cell: a real date, a day number, or a text the way people
+// write dates (2024-03-05, 2024/3/5, 2024.3.5, 2024年3月5日, 20240305).
+QDate CellDate(const QVariant& cell)
+{
+    switch (cell.typeId()) {
+    case QMetaType::QDate:
+        return cell.toDate();
+    case QMetaType::QDateTime:
+        return cell.toDateTime().date();
+    case QMetaType::Double: {
+        const double day = cell.toDouble();
+        if (day >= 1 && day <= MaxSerialDay && day == double(qint64(day)))
+            return qint64(day) >= 61 ? QDate(1899, 12, 30).addDays(qint64(day))
+                                     : QDate(1899, 12, 31).addDays(qint64(day));
+        // 20240305 typed as a number.
+        if (day >= 10000000 && day <= 99991231 && day == double(qint64(day)))
+            return QDate::fromString(QString::number(qint64(day)), "yyyyMMdd");
+        return {};
+    }
+    default:
+        break;
+    }
+    const QString text = cell.toString().trimmed();
+    static const QRegularExpression ymd(
+        QStringLiteral("^(\\d{4})\\s*[-/.年]\\s*(\\d{1,2})\\s*[-/.月]\\s*(\\d{1,2})\\s*日?(?:[ "
+                       "T]\\d{1,2}:\\d{2}(?::\\d{2})?)?$"));
+    const QRegularExpressionMatch m = ymd.match(text);
+    if (m.hasMatch())
+        return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    if (text.size() == 8 && text.toInt() > 0)
+        return QDate::fromString(text, "yyyyMMdd");
+    return {};
+}
+
+// One data row turned into the values of the insert statement.
+struct Record
+{
+    QVector<QVariant> values; // SaleInfo fields in list order, without the id
+    QString name, phone;
+    QDate buyDate;
+};
+
+// The rows of a sheet through its header: reads, matches and checks.
+class RecordSource
+{
+public:
+    bool Open(const QString& fileName, QString* error)
+    {
+        m_reader = SheetReader::OpenFile(fileName, error);
+        if (!m_reader)
+            return false;
+        QVector<QVariant> header;
+        if (!m_reader->ReadRow(&header)) {
+            *error = m_reader->HasError() ? m_reader->ErrorString() : QStringLiteral("文件中没有任何数据。");
+            return false;
+        }
+        const int columnCount = SaleListModel::ColumnCount;
+        m_sourceOf.fill(-1, columnCount);
+        for (int i = 0; i < header.size(); ++i) {
+            const QString text = CellText(header[i]).trimmed();
+            if (text.isEmpty())
+                continue;
+            const int column = SaleFileColumns::Find(text);
+            if (column < 0 || m_sourceOf[column] >= 0) {
+                m_unmatched << text;
+                continue;
+            }
+            m_sourceOf[column] = i;
+            m_matched << SaleFileColumns::Caption(column);
+        }
+        QStringList missing;
+        for (int c = 0; c < columnCount; ++c) {
+            const Kind kind = SaleFileColumns::All()[c].kind;
+            if ((kind == Kind::Required || kind == Kind::BuyDate) && m_sourceOf[c] < 0)
+                missing << QStringLiteral("“%1”").arg(SaleFileColumns::Caption(c));
+        }
+        if (m_matched.isEmpty()) {
+            *error = QStringLiteral("文件第一行没有可识别的列标题（应为“用户姓名”“地址”“购买日期”等）。");
+            return false;
+        }
+        if (!missing.isEmpty()) {
+            *error = QStringLiteral("文件第一行缺少必需的列：%1。").arg(missing.join(QString()));
+            return false;
+        }
+        return true;
+    }
+
+    const QStringList& Matched() const { return m_matched; }
+    const QStringList& Unmatched() const { return m_unmatched; }
+    int RowNumber() const { return m_reader->RowNumber(); }
+    bool HasError() const { return m_reader->HasError(); }
+    QString ErrorString() const { return m_reader->ErrorString(); }
+
+    // The next data row; false at the end.  Faults of the row go to
+    // `refusals` (empty when the row can be stored).
+    bool Next(Record* record, QVector<SaleImport::Refusal>* refusals)
+    {
+        QVector<QVariant> cells;
+        if (!m_reader->ReadRow(&cells))
+            return false;
+        refusals->clear();
+        const int rowNumber = m_reader->RowNumber();
+        const QVector<SaleFileColumns::Column>& columns = SaleFileColumns::All();
+        record->values.fill(QVariant(), columns.size() - 1);
+        auto refuse = [&](int column, const QString& reason) {
+            refusals->append({rowNumber, SaleFileColumns::Caption(column), reason});
+        };
+        auto cell = [&](int column) {
+            const int source = m_sourceOf[column];
+            return source >= 0 ? cells.value(source) : QVariant();
+        };
+        QDate buy, over;
+        for (int c = 1; c < columns.size(); ++c) {
+            const SaleFileColumns::Column& column = columns[c];
+            const QVariant value = cell(c);
+            QVariant stored;
+            switch (column.kind) {
+            case Kind::Key:
+                break;
+            case Kind::Required: {
+                const QString text = CellText(value);
+                if (SaleRecord::IsBlank(text))
+                    refuse(c, QStringLiteral("不能为空"));
+                stored = text;
+                break;
+            }
+            case Kind::Optional:
+                stored = SaleRecord::TextOrNone(CellText(value));
+                break;
+            case Kind::BuyDate:
+            case Kind::WarrantyEnd: {
+                const bool blank = SaleRecord::IsBlank(CellText(value));
+                const QDate date = blank ? QDate() : CellDate(value);
+                if (blank && column.kind == Kind::BuyDate)
+                    refuse(c, QStringLiteral("不能为空"));
+                else if (!blank && (!date.isValid() || date.year() < 1900))
+                    refuse(c, QStringLiteral("“%1”不是日期").arg(CellText(value)));
+                (column.kind == Kind::BuyDate ? buy : over) = date;
+                break;
+            }
+            case Kind::Class: {
+                const QString text = CellText(value).trimmed();
+                if (text.isEmpty() || text == u"否" || text == u"0" || text == u"普通客户" ||
+                    text == u"普通用户")
+                    stored = QStringLiteral("0");
+                else if (text == u"是" || text == u"1" || text == u"特殊客户" || text == u"特别用户")
+                    stored = QStringLiteral("1");
+                else
+                    refuse(c, QStringLiteral("“%1”应为“是”或“否”").arg(text));
+                break;
+            }
+            case Kind::Amount: {
+                const QString text = CellText(value).trimmed();
+                static const QRegularExpression digits(QStringLiteral("^[0-9]*$"));
+                if (!digits.match(text).hasMatch())
+                    refuse(c, QStringLiteral("“%1”不是数量").arg(text));
+                else if (text.size() > column.maxBytes)
+                    refuse(c, QStringLiteral("数量超过%1位").arg(column.maxBytes));
+                // As in the entry dialog: a blank or "0" amount is one machine.
+                stored = text.isEmpty() || text == u"0" ? QStringLiteral("1") : text;
+                break;
+            }
+            }
+            if (column.maxBytes > 0 && column.kind != Kind::Amount && stored.typeId() == QMetaType::QString) {
+                const int bytes = Gbk::ByteLength(stored.toString());
+                if (bytes > column.maxBytes)
+                    refuse(c,
+                           QStringLiteral("内容过长（%1字节，最多%2字节）").arg(bytes).arg(column.maxBytes));
+            }
+            record->values[c - 1] = stored;
+        }
+        if (buy.isValid() && !over.isValid())
+            over = SaleRecord::DefaultWarrantyEnd(buy);
+        if (buy.isValid())
+            record->values[SaleListModel::ColBuyDate - 1] = buy;
+        if (over.isValid())
+            record->values[SaleListModel::ColOverRun - 1] = over;
+        record->name = record->values[SaleListModel::ColName - 1].toString();
+        record->phone = record->values[SaleListModel::ColPhone - 1].toString();
+        record->buyDate = buy;
+        return true;
+    }
+
+private:
+    std::unique_ptr<SheetReader> m_reader;
+    QVector<int> m_sourceOf; // list column -> sheet column, -1 when absent
+    QStringList m_matched, m_unmatched;
+};
+
+// A stored record with the same name, phone and purchase date, among the
+// records stored before the import began.
+class DuplicateFinder
+{
+public:
+    DuplicateFinder()
+        : m_statement(CurrentConnection(), "select id from SaleInfo where BuyDate=? and Name=? and Phone=? "
+                                           "and id<=? limit 1")
+    {
+        SqlStatement last(CurrentConnection(), "select coalesce(max(id),0) from SaleInfo");
+        m_lastId = last.Step() ? last.ColumnValue(0).toLongLong() : 0;
+    }
+    bool IsValid() const { return m_statement.IsValid(); }
+    QString ErrorString() const { return m_statement.ErrorString(); }
+
+    // The id of the stored record, 0 when there is none, -1 on a fault.
+    qint64 Find(const Record& record)
+    {
+        if (m_lastId == 0)
+            return 0;
+        m_statement.Reset();
+        if (!m_statement.Bind(
+                {SqlArg(record.buyDate), SqlArg(record.name), SqlArg(record.phone), SqlArg(m_lastId)}))
+            return -1;
+        if (m_statement.Step())
+            return m_statement.ColumnValue(0).toLongLong();
+        return m_statement.Failed() ? -1 : 0;
+    }
+
+private:
+    SqlStatement m_statement;
+    qint64 m_lastId = 0;
+};
+
+} // namespace
+
+// The accepted rows of one preview in a database file of their own, in a
+// temporary folder removed with it: the row number, the id of a stored
+// record it repeats (0 for none) and the values to insert.
+class SaleImportStage
+{
+public:
+    bool Open(QString* error)
+    {
+        if (!m_dir.isValid()) {
+            *error = QStringLiteral("无法创建临时文件夹");
+            return false;
+        }
+        QStringList fields;
+        const QVector<SaleFileColumns::Column>& columns = SaleFileColumns::All();
+        for (int c = 1; c < columns.size(); ++c)
+            fields << QLatin1String(columns[c].field);
+        // Scratch data: no journal, no waiting for the disk.
+        if (!m_db.Create(m_dir.filePath("stage.db")) ||
+            !m_db.ExecRaw(
+                "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; create table Rows (RowNo integer, "
+                "Duplicate integer, " +
+                fields.join(',') + ")") ||
+            !m_db.ExecRaw("BEGIN")) {
+            *error = m_db.ErrorString();
+            return false;
+        }
+        m_insert = std::make_unique<SqlStatement>(&m_db, "insert into Rows values (?,?" +
+                                                             QString(",?").repeated(fields.size()) + ")");
+        return m_insert->IsValid() || (*error = m_insert->ErrorString(), false);
+    }
+    bool Add(int row, qint64 duplicate, const QVector<QVariant>& values, QString* error)
+    {
+        SqlArgs args{SqlArg(row), SqlArg(duplicate)};
+        for (const QVariant& v : values)
+            args << SqlArg(v);
+        m_insert->Reset();
+        return m_insert->Exec(args) || (*error = m_insert->ErrorString(), false);
+    }
+    bool Finish(QString* error)
+    {
+        m_insert.reset();
+        return m_db.ExecRaw("COMMIT") || (*error = m_db.ErrorString(), false);
+    }
+    SqlConnection* Connection() { return &m_db; }
+
+private:
+    QTemporaryDir m_dir;
+    SqlConnection m_db;
+    std::unique_ptr<SqlStatement> m_insert;
+};
+
+SaleImport::Outcome SaleImport::Analyse(const QString& fileName, Preview* preview, QString* error,
+                                        const Progress& progress)
+{
+    *preview = Preview();
+    preview->fileName = fileName;
+    RecordSource source;
+    if (!source.Open(fileName, error))
+        return Outcome::Failed;
+    preview->matched = source.Matched();
+    preview->unmatched = source.Unmatched();
+    DuplicateFinder duplicates;
+    if (!duplicates.IsValid()) {
+        *error = duplicates.ErrorString();
+        return Outcome::Failed;
+    }
+    auto stage = std::make_shared<SaleImportStage>();
+    if (!stage->Open(error))
+        return Outcome::Failed;
+    Record record;
+    QVector<Refusal> refusals;
+    while (source.Next(&record, &refusals)) {
+        ++preview->rows;
+        if (progress && preview->rows % ProgressEvery == 0 && !progress(preview->rows))
+            return Outcome::Cancelled;
+        if (!refusals.isEmpty()) {
+            ++preview->refusedRows;
+            for (const Refusal& refusal : refusals)
+                if (preview->refused.size() < MaxListed)
+                    preview->refused << refusal;
+            continue;
+        }
+        ++preview->accepted;
+        const qint64 stored = duplicates.Find(record);
+        if (stored < 0) {
+            *error = duplicates.ErrorString();
+            return Outcome::Failed;
+        }
+        if (stored > 0) {
+            ++preview->duplicateRows;
+            if (preview->duplicates.size() < MaxListed)
+                preview->duplicates << Duplicate{source.RowNumber(), record.name, record.phone,
+                                                 record.buyDate, stored};
+        }
+        if (!stage->Add(source.RowNumber(), stored, record.values, error))
+            return Outcome::Failed;
+    }
+    if (source.HasError()) {
+        *error = source.ErrorString();
+        return Outcome::Failed;
+    }
+    if (!stage->Finish(error))
+        return Outcome::Failed;
+    preview->stage = stage;
+    return Outcome::Done;
+}
+
+SaleImport::Outcome SaleImport::Write(const Preview& preview, bool skipDuplicates, qint64* written,
+                                      QString* error, const Progress& progress)
+{
+    *written = 0;
+    if (!preview.stage) {
+        *error = QStringLiteral("没有可导入的预览");
+        return Outcome::Failed;
+    }
+    SqlStatement rows(preview.stage->Connection(), QStringLiteral("select * from Rows%1 order by RowNo")
+                                                       .arg(skipDuplicates ? " where Duplicate=0" : ""));
+    SqlTransaction transaction(CurrentConnection());
+    SqlStatement insert(CurrentConnection(), InsertStatement());
+    if (!rows.IsValid() || !transaction.IsActive() || !insert.IsValid()) {
+        *error = !rows.IsValid()          ? rows.ErrorString()
+                 : transaction.IsActive() ? insert.ErrorString()
+                                          : CurrentConnection()->ErrorString();
+        return Outcome::Failed;
+    }
+    auto fail = [&](const QString& reason) {
+        transaction.Rollback();
+        WriteLogLine(QStringLiteral("失败执行：") + InsertStatement());
+        WriteLogLine(QStringLiteral("失败原因:") + reason);
+        *error = reason;
+        *written = 0;
+        return Outcome::Failed;
+    };
+
+    const int fields = rows.ColumnCount() - 2;
+    SqlArgs args(fields, SqlArg::Null());
+    qint64 stored = 0;
+    while (rows.Step()) {
+        for (int f = 0; f < fields; ++f)
+            args[f] = SqlArg(rows.ColumnValue(f + 2));
+        insert.Reset();
+        if (!insert.Exec(args))
+            return fail(QStringLiteral("第 %1 行无法保存：%2")
+                            .arg(rows.ColumnValue(0).toLongLong())
+                            .arg(insert.ErrorString()));
+        ++stored;
+        if (progress && stored % ProgressEvery == 0 && !progress(stored)) {
+            transaction.Rollback();
+            return Outcome::Cancelled;
+        }
+    }
+    if (rows.Failed())
+        return fail(rows.ErrorString());
+    if (!transaction.Commit())
+        return fail(CurrentConnection()->ErrorString());
+    WriteLogLine(QStringLiteral("成功执行：") + InsertStatement() +
+                 QStringLiteral("（从 %1 导入 %2 行）").arg(preview.fileName).arg(stored));
+    if (DataM)
+        DataM->WriteUsageLog(QStringLiteral("从文件导入销售记录：%1 条").arg(stored));
+    *written = stored;
+    return Outcome::Done;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "SaleExport.h"
+
+#include <QDateTime>
+#include <QString>
+
+// Deletes the expired records of ordinary customers, but only after a copy of
+// exactly those records is complete in BackUp/purged-<stamp>.xlsx below the
+// program folder.  The copy and the deletion run in one transaction, so they
+// see the same rows.
+namespace SalePurge {
+
+struct Result
+{
+    qint64 deleted = 0;
+    QString copyFile; // empty when nothing was to be deleted
+    bool cancelled = false;
+};
+
+// The folder the copies go to.
+QString BackupFolder();
+
+// Records whose warranty ended at or before `now` and whose class is not
+// special.  false with *error, and nothing deleted, when the copy cannot be
+// written or the deletion fails; false with result->cancelled, and nothing
+// deleted, when `progress` cancels the copy.
+bool PurgeExpiredOrdinary(const QDateTime& now, Result* result, QString* error,
+                          const SaleExport::Progress& progress = {});
+
+} // namespace SalePurge

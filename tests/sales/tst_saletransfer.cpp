@@ -1,0 +1,646 @@
+// Sale records in and out of files: export, import with its preview and
+// refusals, the purge that keeps a copy, and files meant to do harm.
+#include "GbkText.h"
+#include "SaleExport.h"
+#include "SaleImport.h"
+#include "SaleListModel.h"
+#include "SalePurge.h"
+#include "SalesFixture.h"
+#include "ScriptedDialogs.h"
+#include "TFrmSaleImport.h"
+#include "TFrmSaleManage.h"
+#include "TestEnv.h"
+#include "XlsxReader.h"
+#include "ZipWriter.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QString AllColumns =
+    "Name,Phone,Fax,Mobile,addr,BuyDate,OverRun,TB,BuyAmount,CPU,Memory,HD,DisplayCard,Sound,"
+    "MainBoard,Box,Display,Power,Floppy,CDROM,Mouse,KeyBoard,SoundBox,NetWork,Modem,Print,"
+    "Other,Memo";
+
+// Every stored field of every record but the key, in id order.
+QVector<QStringList> StoredRows()
+{
+    QVector<QStringList> rows;
+    SqlStatement select(CurrentConnection(), "select " + AllColumns + " from SaleInfo order by id");
+    while (select.Step()) {
+        QStringList row;
+        for (int c = 0; c < select.ColumnCount(); ++c)
+            row << select.ColumnValue(c).toString();
+        rows << row;
+    }
+    return rows;
+}
+
+qint64 Count(const QString& where = QString())
+{
+    SqlStatement count(CurrentConnection(),
+                       "select count(*) from SaleInfo" + (where.isEmpty() ? "" : " where " + where));
+    return count.Step() ? count.ColumnValue(0).toLongLong() : -1;
+}
+
+// Records as the entry dialog stores them, with the awkward cases a file
+// must carry: commas, quotes, line breaks, leading zeros, blanks at the ends,
+// the longest texts the fields hold, both classes.
+void Generate(int count)
+{
+    SqlTransaction transaction(CurrentConnection());
+    SqlStatement insert(CurrentConnection(),
+                        "insert into SaleInfo (" + AllColumns +
+                            ") values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    const QString none = QStringLiteral("无");
+    for (int i = 0; i < count; ++i) {
+        const QDate buy = QDate(2010, 1, 1).addDays(i * 3);
+        SqlArgs args{QStringLiteral("客户%1").arg(i % 10000),
+                     i % 3 == 0 ? none : QStringLiteral("010-%1").arg(62000000 + i),
+                     i % 5 == 0 ? QStringLiteral("0%1").arg(1062000000 + i) : none,
+                     QStringLiteral("138%1").arg(10000000 + i),
+                     i % 4 == 0 ? QStringLiteral("北京市\"海淀\"区,学院路%1号").arg(i)
+                                : QStringLiteral("上海市徐汇区"),
+                     buy,
+                     buy.addDays(i % 2 ? 365 : 730),
+                     i % 7 == 0 ? "1" : "0",
+                     QString::number(i % 12 + 1),
+                     i % 2 ? QStringLiteral("Intel Core i5-12400") : none,
+                     QStringLiteral("16GB DDR4"),
+                     i % 9 == 0 ? QStringLiteral(" 前后有空格 ") : QStringLiteral("512GB 固态"),
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     none,
+                     i % 11 == 0 ? QString(100, QChar(0x4E2D)) : none,
+                     i % 6 == 0 ? QStringLiteral("第一行\n第二行，含\"引号\"")
+                                : (i % 13 == 0 ? QStringLiteral("=1+1") : none)};
+        QVERIFY(insert.Reset() && insert.Exec(args));
+    }
+    QVERIFY(transaction.Commit());
+}
+
+void WriteFile(const QString& name, const QByteArray& bytes)
+{
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray Utf8Bom(const QString& text)
+{
+    return "\xEF\xBB\xBF" + text.toUtf8();
+}
+
+SaleImport::Preview Analyse(const QString& file)
+{
+    SaleImport::Preview preview;
+    QString error;
+    const SaleImport::Outcome outcome = SaleImport::Analyse(file, &preview, &error);
+    if (outcome != SaleImport::Outcome::Done)
+        qWarning("analyse failed: %s", qPrintable(error));
+    return preview;
+}
+
+qint64 Import(const QString& file, bool skipDuplicates = true)
+{
+    const SaleImport::Preview preview = Analyse(file);
+    qint64 written = -1;
+    QString error;
+    if (SaleImport::Write(preview, skipDuplicates, &written, &error) != SaleImport::Outcome::Done)
+        qWarning("write failed: %s", qPrintable(error));
+    return written;
+}
+
+} // namespace
+
+class TestSaleTransfer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        m_env = std::make_unique<TestEnv>();
+        QVERIFY2(m_env->IsValid(), qPrintable(m_env->Error()));
+        m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_shell = std::make_unique<FakeShell>();
+    }
+    void cleanup()
+    {
+        delete m_manager;
+        QVERIFY2(!m_dialogs->Failed(), qPrintable(m_dialogs->Failures().join('\n')));
+        m_shell.reset();
+        m_dialogs.reset();
+        m_env.reset();
+    }
+
+    void roundTripThroughWorkbookAndCsv()
+    {
+        Generate(1000);
+        const QVector<QStringList> original = StoredRows();
+        QCOMPARE(original.size(), 1000);
+        QTemporaryDir out;
+        for (const char* name : {"all.xlsx", "all.csv"}) {
+            qint64 written = 0;
+            QString error;
+            const QString file = out.filePath(name);
+            QCOMPARE(SaleExport::Write(SaleRecord::AllCustomers(), file, SaleExport::FormatOf(file), {},
+                                       &written, &error),
+                     SaleExport::Outcome::Done);
+            QCOMPARE(written, 1000);
+        }
+        // Into an empty database.
+        m_env = std::make_unique<TestEnv>();
+        for (const char* name : {"all.xlsx", "all.csv"}) {
+            QVERIFY(ExecCommand("delete from SaleInfo"));
+            const SaleImport::Preview preview = Analyse(out.filePath(name));
+            QCOMPARE(preview.rows, 1000);
+            QCOMPARE(preview.accepted, 1000);
+            QCOMPARE(preview.refusedRows, 0);
+            QVERIFY(preview.unmatched.isEmpty());
+            QCOMPARE(Import(out.filePath(name)), 1000);
+            const QVector<QStringList> back = StoredRows();
+            QCOMPARE(back.size(), original.size());
+            for (int r = 0; r < back.size(); ++r)
+                QCOMPARE(back[r], original[r]);
+        }
+    }
+
+    void workbookHasCaptionsDatesAndNumbers()
+    {
+        Sale special;
+        special.name = "特";
+        special.tb = "1";
+        special.buy = QDate(2024, 2, 29);
+        special.over = QDate(2025, 2, 28);
+        InsertSale(Sale());
+        const qint64 id = InsertSale(special);
+        QTemporaryDir out;
+        qint64 written = 0;
+        QString error;
+        QCOMPARE(SaleExport::Write(SaleRecord::SpecialCustomers(), out.filePath("s.xlsx"),
+                                   SaleExport::Format::Xlsx, {}, &written, &error),
+                 SaleExport::Outcome::Done);
+        QCOMPARE(written, 1);
+        XlsxReader reader;
+        QVERIFY(reader.Open(out.filePath("s.xlsx")));
+        QVector<QVariant> header, row, none;
+        QVERIFY(reader.ReadRow(&header) && reader.ReadRow(&row));
+        QVERIFY(!reader.ReadRow(&none) && !reader.HasError());
+        QCOMPARE(header.size(), int(SaleListModel::ColumnCount));
+        for (int c = 0; c < SaleListModel::ColumnCount; ++c)
+            QCOMPARE(header[c].toString(), SaleListModel::Caption(c));
+        QCOMPARE(row[SaleListModel::ColId], QVariant(double(id)));
+        QCOMPARE(row[SaleListModel::ColBuyDate], QVariant(QDate(2024, 2, 29)));
+        QCOMPARE(row[SaleListModel::ColOverRun], QVariant(QDate(2025, 2, 28)));
+        QCOMPARE(row[SaleListModel::ColClass], QVariant(QStringLiteral("是")));
+        QCOMPARE(row[SaleListModel::ColAmount], QVariant(1.0));
+        QCOMPARE(row[SaleListModel::ColPhone], QVariant("010-62001234"));
+
+        // CSV: UTF-8 with its byte-order mark, dates as the list shows them.
+        QCOMPARE(SaleExport::Write(SaleRecord::SpecialCustomers(), out.filePath("s.csv"),
+                                   SaleExport::Format::Csv, {}, &written, &error),
+                 SaleExport::Outcome::Done);
+        QFile csv(out.filePath("s.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QByteArray bytes = csv.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"
+                                 "ID,用户姓名,电话"));
+        QVERIFY(bytes.contains(
+            QStringLiteral(",特,010-62001234,无,13800138000,北京市海淀区,2024-02-29,2025-02-28,是,1,")
+                .toUtf8()));
+    }
+
+    void cancelledExportLeavesNoFile()
+    {
+        Generate(1200);
+        QTemporaryDir out;
+        WriteFile(out.filePath("old.xlsx"), "earlier export");
+        for (const char* name : {"old.xlsx", "new.xlsx", "new.csv"}) {
+            const QString file = out.filePath(name);
+            qint64 written = 0, lastDone = 0, lastTotal = 0;
+            QString error;
+            const auto cancelHalfway = [&](qint64 done, qint64 total) {
+                lastDone = done, lastTotal = total;
+                return done < 600;
+            };
+            QCOMPARE(SaleExport::Write(SaleRecord::AllCustomers(), file, SaleExport::FormatOf(file),
+                                       cancelHalfway, &written, &error),
+                     SaleExport::Outcome::Cancelled);
+            QCOMPARE(lastTotal, 1200);
+            QVERIFY(lastDone >= 600 && lastDone < 1200);
+        }
+        // Only the earlier file, untouched; no temporary file left over.
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.xlsx"});
+        QFile old(out.filePath("old.xlsx"));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("earlier export"));
+    }
+
+    void importsSpreadsheetProgramFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("xlsx by LibreOffice") << TEST_DATA_DIR "/sales-libreoffice.xlsx";
+        QTest::newRow("old xls") << TEST_DATA_DIR "/sales-old.xls";
+    }
+    void importsSpreadsheetProgramFiles()
+    {
+        QFETCH(QString, file);
+        const SaleImport::Preview preview = Analyse(file);
+        QCOMPARE(preview.rows, 3);
+        QCOMPARE(preview.accepted, 3);
+        // Other captions for the same columns are understood; the rest shown.
+        QCOMPARE(preview.unmatched, QStringList{"推荐人"});
+        QVERIFY(preview.matched.contains(QStringLiteral("用户姓名")) &&
+                preview.matched.contains(QStringLiteral("电话")));
+        QCOMPARE(Import(file), 3);
+        const QVector<QStringList> rows = StoredRows();
+        const QString none = QStringLiteral("无");
+        QCOMPARE(
+            rows[0].mid(0, 11),
+            QStringList({"刘洋", "010-62001234", none, "13900001111", "北京市朝阳区建国路88号",
+                         "2003-05-20 00:00:00", "2004-05-20 00:00:00", "0", "1", "奔腾4 2.4G", "256MB DDR"}));
+        QCOMPARE(rows[0][11], none);
+        QCOMPARE(rows[0][27], QStringLiteral("老客户\n上门安装"));
+        // No warranty date: the purchase date + 365 days; a special customer.
+        QCOMPARE(rows[1][6], QStringLiteral("2005-11-02 00:00:00"));
+        QCOMPARE(rows[1][7], QStringLiteral("1"));
+        QCOMPARE(rows[1][27], none);
+        // An amount of 0 is one machine, as in the entry dialog.
+        QCOMPARE(rows[2][8], QStringLiteral("1"));
+        QCOMPARE(rows[2][1], none);
+    }
+
+    void importsCsvInEitherEncoding()
+    {
+        QTemporaryDir dir;
+        const QString text =
+            QStringLiteral("姓名,地址,购买日期,手机\r\n欧阳锋,\"西域白驼山，一号\",2024/3/5,13800000000\r\n"
+                           "𠀀字,珠海,2024年3月6日,\r\n");
+        WriteFile(dir.filePath("utf8.csv"), text.toUtf8());
+        WriteFile(dir.filePath("gbk.csv"), Gbk::Encode(text));
+        for (const char* name : {"utf8.csv", "gbk.csv"}) {
+            QVERIFY(ExecCommand("delete from SaleInfo"));
+            QCOMPARE(Import(dir.filePath(name)), 2);
+            const QVector<QStringList> rows = StoredRows();
+            QCOMPARE(rows[0][0], QStringLiteral("欧阳锋"));
+            QCOMPARE(rows[0][4], QStringLiteral("西域白驼山，一号"));
+            QCOMPARE(rows[0][5], QStringLiteral("2024-03-05 00:00:00"));
+            QCOMPARE(rows[1][0], QStringLiteral("𠀀字"));
+            QCOMPARE(rows[1][5], QStringLiteral("2024-03-06 00:00:00"));
+        }
+    }
+
+    void refusedRowsSayRowColumnAndReason()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("bad.csv");
+        WriteFile(file, Utf8Bom(QStringLiteral("用户姓名,地址,购买日期,过保日期,特别用户,购机数量,内存,备用\n"
+                                               "正常,北京,2024-01-05,,否,,,x\n"
+                                               ",北京,2024-01-05,,,,\n"
+                                               "缺地址,  ,2024-01-05,,,,\n"
+                                               "坏日期,北京,2024-13-45,,,,\n"
+                                               "名字超过八字节,北京,2024-01-05,,,,\n"
+                                               "类别,北京,2024-01-05,,也许,,\n"
+                                               "数量,北京,2024-01-05,,,两台,\n"
+                                               "保修,北京,2024-01-05,不知道,,,\n"
+                                               "两处,,,,,,\n")));
+        const SaleImport::Preview preview = Analyse(file);
+        QCOMPARE(preview.rows, 9);
+        QCOMPARE(preview.accepted, 1);
+        QCOMPARE(preview.refusedRows, 8);
+        QCOMPARE(preview.unmatched, QStringList{"备用"});
+        QStringList seen;
+        for (const SaleImport::Refusal& r : preview.refused)
+            seen << QString("%1 %2 %3").arg(r.row).arg(r.column, r.reason);
+        QCOMPARE(seen,
+                 QStringList({"3 用户姓名 不能为空", "4 地址 不能为空", "5 购买日期 “2024-13-45”不是日期",
+                              "6 用户姓名 内容过长（14字节，最多8字节）", "7 特别用户 “也许”应为“是”或“否”",
+                              "8 购机数量 “两台”不是数量", "9 过保日期 “不知道”不是日期", "10 地址 不能为空",
+                              "10 购买日期 不能为空"}));
+        QCOMPARE(Import(file), 1);
+        const QStringList row = StoredRows().value(0);
+        QCOMPARE(row.mid(0, 9), QStringList({"正常", "无", "无", "无", "北京", "2024-01-05 00:00:00",
+                                             "2025-01-04 00:00:00", "0", "1"}));
+        QCOMPARE(row[10], QStringLiteral("无"));
+    }
+
+    void duplicatesOfStoredRecordsAreFlagged()
+    {
+        Sale stored;
+        const qint64 id = InsertSale(stored);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("dup.csv");
+        const QString day = SaleRecord::DateText(stored.buy);
+        WriteFile(file,
+                  QStringLiteral(
+                      "用户姓名,电话,地址,购买日期\n张伟,010-62001234,别处,%1\n张伟,010-62001235,别处,%1\n"
+                      "新客户,,南京,%1\n新客户,,南京,%1\n")
+                      .arg(day)
+                      .toUtf8());
+        const SaleImport::Preview preview = Analyse(file);
+        QCOMPARE(preview.accepted, 4);
+        // Only records stored before the import count: the two equal rows
+        // of the file are not duplicates of each other.
+        QCOMPARE(preview.duplicateRows, 1);
+        QCOMPARE(preview.duplicates.value(0).row, 2);
+        QCOMPARE(preview.duplicates.value(0).storedId, id);
+        QCOMPARE(Import(file, true), 3);
+        QCOMPARE(Count(), 4);
+        QCOMPARE(Import(file, false), 4);
+        QCOMPARE(Count(), 8);
+    }
+
+    void failedWriteLeavesTheTableAsItWas()
+    {
+        InsertSale(Sale());
+        const QVector<QStringList> before = StoredRows();
+        QVERIFY(ExecCommand("create trigger refuse before insert on SaleInfo when new.Name='坏' "
+                            "begin select raise(abort, '拒绝写入'); end"));
+        QTemporaryDir dir;
+        const QString file = dir.filePath("mid.csv");
+        WriteFile(file, QStringLiteral("用户姓名,地址,购买日期\n甲,北京,2024-01-01\n乙,北京,2024-01-02\n坏,"
+                                       "北京,2024-01-03\n丁,北京,2024-01-04\n")
+                            .toUtf8());
+        const SaleImport::Preview preview = Analyse(file);
+        QCOMPARE(preview.accepted, 4);
+        qint64 written = -1;
+        QString error;
+        QCOMPARE(SaleImport::Write(preview, true, &written, &error), SaleImport::Outcome::Failed);
+        QCOMPARE(written, 0);
+        QVERIFY2(error.contains(QStringLiteral("第 4 行")) && error.contains(QStringLiteral("拒绝写入")),
+                 qPrintable(error));
+        QCOMPARE(StoredRows(), before);
+        QCOMPARE(m_env->Scalar("select count(*) from UseLog where LogText like '从文件导入%'").toInt(), 0);
+
+        // What was previewed is what is written: a file changed afterwards
+        // does not matter.
+        QVERIFY(ExecCommand("drop trigger refuse"));
+        WriteFile(file, QStringLiteral("用户姓名,地址,购买日期\n甲,北京,2024-01-01\n").toUtf8());
+        QCOMPARE(SaleImport::Write(preview, true, &written, &error), SaleImport::Outcome::Done);
+        QCOMPARE(written, 4);
+        QCOMPARE(Count(), 5);
+
+        // A good import leaves one usage-log row with its count.
+        QCOMPARE(Import(file, false), 1);
+        QCOMPARE(m_env->Scalar("select count(*) from UseLog where LogText like '从文件导入%'").toInt(), 2);
+        QCOMPARE(m_env
+                     ->Scalar("select count(*) from UseLog where LogText=?",
+                              {QStringLiteral("从文件导入销售记录：1 条")})
+                     .toInt(),
+                 1);
+    }
+
+    void hostileFilesAreRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty") << "empty"
+                               << "文件是空的";
+        QTest::newRow("not a spreadsheet") << "binary"
+                                           << "不是表格文件";
+        QTest::newRow("no header") << "noheader"
+                                   << "没有可识别的列标题";
+        QTest::newRow("header without the required columns") << "partial"
+                                                             << "缺少必需的列：“地址”“购买日期”";
+        QTest::newRow("100 MB") << "big"
+                                << "文件太大";
+        QTest::newRow("zip bomb") << "bomb"
+                                  << "解压后的数据量过大";
+        QTest::newRow("entity expansion") << "entities"
+                                          << "DTD";
+        QTest::newRow("broken zip") << "brokenzip"
+                                    << "Excel工作簿";
+    }
+    void hostileFilesAreRefused()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        InsertSale(Sale());
+        QTemporaryDir dir;
+        QString file = dir.filePath("file.xlsx");
+        if (kind == "empty") {
+            WriteFile(file, {});
+        } else if (kind == "binary") {
+            WriteFile(file, QByteArray(4096, '\0'));
+        } else if (kind == "noheader") {
+            file = dir.filePath("file.csv");
+            WriteFile(file, "1,2,3\n4,5,6\n");
+        } else if (kind == "partial") {
+            file = dir.filePath("file.csv");
+            WriteFile(file, QStringLiteral("用户姓名,电话\n张三,1\n").toUtf8());
+        } else if (kind == "big") {
+            QFile big(file);
+            QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(100LL * 1024 * 1024));
+        } else if (kind == "bomb") {
+            const QByteArray header = QStringLiteral("<?xml version=\"1.0\"?><worksheet><sheetData><row><c "
+                                                     "t=\"inlineStr\"><is><t>用户姓名</t></is></c>"
+                                                     "<c t=\"inlineStr\"><is><t>")
+                                          .toUtf8();
+            const QByteArray blanks(1024 * 1024, ' ');
+            QVERIFY(WriteZip(file, WorkbookEntries({QString(), [&](int block) {
+                                                        return block == 0     ? header
+                                                               : block <= 300 ? blanks
+                                                                              : QByteArray();
+                                                    }})));
+        } else if (kind == "entities") {
+            QByteArray xml = "<?xml version=\"1.0\"?><!DOCTYPE w [<!ENTITY a \"aaaaaaaaaa\">";
+            for (char c = 'b'; c <= 'h'; ++c)
+                xml += QByteArray("<!ENTITY ") + c + " \"" +
+                       (QByteArray("&") + char(c - 1) + ";").repeated(10) + "\">";
+            xml += "]><worksheet><sheetData><row><c "
+                   "t=\"inlineStr\"><is><t>&h;</t></is></c></row></sheetData></worksheet>";
+            QVERIFY(WriteZip(file, WorkbookEntries(TextEntry(QString(), xml))));
+        } else if (kind == "brokenzip") {
+            QVERIFY(WriteZip(file, WorkbookEntries(TextEntry(QString(), "<worksheet/>"))));
+            QFile zip(file);
+            QVERIFY(zip.open(QIODevice::ReadWrite) && zip.resize(zip.size() / 2));
+        }
+        const QVector<QStringList> before = StoredRows();
+        SaleImport::Preview preview;
+        QString error;
+        QCOMPARE(SaleImport::Analyse(file, &preview, &error), SaleImport::Outcome::Failed);
+        QVERIFY2(error.contains(message), qPrintable(error));
+        // Through the record manager: the message names the file, nothing is written.
+        TFrmSaleManage* manager = Manager();
+        m_dialogs->QueueFileName(file);
+        manager->TBtnImportClick();
+        QVERIFY(m_dialogs->LastText().startsWith(QStringLiteral("无法导入文件")));
+        QVERIFY(m_dialogs->LastText().contains(message));
+        QCOMPARE(StoredRows(), before);
+    }
+
+    void purgeKeepsACopyOfExactlyThePurgedRows()
+    {
+        const QDate today = QDate::currentDate();
+        QList<qint64> purged;
+        for (const auto& [name, over, tb] :
+             {std::tuple{"旧", -400, "0"}, std::tuple{"今", 0, "0"}, std::tuple{"新", 30, "0"},
+              std::tuple{"特", -400, "1"}, std::tuple{"昨", -1, "0"}}) {
+            Sale s;
+            s.name = name;
+            s.over = today.addDays(over);
+            s.tb = tb;
+            const qint64 id = InsertSale(s);
+            if (over <= 0 && QString(tb) == "0")
+                purged << id;
+        }
+        SalePurge::Result result;
+        QString error;
+        // Cancelled while copying: no copy, nothing deleted.
+        QVERIFY(!SalePurge::PurgeExpiredOrdinary(QDateTime::currentDateTime(), &result, &error,
+                                                 [](qint64, qint64) { return false; }));
+        QVERIFY(result.cancelled);
+        QCOMPARE(Count(), 5);
+        QVERIFY(QDir(SalePurge::BackupFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+        QVERIFY(SalePurge::PurgeExpiredOrdinary(QDateTime::currentDateTime(), &result, &error));
+        QCOMPARE(result.deleted, 3);
+        QVERIFY(result.copyFile.startsWith(m_env->Dir() + "BackUp/purged-"));
+        XlsxReader copy;
+        QVERIFY(copy.Open(result.copyFile));
+        QVector<QVariant> row;
+        QVERIFY(copy.ReadRow(&row));
+        QCOMPARE(row.value(0).toString(), QStringLiteral("ID"));
+        QList<qint64> copied;
+        while (copy.ReadRow(&row))
+            copied << row.value(0).toLongLong();
+        QCOMPARE(copied, purged);
+        QCOMPARE(Count(), 2);
+
+        // Nothing more to purge: no copy, nothing deleted.
+        QVERIFY(SalePurge::PurgeExpiredOrdinary(QDateTime::currentDateTime(), &result, &error));
+        QCOMPARE(result.deleted, 0);
+        QVERIFY(result.copyFile.isEmpty());
+    }
+
+    void purgeWithoutACopyDeletesNothing()
+    {
+        Sale expired;
+        expired.over = QDate::currentDate().addDays(-10);
+        InsertSale(expired);
+        // BackUp is taken by a file, so no copy can be written there.
+        WriteFile(SalePurge::BackupFolder(), "not a folder");
+        SalePurge::Result result;
+        QString error;
+        QVERIFY(!SalePurge::PurgeExpiredOrdinary(QDateTime::currentDateTime(), &result, &error));
+        QVERIFY2(error.contains(QStringLiteral("备份文件夹")), qPrintable(error));
+        QCOMPARE(Count(), 1);
+
+        TFrmSaleManage* manager = Manager();
+        m_dialogs->QueueAnswer(Dialogs::Yes);
+        QTest::mouseClick(manager->findChild<QPushButton*>("BtnDelOverRun"), Qt::LeftButton);
+        QVERIFY(m_dialogs->LastText().startsWith(
+            QStringLiteral("未能保存要删除的记录的副本，没有删除任何数据。")));
+        QCOMPARE(Count(), 1);
+    }
+
+    void managerExportsWhatItsFilterMatches()
+    {
+        Generate(30); // every seventh a special customer: 5
+        TFrmSaleManage* manager = Manager();
+        QVERIFY(manager->findChild<QAction*>("TBtnExport") && manager->findChild<QAction*>("TBtnImport"));
+        QTemporaryDir out;
+        // Before any load there is nothing to export.
+        manager->TBtnExportClick();
+        QVERIFY(m_dialogs->LastText().startsWith(QStringLiteral("列表中没有记录可以导出")));
+        manager->TBtnTSClick();
+        m_dialogs->QueueFileName(out.filePath("special.csv"));
+        manager->findChild<QAction*>("TBtnExport")->trigger();
+        QCOMPARE(m_dialogs->FileRequests().last().filter,
+                 QStringLiteral("Excel文件|*.xlsx|CSV文件(UTF-8)|*.csv|所有文件|*.*"));
+        QCOMPARE(m_dialogs->LastText(), QStringLiteral("已导出 5 条记录到：\n") +
+                                            QDir::toNativeSeparators(out.filePath("special.csv")));
+        QFile csv(out.filePath("special.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll().count("\r\n"), 6);
+    }
+
+    void managerImportShowsThePreviewFirst()
+    {
+        InsertSale(Sale());
+        QTemporaryDir dir;
+        const QString file = dir.filePath("in.csv");
+        WriteFile(file, QStringLiteral("用户姓名,电话,地址,购买日期,介绍人\n张伟,010-62001234,北京,%1,甲\n,,"
+                                       "北京,2024-01-01,\n李雷,,南京,2024-01-02,\n")
+                            .arg(SaleRecord::DateText(Sale().buy))
+                            .toUtf8());
+        TFrmSaleManage* manager = Manager();
+        manager->TBtnPTClick();
+
+        // Cancelled at the preview: nothing written.
+        bool seen = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* preview = qobject_cast<TFrmSaleImport*>(QApplication::activeModalWidget());
+            QVERIFY(preview);
+            seen = true;
+            const auto child = [preview](const char* name) { return preview->findChild<QWidget*>(name); };
+            QCOMPARE(qobject_cast<QLabel*>(child("lblSummary"))->text(),
+                     QStringLiteral("共 3 行数据：可以导入 2 行（其中疑似重复 1 行），拒绝 1 行。"));
+            QCOMPARE(qobject_cast<QLabel*>(child("lblUnmatched"))->text(),
+                     QStringLiteral("未识别的列（将被忽略）：介绍人"));
+            QCOMPARE(qobject_cast<QTableWidget*>(child("lvRefused"))->rowCount(), 1);
+            QCOMPARE(qobject_cast<QTableWidget*>(child("lvRefused"))->item(0, 0)->text(),
+                     QStringLiteral("3"));
+            QCOMPARE(qobject_cast<QTableWidget*>(child("lvRefused"))->item(0, 1)->text(),
+                     QStringLiteral("用户姓名"));
+            QCOMPARE(qobject_cast<QTableWidget*>(child("lvDuplicates"))->rowCount(), 1);
+            QCOMPARE(qobject_cast<QTableWidget*>(child("lvDuplicates"))->item(0, 1)->text(),
+                     QStringLiteral("张伟"));
+            QVERIFY(qobject_cast<QCheckBox*>(child("chkSkipDuplicates"))->isChecked());
+            qobject_cast<QPushButton*>(child("btnCancel"))->click();
+        });
+        m_dialogs->QueueFileName(file);
+        manager->findChild<QAction*>("TBtnImport")->trigger();
+        QVERIFY(seen);
+        QCOMPARE(Count(), 1);
+
+        // Imported, duplicates included this time; the list is reloaded.
+        QTimer::singleShot(0, this, [] {
+            auto* preview = qobject_cast<TFrmSaleImport*>(QApplication::activeModalWidget());
+            QVERIFY(preview);
+            preview->findChild<QCheckBox*>("chkSkipDuplicates")->setChecked(false);
+            preview->findChild<QPushButton*>("btnImport")->click();
+        });
+        m_dialogs->QueueFileName(file);
+        manager->TBtnImportClick();
+        QCOMPARE(m_dialogs->LastText(), QStringLiteral("已成功导入 2 条记录。"));
+        QCOMPARE(Count(), 3);
+        QCOMPARE(manager->StatusText(), QStringLiteral("共有 [3] 项"));
+    }
+
+private:
+    TFrmSaleManage* Manager()
+    {
+        if (!m_manager) {
+            m_manager = new TFrmSaleManage;
+            m_shell->manager = m_manager;
+        }
+        return m_manager;
+    }
+
+    std::unique_ptr<TestEnv> m_env;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<FakeShell> m_shell;
+    QPointer<TFrmSaleManage> m_manager;
+};
+
+QTEST_MAIN(TestSaleTransfer)
+#include "tst_saletransfer.moc"
