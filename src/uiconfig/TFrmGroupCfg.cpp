@@ -10,8 +10,6 @@
 #include "TFrmItemOrder.h"
 
 #include <QHash>
-#include <QSet>
-#include <functional>
 
 namespace {
 
@@ -122,21 +120,8 @@ bool TFrmGroupCfg::LoadItemTree()
         item.IsShow = rows.AsString(QStringLiteral("IsShow"));
         children[rows.AsInteger(QStringLiteral("ParentItemID"))].append(item);
     }
-    // Each item once, so stored parents that run in a circle end the descent.
-    QSet<qint32> placed;
-    std::function<void(qint64, QTreeWidgetItem*)> addChildren = [&](qint64 parentID,
-                                                                    QTreeWidgetItem* parentNode) {
-        for (const TItem& item : children.value(parentID)) {
-            if (placed.contains(item.ItemID))
-                continue;
-            placed.insert(item.ItemID);
-            auto* node = parentNode ? new QTreeWidgetItem(parentNode) : new QTreeWidgetItem(tree);
-            SetNode(node, item);
-            addChildren(item.ItemID, node);
-        }
-    };
-    addChildren(0, nullptr);
-    tree->expandAll();
+    BuildTree(tree, children, [](const TItem& item) { return qint64(item.ItemID); },
+              [this](QTreeWidgetItem* node, const TItem& item) { SetNode(node, item); });
     return true;
 }
 

@@ -9,8 +9,6 @@
 #include "TFrmMenuOrder.h"
 
 #include <QHash>
-#include <QSet>
-#include <functional>
 
 namespace {
 
@@ -112,22 +110,8 @@ bool TfrmMenuCfg::LoadMenuTree()
         menu.FunctionID = rows.AsString(QStringLiteral("FunctionID"));
         children[rows.AsInteger(QStringLiteral("ParentMenuID"))].append(menu);
     }
-    // Depth first from the top level (parent 0); each menu once, so a cycle
-    // in the stored parents cannot make the descent endless.
-    QSet<qint32> placed;
-    std::function<void(qint64, QTreeWidgetItem*)> addChildren = [&](qint64 parentID,
-                                                                    QTreeWidgetItem* parentNode) {
-        for (const TMenu& menu : children.value(parentID)) {
-            if (placed.contains(menu.MenuID))
-                continue;
-            placed.insert(menu.MenuID);
-            auto* node = parentNode ? new QTreeWidgetItem(parentNode) : new QTreeWidgetItem(tree);
-            SetNode(node, menu);
-            addChildren(menu.MenuID, node);
-        }
-    };
-    addChildren(0, nullptr);
-    tree->expandAll();
+    BuildTree(tree, children, [](const TMenu& menu) { return qint64(menu.MenuID); },
+              [this](QTreeWidgetItem* node, const TMenu& menu) { SetNode(node, menu); });
     return true;
 }
 

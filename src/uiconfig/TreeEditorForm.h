@@ -4,6 +4,11 @@
 #include "EditState.h"
 #include "TDefForm.h"
 
+#include <QHash>
+#include <QSet>
+#include <QVector>
+#include <functional>
+
 class QCheckBox;
 class QLabel;
 class QPushButton;
@@ -80,6 +85,13 @@ protected:
     QTreeWidgetItem* AppendSibling(QTreeWidgetItem* anchor);
     QTreeWidgetItem* AppendChild(QTreeWidgetItem* parent);
 
+    // Fills `tree` from records grouped by their parent key, depth first
+    // from the top level (parent 0).  Each key is placed once, so stored
+    // parents that run in a circle cannot make the descent endless.
+    template <typename Record, typename KeyOf, typename SetNode>
+    static void BuildTree(QTreeWidget* tree, const QHash<qint64, QVector<Record>>& children, KeyOf keyOf,
+                          SetNode setNode);
+
     EditState m_state;
 
 private:
@@ -88,3 +100,23 @@ private:
     Parts m_parts;
     DeleteTexts m_deleteTexts;
 };
+
+template <typename Record, typename KeyOf, typename SetNode>
+void TreeEditorForm::BuildTree(QTreeWidget* tree, const QHash<qint64, QVector<Record>>& children, KeyOf keyOf,
+                               SetNode setNode)
+{
+    QSet<qint64> placed;
+    std::function<void(qint64, QTreeWidgetItem*)> addChildren = [&](qint64 parentID, QTreeWidgetItem* parentNode) {
+        for (const Record& record : children.value(parentID)) {
+            const qint64 key = keyOf(record);
+            if (placed.contains(key))
+                continue;
+            placed.insert(key);
+            auto* node = parentNode ? new QTreeWidgetItem(parentNode) : new QTreeWidgetItem(tree);
+            setNode(node, record);
+            addChildren(key, node);
+        }
+    };
+    addChildren(0, nullptr);
+    tree->expandAll();
+}
