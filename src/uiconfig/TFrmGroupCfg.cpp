@@ -26,19 +26,7 @@ TFrmGroupCfg::TFrmGroupCfg(QWidget* parent) : TreeEditorForm(parent), ui(std::ma
     ui->splLeft->setSizes({240, 515});
     ui->splLeft->setStretchFactor(1, 1);
 
-    Parts parts;
-    parts.tree = ui->tvItem;
-    parts.lblState = ui->lblState;
-    parts.btnEdit = ui->btnEdit;
-    parts.btnAddSame = ui->btnAddSame;
-    parts.btnAddChild = ui->btnAddChild;
-    parts.btnSave = ui->btnSave;
-    parts.btnCancel = ui->btnCancel;
-    parts.btnDelete = ui->btnDelete;
-    parts.btnRootOrder = ui->btnRootOrder;
-    parts.btnChildOrder = ui->btnChildOrder;
-    parts.chkDrag = ui->chkDrag;
-    parts.lblDragInfo = ui->lblDragInfo;
+    Parts parts = PartsByName(ui->tvItem);
     parts.inputs = {ui->edtText, ui->cmbIcon, ui->chkIsShow, ui->tvRight};
     parts.coloured = {ui->edtText, ui->cmbIcon, ui->chkIsShow};
     SetUpEditor(parts,

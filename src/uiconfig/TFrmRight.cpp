@@ -35,19 +35,7 @@ TFrmRight::TFrmRight(QWidget* parent) : TreeEditorForm(parent), ui(std::make_uni
     });
     ui->tvRight->setAccessibleName(QStringLiteral("功能定义"));
 
-    Parts parts;
-    parts.tree = ui->tvRight;
-    parts.lblState = ui->lblState;
-    parts.btnEdit = ui->btnEdit;
-    parts.btnAddSame = ui->btnAddSame;
-    parts.btnAddChild = ui->btnAddChild;
-    parts.btnSave = ui->btnSave;
-    parts.btnCancel = ui->btnCancel;
-    parts.btnDelete = ui->btnDelete;
-    parts.btnRootOrder = ui->btnRootOrder;
-    parts.btnChildOrder = ui->btnChildOrder;
-    parts.chkDrag = ui->chkDrag;
-    parts.lblDragInfo = ui->lblDragInfo;
+    Parts parts = PartsByName(ui->tvRight);
     parts.inputs = {ui->edtFunctionID, ui->edtFunctionName, ui->edtControlName,
                     ui->edtFormModal,  ui->chkIsPublic,     ui->memDesc};
     parts.coloured = {ui->edtFunctionID, ui->edtFunctionName, ui->edtControlName, ui->edtFormModal,

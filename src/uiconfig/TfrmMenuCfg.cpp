@@ -28,19 +28,7 @@ TfrmMenuCfg::TfrmMenuCfg(QWidget* parent) : TreeEditorForm(parent), ui(std::make
     resize(799, 540);
     ui->tvMenu->setAccessibleName(QStringLiteral("菜单设置"));
 
-    Parts parts;
-    parts.tree = ui->tvMenu;
-    parts.lblState = ui->lblState;
-    parts.btnEdit = ui->btnEdit;
-    parts.btnAddSame = ui->btnAddSame;
-    parts.btnAddChild = ui->btnAddChild;
-    parts.btnSave = ui->btnSave;
-    parts.btnCancel = ui->btnCancel;
-    parts.btnDelete = ui->btnDelete;
-    parts.btnRootOrder = ui->btnRootOrder;
-    parts.btnChildOrder = ui->btnChildOrder;
-    parts.chkDrag = ui->chkDrag;
-    parts.lblDragInfo = ui->lblDragInfo;
+    Parts parts = PartsByName(ui->tvMenu);
     parts.inputs = {ui->edtMenuText, ui->tvRight, ui->chkShowInToolBar};
     parts.coloured = {ui->edtMenuText};
     SetUpEditor(parts,

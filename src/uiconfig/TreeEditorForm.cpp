@@ -27,6 +27,25 @@ void TreeEditorForm::SetUpEditor(const Parts& parts, const DeleteTexts& texts)
     });
 }
 
+TreeEditorForm::Parts TreeEditorForm::PartsByName(DragTree* tree) const
+{
+    const auto button = [this](const char* name) { return findChild<QPushButton*>(QLatin1String(name)); };
+    Parts parts;
+    parts.tree = tree;
+    parts.lblState = findChild<QLabel*>(QStringLiteral("lblState"));
+    parts.btnEdit = button("btnEdit");
+    parts.btnAddSame = button("btnAddSame");
+    parts.btnAddChild = button("btnAddChild");
+    parts.btnSave = button("btnSave");
+    parts.btnCancel = button("btnCancel");
+    parts.btnDelete = button("btnDelete");
+    parts.btnRootOrder = button("btnRootOrder");
+    parts.btnChildOrder = button("btnChildOrder");
+    parts.chkDrag = findChild<QCheckBox*>(QStringLiteral("chkDrag"));
+    parts.lblDragInfo = findChild<QLabel*>(QStringLiteral("lblDragInfo"));
+    return parts;
+}
+
 bool TreeEditorForm::MayDrop(QTreeWidgetItem*, QTreeWidgetItem*) const
 {
     return true;

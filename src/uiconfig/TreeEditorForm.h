@@ -56,6 +56,9 @@ protected:
         QString confirm;
     };
     void SetUpEditor(const Parts& parts, const DeleteTexts& texts);
+    // The shared controls found by their names (btnEdit, btnAddSame, …,
+    // lblState, chkDrag, lblDragInfo), which every editor's form uses.
+    Parts PartsByName(DragTree* tree) const;
 
     // The selected node's record into the inputs (any mode).
     virtual void ShowNode(QTreeWidgetItem* node) = 0;
