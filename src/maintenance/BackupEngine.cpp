@@ -386,9 +386,16 @@ bool BackupEngine::VerifyDatabase(const QString& file, QString* error)
         }
     }
     const int version = Schema::Version(connection);
-    SqlStatement tables(&connection, "select count(*) from sqlite_master where type='table' and name in "
-                                     "('SaleInfo','AC_USERINFO','AC_FUNCTIONINFO','UseLog')");
-    if (version <= 0 || !tables.Step() || tables.ColumnValue(0).toInt() != 4) {
+    int ourTables = 0;
+    {
+        // Finished before the upgrade: a statement still reading the schema
+        // would lock the tables an upgrade step replaces.
+        SqlStatement tables(&connection, "select count(*) from sqlite_master where type='table' and name in "
+                                         "('SaleInfo','AC_USERINFO','AC_FUNCTIONINFO','UseLog')");
+        if (tables.Step())
+            ourTables = tables.ColumnValue(0).toInt();
+    }
+    if (version <= 0 || ourTables != 4) {
         *error = QStringLiteral("不是本程序的数据库");
         return false;
     }

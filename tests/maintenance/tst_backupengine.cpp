@@ -89,6 +89,7 @@ private slots:
     void zipRoundTrip_data();
     void zipRoundTrip();
     void renamedAndLowerCaseArchivesRestore();
+    void olderSchemaRestoresUpgraded();
     void refusedRestoreLeavesDatabase_data();
     void refusedRestoreLeavesDatabase();
     void failedRenameLeavesDatabase();
@@ -190,6 +191,38 @@ void TestBackupEngine::renamedAndLowerCaseArchivesRestore()
         QVERIFY2(engine.Restore(file, host), qPrintable(file + ": " + engine.Error()));
         QCOMPARE(SaleCount(), 20);
     }
+}
+
+// A backup made by the first release (schema version 1, no quick-find index)
+// restores, comes up at the current version, and its records can be found.
+void TestBackupEngine::olderSchemaRestoresUpgraded()
+{
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    QTemporaryDir scratch;
+    const QString old = scratch.path() + "/old.zbk";
+    {
+        SqlConnection c;
+        QVERIFY(c.Create(old));
+        QString error;
+        QVERIFY2(Schema::Upgrade(c, &error, 1), qPrintable(error));
+        QVERIFY(c.ExecRaw("insert into AC_FUNCTIONINFO (FunctionID, FunctionName, ParentFunctionID) values ('1','系统','-1')"));
+        QVERIFY(c.ExecRaw("insert into SaleInfo (Name, addr, Phone) values ('旧客户', '天津', '022-87654321')"));
+        QCOMPARE(Schema::Version(c), 1);
+    }
+    const QString archive = BackupFolder::Path() + "2020-01-01-08-00-00.Jbk";
+    QVERIFY(QDir().mkpath(BackupFolder::Path()));
+    QVERIFY(WriteZip(archive, {{"2020-01-01-08-00-00.zbk", FileBytes(old)}}));
+
+    BackupEngine engine(env.DatabaseFile(), BackupFolder::Path());
+    DataModuleHost host;
+    QVERIFY2(engine.Restore(archive, host), qPrintable(engine.Error()));
+    QCOMPARE(Schema::Version(DataM->ADOConn), Schema::CurrentVersion);
+    QCOMPARE(SaleCount(), 1);
+    SqlStatement find(CurrentConnection(), "select count(*) from SaleFind where SaleFind match ?");
+    QVERIFY(find.Bind({QStringLiteral("\"87654\"")}));
+    QVERIFY(find.Step());
+    QCOMPARE(find.ColumnValue(0).toInt(), 1);
 }
 
 void TestBackupEngine::refusedRestoreLeavesDatabase_data()
