@@ -9,10 +9,13 @@
 #include "FirstStart.h"
 #include "FormClasses.h"
 #include "HelpWindow.h"
+#include "SaleImport.h"
 #include "SeedData.h"
+#include "SqlConnection.h"
 #include "StartUpForms.h"
 #include "TDataM.h"
 #include "TFrmMain.h"
+#include "TFrmSaleImport.h"
 #include "TFunctions.h"
 
 #include <QAbstractButton>
@@ -21,6 +24,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -111,6 +115,41 @@ void SelectFirst(QWidget* parent, const char* name)
 {
     if (auto* list = Child<QTreeWidget>(parent, name); list && list->topLevelItemCount() > 0)
         list->setCurrentItem(list->topLevelItem(0));
+}
+
+// The preview of an import, of a small sheet with a row of each kind: good,
+// refused and a copy of a stored record.  The file is written here, as the
+// program's own file dialog would only choose it.
+void ShowImportPreview(QWidget* parent, const QString& folder)
+{
+    QString name = QStringLiteral("李明"), phone = QStringLiteral("010-62345678"), day = QStringLiteral("2026-03-01");
+    SqlStatement stored(CurrentConnection(), "select Name, Phone, substr(BuyDate,1,10) from SaleInfo order by id limit 1");
+    if (stored.Step()) {
+        name = stored.ColumnValue(0).toString();
+        phone = stored.ColumnValue(1).toString();
+        day = stored.ColumnValue(2).toString();
+    }
+    const QString file = folder + "/客户.csv";
+    QFile csv(file);
+    if (!csv.open(QIODevice::WriteOnly))
+        return;
+    QTextStream out(&csv);
+    out << QStringLiteral("用户姓名,电话,地址,购买日期,特殊客户,处理器,送货人\n")
+        << QStringLiteral("周小红,010-88886666,北京市西城区西单北大街 120 号,2026-11-20,否,Intel Core i5-12400,老王\n")
+        << QStringLiteral("孙立,,北京市丰台区丽泽路 3 号,2026-13-40,否,,老王\n")
+        << QStringLiteral(",13911112222,北京市东城区东四北大街 9 号,2026-10-02,否,,小刘\n")
+        << name << ',' << phone << QStringLiteral(",北京市海淀区学院路15号,") << day << QStringLiteral(",否,,小刘\n");
+    csv.close();
+    SaleImport::Preview preview;
+    QString error;
+    if (SaleImport::Analyse(file, &preview, &error) != SaleImport::Outcome::Done) {
+        QTextStream(stderr) << error << Qt::endl;
+        return;
+    }
+    auto* dialog = new TFrmSaleImport(parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->SetPreview(preview);
+    dialog->show();
 }
 
 // A sale as the desk would type it.
@@ -212,6 +251,16 @@ int main(int argc, char* argv[])
             find->insert(QStringLiteral("海淀"));
         }
     });
+    g_steps << Step{300, [main, &home] { ShowImportPreview(main, home.path()); }};
+    g_steps << Step{900, [] {
+                        TFrmSaleImport* preview = nullptr;
+                        for (QWidget* window : QApplication::topLevelWidgets())
+                            if (auto* found = qobject_cast<TFrmSaleImport*>(window); found && found->isVisible())
+                                preview = found;
+                        Save(preview, "import-preview.png");
+                        if (preview)
+                            preview->close();
+                    }};
     ShootFunction(main, "sale-entry.png", "2002", FillSale);
     // The warranty card of a stored record (only those carry the QR code):
     // the record manager's first record opened, then its 预览.
