@@ -31,11 +31,11 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTableView>
-#include <QTreeWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 #include <QTranslator>
+#include <QTreeWidget>
 #include <functional>
 
 namespace {
@@ -122,8 +122,10 @@ void SelectFirst(QWidget* parent, const char* name)
 // program's own file dialog would only choose it.
 void ShowImportPreview(QWidget* parent, const QString& folder)
 {
-    QString name = QStringLiteral("李明"), phone = QStringLiteral("010-62345678"), day = QStringLiteral("2026-03-01");
-    SqlStatement stored(CurrentConnection(), "select Name, Phone, substr(BuyDate,1,10) from SaleInfo order by id limit 1");
+    QString name = QStringLiteral("李明"), phone = QStringLiteral("010-62345678"),
+            day = QStringLiteral("2026-03-01");
+    SqlStatement stored(CurrentConnection(),
+                        "select Name, Phone, substr(BuyDate,1,10) from SaleInfo order by id limit 1");
     if (stored.Step()) {
         name = stored.ColumnValue(0).toString();
         phone = stored.ColumnValue(1).toString();
@@ -135,10 +137,11 @@ void ShowImportPreview(QWidget* parent, const QString& folder)
         return;
     QTextStream out(&csv);
     out << QStringLiteral("用户姓名,电话,地址,购买日期,特殊客户,处理器,送货人\n")
-        << QStringLiteral("周小红,010-88886666,北京市西城区西单北大街 120 号,2026-11-20,否,Intel Core i5-12400,老王\n")
+        << QStringLiteral(
+               "周小红,010-88886666,北京市西城区西单北大街 120 号,2026-11-20,否,Intel Core i5-12400,老王\n")
         << QStringLiteral("孙立,,北京市丰台区丽泽路 3 号,2026-13-40,否,,老王\n")
-        << QStringLiteral(",13911112222,北京市东城区东四北大街 9 号,2026-10-02,否,,小刘\n")
-        << name << ',' << phone << QStringLiteral(",北京市海淀区学院路15号,") << day << QStringLiteral(",否,,小刘\n");
+        << QStringLiteral(",13911112222,北京市东城区东四北大街 9 号,2026-10-02,否,,小刘\n") << name << ','
+        << phone << QStringLiteral(",北京市海淀区学院路15号,") << day << QStringLiteral(",否,,小刘\n");
     csv.close();
     SaleImport::Preview preview;
     QString error;
@@ -239,10 +242,8 @@ int main(int argc, char* argv[])
                         Click(main, "BtnExpiryClose");
                     }};
 
-    ShootFunction(main, "records.png", "2001",
-                  [](QWidget* front) { Click(front, "TBtnAll"); });
-    ShootFunction(main, "records-expiring.png", "2001",
-                  [](QWidget* front) { Click(front, "BtnExpiring"); });
+    ShootFunction(main, "records.png", "2001", [](QWidget* front) { Click(front, "TBtnAll"); });
+    ShootFunction(main, "records-expiring.png", "2001", [](QWidget* front) { Click(front, "BtnExpiring"); });
     // The quick-find box, typed into as by the keyboard (the search waits
     // for a pause in the typing).
     ShootFunction(main, "records-quickfind.png", "2001", [](QWidget* front) {
@@ -255,7 +256,8 @@ int main(int argc, char* argv[])
     g_steps << Step{900, [] {
                         TFrmSaleImport* preview = nullptr;
                         for (QWidget* window : QApplication::topLevelWidgets())
-                            if (auto* found = qobject_cast<TFrmSaleImport*>(window); found && found->isVisible())
+                            if (auto* found = qobject_cast<TFrmSaleImport*>(window);
+                                found && found->isVisible())
                                 preview = found;
                         Save(preview, "import-preview.png");
                         if (preview)
