@@ -9,6 +9,3 @@ void RegisterFormClasses();
 // The name under which a form created through the registry was registered
 // (a dynamic property of the form); FindOpenForm matches on it.
 inline constexpr const char* FormClassProperty = "formClass";
-
-// Whether `className` is still registered with an empty stand-in form.
-bool IsPlaceholderForm(const QString& className);

@@ -334,7 +334,8 @@ QString HelpWindow::PageForWindow(const QWidget* window)
     static const QHash<QString, QString> pages = {
         {"TfrmLogin", "01-start.md"},          {"TfrmChangePassWord", "06-users.md"},
         {"TFrmMain", "01-start.md"},           {"TFrmInputInfo", "02-sale-entry.md"},
-        {"TFrmSaleManage", "03-records.md"},   {"TFrmPrintMode", "04-warranty-card.md"},
+        {"TFrmSaleManage", "03-records.md"},   {"TFrmSaleImport", "03-records.md"},
+        {"TFrmPrintMode", "04-warranty-card.md"},
         {"ReportPreviewDialog", "04-warranty-card.md"},
         {"TFrmCompanySet", "05-company.md"},   {"TFrmCompanyDirEdit", "05-company.md"},
         {"TFrmUser", "06-users.md"},           {"TFrmRole", "06-users.md"},
@@ -343,8 +344,8 @@ QString HelpWindow::PageForWindow(const QWidget* window)
         {"TFrmGroupCfg", "07-menus.md"},       {"TFrmBackUp", "08-backup.md"},
         {"TFrmCompressData", "08-backup.md"},  {"TFrmOption", "08-backup.md"},
     };
-    // A form created through the catalogue carries its class name (also a
-    // stand-in form); otherwise the C++ class names it.
+    // A form created through the catalogue carries the class name it was
+    // registered under; otherwise the C++ class names it.
     for (const QWidget* w = window; w; w = w->parentWidget()) {
         QString name = w->property("formClass").toString();
         if (name.isEmpty())
