@@ -4,6 +4,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+# The pictures are reduced to 256 colours with ImageMagick, which only this
+# script needs.
+if ! command -v convert >/dev/null; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends imagemagick
+fi
 cmake --build build -j2 --target weibao_manualshots
 out=docs/manual/images
 mkdir -p "$out"

@@ -15,8 +15,6 @@ PACKAGES=(
   poppler-utils xvfb xauth unzip
   # the tests read the warranty card's QR code back with zbarimg
   zbar-tools
-  # scripts/manual-shots.sh reduces the manual's pictures to 256 colours
-  imagemagick
 )
 
 missing=()
