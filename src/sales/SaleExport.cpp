@@ -179,7 +179,10 @@ Outcome Write(const SaleRecord::Condition& condition, const QString& fileName, F
 {
     *written = 0;
     error->clear();
-    const QString where = condition.where.isEmpty() ? QString() : " where " + condition.where;
+    // A quick find names its rows by a query of their ids instead of a where clause.
+    const QString where = !condition.keySource.isEmpty() ? " where id in (" + condition.keySource + ")"
+                          : condition.where.isEmpty()    ? QString()
+                                                         : " where " + condition.where;
     qint64 total = -1;
     if (progress) {
         const QString sql = "select count(*) from SaleInfo" + where;

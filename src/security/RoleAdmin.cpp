@@ -67,6 +67,11 @@ bool UpdateRole(qint64 roleID, const QString& name, const QString& desc, const Q
     SqlTransaction transaction(CurrentConnection());
     if (!transaction.IsActive())
         return false;
+    // A role gone meanwhile (a restored older backup, another desk) must not
+    // get functions again under a key nobody sees.
+    MemDataset role;
+    if (!OpenQuery("select RoleID from AC_ROLEINFO where RoleID=?", role, {roleID}) || role.IsEmpty())
+        return false;
     return ExecCommand("update AC_ROLEINFO set RoleName=?,RoleDesc=? where RoleID=?", {name, desc, roleID}) &&
            ExecCommand("delete from AC_ROLE_FUNCTION where RoleID=?", {roleID}) &&
            InsertFunctions(roleID, functionIDs) && transaction.Commit();

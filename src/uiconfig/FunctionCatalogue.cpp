@@ -48,11 +48,13 @@ bool FunctionCatalogue::InsertFunction(const TFunc& func, const QString& parentK
 
 bool FunctionCatalogue::UpdateFunction(const TFunc& func, const QString& parentKey)
 {
+    // A function gone meanwhile (a restored older backup) is not updated.
     return ExecCommand(
-        QStringLiteral("update AC_FUNCTIONINFO set FunctionName=?,FunctionDesc=?,ControlName=?,"
-                       "FormModal=?,ParentFunctionID=?,IsPublic=? where FunctionID=?"),
-        {func.FunctionName, func.FunctionDesc, func.ControlName, func.FormModal, parentKey,
-         Flag(func.IsPublic), func.FunctionID});
+               QStringLiteral("update AC_FUNCTIONINFO set FunctionName=?,FunctionDesc=?,ControlName=?,"
+                              "FormModal=?,ParentFunctionID=?,IsPublic=? where FunctionID=?"),
+               {func.FunctionName, func.FunctionDesc, func.ControlName, func.FormModal, parentKey,
+                Flag(func.IsPublic), func.FunctionID}) &&
+           CurrentConnection()->Changes() > 0;
 }
 
 bool FunctionCatalogue::DeleteFunction(const QString& id)

@@ -24,10 +24,12 @@ bool GroupBarTable::InsertItem(TItem& item, qint32 parentItemID)
 
 bool GroupBarTable::UpdateItem(const TItem& item, qint32 parentItemID)
 {
+    // An item gone meanwhile (a restored older backup) is not updated.
     return ExecCommand(
-        QStringLiteral("update AC_GROUPCFG set ItemText=?,ParentItemID=?,FunctionID=?,IconIndex=?,"
-                       "IsShow=? where ItemID=?"),
-        {item.ItemText, parentItemID, item.FunctionID, item.IconIndex, item.IsShow, item.ItemID});
+               QStringLiteral("update AC_GROUPCFG set ItemText=?,ParentItemID=?,FunctionID=?,IconIndex=?,"
+                              "IsShow=? where ItemID=?"),
+               {item.ItemText, parentItemID, item.FunctionID, item.IconIndex, item.IsShow, item.ItemID}) &&
+           CurrentConnection()->Changes() > 0;
 }
 
 bool GroupBarTable::DeleteItem(qint32 itemID)

@@ -33,9 +33,11 @@ bool MenuTable::InsertMenu(TMenu& menu, qint32 parentMenuID, bool withToolButton
 
 bool MenuTable::UpdateMenu(const TMenu& menu, qint32 parentMenuID)
 {
-    return ExecCommand(
-        QStringLiteral("update AC_MENUSTRUCT set MenuText=?,ParentMenuID=?,FunctionID=? where MenuID=?"),
-        {menu.MenuText, parentMenuID, menu.FunctionID, menu.MenuID});
+    // A menu gone meanwhile (a restored older backup) is not updated.
+    return ExecCommand(QStringLiteral(
+                           "update AC_MENUSTRUCT set MenuText=?,ParentMenuID=?,FunctionID=? where MenuID=?"),
+                       {menu.MenuText, parentMenuID, menu.FunctionID, menu.MenuID}) &&
+           CurrentConnection()->Changes() > 0;
 }
 
 bool MenuTable::DeleteMenu(qint32 menuID)

@@ -59,10 +59,12 @@ bool ToolbarTable::InsertButton(ToolButtonRow& row, qint64 orderNum)
 
 bool ToolbarTable::UpdateButton(const ToolButtonRow& row, qint64 orderNum)
 {
-    return ExecCommand(
-        QStringLiteral("update AC_TOOLCFG set ButtonText=?,IconIndex=?,IsShow=?,FunctionID=?,OrderNum=?"
-                       " where ButtonID=?"),
-        {row.ButtonText, row.IconIndex, row.IsShow, row.FunctionID, orderNum, row.ButtonID});
+    // A button gone meanwhile (a restored older backup) is not updated.
+    return ExecCommand(QStringLiteral(
+                           "update AC_TOOLCFG set ButtonText=?,IconIndex=?,IsShow=?,FunctionID=?,OrderNum=?"
+                           " where ButtonID=?"),
+                       {row.ButtonText, row.IconIndex, row.IsShow, row.FunctionID, orderNum, row.ButtonID}) &&
+           CurrentConnection()->Changes() > 0;
 }
 
 bool ToolbarTable::DeleteButton(qint64 buttonID, const QVector<qint64>& remaining)

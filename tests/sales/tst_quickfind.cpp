@@ -1,14 +1,17 @@
 // Quick find: the trigram index kept by triggers, fragments of two and more
 // characters, the upgrade of an older database, and the box of the manager.
 #include "QuickFind.h"
+#include "SaleExport.h"
 #include "SaleListModel.h"
 #include "SalesFixture.h"
 #include "Schema.h"
 #include "TFrmSaleManage.h"
 #include "TestEnv.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestQuickFind : public QObject
@@ -21,6 +24,7 @@ private slots:
     void findsFragmentsOfEveryColumn();
     void indexFollowsInsertEditAndDelete();
     void upgradeIndexesExistingRecords();
+    void exportWritesWhatWasFound();
     void boxInTheManager();
 
 private:
@@ -187,6 +191,38 @@ void TestQuickFind::upgradeIndexesExistingRecords()
     // And the triggers run from then on.
     QVERIFY(older.ExecRaw("delete from SaleInfo where id=1"));
     QCOMPARE(matches(QStringLiteral("\"合肥市\"")), (QList<qint64>{2}));
+}
+
+void TestQuickFind::exportWritesWhatWasFound()
+{
+    Sale a, b, c;
+    a.name = QStringLiteral("钱一");
+    a.addr = QStringLiteral("苏州市姑苏区");
+    b.name = QStringLiteral("钱二");
+    b.addr = QStringLiteral("无锡市梁溪区");
+    c.name = QStringLiteral("钱三");
+    c.addr = QStringLiteral("苏州市吴中区");
+    QVERIFY(InsertSale(a) > 0 && InsertSale(b) > 0 && InsertSale(c) > 0);
+    QTemporaryDir out;
+    // A long fragment goes to the index itself, a two-character one through
+    // its vocabulary: both export the rows listed, and only those.
+    for (const QString& typed : {QStringLiteral("苏州市"), QStringLiteral("苏州"), QStringLiteral("钱二")}) {
+        SaleRecord::Condition condition;
+        QString error;
+        QVERIFY(QuickFind::FindCondition(QuickFind::Fragment(typed), &condition, &error));
+        const QString file = out.filePath(typed + ".csv");
+        qint64 written = 0;
+        QCOMPARE(SaleExport::Write(condition, file, SaleExport::Format::Csv, {}, &written, &error),
+                 SaleExport::Outcome::Done);
+        QFile csv(file);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(csv.readAll());
+        const bool second = typed == QStringLiteral("钱二");
+        QCOMPARE(written, second ? 1 : 2);
+        QCOMPARE(text.contains(QStringLiteral("钱一")), !second);
+        QCOMPARE(text.contains(QStringLiteral("钱二")), second);
+        QCOMPARE(text.contains(QStringLiteral("钱三")), !second);
+    }
 }
 
 void TestQuickFind::boxInTheManager()

@@ -253,6 +253,23 @@ private slots:
         QCOMPARE(Column(roles, 1), QStringList({"拥有全部功能", "前台收款"}));
     }
 
+    void saveOfAVanishedRoleStoresNothing()
+    {
+        // The role is gone from under the open form (a restore of an older
+        // backup, another desk): its save must fail, not store its functions.
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO values (5,'收银','')"));
+        TFrmRole form;
+        form.show();
+        Select(Child<QTreeWidget>(&form, "LvRole"), "收银");
+        Click(&form, "btnEdit");
+        QVERIFY(ExecCommand("delete from AC_ROLEINFO where RoleID=5"));
+        Child<CheckTree>(&form, "tvRight")
+            ->ToggleNode(FindFunctionNode(Child<CheckTree>(&form, "tvRight"), "2"));
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("修改角色出错！"));
+        QCOMPARE(m_env->Scalar("select count(*) from AC_ROLE_FUNCTION where RoleID=5").toInt(), 0);
+    }
+
     void deleteTakesTheRoleAndItsAssignmentsTogether()
     {
         QVERIFY(ExecCommand("insert into AC_ROLEINFO values (5,'收银','')"));

@@ -99,6 +99,34 @@ private slots:
         QVERIFY(!GroupBarTable::InsertItem(item, 0));
         QCOMPARE(One("select ItemID from SeqTable"), counter);
     }
+
+    void updateOfAVanishedRowFails()
+    {
+        // Rows gone from under an open editor (a restored older backup): the
+        // editor must not report their update as stored.
+        TestEnv env;
+        TMenu menu;
+        menu.MenuID = 9999;
+        menu.MenuText = "无此菜单";
+        QVERIFY(!MenuTable::UpdateMenu(menu, 0));
+        ToolButtonRow button;
+        button.ButtonID = 9999;
+        button.ButtonText = "无此按钮";
+        QVERIFY(!ToolbarTable::UpdateButton(button, 1));
+        TItem item;
+        item.ItemID = 9999;
+        item.ItemText = "无此项目";
+        QVERIFY(!GroupBarTable::UpdateItem(item, 0));
+        TFunc func;
+        func.FunctionID = "999999";
+        func.FunctionName = "无此功能";
+        QVERIFY(!FunctionCatalogue::UpdateFunction(func, "-1"));
+        // A row that is there is written, also when nothing in it changes.
+        menu.MenuID = 71;
+        menu.MenuText = One("select MenuText from AC_MENUSTRUCT where MenuID=71");
+        QVERIFY(MenuTable::UpdateMenu(menu, 70));
+        QVERIFY(MenuTable::UpdateMenu(menu, 70));
+    }
 };
 
 QTEST_MAIN(TestConfigTables)
