@@ -289,7 +289,11 @@ QString BackupEngine::Backup(bool compress, int level, bool automatic, const QDa
             Fail(QStringLiteral("无法写入压缩文档：") + error);
             return {};
         }
-        if (RenameNoReplace(compress ? packed.fileName() : snapshot.fileName(), target))
+        // A backup holds what the database holds: it gets the database's
+        // access rights, not the owner-only ones of a temporary file.
+        const QString finished = compress ? packed.fileName() : snapshot.fileName();
+        QFile::setPermissions(finished, QFileInfo(m_database).permissions());
+        if (RenameNoReplace(finished, target))
             return target;
         if (errno != EEXIST) {
             Fail(QStringLiteral("无法保存备份文件 %1：%2").arg(target, SystemError()));

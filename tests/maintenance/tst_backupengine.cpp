@@ -147,6 +147,8 @@ void TestBackupEngine::zipRoundTrip()
     else
         QVERIFY(QFileInfo(made).size() < databaseSize / 4);
     QCOMPARE(QDir(BackupFolder::Path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(made).fileName()});
+    // Not owner-only like the temporary file it was written as.
+    QCOMPARE(QFileInfo(made).permissions(), QFileInfo(env.DatabaseFile()).permissions());
 
     QVERIFY(ExecCommand("delete from SaleInfo"));
     const QByteArray changedHash = FileHash(env.DatabaseFile());
