@@ -314,13 +314,29 @@ public:
                                                              QString(",?").repeated(fields.size()) + ")");
         return m_insert->IsValid() || (*error = m_insert->ErrorString(), false);
     }
+    // Bound straight to the statement: the values are texts, dates or
+    // empty, and this runs once per row of the file.
     bool Add(int row, qint64 duplicate, const QVector<QVariant>& values, QString* error)
     {
-        SqlArgs args{SqlArg(row), SqlArg(duplicate)};
-        for (const QVariant& v : values)
-            args << SqlArg(v);
-        m_insert->Reset();
-        return m_insert->Exec(args) || (*error = m_insert->ErrorString(), false);
+        sqlite3_stmt* insert = m_insert->Handle();
+        sqlite3_reset(insert);
+        sqlite3_bind_int64(insert, 1, row);
+        sqlite3_bind_int64(insert, 2, duplicate);
+        for (int i = 0; i < values.size(); ++i) {
+            const QVariant& v = values[i];
+            const int index = i + 3;
+            if (!v.isValid()) {
+                sqlite3_bind_null(insert, index);
+                continue;
+            }
+            const QByteArray text =
+                (v.typeId() == QMetaType::QDate ? SqlDateText(v.toDate()) : v.toString()).toUtf8();
+            sqlite3_bind_text(insert, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        }
+        if (sqlite3_step(insert) == SQLITE_DONE)
+            return true;
+        *error = QString::fromUtf8(sqlite3_errmsg(m_db.Handle()));
+        return false;
     }
     bool Finish(QString* error)
     {
