@@ -443,7 +443,7 @@ private:
 
 // Rows of the stage per insert statement: large enough that the index is
 // flushed rarely, small enough for steady progress.
-constexpr int RowsPerStatement = 1000;
+constexpr int RowsPerStatement = 10000;
 
 } // namespace
 
