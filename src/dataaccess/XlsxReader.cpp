@@ -85,7 +85,7 @@ int ColumnOfReference(QStringView ref)
 // shared texts, not a new string for every cell.
 QString CellType(const QXmlStreamAttributes& attributes)
 {
-    static const QString known[] = {QStringLiteral("n"), QStringLiteral("s"), QStringLiteral("str"),
+    static const QString known[] = {QStringLiteral("n"),         QStringLiteral("s"), QStringLiteral("str"),
                                     QStringLiteral("inlineStr"), QStringLiteral("b"), QStringLiteral("e"),
                                     QStringLiteral("d")};
     if (!attributes.hasAttribute(QLatin1StringView("t")))

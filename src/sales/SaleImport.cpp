@@ -468,26 +468,27 @@ SaleImport::Outcome SaleImport::Write(const Preview& preview, bool skipDuplicate
         fieldList << QLatin1String(columns[c].field);
     const QString fields = fieldList.join(',');
     // Stage rows are numbered 1.. in the order of the file.
-    const QString from = QStringLiteral(" from %1.Rows where %2")
-                             .arg(AttachedStage::Schema,
-                                  skipDuplicates ? QStringLiteral("Duplicate=0 and ") : QString());
+    const QString from =
+        QStringLiteral(" from %1.Rows where %2")
+            .arg(AttachedStage::Schema, skipDuplicates ? QStringLiteral("Duplicate=0 and ") : QString());
     const QString copy = "insert into SaleInfo (" + fields + ") select " + fields + from;
 
-    SqlStatement last(CurrentConnection(), QStringLiteral("select coalesce(max(rowid),0) from %1.Rows")
-                                               .arg(AttachedStage::Schema));
+    SqlStatement last(
+        CurrentConnection(),
+        QStringLiteral("select coalesce(max(rowid),0) from %1.Rows").arg(AttachedStage::Schema));
     SqlTransaction transaction(CurrentConnection());
     SqlStatement chunk(CurrentConnection(), copy + "rowid>? and rowid<=? order by rowid");
     SqlStatement single(CurrentConnection(), copy + "rowid=?");
-    SqlStatement rowNumber(CurrentConnection(),
-                           QStringLiteral("select RowNo from %1.Rows where rowid=?").arg(AttachedStage::Schema));
-    if (!last.IsValid() || !transaction.IsActive() || !chunk.IsValid() || !single.IsValid() ||
-        !rowNumber.IsValid() || !last.Step()) {
-        for (const SqlStatement* s : {&last, &chunk, &single, &rowNumber})
-            if (!s->ErrorString().isEmpty()) {
-                *error = s->ErrorString();
-                return Outcome::Failed;
-            }
-        *error = CurrentConnection()->ErrorString();
+    SqlStatement rowNumber(
+        CurrentConnection(),
+        QStringLiteral("select RowNo from %1.Rows where rowid=?").arg(AttachedStage::Schema));
+    for (const SqlStatement* statement : {&last, &chunk, &single, &rowNumber})
+        if (!statement->IsValid()) {
+            *error = statement->ErrorString();
+            return Outcome::Failed;
+        }
+    if (!transaction.IsActive() || !last.Step()) {
+        *error = last.Failed() ? last.ErrorString() : CurrentConnection()->ErrorString();
         return Outcome::Failed;
     }
     const qint64 lastRow = last.ColumnValue(0).toLongLong();

@@ -213,8 +213,8 @@ private slots:
         CsvReader stray;
         QVERIFY(stray.Open(dir.filePath("stray.csv")));
         const auto strayRows = ReadAll(stray);
-        QCOMPARE(strayRows.value(0),
-                 QVector<QVariant>({QStringLiteral("引\"号"), QStringLiteral("甲乙"), QStringLiteral("丙\""), "丁"}));
+        QCOMPARE(strayRows.value(0), QVector<QVariant>({QStringLiteral("引\"号"), QStringLiteral("甲乙"),
+                                                        QStringLiteral("丙\""), "丁"}));
         WriteFile(dir.filePath("open.csv"), "a,\"never closed\nb\n");
         CsvReader open;
         QVERIFY(open.Open(dir.filePath("open.csv")));

@@ -444,8 +444,7 @@ private slots:
         QCOMPARE(StoredRows(), before);
         QVERIFY(ExecCommand("drop trigger refuse"));
 
-        QCOMPARE(SaleImport::Write(preview, true, &written, &error,
-                                   [](qint64 rows) { return rows < 11000; }),
+        QCOMPARE(SaleImport::Write(preview, true, &written, &error, [](qint64 rows) { return rows < 11000; }),
                  SaleImport::Outcome::Cancelled);
         QCOMPARE(StoredRows(), before);
 
