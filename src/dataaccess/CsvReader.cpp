@@ -82,26 +82,41 @@ bool CsvReader::ReadRow(QVector<QVariant>* cells)
                 i = 0;
                 continue;
             }
-            const QChar c = line[i++];
             if (quoted) {
-                if (c == '"') {
-                    if (i < line.size() && line[i] == '"') {
-                        field += '"';
-                        ++i;
-                    } else {
-                        quoted = false;
-                    }
-                } else {
-                    field += c;
+                // Up to the next quote: the end of the field or a doubled quote.
+                const qsizetype quote = line.indexOf(u'"', i);
+                if (quote < 0) {
+                    field += QStringView(line).mid(i);
+                    i = int(line.size());
+                    continue;
                 }
-            } else if (c == '"' && field.isEmpty() && !wasQuoted) {
+                field += QStringView(line).mid(i, quote - i);
+                i = int(quote) + 1;
+                if (i < line.size() && line[i] == u'"') {
+                    field += u'"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+                continue;
+            }
+            const QChar c = line[i];
+            if (c == u'"' && field.isEmpty() && !wasQuoted) {
                 quoted = wasQuoted = true;
+                ++i;
             } else if (c == m_separator) {
                 cells->append(field.isEmpty() ? QVariant() : QVariant(field));
                 field.clear();
                 wasQuoted = false;
+                ++i;
             } else {
-                field += c;
+                // Plain text up to the next separator: once the field holds
+                // a character, a quote in it is a quote.
+                qsizetype end = line.indexOf(m_separator, i);
+                if (end < 0)
+                    end = line.size();
+                field += QStringView(line).mid(i, end - i);
+                i = int(end);
             }
         }
         cells->append(field.isEmpty() ? QVariant() : QVariant(field));

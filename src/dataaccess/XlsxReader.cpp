@@ -81,6 +81,22 @@ int ColumnOfReference(QStringView ref)
     return letters == 0 ? -1 : column - 1;
 }
 
+// The type letter of a cell ("n" when it has none).  The usual ones are
+// shared texts, not a new string for every cell.
+QString CellType(const QXmlStreamAttributes& attributes)
+{
+    static const QString known[] = {QStringLiteral("n"),         QStringLiteral("s"), QStringLiteral("str"),
+                                    QStringLiteral("inlineStr"), QStringLiteral("b"), QStringLiteral("e"),
+                                    QStringLiteral("d")};
+    if (!attributes.hasAttribute(QLatin1StringView("t")))
+        return known[0];
+    const QStringView type = attributes.value(QLatin1StringView("t"));
+    for (const QString& k : known)
+        if (type == k)
+            return k;
+    return type.toString();
+}
+
 QStringView AttributeByLocalName(const QXmlStreamAttributes& attributes, QStringView name)
 {
     for (const QXmlStreamAttribute& a : attributes)
@@ -423,14 +439,14 @@ bool XlsxReader::ReadCells(QVector<Cell>* cells)
             if (!m_xml.isStartElement() || m_xml.name() != u"c")
                 continue;
             const QXmlStreamAttributes a = m_xml.attributes();
-            const int fromRef = ColumnOfReference(a.value("r"));
+            const int fromRef = ColumnOfReference(a.value(QLatin1StringView("r")));
             column = fromRef >= 0 ? fromRef : column + 1;
             if (column >= MaxColumns)
                 return Fail(TextOf(u"工作表第 %1 行的列超出范围。").arg(rowNumber));
             Cell cell;
             cell.column = column;
-            cell.type = a.hasAttribute("t") ? a.value("t").toString() : QStringLiteral("n");
-            cell.format = m_styleFormats.value(a.value("s").toInt());
+            cell.type = CellType(a);
+            cell.format = m_styleFormats.value(a.value(QLatin1StringView("s")).toInt());
             cell.text = CellText();
             if (cell.type == u"s") {
                 bool ok = false;
@@ -441,7 +457,7 @@ bool XlsxReader::ReadCells(QVector<Cell>* cells)
             } else {
                 cell.text = DecodeEscapes(cell.text);
             }
-            cells->append(cell);
+            cells->append(std::move(cell));
         }
         if (HasError())
             return false;
@@ -453,7 +469,7 @@ bool XlsxReader::ReadCells(QVector<Cell>* cells)
 
 bool XlsxReader::ReadRow(QVector<QVariant>* values)
 {
-    QVector<Cell> cells;
+    QVector<Cell>& cells = m_cells;
     while (ReadCells(&cells)) {
         values->clear();
         for (const Cell& cell : cells) {

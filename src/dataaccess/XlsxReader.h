@@ -85,4 +85,5 @@ private:
     bool m_sheetDrained = false;
     QXmlStreamReader m_xml;
     int m_rowNumber = 0;
+    QVector<Cell> m_cells; // kept between rows for its capacity
 };

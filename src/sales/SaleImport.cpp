@@ -13,6 +13,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <sqlite3.h>
+
 namespace {
 
 using SaleFileColumns::Kind;
@@ -299,7 +301,7 @@ public:
         for (int c = 1; c < columns.size(); ++c)
             fields << QLatin1String(columns[c].field);
         // Scratch data: no journal, no waiting for the disk.
-        if (!m_db.Create(m_dir.filePath("stage.db")) ||
+        if (!m_db.Create(FileName()) ||
             !m_db.ExecRaw(
                 "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; create table Rows (RowNo integer, "
                 "Duplicate integer, " +
@@ -312,20 +314,36 @@ public:
                                                              QString(",?").repeated(fields.size()) + ")");
         return m_insert->IsValid() || (*error = m_insert->ErrorString(), false);
     }
+    // Bound straight to the statement: the values are texts, dates or
+    // empty, and this runs once per row of the file.
     bool Add(int row, qint64 duplicate, const QVector<QVariant>& values, QString* error)
     {
-        SqlArgs args{SqlArg(row), SqlArg(duplicate)};
-        for (const QVariant& v : values)
-            args << SqlArg(v);
-        m_insert->Reset();
-        return m_insert->Exec(args) || (*error = m_insert->ErrorString(), false);
+        sqlite3_stmt* insert = m_insert->Handle();
+        sqlite3_reset(insert);
+        sqlite3_bind_int64(insert, 1, row);
+        sqlite3_bind_int64(insert, 2, duplicate);
+        for (int i = 0; i < values.size(); ++i) {
+            const QVariant& v = values[i];
+            const int index = i + 3;
+            if (!v.isValid()) {
+                sqlite3_bind_null(insert, index);
+                continue;
+            }
+            const QByteArray text =
+                (v.typeId() == QMetaType::QDate ? SqlDateText(v.toDate()) : v.toString()).toUtf8();
+            sqlite3_bind_text(insert, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        }
+        if (sqlite3_step(insert) == SQLITE_DONE)
+            return true;
+        *error = QString::fromUtf8(sqlite3_errmsg(m_db.Handle()));
+        return false;
     }
     bool Finish(QString* error)
     {
         m_insert.reset();
         return m_db.ExecRaw("COMMIT") || (*error = m_db.ErrorString(), false);
     }
-    SqlConnection* Connection() { return &m_db; }
+    QString FileName() const { return m_dir.filePath("stage.db"); }
 
 private:
     QTemporaryDir m_dir;
@@ -389,6 +407,46 @@ SaleImport::Outcome SaleImport::Analyse(const QString& fileName, Preview* previe
     return Outcome::Done;
 }
 
+namespace {
+
+// The stage joined to the connection of the program for the time of a
+// write, so that its rows go over in statements of many rows each.  The
+// quick-find index of the sale records flushes its pending terms at the end
+// of every statement; one statement per row made that the bulk of an import.
+class AttachedStage
+{
+public:
+    explicit AttachedStage(const QString& fileName)
+    {
+        SqlStatement attach(CurrentConnection(), QStringLiteral("attach database ? as ") + Schema);
+        m_attached = attach.Exec({fileName});
+        if (!m_attached)
+            m_error = attach.ErrorString();
+    }
+    ~AttachedStage()
+    {
+        if (m_attached)
+            CurrentConnection()->ExecRaw(QStringLiteral("detach database ") + Schema);
+    }
+    AttachedStage(const AttachedStage&) = delete;
+    AttachedStage& operator=(const AttachedStage&) = delete;
+
+    bool IsAttached() const { return m_attached; }
+    QString ErrorString() const { return m_error; }
+
+    static constexpr const char* Schema = "SaleImportStage";
+
+private:
+    bool m_attached = false;
+    QString m_error;
+};
+
+// Rows of the stage per insert statement: large enough that the index is
+// flushed rarely, small enough for steady progress.
+constexpr int RowsPerStatement = 10000;
+
+} // namespace
+
 SaleImport::Outcome SaleImport::Write(const Preview& preview, bool skipDuplicates, qint64* written,
                                       QString* error, const Progress& progress)
 {
@@ -397,16 +455,43 @@ SaleImport::Outcome SaleImport::Write(const Preview& preview, bool skipDuplicate
         *error = QStringLiteral("没有可导入的预览");
         return Outcome::Failed;
     }
-    SqlStatement rows(preview.stage->Connection(), QStringLiteral("select * from Rows%1 order by RowNo")
-                                                       .arg(skipDuplicates ? " where Duplicate=0" : ""));
-    SqlTransaction transaction(CurrentConnection());
-    SqlStatement insert(CurrentConnection(), InsertStatement());
-    if (!rows.IsValid() || !transaction.IsActive() || !insert.IsValid()) {
-        *error = !rows.IsValid()          ? rows.ErrorString()
-                 : transaction.IsActive() ? insert.ErrorString()
-                                          : CurrentConnection()->ErrorString();
+    // Attached outside the transaction (SQLite allows nothing else) and
+    // detached after it has ended.
+    AttachedStage attached(preview.stage->FileName());
+    if (!attached.IsAttached()) {
+        *error = attached.ErrorString();
         return Outcome::Failed;
     }
+    QStringList fieldList;
+    const QVector<SaleFileColumns::Column>& columns = SaleFileColumns::All();
+    for (int c = 1; c < columns.size(); ++c)
+        fieldList << QLatin1String(columns[c].field);
+    const QString fields = fieldList.join(',');
+    // Stage rows are numbered 1.. in the order of the file.
+    const QString from =
+        QStringLiteral(" from %1.Rows where %2")
+            .arg(AttachedStage::Schema, skipDuplicates ? QStringLiteral("Duplicate=0 and ") : QString());
+    const QString copy = "insert into SaleInfo (" + fields + ") select " + fields + from;
+
+    SqlStatement last(
+        CurrentConnection(),
+        QStringLiteral("select coalesce(max(rowid),0) from %1.Rows").arg(AttachedStage::Schema));
+    SqlTransaction transaction(CurrentConnection());
+    SqlStatement chunk(CurrentConnection(), copy + "rowid>? and rowid<=? order by rowid");
+    SqlStatement single(CurrentConnection(), copy + "rowid=?");
+    SqlStatement rowNumber(
+        CurrentConnection(),
+        QStringLiteral("select RowNo from %1.Rows where rowid=?").arg(AttachedStage::Schema));
+    for (const SqlStatement* statement : {&last, &chunk, &single, &rowNumber})
+        if (!statement->IsValid()) {
+            *error = statement->ErrorString();
+            return Outcome::Failed;
+        }
+    if (!transaction.IsActive() || !last.Step()) {
+        *error = last.Failed() ? last.ErrorString() : CurrentConnection()->ErrorString();
+        return Outcome::Failed;
+    }
+    const qint64 lastRow = last.ColumnValue(0).toLongLong();
     auto fail = [&](const QString& reason) {
         transaction.Rollback();
         WriteLogLine(QStringLiteral("失败执行：") + InsertStatement());
@@ -415,26 +500,36 @@ SaleImport::Outcome SaleImport::Write(const Preview& preview, bool skipDuplicate
         *written = 0;
         return Outcome::Failed;
     };
+    // The row at fault in a statement that failed: its rows again one by
+    // one, while the transaction still holds (a failed statement undoes only
+    // itself; a fault that ended the transaction leaves nothing to search).
+    auto findFault = [&](qint64 first, qint64 end, const QString& reason) {
+        if (sqlite3_get_autocommit(CurrentConnection()->Handle()) != 0)
+            return fail(reason);
+        for (qint64 r = first; r <= end; ++r) {
+            single.Reset();
+            if (single.Exec({r}))
+                continue;
+            rowNumber.Reset();
+            const qint64 row =
+                rowNumber.Bind({r}) && rowNumber.Step() ? rowNumber.ColumnValue(0).toLongLong() : r;
+            return fail(QStringLiteral("第 %1 行无法保存：%2").arg(row).arg(single.ErrorString()));
+        }
+        return fail(reason);
+    };
 
-    const int fields = rows.ColumnCount() - 2;
-    SqlArgs args(fields, SqlArg::Null());
     qint64 stored = 0;
-    while (rows.Step()) {
-        for (int f = 0; f < fields; ++f)
-            args[f] = SqlArg(rows.ColumnValue(f + 2));
-        insert.Reset();
-        if (!insert.Exec(args))
-            return fail(QStringLiteral("第 %1 行无法保存：%2")
-                            .arg(rows.ColumnValue(0).toLongLong())
-                            .arg(insert.ErrorString()));
-        ++stored;
-        if (progress && stored % ProgressEvery == 0 && !progress(stored)) {
+    for (qint64 first = 1; first <= lastRow; first += RowsPerStatement) {
+        const qint64 end = qMin(lastRow, first + RowsPerStatement - 1);
+        chunk.Reset();
+        if (!chunk.Exec({first - 1, end}))
+            return findFault(first, end, chunk.ErrorString());
+        stored += CurrentConnection()->Changes();
+        if (progress && !progress(stored)) {
             transaction.Rollback();
             return Outcome::Cancelled;
         }
     }
-    if (rows.Failed())
-        return fail(rows.ErrorString());
     if (!transaction.Commit())
         return fail(CurrentConnection()->ErrorString());
     WriteLogLine(QStringLiteral("成功执行：") + InsertStatement() +

@@ -51,12 +51,33 @@ int ClassIndexOfText(const QString& text)
 
 QString DateText(const QDate& date)
 {
+    // The ISO form is the same text, written without a format parser; it
+    // knows only four-digit years.
+    if (date.year() >= 1000 && date.year() <= 9999)
+        return date.toString(Qt::ISODate);
     return date.toString("yyyy-MM-dd");
 }
 
 QDate DateFromText(const QString& text)
 {
-    return QDate::fromString(text.left(10), "yyyy-MM-dd");
+    // Exactly "yyyy-MM-dd" (stored dates carry a time after it), read by
+    // hand: an export reads two per record.
+    if (text.size() < 10 || text[4] != u'-' || text[7] != u'-')
+        return {};
+    auto number = [&text](int from, int length) {
+        int value = 0;
+        for (int i = from; i < from + length; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < u'0' || c > u'9')
+                return -1;
+            value = value * 10 + (c - u'0');
+        }
+        return value;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    if (year < 0 || month < 0 || day < 0)
+        return {};
+    return QDate(year, month, day);
 }
 
 QDate ParseSearchDate(const QString& text)

@@ -207,6 +207,14 @@ private slots:
             QCOMPARE(rows[1], QVector<QVariant>({"张三", QStringLiteral("逗号,引号\"和\r\n换行")}));
             QCOMPARE(rows[2], QVector<QVariant>({"李四"}));
         }
+        // Quotes inside a field that did not open with one, and text after
+        // a closing quote, are kept as they stand.
+        WriteFile(dir.filePath("stray.csv"), QStringLiteral("引\"号,\"甲\"乙,\"\"丙\",丁\n").toUtf8());
+        CsvReader stray;
+        QVERIFY(stray.Open(dir.filePath("stray.csv")));
+        const auto strayRows = ReadAll(stray);
+        QCOMPARE(strayRows.value(0), QVector<QVariant>({QStringLiteral("引\"号"), QStringLiteral("甲乙"),
+                                                        QStringLiteral("丙\""), "丁"}));
         WriteFile(dir.filePath("open.csv"), "a,\"never closed\nb\n");
         CsvReader open;
         QVERIFY(open.Open(dir.filePath("open.csv")));

@@ -408,6 +408,53 @@ private slots:
                  1);
     }
 
+    // Rows go over in statements of many rows: a fault deep in the file still
+    // names its row, a fault that ends the transaction leaves no row behind,
+    // duplicates are left out across statements, a cancel stores nothing.
+    void largeWriteIsAllOrNothing()
+    {
+        InsertSale(Sale());
+        const QVector<QStringList> before = StoredRows();
+        QString csv = QStringLiteral("用户姓名,电话,地址,购买日期\n");
+        for (int i = 1; i <= 12000; ++i)
+            csv += QStringLiteral("客%1,,北京,2024-01-01\n").arg(i);
+        // The stored record again, last: a duplicate in the last statement.
+        csv += QStringLiteral("%1,010-62001234,%2,%3\n")
+                   .arg(Sale().name, Sale().addr, Sale().buy.toString("yyyy-MM-dd"));
+        QTemporaryDir dir;
+        const QString file = dir.filePath("many.csv");
+        WriteFile(file, csv.toUtf8());
+        const SaleImport::Preview preview = Analyse(file);
+        QCOMPARE(preview.accepted, 12001);
+        QCOMPARE(preview.duplicateRows, 1);
+        qint64 written = -1;
+        QString error;
+
+        QVERIFY(ExecCommand("create trigger refuse before insert on SaleInfo when new.Name='客10500' "
+                            "begin select raise(abort, '拒绝写入'); end"));
+        QCOMPARE(SaleImport::Write(preview, true, &written, &error), SaleImport::Outcome::Failed);
+        QVERIFY2(error.contains(QStringLiteral("第 10501 行")), qPrintable(error));
+        QCOMPARE(StoredRows(), before);
+        QVERIFY(ExecCommand("drop trigger refuse"));
+
+        QVERIFY(ExecCommand("create trigger refuse before insert on SaleInfo when new.Name='客1500' "
+                            "begin select raise(rollback, '拒绝写入'); end"));
+        QCOMPARE(SaleImport::Write(preview, true, &written, &error), SaleImport::Outcome::Failed);
+        QVERIFY2(error.contains(QStringLiteral("拒绝写入")), qPrintable(error));
+        QCOMPARE(StoredRows(), before);
+        QVERIFY(ExecCommand("drop trigger refuse"));
+
+        QCOMPARE(SaleImport::Write(preview, true, &written, &error, [](qint64 rows) { return rows < 11000; }),
+                 SaleImport::Outcome::Cancelled);
+        QCOMPARE(StoredRows(), before);
+
+        QCOMPARE(SaleImport::Write(preview, true, &written, &error), SaleImport::Outcome::Done);
+        QCOMPARE(written, 12000);
+        QCOMPARE(Count(), 12001);
+        QCOMPARE(m_env->Scalar("select count(*) from SaleInfo where Name='客12000' and addr='北京'").toInt(),
+                 1);
+    }
+
     void hostileFilesAreRefused_data()
     {
         QTest::addColumn<QString>("kind");
