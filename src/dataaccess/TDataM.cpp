@@ -102,7 +102,9 @@ bool TDataM::ConnectDatabase()
     } else {
         if (!adoSetCity.Open("AreaData"))
             m_error = adoSetCity.ErrorString();
-        else if (!adoSetProvince.Open("AreaData", "group by Province"))
+        else if (!adoSetProvince.Open(
+                     "AreaData",
+                     "where rowid in (select min(rowid) from AreaData group by Province) order by Province"))
             m_error = adoSetProvince.ErrorString();
         else if (!OpenLogWindow())
             m_error = adoSetLog.ErrorString();
