@@ -158,7 +158,7 @@ bool TFrmInputInfo::SaveSaleRecord()
     bool opened;
     if (IsAddMode()) {
         // Appending needs the table's fields, not its rows.
-        opened = query.Open("SaleInfo", "where 0");
+        opened = query.Open("SaleInfo", "where 1=0");
     } else {
         if (m_recordId < 0) {
             ShowError(QStringLiteral("没有选定要修改的客户记录。"), QString(), this);
