@@ -7,8 +7,8 @@
 #include "SaleRecord.h"
 #include "Settings.h"
 #include "Shell.h"
-#include "WarrantyCardCode.h"
 #include "TDataM.h"
+#include "WarrantyCardCode.h"
 #include "ui_TFrmInputInfo.h"
 
 #include <QPointer>
@@ -274,9 +274,9 @@ std::optional<WarrantyCardData> TFrmInputInfo::FillWarrantyCard()
         shop = query.AsString("name");
     }
     query.Close();
-    card.QRCode =
-        WarrantyCardCodeText(ShownRecordId(), ui.EUser->text(), DateRead(ui.DateBuy) ? ui.DateBuy->date() : QDate(),
-                             DateRead(ui.DateBao) ? ui.DateBao->date() : QDate(), shop);
+    card.QRCode = WarrantyCardCodeText(ShownRecordId(), ui.EUser->text(),
+                                       DateRead(ui.DateBuy) ? ui.DateBuy->date() : QDate(),
+                                       DateRead(ui.DateBao) ? ui.DateBao->date() : QDate(), shop);
     Card().Fill(card);
     return card;
 }

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSet>
 #include <QTest>
 #include <algorithm>
@@ -61,64 +62,66 @@ QString ConnectAsOrdinaryUser()
     return QString::fromUtf8(result);
 }
 
-// Each process takes `count` values of one counter on its own connection
-// and writes them down; returns every value taken, or an empty list.
+// Takes `count` values of one counter on `connection`, one line each.
+bool TakeCounters(SqlConnection& connection, int count, QByteArray* out)
+{
+    SqlConnection* before = CurrentConnection();
+    SetCurrentConnection(&connection);
+    bool ok = true;
+    for (int i = 0; i < count && ok; ++i) {
+        const QByteArray value = NextSequenceValue("SeqTable", "ItemID").toUtf8();
+        ok = value != "0";
+        *out += value + '\n';
+    }
+    SetCurrentConnection(before);
+    return ok;
+}
+
+// The second desk: this test program started again with WEIBAO_COUNTER_CHILD
+// set (a fresh process, as a second desk is, sharing no connection state).
+int CounterChild()
+{
+    SetAppDir(qEnvironmentVariable("WEIBAO_COUNTER_HOME"));
+    SqlConnection connection;
+    if (!TestEnv::OpenNamed(connection, qEnvironmentVariable("WEIBAO_COUNTER_SERVER_DB"),
+                            qEnvironmentVariable("WEIBAO_COUNTER_FILE"))) {
+        fprintf(stderr, "cannot connect: %s\n", qPrintable(connection.ErrorString()));
+        return 2;
+    }
+    QByteArray out;
+    const bool ok = TakeCounters(connection, qEnvironmentVariableIntValue("WEIBAO_COUNTER_CHILD"), &out);
+    fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    if (!ok)
+        fprintf(stderr, "counter allocation failed: %s\n", qPrintable(connection.ErrorString()));
+    return ok ? 0 : 1;
+}
+
+// This process and a second one each take `count` values of one counter at
+// the same time, on connections of their own; every value taken, or empty.
 QList<qint64> TakeCountersInTwoProcesses(const TestEnv& env, int count)
 {
-    int fds[2];
-    if (pipe(fds) != 0)
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("WEIBAO_COUNTER_CHILD", QString::number(count));
+    environment.insert("WEIBAO_COUNTER_HOME", env.Dir());
+    environment.insert("WEIBAO_COUNTER_SERVER_DB", env.ServerDatabase());
+    environment.insert("WEIBAO_COUNTER_FILE", env.DatabaseFile());
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::SeparateChannels);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    if (!child.waitForStarted())
         return {};
-    auto take = [&env, count](int fd) {
-        SqlConnection own;
-        if (!env.OpenSecondConnection(own))
-            return false;
-        SqlConnection* before = CurrentConnection();
-        SetCurrentConnection(&own);
-        bool ok = true;
-        for (int i = 0; i < count && ok; ++i) {
-            const QByteArray value = NextSequenceValue("SeqTable", "ItemID").toUtf8() + '\n';
-            ok = value != "0\n" && write(fd, value.constData(), size_t(value.size())) == value.size();
-        }
-        if (!ok)
-            qWarning("counter allocation failed: %s", qPrintable(own.ErrorString()));
-        SetCurrentConnection(before);
-        return ok;
-    };
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // The parent's connection is never touched here (no destructors).
-        close(fds[0]);
-        _exit(take(fds[1]) ? 0 : 1);
-    }
+    SqlConnection own;
     QByteArray mine;
-    {
-        int own[2];
-        if (pipe(own) != 0)
-            return {};
-        // The parent's values go through a pipe as well, read after the child is done.
-        const bool ok = take(own[1]);
-        close(own[1]);
-        char buffer[4096];
-        ssize_t n;
-        while ((n = read(own[0], buffer, sizeof buffer)) > 0)
-            mine.append(buffer, int(n));
-        close(own[0]);
-        if (!ok)
-            mine = "fail";
-    }
-    close(fds[1]);
-    QByteArray theirs;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
-        theirs.append(buffer, int(n));
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || mine == "fail")
+    const bool ok = env.OpenSecondConnection(own) && TakeCounters(own, count, &mine);
+    if (!child.waitForFinished(120000) || child.exitStatus() != QProcess::NormalExit ||
+        child.exitCode() != 0 || !ok) {
+        qWarning("counters: %s %s", ok ? "" : qPrintable(own.ErrorString()),
+                 child.readAllStandardError().constData());
         return {};
+    }
     QList<qint64> values;
-    for (const QByteArray& line : (mine + theirs).split('\n'))
+    for (const QByteArray& line : (mine + child.readAllStandardOutput()).split('\n'))
         if (!line.isEmpty())
             values << line.toLongLong();
     return values;
@@ -669,5 +672,13 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDatabase)
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsSet("WEIBAO_COUNTER_CHILD"))
+        return CounterChild();
+    QCoreApplication app(argc, argv);
+    QTEST_SET_MAIN_SOURCE_PATH
+    TestDatabase test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_database.moc"

@@ -104,9 +104,14 @@ TestEnv::~TestEnv()
 
 bool TestEnv::OpenSecondConnection(SqlConnection& connection) const
 {
-    if (!m_serverDatabase.isEmpty())
-        return connection.OpenServer(ServerFromEnvironment(m_serverDatabase));
-    return connection.Open(SqlConnection::MakeConnectionString(DatabaseFile()));
+    return OpenNamed(connection, m_serverDatabase, DatabaseFile());
+}
+
+bool TestEnv::OpenNamed(SqlConnection& connection, const QString& serverDatabase, const QString& file)
+{
+    if (!serverDatabase.isEmpty())
+        return connection.OpenServer(ServerFromEnvironment(serverDatabase));
+    return connection.Open(SqlConnection::MakeConnectionString(file));
 }
 
 QString TestEnv::Dir() const

@@ -35,6 +35,11 @@ public:
     static QString ServerUnavailableReason();
     // Opens a second connection to this environment's database.
     bool OpenSecondConnection(SqlConnection& connection) const;
+    // The server database of this environment; empty on SQLite.
+    QString ServerDatabase() const { return m_serverDatabase; }
+    // Opens the database another process's environment named: a server
+    // database (of PGHOST/PGPORT/PGUSER) or else an SQLite file.
+    static bool OpenNamed(SqlConnection& connection, const QString& serverDatabase, const QString& file);
 
 private:
     QString m_serverDatabase;
