@@ -8,13 +8,15 @@ cd "$(dirname "$0")/.."
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
-  libsqlite3-dev libsodium-dev libxlsxwriter-dev libarchive-dev libqrencode-dev libfreexl-dev
+  libsqlite3-dev libpq-dev libsodium-dev libxlsxwriter-dev libarchive-dev libqrencode-dev libfreexl-dev
   # xlsxwriter.pc links with -lz, but libxlsxwriter-dev does not pull in zlib's headers
   zlib1g-dev
   fonts-noto-cjk tango-icon-theme
   poppler-utils xvfb xauth unzip
   # the tests read the warranty card's QR code back with zbarimg
   zbar-tools
+  # a throwaway PostgreSQL server for the data-layer suites on the server engine
+  postgresql-15
 )
 
 missing=()

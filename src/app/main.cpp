@@ -1,12 +1,13 @@
 #include "AppDir.h"
-#include "TDataM.h"
 #include "Dialogs.h"
 #include "FirstStart.h"
 #include "FormClasses.h"
 #include "HelpWindow.h"
-#include "TFrmMain.h"
 #include "SeedData.h"
+#include "Settings.h"
 #include "StartUpForms.h"
+#include "TDataM.h"
+#include "TFrmMain.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -21,12 +22,15 @@ namespace {
 int InitDatabaseCommand(bool demo)
 {
     QString error;
-    const QString file = GetAppDir() + "data/data.mdb";
-    if (!InitDatabase(file, demo, &error)) {
+    // The engine and the database are the ones Quorel.ini names.
+    const QString target = Settings::DatabaseIsServer()
+                               ? SqlConnection::MakeServerConnectionString(Settings::DatabaseServer())
+                               : GetAppDir() + "data/data.mdb";
+    if (!InitConfiguredDatabase(demo, &error)) {
         QTextStream(stderr) << "无法创建数据库：" << error << Qt::endl;
         return 1;
     }
-    QTextStream(stdout) << "已创建数据库：" << file << Qt::endl
+    QTextStream(stdout) << "已创建数据库：" << target << Qt::endl
                         << "管理员用户代码：" << AdminUserID << "  密码：" << AdminPassword << Qt::endl;
     return 0;
 }
@@ -88,7 +92,7 @@ int main(int argc, char* argv[])
     // An installed program starting for the first time offers to create the
     // database; a program folder of its own never gets one unasked.
     const QString databaseFile = GetAppDir() + "data/data.mdb";
-    if (UsesUserDataDir() && !QFileInfo::exists(databaseFile)) {
+    if (!Settings::DatabaseIsServer() && UsesUserDataDir() && !QFileInfo::exists(databaseFile)) {
         const FirstStartResult created = OfferNewDatabase(databaseFile);
         if (created != FirstStartResult::Created)
             return created == FirstStartResult::Declined ? 0 : 1;

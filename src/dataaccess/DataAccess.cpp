@@ -6,7 +6,7 @@
 #include <QDateTime>
 #include <QRegularExpression>
 
-#include <sqlite3.h>
+#include "SqlDialect.h"
 
 namespace {
 
@@ -18,7 +18,8 @@ FieldDef FieldFromDeclaration(const QString& name, const QString& declared)
         field.type = FieldType::Integer;
     else if (decl.contains("DATE") || decl.contains("TIME"))
         field.type = FieldType::DateTime;
-    else if (decl.contains("REAL") || decl.contains("FLOA") || decl.contains("DOUB") || decl.contains("NUMERIC"))
+    else if (decl.contains("REAL") || decl.contains("FLOA") || decl.contains("DOUB") ||
+             decl.contains("NUMERIC"))
         field.type = FieldType::Float;
     else if (decl.contains("BLOB"))
         field.type = FieldType::Blob;
@@ -70,7 +71,9 @@ void LogFailure(const QString& statement, const QString& error)
 
 bool LoadRows(SqlStatement& statement, MemDataset& target, bool firstColumnIsKey, QString* error)
 {
-    sqlite3_stmt* stmt = statement.Handle();
+    // A server describes the columns once the statement ran: the first row
+    // is fetched before the fields are read.
+    bool row = statement.Step();
     const int columns = statement.ColumnCount();
     const int first = firstColumnIsKey ? 1 : 0;
     QVector<FieldDef> fields;
@@ -83,19 +86,21 @@ bool LoadRows(SqlStatement& statement, MemDataset& target, bool firstColumnIsKey
     MemDataset result;
     result.SetFields(fields);
     const int n = fields.size();
-    while (statement.Step()) {
+    for (; row; row = statement.Step()) {
         QVector<QVariant> values(n);
         for (int f = 0; f < n; ++f) {
             const int c = f + first;
-            const int type = sqlite3_column_type(stmt, c);
-            if (type == SQLITE_NULL)
+            if (statement.ColumnIsNull(c))
                 continue;
-            if (fields[f].type == FieldType::DateTime && type == SQLITE_TEXT)
-                values[f] = ParseDateTime(sqlite3_column_text(stmt, c), sqlite3_column_bytes(stmt, c));
-            else
+            if (fields[f].type == FieldType::DateTime && statement.ColumnIsText(c)) {
+                int length = 0;
+                const char* text = statement.ColumnText(c, &length);
+                values[f] = ParseDateTime(reinterpret_cast<const unsigned char*>(text), length);
+            } else {
                 values[f] = statement.ColumnValue(c);
+            }
         }
-        result.AppendRaw(std::move(values), first ? sqlite3_column_int64(stmt, 0) : 0);
+        result.AppendRaw(std::move(values), first ? statement.ColumnInt64(0) : 0);
     }
     if (statement.Failed()) {
         if (error)
@@ -167,7 +172,9 @@ QString NextSequenceValue(const QString& table, const QString& column)
     SqlTransaction transaction(CurrentConnection());
     if (!transaction.IsActive())
         return "0";
-    const QString select = "Select " + column + " from " + table;
+    // On a server the row is locked until the transaction ends, so a second
+    // desk waits for the written value instead of reading the same one.
+    const QString select = "Select " + column + " from " + table + SqlDialect::ForUpdate(CurrentConnection());
     MemDataset current;
     if (!OpenQuery(select, current))
         return "0";

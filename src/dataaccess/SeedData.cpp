@@ -1,7 +1,9 @@
 #include "SeedData.h"
 
+#include "AppDir.h"
 #include "PasswordHash.h"
 #include "Schema.h"
+#include "Settings.h"
 #include "SqlConnection.h"
 
 #include <QDate>
@@ -123,10 +125,18 @@ struct Button
 
 // Icon indices address the program's icon list (see IconList.h).
 const Button Buttons[] = {
-    {1, "销售记录", 28, "2001"}, {2, "客户录入", 29, "2002"}, {3, "-", 0, ""},
-    {4, "单位信息", 26, "3001"}, {5, "打印模板", 39, "2003"}, {6, "-", 0, ""},
-    {7, "用户管理", 2, "4001"},  {8, "系统日志", 36, "4005"}, {9, "-", 0, ""},
-    {10, "备份数据", 22, "5001"}, {11, "-", 0, ""},          {12, "重新登录", 14, "1003"},
+    {1, "销售记录", 28, "2001"},
+    {2, "客户录入", 29, "2002"},
+    {3, "-", 0, ""},
+    {4, "单位信息", 26, "3001"},
+    {5, "打印模板", 39, "2003"},
+    {6, "-", 0, ""},
+    {7, "用户管理", 2, "4001"},
+    {8, "系统日志", 36, "4005"},
+    {9, "-", 0, ""},
+    {10, "备份数据", 22, "5001"},
+    {11, "-", 0, ""},
+    {12, "重新登录", 14, "1003"},
     {13, "退出", 5, "1006"},
 };
 
@@ -140,13 +150,26 @@ struct GroupItem
 };
 
 const GroupItem GroupItems[] = {
-    {1, "销售管理", 28, "", 0},         {2, "销售记录管理", 28, "2001", 1}, {3, "客户信息输入", 29, "2002", 1},
-    {4, "打印模板", 39, "2003", 1},     {5, "单位设置", 26, "", 0},         {6, "本单位信息设置", 26, "3001", 5},
-    {7, "单位字典编辑", 27, "3002", 5}, {8, "系统管理", 10, "", 0},         {9, "用户管理", 2, "4001", 8},
-    {10, "角色管理", 3, "4002", 8},     {11, "功能定义", 6, "4004", 8},     {12, "系统日志", 36, "4005", 8},
-    {13, "数据维护", 21, "", 0},        {14, "备份数据", 22, "5001", 13},   {15, "压缩数据库", 25, "5002", 13},
-    {16, "备份数据库设置", 10, "5003", 13}, {17, "系统", 9, "", 0},        {18, "更改密码", 4, "1002", 17},
-    {19, "重新登录", 14, "1003", 17},   {20, "退出", 5, "1006", 17},
+    {1, "销售管理", 28, "", 0},
+    {2, "销售记录管理", 28, "2001", 1},
+    {3, "客户信息输入", 29, "2002", 1},
+    {4, "打印模板", 39, "2003", 1},
+    {5, "单位设置", 26, "", 0},
+    {6, "本单位信息设置", 26, "3001", 5},
+    {7, "单位字典编辑", 27, "3002", 5},
+    {8, "系统管理", 10, "", 0},
+    {9, "用户管理", 2, "4001", 8},
+    {10, "角色管理", 3, "4002", 8},
+    {11, "功能定义", 6, "4004", 8},
+    {12, "系统日志", 36, "4005", 8},
+    {13, "数据维护", 21, "", 0},
+    {14, "备份数据", 22, "5001", 13},
+    {15, "压缩数据库", 25, "5002", 13},
+    {16, "备份数据库设置", 10, "5003", 13},
+    {17, "系统", 9, "", 0},
+    {18, "更改密码", 4, "1002", 17},
+    {19, "重新登录", 14, "1003", 17},
+    {20, "退出", 5, "1006", 17},
 };
 
 class Writer
@@ -191,12 +214,14 @@ void SeedConfiguration(Writer& w)
               {m.id, Text(m.text), m.parent, Text(m.function), ++order});
     order = 0;
     for (const Button& b : Buttons)
-        w.Run("insert into AC_TOOLCFG values (?,?,?,?,?,?)", {b.id, Text(b.text), b.icon, "Y", Text(b.function), ++order});
+        w.Run("insert into AC_TOOLCFG values (?,?,?,?,?,?)",
+              {b.id, Text(b.text), b.icon, "Y", Text(b.function), ++order});
     order = 0;
     for (const GroupItem& g : GroupItems)
         w.Run("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)",
               {g.id, Text(g.text), g.icon, "Y", Text(g.function), g.parent, ++order});
-    const int menus = int(std::size(Menus)), buttons = int(std::size(Buttons)), items = int(std::size(GroupItems));
+    const int menus = int(std::size(Menus)), buttons = int(std::size(Buttons)),
+              items = int(std::size(GroupItems));
     w.Run("insert into SeqTable values (?,?,?,?,?,?,?)",
           {Menus[menus - 1].id, menus, Buttons[buttons - 1].id, int(std::size(Functions)), 1,
            GroupItems[items - 1].id, items});
@@ -207,10 +232,11 @@ void SeedConfiguration(Writer& w)
     for (const Function& f : Functions)
         if (QByteArray(f.parent) == "-1")
             w.Run("insert into AC_ROLE_FUNCTION values (1,?)", {Text(f.id)});
-    w.Run("insert into AC_USERINFO (UserID,UserName,Sex,WorkPostID,DeptID,PersonTypeID,WorkStartDate,UserPass,"
-          "IsUse,PassNotOver,PassOverDate) values (?,?,?,0,0,0,?,?,?,?,?)",
-          {Text(AdminUserID), "系统管理员", "男", QDate::currentDate(), PasswordHash::Hash(Text(AdminPassword)), "Y",
-           "Y", QDate::currentDate().addYears(10)});
+    w.Run(
+        "insert into AC_USERINFO (UserID,UserName,Sex,WorkPostID,DeptID,PersonTypeID,WorkStartDate,UserPass,"
+        "IsUse,PassNotOver,PassOverDate) values (?,?,?,0,0,0,?,?,?,?,?)",
+        {Text(AdminUserID), "系统管理员", "男", QDate::currentDate(), PasswordHash::Hash(Text(AdminPassword)),
+         "Y", "Y", QDate::currentDate().addYears(10)});
     w.Run("insert into AC_ROLE_USER values (1,?)", {Text(AdminUserID)});
 }
 
@@ -229,19 +255,24 @@ void SeedDemo(Writer& w)
     const char* types[][2] = {{"正式员工", ""}, {"试用员工", "三个月试用期"}, {"临时工", ""}};
     for (int i = 0; i < 3; ++i)
         w.Run("insert into AC_PERSONTYPE values (?,?,?)", {i + 1, Text(types[i][0]), Text(types[i][1])});
-    const char* areas[][4] = {{"110108", "100080", "北京", "北京市"},     {"310104", "200030", "上海", "上海市"},
-                              {"440305", "518057", "深圳", "广东省"},     {"440106", "510630", "广州", "广东省"},
-                              {"330106", "310012", "杭州", "浙江省"},     {"320102", "210018", "南京", "江苏省"},
-                              {"510107", "610041", "成都", "四川省"},     {"420111", "430070", "武汉", "湖北省"}};
+    const char* areas[][4] = {{"110108", "100080", "北京", "北京市"}, {"310104", "200030", "上海", "上海市"},
+                              {"440305", "518057", "深圳", "广东省"}, {"440106", "510630", "广州", "广东省"},
+                              {"330106", "310012", "杭州", "浙江省"}, {"320102", "210018", "南京", "江苏省"},
+                              {"510107", "610041", "成都", "四川省"}, {"420111", "430070", "武汉", "湖北省"}};
     for (const auto& a : areas)
         w.Run("insert into AreaData values (?,?,?,?)", {Text(a[0]), Text(a[1]), Text(a[2]), Text(a[3])});
 
     const char* names[] = {"张伟", "王芳", "李娜", "刘洋", "陈静", "杨磊", "赵敏", "黄勇", "周杰", "吴霞",
                            "徐涛", "孙丽", "马强", "朱琳", "胡军", "郭燕", "何平", "高峰", "林雪", "罗斌"};
-    const char* addrs[] = {"北京", "北京市海淀区学院路15号", "北京市朝阳区建国路88号", "上海市徐汇区漕溪北路1号",
-                           "深圳市南山区科技园", "广州市天河区体育西路", "杭州市西湖区文三路"};
-    const char* cpus[] = {"Intel Core i5-12400", "Intel Core i7-13700", "AMD Ryzen 5 5600", "AMD Ryzen 7 7700X",
-                          "Intel Core i3-12100"};
+    const char* addrs[] = {"北京",
+                           "北京市海淀区学院路15号",
+                           "北京市朝阳区建国路88号",
+                           "上海市徐汇区漕溪北路1号",
+                           "深圳市南山区科技园",
+                           "广州市天河区体育西路",
+                           "杭州市西湖区文三路"};
+    const char* cpus[] = {"Intel Core i5-12400", "Intel Core i7-13700", "AMD Ryzen 5 5600",
+                          "AMD Ryzen 7 7700X", "Intel Core i3-12100"};
     const char* boards[] = {"华硕 B660M", "微星 B550M", "技嘉 B760M", "华擎 B650M"};
     const char* mems[] = {"16GB DDR4 3200", "32GB DDR5 5600", "8GB DDR4 2666", "16GB DDR5 4800"};
     const char* disks[] = {"512GB NVMe 固态", "1TB NVMe 固态", "256GB 固态 + 1TB 机械", "2TB NVMe 固态"};
@@ -256,16 +287,68 @@ void SeedDemo(Writer& w)
         auto pick = [&rng](const auto& list) { return Text(list[rng.bounded(int(std::size(list)))]); };
         const QString mobile = QStringLiteral("13%1").arg(100000000 + rng.bounded(899999999));
         w.Run("insert into SaleInfo (Name,Phone,Fax,Mobile,addr,BuyDate,OverRun,TB,BuyAmount,CPU,Memory,HD,"
-              "DisplayCard,Sound,MainBoard,Box,Display,Power,Floppy,CDROM,Mouse,KeyBoard,SoundBox,NetWork,Modem,"
+              "DisplayCard,Sound,MainBoard,Box,Display,Power,Floppy,CDROM,Mouse,KeyBoard,SoundBox,NetWork,"
+              "Modem,"
               "Print,Other,Memo) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
-              {Text(names[i % std::size(names)]), i % 4 == 0 ? QStringLiteral("无") : QStringLiteral("010-6%1").arg(2000000 + i * 137),
-               QStringLiteral("无"), mobile, pick(addrs), buy, over, special ? "1" : "0",
-               QString::number(i % 5 == 0 ? 2 + i % 3 : 1), pick(cpus), pick(mems), pick(disks), pick(cards),
-               "板载声卡", pick(boards), "先马 平头哥", pick(displays), "航嘉 500W", "无", i % 6 == 0 ? "DVD刻录机" : "无",
-               "罗技 M100", "罗技 K120", i % 3 == 0 ? "漫步者 R101V" : "无", "板载千兆网卡", "无",
-               i % 8 == 0 ? "惠普 LaserJet" : "无", "无",
+              {Text(names[i % std::size(names)]),
+               i % 4 == 0 ? QStringLiteral("无") : QStringLiteral("010-6%1").arg(2000000 + i * 137),
+               QStringLiteral("无"),
+               mobile,
+               pick(addrs),
+               buy,
+               over,
+               special ? "1" : "0",
+               QString::number(i % 5 == 0 ? 2 + i % 3 : 1),
+               pick(cpus),
+               pick(mems),
+               pick(disks),
+               pick(cards),
+               "板载声卡",
+               pick(boards),
+               "先马 平头哥",
+               pick(displays),
+               "航嘉 500W",
+               "无",
+               i % 6 == 0 ? "DVD刻录机" : "无",
+               "罗技 M100",
+               "罗技 K120",
+               i % 3 == 0 ? "漫步者 R101V" : "无",
+               "板载千兆网卡",
+               "无",
+               i % 8 == 0 ? "惠普 LaserJet" : "无",
+               "无",
                special ? QStringLiteral("单位客户，上门服务。") : QStringLiteral("无")});
     }
+}
+
+} // namespace
+
+namespace {
+
+// The schema and the configuration (and the demo data) in one transaction:
+// a failure leaves nothing behind on a server either.
+bool Populate(SqlConnection& connection, bool demo, QString* error)
+{
+    SqlTransaction transaction(&connection);
+    if (!transaction.IsActive()) {
+        *error = connection.ErrorString();
+        return false;
+    }
+    if (!Schema::Upgrade(connection, error))
+        return false;
+    Writer w(connection);
+    SeedConfiguration(w);
+    if (demo)
+        SeedDemo(w);
+    if (!w.Ok()) {
+        *error = w.Error();
+        return false;
+    }
+    if (!transaction.Commit()) {
+        *error = connection.ErrorString();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -287,20 +370,38 @@ bool InitDatabase(const QString& fileName, bool demo, QString* error)
             *error = connection.ErrorString();
             return false;
         }
-        if (Schema::Upgrade(connection, error)) {
-            SqlTransaction transaction(&connection);
-            Writer w(connection);
-            SeedConfiguration(w);
-            if (demo)
-                SeedDemo(w);
-            ok = w.Ok() && transaction.Commit();
-            if (!w.Ok())
-                *error = w.Error();
-            else if (!ok)
-                *error = connection.ErrorString();
-        }
+        ok = Populate(connection, demo, error);
     }
     if (!ok)
         QFile::remove(fileName);
     return ok;
+}
+
+bool InitServerDatabase(const PgServer& server, bool demo, QString* error)
+{
+    SqlConnection connection;
+    if (!connection.OpenServer(server)) {
+        *error = QStringLiteral("无法连接数据库服务器：") + connection.ErrorString();
+        return false;
+    }
+    // Only an empty database is set up: tables of anything else stay as
+    // they are.
+    SqlStatement tables(&connection, "select count(*) from information_schema.tables"
+                                     " where table_schema=current_schema()");
+    if (!tables.Step()) {
+        *error = tables.ErrorString();
+        return false;
+    }
+    if (tables.ColumnValue(0).toLongLong() != 0) {
+        *error = QStringLiteral("数据库 %1 不是空的，不会覆盖。").arg(server.name);
+        return false;
+    }
+    return Populate(connection, demo, error);
+}
+
+bool InitConfiguredDatabase(bool demo, QString* error)
+{
+    if (Settings::DatabaseIsServer())
+        return InitServerDatabase(Settings::DatabaseServer(), demo, error);
+    return InitDatabase(GetAppDir() + "data/data.mdb", demo, error);
 }

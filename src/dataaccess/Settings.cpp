@@ -46,6 +46,39 @@ int BackUpKeep()
     return IniFile(IniPath()).ReadInteger("BackUpSet", "Keep", 10);
 }
 
+QString DatabaseEngine()
+{
+    return IniFile(IniPath()).ReadString("Database", "Engine", QString::fromUtf8(EngineSQLite)).trimmed();
+}
+
+bool DatabaseIsServer()
+{
+    return DatabaseEngine().compare(QLatin1String(EnginePostgreSQL), Qt::CaseInsensitive) == 0;
+}
+
+PgServer DatabaseServer()
+{
+    IniFile ini(IniPath());
+    PgServer server;
+    server.host = ini.ReadString("Database", "Host", QString()).trimmed();
+    server.port = ini.ReadInteger("Database", "Port", 0);
+    server.name = ini.ReadString("Database", "Name", QStringLiteral("weibao")).trimmed();
+    server.user = ini.ReadString("Database", "User", QString()).trimmed();
+    server.connectTimeout = ini.ReadInteger("Database", "ConnectTimeout", 10);
+    return server;
+}
+
+bool SetDatabaseServer(const PgServer& server)
+{
+    IniFile ini(IniPath());
+    return ini.WriteString("Database", "Engine", QString::fromUtf8(EnginePostgreSQL)) &&
+           ini.WriteString("Database", "Host", server.host) &&
+           ini.WriteString("Database", "Port", server.port > 0 ? QString::number(server.port) : QString()) &&
+           ini.WriteString("Database", "Name", server.name) &&
+           ini.WriteString("Database", "User", server.user) &&
+           ini.WriteString("Database", "ConnectTimeout", QString::number(server.connectTimeout));
+}
+
 bool SetCoName(const QString& value)
 {
     return IniFile(IniPath()).WriteString("Company", "CoName", value);

@@ -4,9 +4,13 @@
 #include <QString>
 #include <QVariant>
 #include <QVector>
+#include <memory>
 
 struct sqlite3;
 struct sqlite3_stmt;
+class SqlEngine;
+class SqlCursor;
+struct PgServer;
 
 // A value bound to a "?" of a statement.  Secret values (passwords) are
 // bound like any other but written "***" in the command log.
@@ -37,18 +41,24 @@ using SqlArgs = QVector<SqlArg>;
 // at 00:00:00), so that comparing the text orders them.
 QString SqlDateTimeText(const QDateTime& value);
 QString SqlDateText(const QDate& value);
+// A bound value as the text an engine receives (dates as above).
+QString SqlValueText(const QVariant& value);
 
 // The statement as executed, for the command log: each "?" replaced by its
 // value as a quoted literal.
 QString RenderStatement(const QString& sql, const SqlArgs& args);
 
-// The one database connection of a running program.  The connection string is
-// kept as text, "Provider=SQLite3;Data Source=<file>;...", so that the
-// database file can be read back from it.
+// The one database connection of a running program, on one of two engines:
+// an SQLite file (the default, one desk) or a PostgreSQL database (several
+// desks).  The connection string is kept as text, "Provider=SQLite3;Data
+// Source=<file>;..." or "Provider=PostgreSQL;Host=...;Port=...;Name=...;
+// User=...", so that the database can be read back from it.
 class SqlConnection
 {
 public:
-    SqlConnection() = default;
+    enum class Engine { SQLite, PostgreSQL };
+
+    SqlConnection();
     ~SqlConnection();
     SqlConnection(const SqlConnection&) = delete;
     SqlConnection& operator=(const SqlConnection&) = delete;
@@ -61,30 +71,44 @@ public:
     bool Open(const QString& connectionString);
     // Creates a new, empty database file (for --init-database).
     bool Create(const QString& fileName);
+    // Connects to a PostgreSQL database; false with libpq's reason (server
+    // unreachable within the connect timeout, login refused, no database).
+    bool OpenServer(const PgServer& server);
     void Close();
-    bool IsOpen() const { return m_db != nullptr; }
+    bool IsOpen() const { return m_engine != nullptr; }
+    Engine GetEngine() const { return m_kind; }
+    bool IsServer() const { return m_kind == Engine::PostgreSQL; }
 
     // While open the string also names the mode, as the original provider did.
     QString ConnectionString() const;
     void SetConnectionString(const QString& text) { m_connectionString = text; }
+    // The database file; empty on a server.
     QString FileName() const;
     QString ErrorString() const { return m_error; }
-    // SQLite's (extended) result code of the last failure, 0 when none.
+    // SQLite's (extended) result code of the last failure, 0 when none; a
+    // server's failures are 1.
     int ErrorCode() const { return m_errorCode; }
-    sqlite3* Handle() const { return m_db; }
+    // The SQLite handle; nullptr on a server.
+    sqlite3* Handle() const;
+    SqlEngine* EngineHandle() const { return m_engine.get(); }
     // Rows changed by the last INSERT, UPDATE or DELETE.
     int Changes() const;
+    bool InTransaction() const;
+    // The rowid of the last row inserted on SQLite (a server answers an
+    // INSERT ... RETURNING instead).
+    qint64 LastInsertRowid() const;
 
     // Runs statements without logging (schema work, transactions).
     bool ExecRaw(const QString& sql);
 
     static QString MakeConnectionString(const QString& fileName);
+    static QString MakeServerConnectionString(const PgServer& server);
 
 private:
-    bool OpenFile(const QString& fileName, int flags);
-    bool CheckWritable();
+    bool OpenFile(const QString& fileName, int flags, bool checkWritable);
     void Fail(int code, const QString& message);
-    sqlite3* m_db = nullptr;
+    std::unique_ptr<SqlEngine> m_engine;
+    Engine m_kind = Engine::SQLite;
     QString m_connectionString;
     QString m_error;
     int m_errorCode = 0;
@@ -103,7 +127,7 @@ public:
     SqlStatement(const SqlStatement&) = delete;
     SqlStatement& operator=(const SqlStatement&) = delete;
 
-    bool IsValid() const { return m_stmt != nullptr; }
+    bool IsValid() const { return m_cursor != nullptr; }
     bool Bind(const SqlArgs& args);
     // true while a row is available; check Failed() after it returns false.
     bool Step();
@@ -115,15 +139,19 @@ public:
     int ColumnCount() const;
     QString ColumnName(int i) const;
     QString ColumnDeclType(int i) const;
-    QVariant ColumnValue(int i) const;  // raw: qint64, double, QString, QByteArray, null
-    int ColumnSqlType(int i) const;
-    sqlite3_stmt* Handle() const { return m_stmt; }
+    QVariant ColumnValue(int i) const; // raw: qint64, double, QString, QByteArray, null
+    bool ColumnIsNull(int i) const;
+    bool ColumnIsText(int i) const;
+    // The value's UTF-8 text without a copy, valid until the next Step.
+    const char* ColumnText(int i, int* length) const;
+    qint64 ColumnInt64(int i) const;
+    // The SQLite statement; nullptr on a server.
+    sqlite3_stmt* Handle() const;
     QString ErrorString() const { return m_error; }
 
 private:
-    void SetError();
     SqlConnection* m_connection;
-    sqlite3_stmt* m_stmt = nullptr;
+    std::unique_ptr<SqlCursor> m_cursor;
     bool m_failed = false;
     QString m_error;
 };

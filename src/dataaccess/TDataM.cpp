@@ -3,6 +3,7 @@
 #include "AppDir.h"
 #include "CommandLog.h"
 #include "Schema.h"
+#include "Settings.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -44,6 +45,14 @@ QString OpenFailureReason(int code, const QString& message, const QString& file)
     }
 }
 
+// Why the database server cannot be used, with libpq's own reason (which
+// names the host, the socket or the refused login).
+QString ServerFailureReason(const PgServer& server, const QString& message)
+{
+    const QString place = server.host.isEmpty() ? QStringLiteral("本机") : server.host;
+    return QStringLiteral("无法连接数据库服务器 %1 上的数据库 %2（%3）。").arg(place, server.name, message);
+}
+
 } // namespace
 
 TDataM::TDataM(QObject* parent) : QObject(parent)
@@ -64,23 +73,38 @@ bool TDataM::ConnectDatabase()
 {
     DisconnectDatabase();
     m_error.clear();
+    const bool server = Settings::DatabaseIsServer();
     const QString file = GetAppDir() + "data/data.mdb";
-    if (!ADOConn.Open(SqlConnection::MakeConnectionString(file))) {
-        m_error = OpenFailureReason(ADOConn.ErrorCode(), ADOConn.ErrorString(), file);
+    const PgServer where = Settings::DatabaseServer();
+    if (!server &&
+        Settings::DatabaseEngine().compare(QLatin1String(Settings::EngineSQLite), Qt::CaseInsensitive) != 0) {
+        m_error = QStringLiteral("Quorel.ini 中的数据库引擎“%1”无法识别（可用：SQLite、PostgreSQL）。")
+                      .arg(Settings::DatabaseEngine());
+        WriteLogLine(QStringLiteral("数据库打开失败：") + m_error);
+        return false;
+    }
+    if (server ? !ADOConn.OpenServer(where) : !ADOConn.Open(SqlConnection::MakeConnectionString(file))) {
+        m_error = server ? ServerFailureReason(where, ADOConn.ErrorString())
+                         : OpenFailureReason(ADOConn.ErrorCode(), ADOConn.ErrorString(), file);
         WriteLogLine(QStringLiteral("数据库打开失败：") + m_error);
         return false;
     }
     SetCurrentConnection(&ADOConn);
     if (Schema::Version(ADOConn) == 0) {
-        m_error = OpenFailureReason(SQLITE_NOTADB, QString(), file);
+        m_error = server
+                      ? QStringLiteral("数据库 %1 中还没有本程序的数据表，请先运行 weibao --init-database。")
+                            .arg(where.name)
+                      : OpenFailureReason(SQLITE_NOTADB, QString(), file);
     } else if (!Schema::Upgrade(ADOConn, &m_error)) {
         // A newer schema explains itself; a failed step says what SQLite said.
-        if (ADOConn.ErrorCode() != SQLITE_OK)
+        if (!server && ADOConn.ErrorCode() != SQLITE_OK)
             m_error = OpenFailureReason(ADOConn.ErrorCode(), m_error, file);
     } else {
         if (!adoSetCity.Open("AreaData"))
             m_error = adoSetCity.ErrorString();
-        else if (!adoSetProvince.Open("AreaData", "group by Province"))
+        else if (!adoSetProvince.Open(
+                     "AreaData",
+                     "where rowid in (select min(rowid) from AreaData group by Province) order by Province"))
             m_error = adoSetProvince.ErrorString();
         else if (!OpenLogWindow())
             m_error = adoSetLog.ErrorString();

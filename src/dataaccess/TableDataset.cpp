@@ -5,7 +5,7 @@
 
 #include <QRegularExpression>
 
-#include <sqlite3.h>
+#include "SqlDialect.h"
 
 namespace {
 
@@ -39,7 +39,8 @@ bool TableDataset::Requery()
         m_error = QStringLiteral("无效的表名：") + m_table;
         return false;
     }
-    const QString sql = "select rowid, * from " + m_table + (m_clause.isEmpty() ? QString() : ' ' + m_clause);
+    const QString sql = SqlDialect::KeyedSelect(CurrentConnection(), m_table) +
+                        (m_clause.isEmpty() ? QString() : ' ' + m_clause);
     const QString shown = RenderStatement(sql, m_args);
     SqlStatement statement(CurrentConnection(), sql);
     MemDataset loaded;
@@ -64,7 +65,7 @@ bool TableDataset::Requery()
 
 int TableDataset::FindRowidAlias() const
 {
-    SqlStatement info(CurrentConnection(), "select name, type, pk from pragma_table_info(?)");
+    SqlStatement info(CurrentConnection(), SqlDialect::PrimaryKeyInfo(CurrentConnection()));
     if (!info.Bind({m_table}))
         return -1;
     QString alias;
@@ -225,12 +226,20 @@ bool TableDataset::WriteRow(Row& row)
             marks << "?";
             args << SqlArg(row.values[f]);
         }
-        const QString sql = names.isEmpty()
-                                ? "insert into " + m_table + " default values"
-                                : "insert into " + m_table + " (" + names.join(',') + ") values (" + marks.join(',') + ")";
-        if (!ExecCommand(sql, args, &m_error))
-            return false;
-        row.key = sqlite3_last_insert_rowid(CurrentConnection()->Handle());
+        const QString sql = names.isEmpty() ? "insert into " + m_table + " default values"
+                                            : "insert into " + m_table + " (" + names.join(',') +
+                                                  ") values (" + marks.join(',') + ")";
+        if (CurrentConnection() && CurrentConnection()->IsServer()) {
+            // The server names the new row's identity in its answer.
+            MemDataset key;
+            if (!OpenQuery(sql + " returning rowid", key, args, &m_error))
+                return false;
+            row.key = key.IsEmpty() ? 0 : key.AsInteger("rowid");
+        } else {
+            if (!ExecCommand(sql, args, &m_error))
+                return false;
+            row.key = CurrentConnection()->LastInsertRowid();
+        }
         row.change = 0;
         row.original.clear();
         return RereadRow(row);
@@ -248,7 +257,8 @@ bool TableDataset::WriteRow(Row& row)
         }
         if (!sets.isEmpty()) {
             args << SqlArg(row.key);
-            if (!ExecCommand("update " + m_table + " set " + sets.join(',') + " where rowid=?", args, &m_error))
+            if (!ExecCommand("update " + m_table + " set " + sets.join(',') + " where rowid=?", args,
+                             &m_error))
                 return false;
             if (!RowWasFound())
                 return false;
@@ -263,14 +273,15 @@ bool TableDataset::WriteRow(Row& row)
 
 bool TableDataset::DeleteRow(const Row& row)
 {
-    return ExecCommand("delete from " + m_table + " where rowid=?", {SqlArg(row.key)}, &m_error) && RowWasFound();
+    return ExecCommand("delete from " + m_table + " where rowid=?", {SqlArg(row.key)}, &m_error) &&
+           RowWasFound();
 }
 
 bool TableDataset::RowWasFound()
 {
     // Another program (or another dataset) may have removed the row since it
     // was read: writing nothing is then a failure, not a success.
-    if (sqlite3_changes(CurrentConnection()->Handle()) > 0)
+    if (CurrentConnection()->Changes() > 0)
         return true;
     m_error = QStringLiteral("找不到要更新的记录，它可能已被删除。");
     return false;
@@ -279,9 +290,11 @@ bool TableDataset::RowWasFound()
 bool TableDataset::RereadRow(Row& row)
 {
     // Picks up what the database filled in itself (an auto-increment key).
-    SqlStatement statement(CurrentConnection(), "select rowid, * from " + m_table + " where rowid=?");
+    SqlStatement statement(CurrentConnection(),
+                           SqlDialect::KeyedSelect(CurrentConnection(), m_table) + " where rowid=?");
     MemDataset fresh;
-    if (!statement.IsValid() || !statement.Bind({SqlArg(row.key)}) || !LoadRows(statement, fresh, true, &m_error))
+    if (!statement.IsValid() || !statement.Bind({SqlArg(row.key)}) ||
+        !LoadRows(statement, fresh, true, &m_error))
         return true; // the row was written; only the refresh failed
     if (!fresh.IsEmpty() && fresh.FieldCount() == m_fields.size())
         for (int f = 0; f < m_fields.size(); ++f)

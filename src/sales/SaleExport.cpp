@@ -1,5 +1,7 @@
 #include "SaleExport.h"
 
+#include "SqlDialect.h"
+
 #include "CommandLog.h"
 #include "SaleFileColumns.h"
 #include "SaleListModel.h"
@@ -198,8 +200,8 @@ Outcome Write(const SaleRecord::Condition& condition, const QString& fileName, F
     }
 
     // The table in id order: one pass, no sorting, whatever the condition.
-    const QString sql =
-        "select " + SaleFileColumns::SelectList() + " from SaleInfo NOT INDEXED" + where + " order by id";
+    const QString sql = "select " + SaleFileColumns::SelectList() + " from SaleInfo" +
+                        SqlDialect::IndexHint(CurrentConnection(), QString()) + where + " order by id";
     SqlStatement select(CurrentConnection(), sql);
     if (!select.IsValid() || !select.Bind(condition.args)) {
         *error = select.ErrorString();

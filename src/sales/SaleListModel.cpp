@@ -6,7 +6,7 @@
 #include <QColor>
 #include <QScopedValueRollback>
 
-#include <sqlite3.h>
+#include "SqlDialect.h"
 
 namespace {
 
@@ -120,7 +120,8 @@ bool SaleListModel::Load(const SaleRecord::Condition& condition, bool count, QSt
 bool SaleListModel::CountMatches(QString* error)
 {
     const bool ranged = !m_condition.rangeIndex.isEmpty();
-    QString sql = ranged ? "select count(*),min(id) from SaleInfo INDEXED BY " + m_condition.rangeIndex
+    QString sql = ranged ? "select count(*),min(id) from SaleInfo" +
+                               SqlDialect::IndexHint(CurrentConnection(), m_condition.rangeIndex)
                          : QStringLiteral("select count(*) from SaleInfo");
     if (!m_condition.keySource.isEmpty())
         sql = "select count(*) from (" + m_condition.keySource + ")";
@@ -140,7 +141,7 @@ bool SaleListModel::CountMatches(QString* error)
         if (m_matchCount <= IndexPlanLimit) {
             m_indexPlan = true;
         } else {
-            m_tableHint = QStringLiteral(" NOT INDEXED");
+            m_tableHint = SqlDialect::IndexHint(CurrentConnection(), QString());
             m_lastId = statement.ColumnValue(1).toLongLong() - 1;
         }
     }
@@ -170,8 +171,9 @@ bool SaleListModel::FetchPage(QString* error)
         args << SqlArg(QString::fromUtf8(m_lastOverRun));
     } else if (m_indexPlan) {
         // The page's keys come sorted from the index alone, then their rows.
-        sql += " where id in (select id from SaleInfo INDEXED BY " + m_condition.rangeIndex + " where " +
-               condition + "id>? order by id limit ?) order by id";
+        sql += " where id in (select id from SaleInfo" +
+               SqlDialect::IndexHint(CurrentConnection(), m_condition.rangeIndex) + " where " + condition +
+               "id>? order by id limit ?) order by id";
     } else {
         sql += m_tableHint + " where " + condition + "id>? order by id limit ?";
     }
@@ -184,16 +186,15 @@ bool SaleListModel::FetchPage(QString* error)
     if (statement.IsValid() && statement.Bind(args)) {
         block.reserve(limit * 192);
         fresh.reserve(limit);
-        sqlite3_stmt* h = statement.Handle();
         const qint32 page = qint32(m_pages.size());
         while (statement.Step()) {
             Row row;
-            row.id = sqlite3_column_int64(h, 0);
+            row.id = statement.ColumnInt64(0);
             row.page = page;
             row.start = quint32(block.size());
             for (int c = 1; c < ColumnCount; ++c) {
-                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(h, c));
-                int n = sqlite3_column_bytes(h, c);
+                int n = 0;
+                const char* text = statement.ColumnText(c, &n);
                 if (c == ColClass) {
                     static const QByteArray yes = QStringLiteral("是").toUtf8();
                     static const QByteArray no = QStringLiteral("否").toUtf8();

@@ -7,8 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <sqlite3.h>
-
 namespace SalePurge {
 
 QString BackupFolder()
@@ -61,7 +59,7 @@ bool PurgeExpiredOrdinary(const QDateTime& now, Result* result, QString* error,
     // The deletion sees exactly the rows just copied: the same condition in
     // the same transaction.
     bool deleted = ExecCommand("delete from SaleInfo where " + condition.where, condition.args, &failure);
-    if (deleted && sqlite3_changes(CurrentConnection()->Handle()) != copied) {
+    if (deleted && CurrentConnection()->Changes() != copied) {
         deleted = false;
         failure = QStringLiteral("删除的记录与备份的记录不一致，已撤销删除。");
     }

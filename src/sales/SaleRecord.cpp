@@ -1,5 +1,8 @@
 #include "SaleRecord.h"
 
+#include "SqlConnection.h"
+#include "SqlDialect.h"
+
 namespace SaleRecord {
 
 namespace {
@@ -211,7 +214,7 @@ bool SearchCondition(const QString& column, const QString& op, const QString& va
     } else {
         // Latin letters match whatever their case ("intel core i5" finds
         // "Intel Core i5"); Chinese text has no case.
-        out->where = name + op + "? COLLATE NOCASE";
+        out->where = SqlDialect::NoCaseCompare(CurrentConnection(), name, op);
         out->args = {SqlArg(value)};
     }
     return true;

@@ -7,8 +7,8 @@
 #include "SaleRecord.h"
 #include "Settings.h"
 #include "Shell.h"
-#include "WarrantyCardCode.h"
 #include "TDataM.h"
+#include "WarrantyCardCode.h"
 #include "ui_TFrmInputInfo.h"
 
 #include <QPointer>
@@ -158,7 +158,7 @@ bool TFrmInputInfo::SaveSaleRecord()
     bool opened;
     if (IsAddMode()) {
         // Appending needs the table's fields, not its rows.
-        opened = query.Open("SaleInfo", "where 0");
+        opened = query.Open("SaleInfo", "where 1=0");
     } else {
         if (m_recordId < 0) {
             ShowError(QStringLiteral("没有选定要修改的客户记录。"), QString(), this);
@@ -274,9 +274,9 @@ std::optional<WarrantyCardData> TFrmInputInfo::FillWarrantyCard()
         shop = query.AsString("name");
     }
     query.Close();
-    card.QRCode =
-        WarrantyCardCodeText(ShownRecordId(), ui.EUser->text(), DateRead(ui.DateBuy) ? ui.DateBuy->date() : QDate(),
-                             DateRead(ui.DateBao) ? ui.DateBao->date() : QDate(), shop);
+    card.QRCode = WarrantyCardCodeText(ShownRecordId(), ui.EUser->text(),
+                                       DateRead(ui.DateBuy) ? ui.DateBuy->date() : QDate(),
+                                       DateRead(ui.DateBao) ? ui.DateBao->date() : QDate(), shop);
     Card().Fill(card);
     return card;
 }

@@ -1,15 +1,23 @@
 #include "AppDir.h"
 #include "CommandLog.h"
 #include "DataAccess.h"
+#include "IniFile.h"
 #include "PasswordHash.h"
+#include "PgEngine.h"
 #include "Schema.h"
 #include "SeedData.h"
+#include "Settings.h"
+#include "SqlDialect.h"
 #include "TestEnv.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QSet>
 #include <QTest>
+#include <algorithm>
+#include <functional>
 
 #include <grp.h>
 #include <sys/wait.h>
@@ -54,7 +62,78 @@ QString ConnectAsOrdinaryUser()
     return QString::fromUtf8(result);
 }
 
+// Takes `count` values of one counter on `connection`, one line each.
+bool TakeCounters(SqlConnection& connection, int count, QByteArray* out)
+{
+    SqlConnection* before = CurrentConnection();
+    SetCurrentConnection(&connection);
+    bool ok = true;
+    for (int i = 0; i < count && ok; ++i) {
+        const QByteArray value = NextSequenceValue("SeqTable", "ItemID").toUtf8();
+        ok = value != "0";
+        *out += value + '\n';
+    }
+    SetCurrentConnection(before);
+    return ok;
+}
+
+// The second desk: this test program started again with WEIBAO_COUNTER_CHILD
+// set (a fresh process, as a second desk is, sharing no connection state).
+int CounterChild()
+{
+    SetAppDir(qEnvironmentVariable("WEIBAO_COUNTER_HOME"));
+    SqlConnection connection;
+    if (!TestEnv::OpenNamed(connection, qEnvironmentVariable("WEIBAO_COUNTER_SERVER_DB"),
+                            qEnvironmentVariable("WEIBAO_COUNTER_FILE"))) {
+        fprintf(stderr, "cannot connect: %s\n", qPrintable(connection.ErrorString()));
+        return 2;
+    }
+    QByteArray out;
+    const bool ok = TakeCounters(connection, qEnvironmentVariableIntValue("WEIBAO_COUNTER_CHILD"), &out);
+    fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    if (!ok)
+        fprintf(stderr, "counter allocation failed: %s\n", qPrintable(connection.ErrorString()));
+    return ok ? 0 : 1;
+}
+
+// This process and a second one each take `count` values of one counter at
+// the same time, on connections of their own; every value taken, or empty.
+QList<qint64> TakeCountersInTwoProcesses(const TestEnv& env, int count)
+{
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("WEIBAO_COUNTER_CHILD", QString::number(count));
+    environment.insert("WEIBAO_COUNTER_HOME", env.Dir());
+    environment.insert("WEIBAO_COUNTER_SERVER_DB", env.ServerDatabase());
+    environment.insert("WEIBAO_COUNTER_FILE", env.DatabaseFile());
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::SeparateChannels);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    if (!child.waitForStarted())
+        return {};
+    SqlConnection own;
+    QByteArray mine;
+    const bool ok = env.OpenSecondConnection(own) && TakeCounters(own, count, &mine);
+    if (!child.waitForFinished(120000) || child.exitStatus() != QProcess::NormalExit ||
+        child.exitCode() != 0 || !ok) {
+        qWarning("counters: %s %s", ok ? "" : qPrintable(own.ErrorString()),
+                 child.readAllStandardError().constData());
+        return {};
+    }
+    QList<qint64> values;
+    for (const QByteArray& line : (mine + child.readAllStandardOutput()).split('\n'))
+        if (!line.isEmpty())
+            values << line.toLongLong();
+    return values;
+}
+
 } // namespace
+
+// Tests about the SQLite file itself (permissions, locks, the file header)
+// have their own server counterparts.
+#define SQLITE_FILE_ONLY()                                                                                   \
+    if (TestEnv::OnServer())                                                                                 \
+    QSKIP("about the SQLite file")
 
 // Query, command and counter functions, the command log, the schema and the
 // updatable dataset, each against a fresh database.
@@ -63,6 +142,12 @@ class TestDatabase : public QObject
     Q_OBJECT
 
 private slots:
+    void init()
+    {
+        if (TestEnv::OnServer() && !TestEnv::ServerUnavailableReason().isEmpty())
+            QSKIP(qPrintable("PostgreSQL not available: " + TestEnv::ServerUnavailableReason()));
+    }
+
     void sequenceStartsAtOneAndCounts()
     {
         TestEnv env;
@@ -127,7 +212,9 @@ private slots:
         QVERIFY(bytes.endsWith("\r\n"));
         // GB18030 on disk: the two-byte encoding of 成 is B3 C9.
         QVERIFY(bytes.contains("\xB3\xC9"));
-        QVERIFY(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d )").match(QString::fromLatin1(bytes)).hasMatch());
+        QVERIFY(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d )")
+                    .match(QString::fromLatin1(bytes))
+                    .hasMatch());
         // A log folder that cannot be made loses the line silently.
         SetAppDir(dir.path() + "/file-not-folder");
         QFile blocker(dir.path() + "/file-not-folder");
@@ -148,8 +235,10 @@ private slots:
         QCOMPARE(d.AsString("RoleName"), tricky);
         QVERIFY(d.IsNull("RoleDesc"));
         const QString last = env.CommandLogLines().last();
-        QVERIFY2(last.endsWith(QStringLiteral("select * from AC_ROLEINFO where RoleName='O''Brien \"张\" ''); drop table UseLog; --'")),
-                 qPrintable(last));
+        QVERIFY2(
+            last.endsWith(QStringLiteral(
+                "select * from AC_ROLEINFO where RoleName='O''Brien \"张\" ''); drop table UseLog; --'")),
+            qPrintable(last));
         QVERIFY(env.Scalar("select count(*) from UseLog").isValid());
     }
 
@@ -171,11 +260,13 @@ private slots:
 
     void databaseFileNameFromConnectionString()
     {
+        SQLITE_FILE_ONLY();
         TestEnv env;
         QVERIFY(env.IsValid());
         QCOMPARE(GetDatabaseFileName(), env.Dir() + "data/data.mdb");
-        QCOMPARE(DatabaseFileNameFromConnectionString("Provider=X;Data Source=/a/b.mdb;Mode=Share Deny None;P=1"),
-                 QString("/a/b.mdb"));
+        QCOMPARE(
+            DatabaseFileNameFromConnectionString("Provider=X;Data Source=/a/b.mdb;Mode=Share Deny None;P=1"),
+            QString("/a/b.mdb"));
         QCOMPARE(DatabaseFileNameFromConnectionString("Provider=X;Password=1"), QString());
         QCOMPARE(DatabaseFileNameFromConnectionString("Data Source=/x.mdb"), QString("/x.mdb"));
     }
@@ -184,33 +275,46 @@ private slots:
     {
         TestEnv env(true);
         QVERIFY2(env.IsValid(), qPrintable(env.Error()));
-        auto columns = [](const QString& table) {
+        // The server folds names to lower case and adds the rowid column last.
+        const bool server = TestEnv::OnServer();
+        auto columns = [server](const QString& table) {
             QStringList names;
-            SqlStatement s(CurrentConnection(), "select name from pragma_table_info(?) order by cid");
+            SqlStatement s(CurrentConnection(),
+                           server ? "select column_name from information_schema.columns where table_schema="
+                                    "current_schema() and table_name=lower(?) and column_name<>'rowid'"
+                                    " order by ordinal_position"
+                                  : "select name from pragma_table_info(?) order by cid");
             s.Bind({table});
             while (s.Step())
                 names << s.ColumnValue(0).toString();
             return names;
         };
-        QCOMPARE(columns("AC_ROLEINFO"), QStringList({"RoleID", "RoleName", "RoleDesc"}));
-        QCOMPARE(columns("AC_MENUSTRUCT"), QStringList({"MenuID", "MenuText", "ParentMenuID", "FunctionID", "OrderNum"}));
-        QCOMPARE(columns("AC_TOOLCFG"),
-                 QStringList({"ButtonID", "ButtonText", "IconIndex", "IsShow", "FunctionID", "OrderNum"}));
-        QCOMPARE(columns("AC_GROUPCFG"), QStringList({"ItemID", "ItemText", "IconIndex", "IsShow", "FunctionID",
-                                                      "ParentItemID", "OrderNum"}));
-        QCOMPARE(columns("AC_FUNCTION_USER"), QStringList({"FunctionID", "UserID"}));
+        auto same = [](const QStringList& a, const QStringList& b) {
+            return a.join(',').compare(b.join(','), Qt::CaseInsensitive) == 0;
+        };
+        QVERIFY(same(columns("AC_ROLEINFO"), QStringList({"RoleID", "RoleName", "RoleDesc"})));
+        QVERIFY(same(columns("AC_MENUSTRUCT"),
+                     QStringList({"MenuID", "MenuText", "ParentMenuID", "FunctionID", "OrderNum"})));
+        QVERIFY(same(columns("AC_TOOLCFG"), QStringList({"ButtonID", "ButtonText", "IconIndex", "IsShow",
+                                                         "FunctionID", "OrderNum"})));
+        QVERIFY(same(columns("AC_GROUPCFG"), QStringList({"ItemID", "ItemText", "IconIndex", "IsShow",
+                                                          "FunctionID", "ParentItemID", "OrderNum"})));
+        QVERIFY(same(columns("AC_FUNCTION_USER"), QStringList({"FunctionID", "UserID"})));
         QCOMPARE(columns("SaleInfo").size(), 29);
-        QCOMPARE(columns("SaleInfo").first(), QString("id"));
+        QCOMPARE(columns("SaleInfo").first().toLower(), QString("id"));
         QCOMPARE(columns("AC_Company").size(), 10);
-        for (const char* id : {"1002", "1003", "1004", "1006", "1007", "4003", "7001", "7002", "7003", "7004", "9006",
-                               "9007", "400131", "400132"})
-            QVERIFY2(env.Scalar("select count(*) from AC_FUNCTIONINFO where FunctionID=?", {id}).toInt() == 1, id);
-        QCOMPARE(env.Scalar("select ParentFunctionID from AC_FUNCTIONINFO where FunctionID='400131'").toString(),
-                 env.Scalar("select FunctionID from AC_FUNCTIONINFO where ControlName='TFrmUser'").toString());
+        for (const char* id : {"1002", "1003", "1004", "1006", "1007", "4003", "7001", "7002", "7003", "7004",
+                               "9006", "9007", "400131", "400132"})
+            QVERIFY2(env.Scalar("select count(*) from AC_FUNCTIONINFO where FunctionID=?", {id}).toInt() == 1,
+                     id);
+        QCOMPARE(
+            env.Scalar("select ParentFunctionID from AC_FUNCTIONINFO where FunctionID='400131'").toString(),
+            env.Scalar("select FunctionID from AC_FUNCTIONINFO where ControlName='TFrmUser'").toString());
         QVERIFY(env.Scalar("select count(*) from SaleInfo").toInt() >= 24);
         QVERIFY(env.Scalar("select count(*) from SaleInfo where TB='1'").toInt() > 0);
-        QVERIFY(env.Scalar("select count(*) from SaleInfo where OverRun < datetime('now','localtime')").toInt() > 0);
-        QVERIFY(env.Scalar("select count(*) from SaleInfo where OverRun >= datetime('now','localtime')").toInt() > 0);
+        const QString now = SqlDialect::Now(CurrentConnection());
+        QVERIFY(env.Scalar("select count(*) from SaleInfo where OverRun < " + now).toInt() > 0);
+        QVERIFY(env.Scalar("select count(*) from SaleInfo where OverRun >= " + now).toInt() > 0);
         // Renaming a role to an existing name is allowed.
         QVERIFY(ExecCommand("insert into AC_ROLEINFO values (2, ?, '')", {QStringLiteral("系统管理员")}));
         // Ids of deleted sales are never handed out again.
@@ -218,13 +322,16 @@ private slots:
         QVERIFY(ExecCommand("delete from SaleInfo where id=?", {top}));
         QVERIFY(ExecCommand("insert into SaleInfo (Name) values ('x')"));
         QCOMPARE(env.Scalar("select max(id) from SaleInfo").toLongLong(), top + 1);
+        // A database that exists is never set up again.
         QString error;
-        QVERIFY(!InitDatabase(env.DatabaseFile(), false, &error));
+        QVERIFY(!InitConfiguredDatabase(false, &error));
         QVERIFY(!error.isEmpty());
+        QCOMPARE(env.Scalar("select count(*) from SaleInfo where Name='x'").toInt(), 1);
     }
 
     void schemaVersions()
     {
+        SQLITE_FILE_ONLY();
         TestEnv env(false, false);
         {
             SqlConnection c;
@@ -236,7 +343,8 @@ private slots:
         QVERIFY(!dm.ConnectDatabase());
         QVERIFY(dm.LastError().contains(QStringLiteral("新版本")));
         // The box keeps its message and says why beneath it; the log says it too.
-        QVERIFY(dm.StartErrorText().startsWith(QStringLiteral("数据库打开出现意外失败，请重新启动应用程序。\n\n")));
+        QVERIFY(dm.StartErrorText().startsWith(
+            QStringLiteral("数据库打开出现意外失败，请重新启动应用程序。\n\n")));
         QVERIFY(dm.StartErrorText().endsWith(dm.LastError()));
         const QStringList log = env.CommandLogLines();
         QVERIFY(!log.isEmpty());
@@ -275,6 +383,7 @@ private slots:
 
     void lockedDatabaseIsNamedAsSuch()
     {
+        SQLITE_FILE_ONLY();
         TestEnv env(false, false);
         SqlConnection other;
         QVERIFY(other.Open(SqlConnection::MakeConnectionString(env.DatabaseFile())));
@@ -288,6 +397,7 @@ private slots:
 
     void readOnlyDatabaseIsRefusedAtOpen()
     {
+        SQLITE_FILE_ONLY();
         TestEnv env(false, false);
         const QString dataDir = QFileInfo(env.DatabaseFile()).absolutePath();
         const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
@@ -303,8 +413,8 @@ private slots:
         QVERIFY2(reason.contains(QStringLiteral("只能读取")), qPrintable(reason));
 
         // The file could be written, but its folder cannot take the journal.
-        QVERIFY(QFile::setPermissions(env.DatabaseFile(), readable | QFile::WriteOwner | QFile::WriteGroup |
-                                                              QFile::WriteOther));
+        QVERIFY(QFile::setPermissions(env.DatabaseFile(),
+                                      readable | QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther));
         QVERIFY(QFile::setPermissions(dataDir, readOnly));
         reason = ConnectAsOrdinaryUser();
         QVERIFY2(reason.contains(QStringLiteral("只能读取")), qPrintable(reason));
@@ -320,6 +430,7 @@ private slots:
 
     void versionOneUpgradesWithoutLoss()
     {
+        SQLITE_FILE_ONLY();
         TestEnv env(false, false);
         {
             // A database as the first release made it, with its grants.
@@ -338,8 +449,9 @@ private slots:
         QCOMPARE(Schema::Version(dm.ADOConn), Schema::CurrentVersion);
         QCOMPARE(env.Scalar("select group_concat(RoleID||':'||UserID, ' ') from AC_ROLE_USER").toString(),
                  QString("1:ADMIN 2:abc 3:Abc"));
-        QCOMPARE(env.Scalar("select group_concat(FunctionID||':'||UserID, ' ') from AC_FUNCTION_USER").toString(),
-                 QString("2001:abc 4001:ABC"));
+        QCOMPARE(
+            env.Scalar("select group_concat(FunctionID||':'||UserID, ' ') from AC_FUNCTION_USER").toString(),
+            QString("2001:abc 4001:ABC"));
         // Codes now compare without regard to case, also in rows added later.
         QCOMPARE(env.Scalar("select count(*) from AC_ROLE_USER where UserID=?", {"ABC"}).toInt(), 2);
         QCOMPARE(env.Scalar("select count(*) from AC_FUNCTION_USER where UserID=?", {"aBc"}).toInt(), 2);
@@ -348,8 +460,9 @@ private slots:
         // The positional column order stays.
         QCOMPARE(env.Scalar("select group_concat(name) from pragma_table_info('AC_ROLE_USER')").toString(),
                  QString("RoleID,UserID"));
-        QCOMPARE(env.Scalar("select group_concat(name) from pragma_table_info('AC_FUNCTION_USER')").toString(),
-                 QString("FunctionID,UserID"));
+        QCOMPARE(
+            env.Scalar("select group_concat(name) from pragma_table_info('AC_FUNCTION_USER')").toString(),
+            QString("FunctionID,UserID"));
     }
 
     void usageLogRowsAndWindow()
@@ -357,14 +470,16 @@ private slots:
         TestEnv env;
         QVERIFY(env.IsValid());
         TDataM* dm = env.DataModule();
-        QVERIFY(ExecCommand("insert into UseLog values ('A','a',?,'old')", {QDateTime::currentDateTime().addDays(-4)}));
+        QVERIFY(ExecCommand("insert into UseLog values ('A','a',?,'old')",
+                            {QDateTime::currentDateTime().addDays(-4)}));
         QVERIFY(ExecCommand("insert into UseLog values ('A','a',?,'recent')",
                             {QDateTime(QDate::currentDate().addDays(-3), QTime(0, 0, 1))}));
         dm->RefreshLookups();
         QCOMPARE(dm->adoSetLog.RecordCount(), 1);
         dm->WriteUsageLog(QStringLiteral("启动程序"));
-        QCOMPARE(env.Scalar("select UserID from UseLog where LogText=?", {QStringLiteral("启动程序")}).toString(),
-                 QString(""));
+        QCOMPARE(
+            env.Scalar("select UserID from UseLog where LogText=?", {QStringLiteral("启动程序")}).toString(),
+            QString(""));
         dm->SetUserSource([](QString& id, QString& name) {
             id = "ADMIN";
             name = QStringLiteral("系统管理员");
@@ -445,7 +560,8 @@ private slots:
         posts.Edit();
         posts.SetValue("PostName", "renamed");
         QVERIFY(posts.Post());
-        QCOMPARE(env.Scalar("select PostName from AC_WORKPOST where PostID=5").toString(), QString("renamed"));
+        QCOMPARE(env.Scalar("select PostName from AC_WORKPOST where PostID=5").toString(),
+                 QString("renamed"));
         QCOMPARE(env.Scalar("select PostName from AC_WORKPOST where PostID=2").toString(), QString("P2"));
         QVERIFY(posts.Delete());
         QCOMPARE(env.Scalar("select count(*) from AC_WORKPOST").toInt(), 1);
@@ -469,7 +585,100 @@ private slots:
         roles.Cancel();
         QCOMPARE(roles.RecordCount(), 1);
     }
+
+    void countersNeverRepeatUnderTwoConnections()
+    {
+        TestEnv env;
+        QVERIFY2(env.IsValid(), qPrintable(env.Error()));
+        const qint64 start = NextSequenceValue("SeqTable", "ItemID").toLongLong();
+        QVERIFY(start > 0);
+        const QList<qint64> values = TakeCountersInTwoProcesses(env, 1000);
+        QCOMPARE(values.size(), 2000);
+        const QSet<qint64> distinct(values.begin(), values.end());
+        QCOMPARE(distinct.size(), 2000);
+        // Nothing skipped either: exactly the next 2,000 values.
+        QCOMPARE(*std::min_element(values.begin(), values.end()), start + 1);
+        QCOMPARE(*std::max_element(values.begin(), values.end()), start + 2000);
+        QCOMPARE(NextSequenceValue("SeqTable", "ItemID").toLongLong(), start + 2001);
+    }
+
+    void serverTroublesAreNamedAndWriteNothing()
+    {
+        if (!TestEnv::OnServer())
+            QSKIP("about the server engine");
+        TestEnv env(false, false);
+        QVERIFY2(env.IsValid(), qPrintable(env.Error()));
+        const PgServer good = Settings::DatabaseServer();
+
+        // A newer schema: refused with the reason, nothing upgraded.
+        {
+            SqlConnection c;
+            QVERIFY(env.OpenSecondConnection(c));
+            QVERIFY(
+                c.ExecRaw(QString("UPDATE SchemaVersion SET Version=%1").arg(Schema::CurrentVersion + 1)));
+        }
+        TDataM dm;
+        QVERIFY(!dm.ConnectDatabase());
+        QVERIFY2(dm.LastError().contains(QStringLiteral("新版本")), qPrintable(dm.LastError()));
+        {
+            SqlConnection c;
+            QVERIFY(env.OpenSecondConnection(c));
+            QCOMPARE(Schema::Version(c), Schema::CurrentVersion + 1);
+            QVERIFY(c.ExecRaw(QString("UPDATE SchemaVersion SET Version=%1").arg(Schema::CurrentVersion)));
+        }
+        QVERIFY2(dm.ConnectDatabase(), qPrintable(dm.LastError()));
+        dm.DisconnectDatabase();
+
+        // A database without our tables is not set up behind the user's back.
+        PgServer other = good;
+        other.name = "postgres";
+        QVERIFY(Settings::SetDatabaseServer(other));
+        QVERIFY(!dm.ConnectDatabase());
+        QVERIFY2(dm.LastError().contains("--init-database"), qPrintable(dm.LastError()));
+
+        // No such database, a refused login, nobody listening: libpq's reason
+        // in the box and in the command log, quickly (connect timeout).
+        for (auto bad : {std::function<void(PgServer&)>([](PgServer& s) { s.name = "no_such_database"; }),
+                         std::function<void(PgServer&)>([](PgServer& s) { s.user = "no_such_user"; }),
+                         std::function<void(PgServer&)>([](PgServer& s) {
+                             s.host = "/nonexistent-socket-folder";
+                             s.connectTimeout = 2;
+                         })}) {
+            PgServer s = good;
+            bad(s);
+            QVERIFY(Settings::SetDatabaseServer(s));
+            QVERIFY(!dm.ConnectDatabase());
+            QVERIFY2(dm.LastError().contains(QStringLiteral("无法连接数据库服务器")),
+                     qPrintable(dm.LastError()));
+            QVERIFY(dm.StartErrorText().endsWith(dm.LastError()));
+            QCOMPARE(env.CommandLogLines().last().section(' ', 2, -1),
+                     QStringLiteral("数据库打开失败：") + dm.LastError());
+        }
+        // An engine name nobody knows.
+        IniFile(Settings::IniPath()).WriteString("Database", "Engine", "Oracle");
+        QVERIFY(!dm.ConnectDatabase());
+        QVERIFY2(dm.LastError().contains("Oracle"), qPrintable(dm.LastError()));
+    }
+
+    void markTranslationKeepsQuotedText()
+    {
+        int n = 0;
+        QCOMPARE(PgEngine::TranslateMarks("select '?', \"a?\" from t where a=? and b=? -- ?\n and c=?", &n),
+                 QString("select '?', \"a?\" from t where a=$1 and b=$2 -- ?\n and c=$3"));
+        QCOMPARE(n, 3);
+        QCOMPARE(PgEngine::TranslateMarks("select 'it''s ?' where x=?", &n),
+                 QString("select 'it''s ?' where x=$1"));
+        QCOMPARE(n, 1);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestDatabase)
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsSet("WEIBAO_COUNTER_CHILD"))
+        return CounterChild();
+    QCoreApplication app(argc, argv);
+    QTEST_SET_MAIN_SOURCE_PATH
+    TestDatabase test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_database.moc"

@@ -5,9 +5,54 @@
 #include "DataAccess.h"
 #include "GbkText.h"
 #include "SeedData.h"
+#include "Settings.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QFile>
+
+namespace {
+
+PgServer ServerFromEnvironment(const QString& database)
+{
+    PgServer server;
+    server.host = qEnvironmentVariable("PGHOST");
+    server.port = qEnvironmentVariableIntValue("PGPORT");
+    server.user = qEnvironmentVariable("PGUSER");
+    server.name = database;
+    server.connectTimeout = 5;
+    return server;
+}
+
+// Runs one statement on the server's maintenance database ("postgres").
+bool Maintain(const QString& sql, QString* error)
+{
+    SqlConnection admin;
+    if (!admin.OpenServer(ServerFromEnvironment("postgres")) || !admin.ExecRaw(sql)) {
+        *error = admin.ErrorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool TestEnv::OnServer()
+{
+    return qEnvironmentVariable("WEIBAO_TEST_ENGINE")
+               .compare(QLatin1String(Settings::EnginePostgreSQL), Qt::CaseInsensitive) == 0;
+}
+
+QString TestEnv::ServerUnavailableReason()
+{
+    static const QString reason = [] {
+        if (qEnvironmentVariable("PGHOST").isEmpty())
+            return QStringLiteral("PGHOST is not set (scripts/test.sh starts a server)");
+        QString error;
+        return Maintain("select 1", &error) ? QString() : error;
+    }();
+    return reason;
+}
 
 TestEnv::TestEnv(bool demo, bool connect)
 {
@@ -16,8 +61,24 @@ TestEnv::TestEnv(bool demo, bool connect)
         return;
     }
     SetAppDir(m_dir.path());
-    if (!InitDatabase(DatabaseFile(), demo, &m_error))
+    if (OnServer()) {
+        static int counter = 0;
+        const QString name =
+            QStringLiteral("weibao_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+        if (!Maintain("DROP DATABASE IF EXISTS " + name, &m_error) ||
+            !Maintain("CREATE DATABASE " + name, &m_error))
+            return;
+        m_serverDatabase = name;
+        const PgServer server = ServerFromEnvironment(name);
+        if (!Settings::SetDatabaseServer(server)) {
+            m_error = "cannot write Quorel.ini";
+            return;
+        }
+        if (!InitServerDatabase(server, demo, &m_error))
+            return;
+    } else if (!InitDatabase(DatabaseFile(), demo, &m_error)) {
         return;
+    }
     if (connect) {
         m_dataModule = std::make_unique<TDataM>();
         DataM = m_dataModule.get();
@@ -35,6 +96,22 @@ TestEnv::~TestEnv()
         m_dataModule->DisconnectDatabase();
     if (DataM == m_dataModule.get())
         DataM = nullptr;
+    if (!m_serverDatabase.isEmpty()) {
+        QString ignored;
+        Maintain("DROP DATABASE IF EXISTS " + m_serverDatabase + " WITH (FORCE)", &ignored);
+    }
+}
+
+bool TestEnv::OpenSecondConnection(SqlConnection& connection) const
+{
+    return OpenNamed(connection, m_serverDatabase, DatabaseFile());
+}
+
+bool TestEnv::OpenNamed(SqlConnection& connection, const QString& serverDatabase, const QString& file)
+{
+    if (!serverDatabase.isEmpty())
+        return connection.OpenServer(ServerFromEnvironment(serverDatabase));
+    return connection.Open(SqlConnection::MakeConnectionString(file));
 }
 
 QString TestEnv::Dir() const

@@ -1,0 +1,93 @@
+#include "SqlDialect.h"
+
+#include "SqlConnection.h"
+
+#include <QStringList>
+
+namespace SqlDialect {
+
+namespace {
+bool Server(const SqlConnection* connection)
+{
+    return connection && connection->IsServer();
+}
+} // namespace
+
+QString ForUpdate(const SqlConnection* connection)
+{
+    return Server(connection) ? QStringLiteral(" for update") : QString();
+}
+
+QString KeyedSelect(SqlConnection* connection, const QString& table)
+{
+    const QString plain = "select rowid, * from " + table;
+    if (!Server(connection))
+        return plain;
+    // "*" would bring the rowid column a second time: the columns are named.
+    SqlStatement columns(connection, "select column_name from information_schema.columns"
+                                     " where table_schema=current_schema() and table_name=lower(?)"
+                                     " and column_name<>'rowid' order by ordinal_position");
+    QStringList names;
+    if (columns.Bind({table}))
+        while (columns.Step())
+            names << columns.ColumnValue(0).toString();
+    // No such table: the plain statement lets the server say so.
+    return names.isEmpty() ? plain : "select rowid, " + names.join(',') + " from " + table;
+}
+
+QString NoCaseCompare(const SqlConnection* connection, const QString& column, const QString& op)
+{
+    if (Server(connection))
+        return "lower(" + column + ")" + op + "lower(?)";
+    return column + op + "? COLLATE NOCASE";
+}
+
+QString Now(const SqlConnection* connection)
+{
+    return Server(connection) ? QStringLiteral("localtimestamp(0)")
+                              : QStringLiteral("datetime('now','localtime')");
+}
+
+QString IndexHint(const SqlConnection* connection, const QString& index)
+{
+    if (Server(connection))
+        return {};
+    return index.isEmpty() ? QStringLiteral(" NOT INDEXED") : " INDEXED BY " + index;
+}
+
+QString PrimaryKeyInfo(const SqlConnection* connection)
+{
+    if (Server(connection))
+        return QStringLiteral(
+            "select a.attname, case when a.atttypid in (20,21,23) then 'INTEGER' else 'TEXT' end, 1"
+            " from pg_index i join pg_attribute a on a.attrelid=i.indrelid and a.attnum=any(i.indkey)"
+            " where i.indisprimary and i.indrelid=to_regclass(lower(?))");
+    return QStringLiteral("select name, type, pk from pragma_table_info(?)");
+}
+
+int SchemaVersion(SqlConnection& connection)
+{
+    if (!connection.IsServer()) {
+        SqlStatement statement(&connection, "PRAGMA user_version");
+        return statement.Step() ? statement.ColumnValue(0).toInt() : -1;
+    }
+    // An empty database has no SchemaVersion table yet: version 0.
+    SqlStatement exists(&connection, "select to_regclass('schemaversion') is not null");
+    if (!exists.Step())
+        return -1;
+    if (exists.ColumnValue(0).toInt() == 0)
+        return 0;
+    SqlStatement statement(&connection, "select max(Version) from SchemaVersion");
+    return statement.Step() ? statement.ColumnValue(0).toInt() : -1;
+}
+
+bool SetSchemaVersion(SqlConnection& connection, int version)
+{
+    if (!connection.IsServer())
+        return connection.ExecRaw(QStringLiteral("PRAGMA user_version = %1").arg(version));
+    return connection.ExecRaw("CREATE TABLE IF NOT EXISTS SchemaVersion (Version INTEGER NOT NULL)") &&
+           connection.ExecRaw("DELETE FROM SchemaVersion") &&
+           connection.ExecRaw(QStringLiteral("INSERT INTO SchemaVersion (Version) VALUES (%1)").arg(version));
+}
+
+} // namespace SqlDialect

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+class SqlConnection;
+
+// The SQL text that differs between the two engines, in one place.  Every
+// other statement of the program is written once and runs on both.  Both
+// engines read "limit ?" and "(a,b)>(?,?)" alike, and both store dates as
+// "yyyy-MM-dd HH:mm:ss" (text on SQLite, timestamp(0) on PostgreSQL, which
+// prints and compares the same).
+namespace SqlDialect {
+
+// Appended to a SELECT inside a transaction that is about to write what it
+// read (the key counters): the server locks the rows, so a second desk waits
+// instead of reading the same value.  SQLite's BEGIN IMMEDIATE already holds
+// the whole file.
+QString ForUpdate(const SqlConnection* connection);
+
+// The SELECT of every column of `table`, first the row's identity (SQLite's
+// rowid; on the server the "rowid" column every table has there).
+QString KeyedSelect(SqlConnection* connection, const QString& table);
+
+// "column <op> ?" comparing without regard to the case of Latin letters.
+QString NoCaseCompare(const SqlConnection* connection, const QString& column, const QString& op);
+
+// The local time of now as stored ("yyyy-MM-dd HH:mm:ss").
+QString Now(const SqlConnection* connection);
+
+// The hint that makes SQLite read `index` (" INDEXED BY <index>", or
+// " NOT INDEXED" for none); the server plans by itself: empty.
+QString IndexHint(const SqlConnection* connection, const QString& index);
+
+// The primary key columns of `table` with their declared types: a SELECT of
+// (name, type, pk) with one "?" for the table name.
+QString PrimaryKeyInfo(const SqlConnection* connection);
+
+// Reading and writing the schema version (SQLite: the file header; server:
+// the one-row table SchemaVersion).
+int SchemaVersion(SqlConnection& connection);
+bool SetSchemaVersion(SqlConnection& connection, int version);
+
+} // namespace SqlDialect
