@@ -5,6 +5,7 @@
 // the same file as the baseline.
 //   bench_maintenance [megabytes]
 #include "AppDir.h"
+#include "BenchSupport.h"
 #include "BackupEngine.h"
 #include "BackupFolder.h"
 #include "DataModuleHost.h"
@@ -20,23 +21,11 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 
 namespace {
 
-double Ms(const QElapsedTimer& timer)
-{
-    return timer.nsecsElapsed() / 1e6;
-}
-
-// CPU time of the process: on a machine shared with other work the wall
-// time grows with the load, this does not.
-double CpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
+using Bench::CpuMs;
+using Bench::Ms;
 
 // Wall and CPU time of one run.
 struct Timing
@@ -105,19 +94,11 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int megabytes = argc > 1 ? std::max(1, atoi(argv[1])) : 50;
     QTemporaryDir dir;
-    SetAppDir(dir.path());
-    QString error;
     const QString database = dir.path() + "/data/data.mdb";
-    if (!InitDatabase(database, false, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
-    }
     TDataM dataModule;
-    DataM = &dataModule;
-    if (!dataModule.ConnectDatabase()) {
-        std::fprintf(stderr, "%s\n", qPrintable(dataModule.LastError()));
+    if (!Bench::OpenFreshDatabase(dir.path(), dataModule))
         return 1;
-    }
+    QString error;
     // A first batch tells the size of a row; the rest fills up to the target.
     QElapsedTimer timer;
     timer.start();

@@ -7,6 +7,7 @@
 //   bench_sales                 runs 100 000 and 1 000 000 records, each in a process of its own
 //   bench_sales N [--no-baseline]
 #include "AppDir.h"
+#include "BenchSupport.h"
 #include "QuickFind.h"
 #include "TDataM.h"
 #include "TFrmSaleManage.h"
@@ -25,21 +26,11 @@
 #include <QTreeWidget>
 #include <cstdio>
 
-#include <sys/resource.h>
 
 namespace {
 
-double PeakMegabytes()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-}
-
-double Ms(const QElapsedTimer& timer)
-{
-    return timer.nsecsElapsed() / 1e6;
-}
+using Bench::Ms;
+using Bench::PeakMegabytes;
 
 // One statement in one transaction: purchase dates spread over ten years in
 // id order (as a shop records them), one address in seven "北京", one
@@ -69,18 +60,9 @@ bool Generate(int count)
 int RunSize(int count, bool baseline)
 {
     QTemporaryDir dir;
-    SetAppDir(dir.path());
-    QString error;
-    if (!InitDatabase(dir.path() + "/data/data.mdb", false, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
-    }
     TDataM dataModule;
-    DataM = &dataModule;
-    if (!dataModule.ConnectDatabase()) {
-        std::fprintf(stderr, "%s\n", qPrintable(dataModule.LastError()));
+    if (!Bench::OpenFreshDatabase(dir.path(), dataModule))
         return 1;
-    }
     QElapsedTimer timer;
     timer.start();
     if (!Generate(count)) {

@@ -4,6 +4,7 @@
 //   bench_saletransfer               10 000 and 100 000 records
 //   bench_saletransfer N...          other counts
 #include "AppDir.h"
+#include "BenchSupport.h"
 #include "SaleExport.h"
 #include "SaleImport.h"
 #include "SeedData.h"
@@ -18,56 +19,13 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include <sys/resource.h>
 
 namespace {
 
-// The peak resident memory (VmHWM) since the last ResetPeak(): creating the
-// database hashes the administrator's password with a memory-hard hash,
-// whose peak would hide everything measured after it.
-double PeakMegabytes()
-{
-    QFile status("/proc/self/status");
-    if (status.open(QIODevice::ReadOnly))
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
-}
-
-void ResetPeak()
-{
-    QFile clear("/proc/self/clear_refs");
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
-// Processor time of this process (user + system), in ms: on a busy machine
-// the wall-clock time says more about the neighbours than about the code.
-double CpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
-
-double Ms(const QElapsedTimer& timer)
-{
-    return timer.nsecsElapsed() / 1e6;
-}
-
-bool OpenDatabase(const QString& dir, TDataM& dataModule)
-{
-    SetAppDir(dir);
-    QString error;
-    if (!InitDatabase(dir + "/data/data.mdb", false, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return false;
-    }
-    DataM = &dataModule;
-    return dataModule.ConnectDatabase();
-}
+using Bench::CpuMs;
+using Bench::Ms;
+using Bench::PeakMegabytes;
+using Bench::ResetPeak;
 
 // Records as a shop has them: all 28 fields filled, dates over ten years.
 bool Generate(int count)
@@ -97,7 +55,7 @@ int Export(int count, const QString& file)
 {
     QTemporaryDir dir;
     TDataM dataModule;
-    if (!OpenDatabase(dir.path(), dataModule) || !Generate(count))
+    if (!Bench::OpenFreshDatabase(dir.path(), dataModule) || !Generate(count))
         return 1;
     ResetPeak();
     const double before = PeakMegabytes();
@@ -125,7 +83,7 @@ int Import(const QString& file)
 {
     QTemporaryDir dir;
     TDataM dataModule;
-    if (!OpenDatabase(dir.path(), dataModule))
+    if (!Bench::OpenFreshDatabase(dir.path(), dataModule))
         return 1;
     ResetPeak();
     const double before = PeakMegabytes();

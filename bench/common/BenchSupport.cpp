@@ -1,0 +1,61 @@
+#include "BenchSupport.h"
+
+#include "AppDir.h"
+#include "SeedData.h"
+#include "TDataM.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <cstdio>
+
+#include <sys/resource.h>
+
+namespace Bench {
+
+double Ms(const QElapsedTimer& timer)
+{
+    return timer.nsecsElapsed() / 1e6;
+}
+
+double CpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+double PeakMegabytes()
+{
+    QFile status("/proc/self/status");
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
+}
+
+void ResetPeak()
+{
+    QFile clear("/proc/self/clear_refs");
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+bool OpenFreshDatabase(const QString& dir, TDataM& dataModule)
+{
+    SetAppDir(dir);
+    QString error;
+    if (!InitDatabase(dir + "/data/data.mdb", false, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+    }
+    DataM = &dataModule;
+    if (!dataModule.ConnectDatabase()) {
+        std::fprintf(stderr, "%s\n", qPrintable(dataModule.LastError()));
+        return false;
+    }
+    return true;
+}
+
+} // namespace Bench

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+class QElapsedTimer;
+class TDataM;
+
+// What the benchmarks share: clocks, memory figures and a fresh database.
+namespace Bench {
+
+// Milliseconds since the timer started.
+double Ms(const QElapsedTimer& timer);
+// Processor time of this process (user + system), in ms: on a busy machine
+// the wall-clock time says more about the neighbours than about the code.
+double CpuMs();
+// The peak resident memory (VmHWM) since the start or the last ResetPeak().
+double PeakMegabytes();
+// Starts a new peak: creating a database hashes the administrator's password
+// with a memory-hard hash, whose peak would hide everything measured after it.
+void ResetPeak();
+// Points the program folder at `dir`, creates data/data.mdb there with the
+// built-in configuration and connects `dataModule` to it.  Errors go to
+// standard error.
+bool OpenFreshDatabase(const QString& dir, TDataM& dataModule);
+
+} // namespace Bench
