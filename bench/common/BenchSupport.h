@@ -23,4 +23,14 @@ void ResetPeak();
 // standard error.
 bool OpenFreshDatabase(const QString& dir, TDataM& dataModule);
 
+// The same on the PostgreSQL server named by PGHOST, PGPORT and PGUSER: a
+// new database `name` (replacing one left by an earlier run), Quorel.ini in
+// `dir` pointed at it.  Empty when it worked, else why not.
+QString OpenFreshServerDatabase(const QString& dir, const QString& name, TDataM& dataModule);
+// Drops a database made by OpenFreshServerDatabase.
+void DropServerDatabase(const QString& name);
+// Empty when PGHOST names a server that answers, else why the server runs
+// of a benchmark are left out.
+QString ServerUnavailableReason();
+
 } // namespace Bench

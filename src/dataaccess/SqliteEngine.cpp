@@ -2,9 +2,16 @@
 
 #include "SqlConnection.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 
 #include <sqlite3.h>
+
+namespace {
+// How long a statement waits for another program's lock before it fails.
+constexpr int BusyTimeoutMs = 5000;
+} // namespace
 
 std::unique_ptr<SqliteEngine> SqliteEngine::Open(const QString& fileName, int flags, bool checkWritable,
                                                  QString* error, int* code)
@@ -18,7 +25,7 @@ std::unique_ptr<SqliteEngine> SqliteEngine::Open(const QString& fileName, int fl
         return nullptr;
     }
     std::unique_ptr<SqliteEngine> engine(new SqliteEngine(db));
-    sqlite3_busy_timeout(db, 5000);
+    sqlite3_busy_timeout(db, BusyTimeoutMs);
     sqlite3_extended_result_codes(db, 1);
     // Make sure the file really is a database before anybody uses it.
     if (!engine->ExecRaw("PRAGMA schema_version", error, code))
@@ -177,9 +184,26 @@ bool SqliteCursor::Bind(const SqlArgs& args, QString* error)
 
 SqlCursor::StepResult SqliteCursor::Step(QString* error)
 {
-    const int rc = sqlite3_step(m_stmt);
-    if (rc == SQLITE_ROW)
+    int rc = sqlite3_step(m_stmt);
+    // A write outside a transaction takes the read lock first and then the
+    // write lock.  When another program is committing at that moment, SQLite
+    // refuses at once instead of waiting (waiting could deadlock): the
+    // statement has changed nothing, so it is tried again, for as long as
+    // the connection's busy timeout allows.
+    if ((rc & 0xff) == SQLITE_BUSY && !m_started && sqlite3_get_autocommit(m_db) != 0 && !sqlite3_stmt_readonly(m_stmt)) {
+        QElapsedTimer waited;
+        waited.start();
+        for (int pause = 1; (rc & 0xff) == SQLITE_BUSY && waited.elapsed() < BusyTimeoutMs; pause = qMin(pause * 2, 50)) {
+            sqlite3_reset(m_stmt);
+            QThread::msleep(pause);
+            rc = sqlite3_step(m_stmt);
+        }
+    }
+    if (rc == SQLITE_ROW) {
+        m_started = true;
         return Row;
+    }
+    m_started = false;
     if (rc == SQLITE_DONE)
         return Done;
     *error = QString::fromUtf8(sqlite3_errmsg(m_db));
@@ -188,6 +212,7 @@ SqlCursor::StepResult SqliteCursor::Step(QString* error)
 
 bool SqliteCursor::Reset()
 {
+    m_started = false;
     return sqlite3_reset(m_stmt) == SQLITE_OK && sqlite3_clear_bindings(m_stmt) == SQLITE_OK;
 }
 

@@ -52,4 +52,5 @@ public:
 private:
     sqlite3* m_db;
     sqlite3_stmt* m_stmt;
+    bool m_started = false; // a row was returned since the last reset
 };
