@@ -74,6 +74,8 @@ private:
 
 void TestSaleForms::init()
 {
+    if (TestEnv::OnServer() && !TestEnv::ServerUnavailableReason().isEmpty())
+        QSKIP(qPrintable("PostgreSQL not available: " + TestEnv::ServerUnavailableReason()));
     m_env = std::make_unique<TestEnv>();
     QVERIFY2(m_env->IsValid(), qPrintable(m_env->Error()));
     m_dialogs = std::make_unique<ScriptedDialogs>();
@@ -141,7 +143,7 @@ void TestSaleForms::addTwiceStoresTwoEqualRows()
     QVERIFY(Dialog()->isVisible());
     QVERIFY(Dialog()->IsAddMode());
     MemDataset rows;
-    QVERIFY(OpenQuery("select * from SaleInfo order by id", rows));
+    QVERIFY(OpenQuery("select id," + SaleColumns + " from SaleInfo order by id", rows));
     QCOMPARE(rows.AsString("Name"), QStringLiteral("张三"));
     QCOMPARE(rows.AsString("Phone"), QStringLiteral("无"));
     QCOMPARE(rows.AsString("CPU"), QString("Intel Core i5-12400"));
@@ -303,6 +305,8 @@ void TestSaleForms::editOfARecordDeletedMeanwhile()
 
 void TestSaleForms::unreadableDatesOpenEmptyAndStayStored()
 {
+    if (TestEnv::OnServer())
+        QSKIP("a server's date columns cannot hold an unreadable date");
     Sale good, bad;
     good.name = "good", good.buy = QDate(2023, 6, 15), good.over = QDate(2024, 6, 14);
     bad.name = "bad";
@@ -440,10 +444,9 @@ void TestSaleForms::purgeKeepsSpecialCustomersAndTheList()
     QTest::mouseClick(manager->findChild<QPushButton*>("BtnDelOverRun"), Qt::LeftButton);
     QCOMPARE(m_dialogs->Boxes()[1].caption, QStringLiteral("删除己过保用户数据"));
     // The message names the copy kept of the purged rows.
-    QVERIFY(m_dialogs->LastText().startsWith(QStringLiteral("数据己经成功删除！\n删除的 2 条记录已保存在：")));
-    QCOMPARE(
-        m_env->Scalar("select group_concat(Name,'') from (select Name from SaleInfo order by id)").toString(),
-        QString("CS"));
+    QVERIFY(
+        m_dialogs->LastText().startsWith(QStringLiteral("数据己经成功删除！\n删除的 2 条记录已保存在：")));
+    QCOMPARE(NamesInIdOrder(), QString("CS"));
     // The purged rows stay in the list until the next load.
     QCOMPARE(ListedNames(), QStringList({"E", "T", "C", "S"}));
     manager->TBtnAllClick();
@@ -653,7 +656,7 @@ void TestSaleForms::deleteOneAsksAndDropsTheRow()
 
     m_dialogs->QueueAnswer(Dialogs::Yes);
     QTest::mouseClick(del, Qt::LeftButton);
-    QCOMPARE(m_env->Scalar("select group_concat(Name,'') from SaleInfo").toString(), QString("AC"));
+    QCOMPARE(NamesInIdOrder(), QString("AC"));
     QCOMPARE(ListedNames(), QStringList({"A", "C"}));
     QCOMPARE(manager->StatusText(), QStringLiteral("共有 [3] 项"));
 }
