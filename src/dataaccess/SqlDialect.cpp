@@ -37,9 +37,56 @@ QString KeyedSelect(SqlConnection* connection, const QString& table)
 
 QString NoCaseCompare(const SqlConnection* connection, const QString& column, const QString& op)
 {
-    if (Server(connection))
-        return "lower(" + column + ")" + op + "lower(?)";
+    // SQLite's NOCASE folds the Latin letters A-Z alone and then compares
+    // bytes; the server does the same, whatever the database's locale.
+    if (Server(connection)) {
+        const QString fold =
+            QStringLiteral("translate(%1,'ABCDEFGHIJKLMNOPQRSTUVWXYZ','abcdefghijklmnopqrstuvwxyz')"
+                           " COLLATE \"C\"");
+        return fold.arg(column) + op + fold.arg(QStringLiteral("?"));
+    }
     return column + op + "? COLLATE NOCASE";
+}
+
+QString IntegerOf(const SqlConnection* connection, const QString& column)
+{
+    // SQLite's CAST reads the leading digits and makes 0 of anything else;
+    // the server's would fail on the first value that is not a number.
+    if (Server(connection))
+        return "coalesce(substring(" + column + " from '^\\s*([+-]?[0-9]{1,18})')::bigint,0)";
+    return "CAST(" + column + " AS INTEGER)";
+}
+
+// The text the server's index SaleInfo_Find is made over, written as in its
+// CREATE INDEX so that the planner takes the index for it: every column
+// closed by a unit separator (char 31), so a fragment never spans two.
+const char* const SaleFindText =
+    "(chr(31)||coalesce(Name,'')||chr(31)||coalesce(Phone,'')||chr(31)||coalesce(Fax,'')||chr(31)"
+    "||coalesce(Mobile,'')||chr(31)||coalesce(addr,'')||chr(31)||coalesce(Memo,'')||chr(31))";
+
+QString SaleFindCondition(const SqlConnection* connection)
+{
+    return Server(connection) ? QString::fromLatin1(SaleFindText) + " ilike ?" : QString();
+}
+
+QString ContainsPattern(const QString& fragment)
+{
+    QString escaped;
+    escaped.reserve(fragment.size() + 2);
+    escaped += QLatin1Char('%');
+    for (const QChar c : fragment) {
+        if (c == u'\\' || c == u'%' || c == u'_')
+            escaped += QLatin1Char('\\');
+        escaped += c;
+    }
+    escaped += QLatin1Char('%');
+    return escaped;
+}
+
+QString SaleFindKeySource(const SqlConnection* connection)
+{
+    Q_UNUSED(connection);
+    return QStringLiteral("select rowid from SaleFind where SaleFind match ?");
 }
 
 QString Now(const SqlConnection* connection)

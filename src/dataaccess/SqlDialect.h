@@ -24,6 +24,23 @@ QString KeyedSelect(SqlConnection* connection, const QString& table);
 // "column <op> ?" comparing without regard to the case of Latin letters.
 QString NoCaseCompare(const SqlConnection* connection, const QString& column, const QString& op);
 
+// The integer a text column holds, for comparing counts as numbers: its
+// leading digits (with a sign), 0 for a text that starts with none.
+QString IntegerOf(const SqlConnection* connection, const QString& column);
+
+// Quick find of sale records: the condition on SaleInfo that its name,
+// phone, fax, mobile, address or remarks contain a fragment, with one "?"
+// for ContainsPattern(fragment).  On the server it reads the trigram index
+// SaleInfo_Find; empty on SQLite, whose index is the table SaleFind of its
+// own (SaleFindKeySource).
+QString SaleFindCondition(const SqlConnection* connection);
+// The ILIKE pattern of text containing `fragment` literally (its percent
+// signs, underscores and backslashes escaped).
+QString ContainsPattern(const QString& fragment);
+// SQLite: the ids (as "rowid") of the sale records the FTS5 expression bound
+// to its "?" matches, ending in its where clause.
+QString SaleFindKeySource(const SqlConnection* connection);
+
 // The local time of now as stored ("yyyy-MM-dd HH:mm:ss").
 QString Now(const SqlConnection* connection);
 

@@ -1,6 +1,7 @@
 #include "QuickFind.h"
 
 #include "CommandLog.h"
+#include "SqlDialect.h"
 
 namespace QuickFind {
 
@@ -24,8 +25,6 @@ int CharacterCount(const QString& text)
     return count;
 }
 
-const char* const InIndex = "select rowid from SaleFind where SaleFind match ?";
-
 } // namespace
 
 QString Fragment(const QString& typed)
@@ -42,8 +41,16 @@ QString Fragment(const QString& typed)
 bool FindCondition(const QString& fragment, SaleRecord::Condition* out, QString* error)
 {
     *out = {};
+    // The server's index reads a "contains" pattern of any length itself.
+    const QString condition = SqlDialect::SaleFindCondition(CurrentConnection());
+    if (!condition.isEmpty()) {
+        out->where = condition;
+        out->args = {SqlArg(SqlDialect::ContainsPattern(fragment))};
+        return true;
+    }
+    const QString inIndex = SqlDialect::SaleFindKeySource(CurrentConnection());
     if (CharacterCount(fragment) > MinimumLength) {
-        out->keySource = QLatin1String(InIndex);
+        out->keySource = inIndex;
         out->args = {SqlArg(Phrase(fragment))};
         return true;
     }
@@ -68,7 +75,7 @@ bool FindCondition(const QString& fragment, SaleRecord::Condition* out, QString*
         out->where = QStringLiteral("0");
         return true;
     }
-    out->keySource = QLatin1String(InIndex);
+    out->keySource = inIndex;
     out->args = {SqlArg(terms.join(QLatin1String(" OR ")))};
     return true;
 }

@@ -3,12 +3,14 @@
 #include "SaleRecord.h"
 
 // Quick find: the sale records whose name, phone, fax, mobile, address or
-// remarks contain a typed fragment, through the trigram index SaleFind that
-// triggers keep in step with SaleInfo.  A fragment of three or more
-// characters is one phrase of the index.  A fragment of two characters has no
-// trigram of its own; since every value in the index is closed by a
-// separator, each of its occurrences starts an indexed trigram, so the
-// vocabulary's trigrams that begin with it find it exactly.
+// remarks contain a typed fragment.  On SQLite through the trigram index
+// SaleFind that triggers keep in step with SaleInfo; on a server through its
+// trigram index over the same text, read by a "contains" pattern.  On SQLite
+// a fragment of three or more characters is one phrase of the index.  A
+// fragment of two characters has no trigram of its own; since every value in
+// the index is closed by a separator, each of its occurrences starts an
+// indexed trigram, so the vocabulary's trigrams that begin with it find it
+// exactly.
 namespace QuickFind {
 
 inline constexpr int MinimumLength = 2;

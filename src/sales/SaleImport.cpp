@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <optional>
 
 #include <sqlite3.h>
 
@@ -344,6 +345,7 @@ public:
         return m_db.ExecRaw("COMMIT") || (*error = m_db.ErrorString(), false);
     }
     QString FileName() const { return m_dir.filePath("stage.db"); }
+    SqlConnection* Database() { return &m_db; }
 
 private:
     QTemporaryDir m_dir;
@@ -444,6 +446,158 @@ private:
 // Rows of the stage per insert statement: large enough that the index is
 // flushed rarely, small enough for steady progress.
 constexpr int RowsPerStatement = 10000;
+// On a server every value is a parameter: rows per statement of its own,
+// 28 values each, well below the 65535 parameters a statement may carry.
+constexpr int RowsPerBoundStatement = 500;
+
+QString FieldList()
+{
+    QStringList fields;
+    const QVector<SaleFileColumns::Column>& columns = SaleFileColumns::All();
+    for (int c = 1; c < columns.size(); ++c)
+        fields << QLatin1String(columns[c].field);
+    return fields.join(',');
+}
+
+using Outcome = SaleImport::Outcome;
+
+// SQLite: the stage attached to the connection, its rows copied by
+// "insert ... select" statements of many rows each.  Runs inside the
+// caller's transaction; `stored` counts the rows written.
+Outcome CopyAttached(bool skipDuplicates, qint64* stored, QString* reason,
+                     const SaleImport::Progress& progress)
+{
+    const QString fields = FieldList();
+    // Stage rows are numbered 1.. in the order of the file.
+    const QString from =
+        QStringLiteral(" from %1.Rows where %2")
+            .arg(AttachedStage::Schema, skipDuplicates ? QStringLiteral("Duplicate=0 and ") : QString());
+    const QString copy = "insert into SaleInfo (" + fields + ") select " + fields + from;
+
+    SqlStatement last(
+        CurrentConnection(),
+        QStringLiteral("select coalesce(max(rowid),0) from %1.Rows").arg(AttachedStage::Schema));
+    SqlStatement chunk(CurrentConnection(), copy + "rowid>? and rowid<=? order by rowid");
+    SqlStatement single(CurrentConnection(), copy + "rowid=?");
+    SqlStatement rowNumber(
+        CurrentConnection(),
+        QStringLiteral("select RowNo from %1.Rows where rowid=?").arg(AttachedStage::Schema));
+    for (const SqlStatement* statement : {&last, &chunk, &single, &rowNumber})
+        if (!statement->IsValid()) {
+            *reason = statement->ErrorString();
+            return Outcome::Failed;
+        }
+    if (!last.Step()) {
+        *reason = last.ErrorString();
+        return Outcome::Failed;
+    }
+    const qint64 lastRow = last.ColumnValue(0).toLongLong();
+    // The row at fault in a statement that failed: its rows again one by
+    // one, while the transaction still holds (a failed statement undoes only
+    // itself; a fault that ended the transaction leaves nothing to search).
+    auto findFault = [&](qint64 first, qint64 end) {
+        if (!CurrentConnection()->InTransaction())
+            return Outcome::Failed;
+        for (qint64 r = first; r <= end; ++r) {
+            single.Reset();
+            if (single.Exec({r}))
+                continue;
+            rowNumber.Reset();
+            const qint64 row =
+                rowNumber.Bind({r}) && rowNumber.Step() ? rowNumber.ColumnValue(0).toLongLong() : r;
+            *reason = QStringLiteral("第 %1 行无法保存：%2").arg(row).arg(single.ErrorString());
+            return Outcome::Failed;
+        }
+        return Outcome::Failed;
+    };
+    for (qint64 first = 1; first <= lastRow; first += RowsPerStatement) {
+        const qint64 end = qMin(lastRow, first + RowsPerStatement - 1);
+        chunk.Reset();
+        if (!chunk.Exec({first - 1, end})) {
+            *reason = chunk.ErrorString();
+            return findFault(first, end);
+        }
+        *stored += CurrentConnection()->Changes();
+        if (progress && !progress(*stored))
+            return Outcome::Cancelled;
+    }
+    return Outcome::Done;
+}
+
+// A server: the stage read from its own file and its rows sent in inserts of
+// many rows each, every value bound.  Each statement runs in a savepoint, so
+// that after a failure its rows can be tried one by one to name the row at
+// fault (a failed statement on a server spoils the transaction otherwise).
+Outcome CopyBound(SqlConnection* stage, bool skipDuplicates, qint64* stored, QString* reason,
+                  const SaleImport::Progress& progress)
+{
+    const QString fields = FieldList();
+    const int width = int(SaleFileColumns::All().size()) - 1;
+    const QString oneRow = '(' + QStringLiteral("?,").repeated(width - 1) + "?)";
+    auto insertOf = [&](int rows) {
+        QStringList values;
+        for (int i = 0; i < rows; ++i)
+            values << oneRow;
+        return "insert into SaleInfo (" + fields + ") values " + values.join(',');
+    };
+    SqlStatement read(stage, "select RowNo, " + fields + " from Rows" +
+                                 (skipDuplicates ? QStringLiteral(" where Duplicate=0") : QString()) +
+                                 " order by rowid");
+    if (!read.IsValid()) {
+        *reason = read.ErrorString();
+        return Outcome::Failed;
+    }
+    const QString fullInsert = insertOf(RowsPerBoundStatement);
+    QVector<qint64> rowNumbers;
+    SqlArgs values;
+    rowNumbers.reserve(RowsPerBoundStatement);
+    values.reserve(RowsPerBoundStatement * width);
+
+    auto send = [&]() {
+        const int rows = int(rowNumbers.size());
+        SqlTransaction savepoint(CurrentConnection());
+        SqlStatement insert(CurrentConnection(), rows == RowsPerBoundStatement ? fullInsert : insertOf(rows));
+        if (savepoint.IsActive() && insert.Exec(values) && savepoint.Commit()) {
+            *stored += rows;
+            rowNumbers.clear();
+            values.clear();
+            return true;
+        }
+        *reason = insert.ErrorString().isEmpty() ? CurrentConnection()->ErrorString() : insert.ErrorString();
+        savepoint.Rollback();
+        const QString single = insertOf(1);
+        for (int r = 0; r < rows; ++r) {
+            SqlTransaction one(CurrentConnection());
+            SqlStatement insertOne(CurrentConnection(), single);
+            if (one.IsActive() && insertOne.Exec(values.mid(qsizetype(r) * width, width)))
+                continue;
+            *reason = QStringLiteral("第 %1 行无法保存：%2").arg(rowNumbers[r]).arg(insertOne.ErrorString());
+            break;
+        }
+        return false;
+    };
+
+    while (read.Step()) {
+        rowNumbers << read.ColumnValue(0).toLongLong();
+        for (int c = 1; c <= width; ++c)
+            values << SqlArg(read.ColumnValue(c));
+        if (rowNumbers.size() < RowsPerBoundStatement)
+            continue;
+        if (!send())
+            return Outcome::Failed;
+        if (progress && !progress(*stored))
+            return Outcome::Cancelled;
+    }
+    if (read.Failed()) {
+        *reason = read.ErrorString();
+        return Outcome::Failed;
+    }
+    if (!rowNumbers.isEmpty() && !send())
+        return Outcome::Failed;
+    if (progress && !progress(*stored))
+        return Outcome::Cancelled;
+    return Outcome::Done;
+}
 
 } // namespace
 
@@ -455,83 +609,43 @@ SaleImport::Outcome SaleImport::Write(const Preview& preview, bool skipDuplicate
         *error = QStringLiteral("没有可导入的预览");
         return Outcome::Failed;
     }
-    // Attached outside the transaction (SQLite allows nothing else) and
-    // detached after it has ended.
-    AttachedStage attached(preview.stage->FileName());
-    if (!attached.IsAttached()) {
-        *error = attached.ErrorString();
-        return Outcome::Failed;
-    }
-    QStringList fieldList;
-    const QVector<SaleFileColumns::Column>& columns = SaleFileColumns::All();
-    for (int c = 1; c < columns.size(); ++c)
-        fieldList << QLatin1String(columns[c].field);
-    const QString fields = fieldList.join(',');
-    // Stage rows are numbered 1.. in the order of the file.
-    const QString from =
-        QStringLiteral(" from %1.Rows where %2")
-            .arg(AttachedStage::Schema, skipDuplicates ? QStringLiteral("Duplicate=0 and ") : QString());
-    const QString copy = "insert into SaleInfo (" + fields + ") select " + fields + from;
-
-    SqlStatement last(
-        CurrentConnection(),
-        QStringLiteral("select coalesce(max(rowid),0) from %1.Rows").arg(AttachedStage::Schema));
-    SqlTransaction transaction(CurrentConnection());
-    SqlStatement chunk(CurrentConnection(), copy + "rowid>? and rowid<=? order by rowid");
-    SqlStatement single(CurrentConnection(), copy + "rowid=?");
-    SqlStatement rowNumber(
-        CurrentConnection(),
-        QStringLiteral("select RowNo from %1.Rows where rowid=?").arg(AttachedStage::Schema));
-    for (const SqlStatement* statement : {&last, &chunk, &single, &rowNumber})
-        if (!statement->IsValid()) {
-            *error = statement->ErrorString();
+    // SQLite: the stage is attached outside the transaction (SQLite allows
+    // nothing else) and detached after it has ended.  A server reads the
+    // stage through a connection of its own.
+    const bool server = CurrentConnection()->IsServer();
+    std::optional<AttachedStage> attached;
+    if (!server) {
+        attached.emplace(preview.stage->FileName());
+        if (!attached->IsAttached()) {
+            *error = attached->ErrorString();
             return Outcome::Failed;
         }
-    if (!transaction.IsActive() || !last.Step()) {
-        *error = last.Failed() ? last.ErrorString() : CurrentConnection()->ErrorString();
+    }
+    SqlTransaction transaction(CurrentConnection());
+    if (!transaction.IsActive()) {
+        *error = CurrentConnection()->ErrorString();
         return Outcome::Failed;
     }
-    const qint64 lastRow = last.ColumnValue(0).toLongLong();
-    auto fail = [&](const QString& reason) {
+    qint64 stored = 0;
+    QString reason;
+    const Outcome copied =
+        server ? CopyBound(preview.stage->Database(), skipDuplicates, &stored, &reason, progress)
+               : CopyAttached(skipDuplicates, &stored, &reason, progress);
+    if (copied == Outcome::Cancelled) {
+        transaction.Rollback();
+        return Outcome::Cancelled;
+    }
+    const bool committed = copied == Outcome::Done && transaction.Commit();
+    if (!committed) {
+        if (copied == Outcome::Done)
+            reason = CurrentConnection()->ErrorString();
         transaction.Rollback();
         WriteLogLine(QStringLiteral("失败执行：") + InsertStatement());
         WriteLogLine(QStringLiteral("失败原因:") + reason);
         *error = reason;
         *written = 0;
         return Outcome::Failed;
-    };
-    // The row at fault in a statement that failed: its rows again one by
-    // one, while the transaction still holds (a failed statement undoes only
-    // itself; a fault that ended the transaction leaves nothing to search).
-    auto findFault = [&](qint64 first, qint64 end, const QString& reason) {
-        if (sqlite3_get_autocommit(CurrentConnection()->Handle()) != 0)
-            return fail(reason);
-        for (qint64 r = first; r <= end; ++r) {
-            single.Reset();
-            if (single.Exec({r}))
-                continue;
-            rowNumber.Reset();
-            const qint64 row =
-                rowNumber.Bind({r}) && rowNumber.Step() ? rowNumber.ColumnValue(0).toLongLong() : r;
-            return fail(QStringLiteral("第 %1 行无法保存：%2").arg(row).arg(single.ErrorString()));
-        }
-        return fail(reason);
-    };
-
-    qint64 stored = 0;
-    for (qint64 first = 1; first <= lastRow; first += RowsPerStatement) {
-        const qint64 end = qMin(lastRow, first + RowsPerStatement - 1);
-        chunk.Reset();
-        if (!chunk.Exec({first - 1, end}))
-            return findFault(first, end, chunk.ErrorString());
-        stored += CurrentConnection()->Changes();
-        if (progress && !progress(stored)) {
-            transaction.Rollback();
-            return Outcome::Cancelled;
-        }
     }
-    if (!transaction.Commit())
-        return fail(CurrentConnection()->ErrorString());
     WriteLogLine(QStringLiteral("成功执行：") + InsertStatement() +
                  QStringLiteral("（从 %1 导入 %2 行）").arg(preview.fileName).arg(stored));
     if (DataM)

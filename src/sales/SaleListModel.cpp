@@ -124,7 +124,7 @@ bool SaleListModel::CountMatches(QString* error)
                                SqlDialect::IndexHint(CurrentConnection(), m_condition.rangeIndex)
                          : QStringLiteral("select count(*) from SaleInfo");
     if (!m_condition.keySource.isEmpty())
-        sql = "select count(*) from (" + m_condition.keySource + ")";
+        sql = "select count(*) from (" + m_condition.keySource + ") as k";
     else if (!m_condition.where.isEmpty())
         sql += " where " + m_condition.where;
     SqlStatement statement(CurrentConnection(), sql);
@@ -161,23 +161,33 @@ bool SaleListModel::FetchPage(QString* error)
     const QString condition = m_condition.where.isEmpty() ? QString() : '(' + m_condition.where + ") and ";
     QString sql = QStringLiteral("select ") + SelectList + " from SaleInfo";
     SqlArgs args = m_condition.args;
+    const SqlArgs after = {SqlArg(m_lastId), SqlArg(limit)};
     if (!m_condition.keySource.isEmpty()) {
         // The index gives the page's ids in order and stops after the page.
         sql += " where id in (" + m_condition.keySource + " and rowid>? order by rowid limit ?) order by id";
+        args << after;
     } else if (m_condition.byWarrantyEnd) {
         // Continued after the last (warranty end, id) held, along the
-        // warranty-end index, which holds the id too.
-        sql += " where " + condition + "(OverRun,id)>(?,?) order by OverRun,id limit ?";
-        args << SqlArg(QString::fromUtf8(m_lastOverRun));
+        // warranty-end index, which holds the id too.  The first page has
+        // nothing to continue after (and no date to compare with).
+        if (m_pages.isEmpty()) {
+            sql += (m_condition.where.isEmpty() ? QString() : " where " + m_condition.where) +
+                   " order by OverRun,id limit ?";
+            args << SqlArg(limit);
+        } else {
+            sql += " where " + condition + "(OverRun,id)>(?,?) order by OverRun,id limit ?";
+            args << SqlArg(QString::fromUtf8(m_lastOverRun)) << after;
+        }
     } else if (m_indexPlan) {
         // The page's keys come sorted from the index alone, then their rows.
         sql += " where id in (select id from SaleInfo" +
                SqlDialect::IndexHint(CurrentConnection(), m_condition.rangeIndex) + " where " + condition +
                "id>? order by id limit ?) order by id";
+        args << after;
     } else {
         sql += m_tableHint + " where " + condition + "id>? order by id limit ?";
+        args << after;
     }
-    args << SqlArg(m_lastId) << SqlArg(limit);
 
     SqlStatement statement(CurrentConnection(), sql);
     QByteArray block;

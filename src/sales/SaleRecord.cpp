@@ -199,7 +199,7 @@ bool SearchCondition(const QString& column, const QString& op, const QString& va
             *error = QStringLiteral("不是数字：") + value;
             return false;
         }
-        out->where = "CAST(" + name + " AS INTEGER)" + op + '?';
+        out->where = SqlDialect::IntegerOf(CurrentConnection(), name) + op + '?';
         out->args = {SqlArg(number)};
     } else if (field.isDate) {
         const QDate date = ParseSearchDate(value);

@@ -2,12 +2,14 @@
 
 #include "DataAccess.h"
 #include "Shell.h"
+#include "TestEnv.h"
 
 #include <QApplication>
 #include <QDate>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 // A main window stand-in: FindOpenForm answers with the record manager under
 // test, the rest does nothing.
@@ -29,6 +31,76 @@ public:
     void AddOpenWindowItem(TDefForm*) override {}
     void RemoveOpenWindowItem(TDefForm*) override {}
 };
+
+// Every stored field of a sale record but the key, named (a whole-row
+// comparison must not see the server's rowid or columns added later).
+inline const QString SaleColumns =
+    "Name,Phone,Fax,Mobile,addr,BuyDate,OverRun,TB,BuyAmount,CPU,Memory,HD,DisplayCard,Sound,"
+    "MainBoard,Box,Display,Power,Floppy,CDROM,Mouse,KeyBoard,SoundBox,NetWork,Modem,Print,"
+    "Other,Memo";
+
+// Inserts `count` rows into SaleInfo's `columns` (comma-separated), the
+// values of row i (1..count) from `row`, every value bound, in statements of
+// many rows inside one transaction: the same on both engines and quick for
+// tens of thousands of rows.
+inline bool InsertGenerated(const QString& columns, int count, const std::function<SqlArgs(int)>& row)
+{
+    const int width = int(columns.count(',')) + 1;
+    const int perStatement = 500;
+    const QString oneRow = '(' + QStringLiteral("?,").repeated(width - 1) + "?)";
+    SqlTransaction transaction(CurrentConnection());
+    for (int first = 1; first <= count; first += perStatement) {
+        const int rows = qMin(perStatement, count - first + 1);
+        QStringList marks;
+        SqlArgs args;
+        for (int i = first; i < first + rows; ++i) {
+            marks << oneRow;
+            args << row(i);
+        }
+        SqlStatement insert(CurrentConnection(),
+                            "insert into SaleInfo (" + columns + ") values " + marks.join(','));
+        if (!insert.Exec(args)) {
+            qWarning("%s", qPrintable(insert.ErrorString()));
+            return false;
+        }
+    }
+    return transaction.Commit();
+}
+
+// A trigger that refuses to insert a sale record named `name` with
+// `message`.  `endTransaction`: SQLite's RAISE(ROLLBACK), which ends the
+// whole transaction; a server's error spoils its transaction either way.
+inline bool RefuseInsertOf(const QString& name, const QString& message, bool endTransaction = false)
+{
+    // Test data only: the texts are written into the trigger, which takes no
+    // bound values.
+    if (TestEnv::OnServer())
+        return ExecCommand("create function refuse_insert() returns trigger language plpgsql as "
+                           "$$ begin raise exception '" +
+                           message + "'; end $$") &&
+               ExecCommand("create trigger refuse before insert on SaleInfo for each row when (new.Name='" +
+                           name + "') execute function refuse_insert()");
+    return ExecCommand("create trigger refuse before insert on SaleInfo when new.Name='" + name +
+                       "' begin select raise(" + (endTransaction ? "rollback" : "abort") + ", '" + message +
+                       "'); end");
+}
+
+inline bool DropRefusal()
+{
+    if (TestEnv::OnServer())
+        return ExecCommand("drop trigger refuse on SaleInfo") && ExecCommand("drop function refuse_insert()");
+    return ExecCommand("drop trigger refuse");
+}
+
+// The names of the stored records in id order, run together.
+inline QString NamesInIdOrder()
+{
+    QString names;
+    SqlStatement select(CurrentConnection(), "select Name from SaleInfo order by id");
+    while (select.Step())
+        names += select.ColumnValue(0).toString();
+    return names;
+}
 
 // One SaleInfo row as the entry dialog writes it; components "无".
 struct Sale

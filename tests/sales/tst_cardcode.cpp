@@ -16,8 +16,15 @@ class TestCardCode : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void codeOfTheShownRecord();
 };
+
+void TestCardCode::initTestCase()
+{
+    if (TestEnv::OnServer() && !TestEnv::ServerUnavailableReason().isEmpty())
+        QSKIP(qPrintable("PostgreSQL not available: " + TestEnv::ServerUnavailableReason()));
+}
 
 void TestCardCode::codeOfTheShownRecord()
 {

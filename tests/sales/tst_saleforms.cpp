@@ -74,6 +74,8 @@ private:
 
 void TestSaleForms::init()
 {
+    if (TestEnv::OnServer() && !TestEnv::ServerUnavailableReason().isEmpty())
+        QSKIP(qPrintable("PostgreSQL not available: " + TestEnv::ServerUnavailableReason()));
     m_env = std::make_unique<TestEnv>();
     QVERIFY2(m_env->IsValid(), qPrintable(m_env->Error()));
     m_dialogs = std::make_unique<ScriptedDialogs>();
@@ -141,7 +143,7 @@ void TestSaleForms::addTwiceStoresTwoEqualRows()
     QVERIFY(Dialog()->isVisible());
     QVERIFY(Dialog()->IsAddMode());
     MemDataset rows;
-    QVERIFY(OpenQuery("select * from SaleInfo order by id", rows));
+    QVERIFY(OpenQuery("select id," + SaleColumns + " from SaleInfo order by id", rows));
     QCOMPARE(rows.AsString("Name"), QStringLiteral("张三"));
     QCOMPARE(rows.AsString("Phone"), QStringLiteral("无"));
     QCOMPARE(rows.AsString("CPU"), QString("Intel Core i5-12400"));
@@ -303,6 +305,8 @@ void TestSaleForms::editOfARecordDeletedMeanwhile()
 
 void TestSaleForms::unreadableDatesOpenEmptyAndStayStored()
 {
+    if (TestEnv::OnServer())
+        QSKIP("a server's date columns cannot hold an unreadable date");
     Sale good, bad;
     good.name = "good", good.buy = QDate(2023, 6, 15), good.over = QDate(2024, 6, 14);
     bad.name = "bad";
@@ -440,10 +444,9 @@ void TestSaleForms::purgeKeepsSpecialCustomersAndTheList()
     QTest::mouseClick(manager->findChild<QPushButton*>("BtnDelOverRun"), Qt::LeftButton);
     QCOMPARE(m_dialogs->Boxes()[1].caption, QStringLiteral("删除己过保用户数据"));
     // The message names the copy kept of the purged rows.
-    QVERIFY(m_dialogs->LastText().startsWith(QStringLiteral("数据己经成功删除！\n删除的 2 条记录已保存在：")));
-    QCOMPARE(
-        m_env->Scalar("select group_concat(Name,'') from (select Name from SaleInfo order by id)").toString(),
-        QString("CS"));
+    QVERIFY(
+        m_dialogs->LastText().startsWith(QStringLiteral("数据己经成功删除！\n删除的 2 条记录已保存在：")));
+    QCOMPARE(NamesInIdOrder(), QString("CS"));
     // The purged rows stay in the list until the next load.
     QCOMPARE(ListedNames(), QStringList({"E", "T", "C", "S"}));
     manager->TBtnAllClick();
@@ -568,12 +571,15 @@ void TestSaleForms::searchOnDateColumns()
 
 void TestSaleForms::searchIgnoresLatinCaseAndCountsNumerically()
 {
-    Sale i5, ryzen, big;
+    Sale i5, ryzen, big, odd;
     i5.name = "i5", i5.amount = "2";
     ryzen.name = "ryzen", ryzen.cpu = "AMD Ryzen 5", ryzen.amount = "5";
     big.name = "big", big.cpu = QStringLiteral("Intel Core i5 处理器"), big.amount = "10";
     big.buy = QDate(2027, 11, 28);
-    for (const Sale& s : {i5, ryzen, big})
+    // An amount that is no number (an older import) counts as 0; a name in
+    // Cyrillic capitals, whose case only Latin letters lose.
+    odd.name = QStringLiteral("ДОМ"), odd.cpu = QStringLiteral("ДОМ"), odd.amount = QStringLiteral("几");
+    for (const Sale& s : {i5, ryzen, big, odd})
         InsertSale(s);
     TFrmSaleManage* manager = NewManager();
     auto search = [&](int field, const QString& oper, const QString& text) {
@@ -585,9 +591,11 @@ void TestSaleForms::searchIgnoresLatinCaseAndCountsNumerically()
     };
     QCOMPARE(search(5, "=", "intel core i5"), QStringList({"i5"}));
     QCOMPARE(search(5, "=", QStringLiteral("INTEL CORE I5 处理器")), QStringList({"big"}));
-    QCOMPARE(search(5, "<>", "amd ryzen 5"), QStringList({"i5", "big"}));
+    QCOMPARE(search(5, "<>", "amd ryzen 5"), QStringList({"i5", "big", QStringLiteral("ДОМ")}));
     QCOMPARE(search(4, ">", "5"), QStringList({"big"}));
-    QCOMPARE(search(4, "<=", "5"), QStringList({"i5", "ryzen"}));
+    QCOMPARE(search(4, "<=", "5"), QStringList({"i5", "ryzen", QStringLiteral("ДОМ")}));
+    QCOMPARE(search(5, "=", QStringLiteral("дом")), QStringList());
+    QCOMPARE(search(5, "=", QStringLiteral("ДОМ")), QStringList({QStringLiteral("ДОМ")}));
     QCOMPARE(search(2, "=", QStringLiteral("2027年11月28日")), QStringList({"big"}));
     QCOMPARE(search(2, "=", "2027.11.28"), QStringList({"big"}));
     QVERIFY(m_dialogs->Boxes().isEmpty());
@@ -653,7 +661,7 @@ void TestSaleForms::deleteOneAsksAndDropsTheRow()
 
     m_dialogs->QueueAnswer(Dialogs::Yes);
     QTest::mouseClick(del, Qt::LeftButton);
-    QCOMPARE(m_env->Scalar("select group_concat(Name,'') from SaleInfo").toString(), QString("AC"));
+    QCOMPARE(NamesInIdOrder(), QString("AC"));
     QCOMPARE(ListedNames(), QStringList({"A", "C"}));
     QCOMPARE(manager->StatusText(), QStringLiteral("共有 [3] 项"));
 }

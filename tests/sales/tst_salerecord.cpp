@@ -12,6 +12,7 @@ class TestSaleRecord : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void blankValuesBecomeNone_data();
     void blankValuesBecomeNone();
     void warrantyIsThreeHundredSixtyFiveDays();
@@ -24,6 +25,12 @@ private slots:
     void nameBoxTakesEightBytes();
     void pasteIsCutToTheLimit();
 };
+
+void TestSaleRecord::initTestCase()
+{
+    if (TestEnv::OnServer() && !TestEnv::ServerUnavailableReason().isEmpty())
+        QSKIP(qPrintable("PostgreSQL not available: " + TestEnv::ServerUnavailableReason()));
+}
 
 void TestSaleRecord::blankValuesBecomeNone_data()
 {
