@@ -25,9 +25,14 @@ if [[ -x $PG_BIN/initdb ]]; then
   }
   trap stop_pg EXIT
   "${RUN[@]}" "$PG_BIN/initdb" -D "$PG_DIR/data" -U "$PG_USER" --auth=trust -E UTF8 --locale=C.UTF-8 >/dev/null
+  # Every login is trusted except one role's, which must give its password:
+  # the data layer's test of a wrong password (in PGPASSFILE) logs in as it.
+  sed -i '1i local all weibao_password_test scram-sha-256' "$PG_DIR/data/pg_hba.conf"
   "${RUN[@]}" "$PG_BIN/pg_ctl" -D "$PG_DIR/data" -l "$PG_DIR/server.log" -w \
     -o "-k $PG_DIR -c listen_addresses='' -c fsync=off -p 5439" start >/dev/null
   export PGHOST=$PG_DIR PGPORT=5439 PGUSER=$PG_USER
+  "${RUN[@]}" "$PG_BIN/psql" -h "$PG_DIR" -p 5439 -U "$PG_USER" -d postgres -qX -v ON_ERROR_STOP=1 \
+    -c "CREATE ROLE weibao_password_test LOGIN PASSWORD 'weibao-test-secret'"
   echo "PostgreSQL for the tests: socket in $PG_DIR, user $PG_USER"
 else
   echo "PostgreSQL 15 is not installed: the PostgreSQL runs of the suites are skipped"

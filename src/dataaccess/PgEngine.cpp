@@ -107,9 +107,16 @@ bool PgEngine::ExecRaw(const QString& sql, QString* error, int* code)
 {
     PGresult* result = PQexec(m_conn, sql.toUtf8().constData());
     const ExecStatusType status = PQresultStatus(result);
-    const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+    bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
     if (!ok) {
         *error = ResultError(result, m_conn);
+        *code = 1;
+    } else if (qstrcmp(PQcmdStatus(result), "ROLLBACK") == 0 &&
+               sql.trimmed().compare(QLatin1String("COMMIT"), Qt::CaseInsensitive) == 0) {
+        // A failed statement aborted the transaction: the server answers its
+        // COMMIT with a rollback and no error, but nothing was written.
+        ok = false;
+        *error = QStringLiteral("事务中有语句执行失败，所做的修改已全部撤销");
         *code = 1;
     } else {
         m_changes = atoi(PQcmdTuples(result));

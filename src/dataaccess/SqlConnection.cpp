@@ -377,7 +377,8 @@ void SqlTransaction::Rollback()
     if (m_nested) {
         m_connection->ExecRaw("ROLLBACK TO weibao_nested");
         m_connection->ExecRaw("RELEASE weibao_nested");
-    } else {
+    } else if (m_connection->InTransaction()) {
+        // A server ends a transaction whose COMMIT failed by itself.
         m_connection->ExecRaw("ROLLBACK");
     }
 }

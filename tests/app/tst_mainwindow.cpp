@@ -40,7 +40,11 @@ class TestMainWindow : public QObject
     }
 
 private slots:
-    void initTestCase() { RegisterFormClasses(); }
+    void initTestCase()
+    {
+        WEIBAO_SKIP_WITHOUT_SERVER();
+        RegisterFormClasses();
+    }
 
     void startUp()
     {

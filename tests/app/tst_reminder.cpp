@@ -37,7 +37,11 @@ class TestReminder : public QObject
     }
 
 private slots:
-    void initTestCase() { RegisterFormClasses(); }
+    void initTestCase()
+    {
+        WEIBAO_SKIP_WITHOUT_SERVER();
+        RegisterFormClasses();
+    }
 
     void noticeAfterLogin()
     {

@@ -50,7 +50,11 @@ class TestSkins : public QObject
     }
 
 private slots:
-    void initTestCase() { RegisterFormClasses(); }
+    void initTestCase()
+    {
+        WEIBAO_SKIP_WITHOUT_SERVER();
+        RegisterFormClasses();
+    }
     void cleanup() { SetProgramDir(ChooseProgramDir(QCoreApplication::applicationDirPath())); }
 
     void skinList()

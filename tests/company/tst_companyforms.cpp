@@ -46,6 +46,8 @@ class TestCompanyForms : public QObject
     }
 
 private slots:
+    void initTestCase() { WEIBAO_SKIP_WITHOUT_SERVER(); }
+
     void profileOnEmptyTableCreatesTheRow()
     {
         TestEnv env;

@@ -62,6 +62,16 @@ QString ConnectAsOrdinaryUser()
     return QString::fromUtf8(result);
 }
 
+// Rows of the usage log, read on a connection of its own.
+int UseLogRows(const TestEnv& env)
+{
+    SqlConnection c;
+    if (!env.OpenSecondConnection(c))
+        return -1;
+    SqlStatement count(&c, "select count(*) from UseLog");
+    return count.Step() ? int(count.ColumnInt64(0)) : -1;
+}
+
 // Takes `count` values of one counter on `connection`, one line each.
 bool TakeCounters(SqlConnection& connection, int count, QByteArray* out)
 {
@@ -197,6 +207,41 @@ private slots:
         // Only one statement per call: a second one is refused, not run.
         QVERIFY(!ExecCommand("delete from UseLog; delete from AC_USERINFO"));
         QCOMPARE(env.Scalar("select count(*) from AC_USERINFO").toInt(), 1);
+    }
+
+    // A statement that fails inside a transaction: the work is undone, a
+    // commit of what is left says so (a server aborts the whole transaction
+    // and would otherwise answer COMMIT with a silent rollback), and the
+    // connection serves the next statement, in a transaction or outside one.
+    void failedStatementInATransactionLeavesTheConnectionUsable()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        const auto roles = [&env] { return env.Scalar("select count(*) from AC_ROLEINFO").toInt(); };
+        const int before = roles();
+        if (CurrentConnection()->IsServer()) {
+            SqlTransaction transaction(CurrentConnection());
+            QVERIFY(ExecCommand("insert into AC_ROLEINFO values (90,'甲','')"));
+            QVERIFY(!ExecCommand("insert into AC_ROLEINFO values (90,'重复的键','')"));
+            QVERIFY(!transaction.Commit());
+            QCOMPARE(roles(), before);
+        }
+        {
+            SqlTransaction outer(CurrentConnection());
+            QVERIFY(ExecCommand("insert into AC_ROLEINFO values (91,'乙','')"));
+            {
+                SqlTransaction inner(CurrentConnection());
+                QVERIFY(!ExecCommand("insert into AC_ROLEINFO values (91,'重复的键','')"));
+            }
+            // The failed inner part is undone; the outer one goes on.
+            QVERIFY(ExecCommand("insert into AC_ROLEINFO values (92,'丙','')"));
+            QVERIFY(outer.Commit());
+        }
+        QCOMPARE(roles(), before + 2);
+        QVERIFY(!ExecCommand("insert into AC_ROLEINFO values (92,'重复的键','')"));
+        QVERIFY(ExecCommand("delete from AC_ROLEINFO where RoleID in (91,92)"));
+        QCOMPARE(roles(), before);
+        QVERIFY(!CurrentConnection()->InTransaction());
     }
 
     void logLineFormatAndFirstLineOfTheDay()
@@ -658,6 +703,68 @@ private slots:
         IniFile(Settings::IniPath()).WriteString("Database", "Engine", "Oracle");
         QVERIFY(!dm.ConnectDatabase());
         QVERIFY2(dm.LastError().contains("Oracle"), qPrintable(dm.LastError()));
+    }
+
+    // scripts/test.sh makes a role that must log in with its password; the
+    // password comes from libpq's password file, never from Quorel.ini.
+    void wrongPasswordIsNamedAndWritesNothing()
+    {
+        if (!TestEnv::OnServer())
+            QSKIP("about the server engine");
+        const QString role = "weibao_password_test";
+        TestEnv env(false, false);
+        QVERIFY2(env.IsValid(), qPrintable(env.Error()));
+        {
+            SqlConnection c;
+            QVERIFY(env.OpenSecondConnection(c));
+            SqlStatement check(&c, "select count(*) from pg_hba_file_rules where ?=any(user_name) "
+                                   "and auth_method='scram-sha-256' and (select count(*) from pg_roles "
+                                   "where rolname=?)=1");
+            if (!check.Bind({role, role}) || !check.Step() || check.ColumnInt64(0) == 0)
+                QSKIP("this server has no role weibao_password_test that logs in with a password "
+                      "(scripts/test.sh makes one)");
+            QVERIFY(
+                c.ExecRaw("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO " + role));
+        }
+        PgServer server = Settings::DatabaseServer();
+        server.user = role;
+        QVERIFY(Settings::SetDatabaseServer(server));
+
+        QTemporaryDir folder;
+        const QString passFile = folder.filePath("pgpass");
+        const QByteArray before = qgetenv("PGPASSFILE");
+        auto writePassword = [&](const QString& password) {
+            QFile file(passFile);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(("*:*:*:" + role + ":" + password + "\n").toUtf8());
+            file.close();
+            // libpq ignores a password file others may read.
+            QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        };
+        qputenv("PGPASSFILE", passFile.toLocal8Bit());
+        const int logRows = UseLogRows(env);
+
+        writePassword("not-the-password");
+        TDataM dm;
+        const bool refused = !dm.ConnectDatabase();
+        const QString reason = dm.LastError();
+        const QString box = dm.StartErrorText();
+        const QStringList log = env.CommandLogLines();
+        writePassword("weibao-test-secret");
+        const bool connected = dm.ConnectDatabase();
+        const QString error = dm.LastError();
+        dm.DisconnectDatabase();
+        before.isNull() ? qunsetenv("PGPASSFILE") : qputenv("PGPASSFILE", before);
+
+        QVERIFY(refused);
+        QVERIFY2(reason.contains(QStringLiteral("无法连接数据库服务器")) &&
+                     reason.contains("password authentication failed"),
+                 qPrintable(reason));
+        QVERIFY(box.endsWith(reason));
+        QVERIFY(!log.isEmpty());
+        QCOMPARE(log.last().section(' ', 2, -1), QStringLiteral("数据库打开失败：") + reason);
+        QVERIFY2(connected, qPrintable(error));
+        QCOMPARE(UseLogRows(env), logRows);
     }
 
     void markTranslationKeepsQuotedText()

@@ -40,6 +40,8 @@ class TestFunctionTree : public QObject
     }
 
 private slots:
+    void initTestCase() { WEIBAO_SKIP_WITHOUT_SERVER(); }
+
     void orderReachabilityAndCaptions()
     {
         TestEnv env;

@@ -53,6 +53,8 @@ class TestLoginDialogs : public QObject
     }
 
 private slots:
+    void initTestCase() { WEIBAO_SKIP_WITHOUT_SERVER(); }
+
     void init()
     {
         m_env = std::make_unique<TestEnv>();

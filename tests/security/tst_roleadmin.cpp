@@ -70,6 +70,8 @@ class TestRoleAdmin : public QObject
     }
 
 private slots:
+    void initTestCase() { WEIBAO_SKIP_WITHOUT_SERVER(); }
+
     void init()
     {
         m_env = std::make_unique<TestEnv>();
@@ -147,8 +149,7 @@ private slots:
         QCOMPARE(m_env->Scalar("select count(*) from AC_ROLEINFO").toInt(), 5);
 
         // A function row that cannot be written takes the role row and its key with it.
-        QVERIFY(ExecCommand("create trigger refuse before insert on AC_ROLE_FUNCTION "
-                            "begin select raise(abort, 'refused'); end"));
+        QVERIFY(TestEnv::InjectFailure("AC_ROLE_FUNCTION", "insert"));
         const int lastKey = m_env->Scalar("select RoleID from SeqTable").toInt();
         Child<QLineEdit>(&form, "edtRole")->setText("写不进");
         tree->ToggleNode(FindFunctionNode(tree, "2"));
@@ -282,8 +283,7 @@ private slots:
 
         auto* roles = Child<QTreeWidget>(&form, "LvRole");
         Select(roles, "收银");
-        QVERIFY(ExecCommand("create trigger refuse before delete on AC_ROLE_USER "
-                            "begin select raise(abort, 'refused'); end"));
+        QVERIFY(TestEnv::InjectFailure("AC_ROLE_USER", "delete"));
         m_dialogs->QueueAnswer(Dialogs::Ok);
         Click(&form, "btnDelete");
         QCOMPARE(
@@ -292,7 +292,7 @@ private slots:
         QCOMPARE(m_env->Scalar("select count(*) from AC_ROLEINFO where RoleID=5").toInt(), 1);
         QCOMPARE(roles->topLevelItemCount(), 2);
 
-        QVERIFY(ExecCommand("drop trigger refuse"));
+        QVERIFY(TestEnv::RemoveFailure("AC_ROLE_USER", "delete"));
         m_dialogs->QueueAnswer(Dialogs::Cancel);
         Click(&form, "btnDelete");
         QCOMPARE(m_env->Scalar("select count(*) from AC_ROLEINFO where RoleID=5").toInt(), 1);

@@ -28,6 +28,8 @@ class TestUser : public QObject
     }
 
 private slots:
+    void initTestCase() { WEIBAO_SKIP_WITHOUT_SERVER(); }
+
     void fourOutcomes()
     {
         TestEnv env;

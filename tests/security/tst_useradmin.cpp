@@ -102,6 +102,8 @@ class TestUserAdmin : public QObject
     }
 
 private slots:
+    void initTestCase() { WEIBAO_SKIP_WITHOUT_SERVER(); }
+
     void init()
     {
         m_env = std::make_unique<TestEnv>();
@@ -309,8 +311,7 @@ private slots:
         auto* roles = Child<QTreeWidget>(&form, "LvRole");
         roles->setCurrentItem(roles->topLevelItem(0));
         Click(&form, "btnAddRole");
-        QVERIFY(ExecCommand("create trigger refuse before insert on AC_ROLE_USER "
-                            "begin select raise(abort, 'refused'); end"));
+        QVERIFY(TestEnv::InjectFailure("AC_ROLE_USER", "insert"));
         Click(&form, "btnSave");
         QCOMPARE(m_dialogs->LastText(), QString("添加用户权限时发生错误"));
         QCOMPARE(m_env->Scalar("select count(*) from AC_USERINFO where UserID='LI'").toInt(), 0);
@@ -318,9 +319,8 @@ private slots:
         QCOMPARE(Child<QLineEdit>(&form, "edtUserID")->text(), QString("LI"));
         QCOMPARE(Column(Child<QTreeWidget>(&form, "lvRight"), 1), QStringList({"角色"}));
 
-        QVERIFY(ExecCommand("drop trigger refuse"));
-        QVERIFY(ExecCommand("create trigger refuse before insert on AC_USERINFO "
-                            "begin select raise(abort, 'refused'); end"));
+        QVERIFY(TestEnv::RemoveFailure("AC_ROLE_USER", "insert"));
+        QVERIFY(TestEnv::InjectFailure("AC_USERINFO", "insert"));
         Click(&form, "btnSave");
         QCOMPARE(m_dialogs->LastText(), QString("添加用户信息时发生错误"));
         QVERIFY(Grants("LI").isEmpty());
@@ -399,8 +399,7 @@ private slots:
         QCOMPARE(Row(users, "LI")->text(1), QString("李四"));
 
         // A grant insert that fails half-way: the old grants and the old row stay.
-        QVERIFY(ExecCommand("create trigger refuse before insert on AC_FUNCTION_USER "
-                            "begin select raise(abort, 'refused'); end"));
+        QVERIFY(TestEnv::InjectFailure("AC_FUNCTION_USER", "insert"));
         Child<QLineEdit>(&form, "edtUserName")->setText("李四新");
         auto* tree = Child<QTreeWidget>(&form, "tvRight");
         tree->setCurrentItem(tree->topLevelItem(1));
@@ -412,7 +411,7 @@ private slots:
                  QString("李四"));
         QCOMPARE(Row(users, "LI")->text(1), QString("李四"));
 
-        QVERIFY(ExecCommand("drop trigger refuse"));
+        QVERIFY(TestEnv::RemoveFailure("AC_FUNCTION_USER", "insert"));
         Click(&form, "btnSave");
         QCOMPARE(m_dialogs->LastText(), QString("修改用户信息成功"));
         QCOMPARE(Grants("LI").size(), 3);
@@ -445,15 +444,14 @@ private slots:
         QCOMPARE(Grants("LI").size(), 2);
 
         // A failing grant delete keeps the user row too.
-        QVERIFY(ExecCommand("create trigger refuse before delete on AC_FUNCTION_USER "
-                            "begin select raise(abort, 'refused'); end"));
+        QVERIFY(TestEnv::InjectFailure("AC_FUNCTION_USER", "delete"));
         m_dialogs->QueueAnswer(Dialogs::Ok);
         Click(&form, "btnDelete");
         QCOMPARE(m_dialogs->LastText(), QString("删除用户出错！"));
         QCOMPARE(m_env->Scalar("select count(*) from AC_USERINFO where UserID='LI'").toInt(), 1);
         QCOMPARE(Grants("LI").size(), 2);
 
-        QVERIFY(ExecCommand("drop trigger refuse"));
+        QVERIFY(TestEnv::RemoveFailure("AC_FUNCTION_USER", "delete"));
         m_dialogs->QueueAnswer(Dialogs::Ok);
         Click(&form, "btnDelete");
         QCOMPARE(m_env->Scalar("select count(*) from AC_USERINFO where UserID='LI'").toInt(), 0);

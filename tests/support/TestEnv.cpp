@@ -114,6 +114,43 @@ bool TestEnv::OpenNamed(SqlConnection& connection, const QString& serverDatabase
     return connection.Open(SqlConnection::MakeConnectionString(file));
 }
 
+namespace {
+
+QString InjectedTriggerName(const QString& table, const QString& event)
+{
+    return QStringLiteral("injected_%1_%2").arg(table, event).toLower();
+}
+
+} // namespace
+
+bool TestEnv::InjectFailure(const QString& table, const QString& event, const QString& condition)
+{
+    SqlConnection* connection = CurrentConnection();
+    const QString name = InjectedTriggerName(table, event);
+    if (!connection->IsServer()) {
+        const QString when = condition.isEmpty() ? QString() : " when " + condition;
+        return connection->ExecRaw(QStringLiteral("create trigger %1 before %2 on %3%4 begin "
+                                                  "select raise(abort, 'injected failure'); end")
+                                       .arg(name, event, table, when));
+    }
+    // PostgreSQL's triggers call a function; one serves every injection.
+    const QString when = condition.isEmpty() ? QString() : " when (" + condition + ")";
+    return connection->ExecRaw("create or replace function injected_failure() returns trigger "
+                               "language plpgsql as $$ begin raise exception 'injected failure'; end $$") &&
+           connection->ExecRaw(QStringLiteral("create trigger %1 before %2 on %3 for each row%4 "
+                                              "execute function injected_failure()")
+                                   .arg(name, event, table, when));
+}
+
+bool TestEnv::RemoveFailure(const QString& table, const QString& event)
+{
+    SqlConnection* connection = CurrentConnection();
+    const QString name = InjectedTriggerName(table, event);
+    return connection->ExecRaw(connection->IsServer()
+                                   ? QStringLiteral("drop trigger %1 on %2").arg(name, table)
+                                   : "drop trigger " + name);
+}
+
 QString TestEnv::Dir() const
 {
     return GetAppDir();

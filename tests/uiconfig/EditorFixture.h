@@ -78,20 +78,6 @@ inline QString One(const QString& sql, const SqlArgs& args = {})
     return rows.isEmpty() ? QString() : rows.first();
 }
 
-// Makes every `event` ("delete", "update", "insert") on `table` fail, so that
-// an operation of several statements fails in its middle.
-inline void InjectFailure(const QString& table, const QString& event)
-{
-    QVERIFY(CurrentConnection()->ExecRaw(QStringLiteral("create trigger injected_%1_%2 before %2 on %1 begin "
-                                                        "select raise(abort,'injected failure'); end")
-                                             .arg(table, event)));
-}
-
-inline void RemoveFailure(const QString& table, const QString& event)
-{
-    QVERIFY(CurrentConnection()->ExecRaw(QStringLiteral("drop trigger injected_%1_%2").arg(table, event)));
-}
-
 // Captions in tree order, two spaces of indent per level.
 inline QStringList Outline(const QTreeWidget* tree)
 {

@@ -11,18 +11,9 @@ class TestConfigTables : public QObject
 {
     Q_OBJECT
 
-    // Makes updates of one row fail, so a write of several rows fails after
-    // its first statements went through.
-    static void FailUpdateOf(const QString& table, const QString& key, int value)
-    {
-        QVERIFY(
-            CurrentConnection()->ExecRaw(QStringLiteral("create trigger fail_one before update on %1 when "
-                                                        "old.%2=%3 begin select raise(abort,'injected'); end")
-                                             .arg(table, key)
-                                             .arg(value)));
-    }
-
 private slots:
+    void initTestCase() { WEIBAO_SKIP_WITHOUT_SERVER(); }
+
     void functionNumbers()
     {
         for (const char* id : {"1", "9", "1002", "400131", "999999"})
@@ -47,13 +38,13 @@ private slots:
         QCOMPARE(rows.size(), 4);
         QCOMPARE(rows[0].key, QString("71"));
         // The second row of the exchange fails: the first stays as it was.
-        FailUpdateOf("AC_MENUSTRUCT", "MenuID", 72);
+        QVERIFY(TestEnv::InjectFailure("AC_MENUSTRUCT", "update", "old.MenuID=72"));
         OrderRow a = rows[0], b = rows[1];
         std::swap(a.order, b.order);
         QVERIFY(!WriteOrderNumbers(MenuOrderTable, {a, b}));
         QCOMPARE(Rows("select OrderNum from AC_MENUSTRUCT where MenuID in (71,72) order by MenuID"),
                  QStringList({rows[0].order, rows[1].order}));
-        QVERIFY(CurrentConnection()->ExecRaw("drop trigger fail_one"));
+        QVERIFY(TestEnv::RemoveFailure("AC_MENUSTRUCT", "update"));
         QVERIFY(WriteOrderNumbers(MenuOrderTable, {a, b}));
         QCOMPARE(Rows("select OrderNum from AC_MENUSTRUCT where MenuID in (71,72) order by MenuID"),
                  QStringList({rows[1].order, rows[0].order}));
@@ -65,7 +56,8 @@ private slots:
     void buttonOrderIsOneWrite()
     {
         TestEnv env;
-        FailUpdateOf("AC_TOOLCFG", "ButtonID", 3);
+        // Updates of button 3 fail after the others went through.
+        QVERIFY(TestEnv::InjectFailure("AC_TOOLCFG", "update", "old.ButtonID=3"));
         QVERIFY(!ToolbarTable::SaveButtonOrder({13, 12, 3, 1}));
         QCOMPARE(One("select OrderNum from AC_TOOLCFG where ButtonID=13"), QString("13"));
         QVERIFY(!ToolbarTable::DeleteButton(5, {1, 2, 3, 4}));
@@ -95,7 +87,7 @@ private slots:
         QCOMPARE(QString::number(button.ButtonID), One("select ButtonID from SeqTable"));
         // A failed insert hands out no key.
         const QString counter = One("select ItemID from SeqTable");
-        InjectFailure("AC_GROUPCFG", "insert");
+        QVERIFY(TestEnv::InjectFailure("AC_GROUPCFG", "insert"));
         QVERIFY(!GroupBarTable::InsertItem(item, 0));
         QCOMPARE(One("select ItemID from SeqTable"), counter);
     }

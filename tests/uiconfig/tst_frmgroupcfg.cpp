@@ -13,6 +13,8 @@ class TestFrmGroupCfg : public QObject
     static QTreeWidgetItem* Item(Fixture& f, const QString& text) { return NodeByText(f.form->Tree(), text); }
 
 private slots:
+    void initTestCase() { WEIBAO_SKIP_WITHOUT_SERVER(); }
+
     void mainItemsSubItemsAndTheTwoLevels()
     {
         Fixture f;
@@ -108,7 +110,7 @@ private slots:
         QCOMPARE(Item(f, "系统")->child(0), Item(f, "用户管理"));
         QCOMPARE(One("select ParentItemID from AC_GROUPCFG where ItemID=9"), QString("17"));
         // A failed write is reported and the stored tree comes back.
-        InjectFailure("AC_GROUPCFG", "update");
+        QVERIFY(TestEnv::InjectFailure("AC_GROUPCFG", "update"));
         f.form->tvItemDragDrop(Item(f, "角色管理"), Item(f, "系统"));
         QCOMPARE(f.dialogs.LastText(), QString("写数据时出错，更新失败！"));
         QCOMPARE(Item(f, "角色管理")->parent(), Item(f, "系统管理"));

@@ -19,6 +19,8 @@ class TestFrmMenuCfg : public QObject
     }
 
 private slots:
+    void initTestCase() { WEIBAO_SKIP_WITHOUT_SERVER(); }
+
     void addsWithToolbarRowAndAllocatedKeys()
     {
         Fixture f;
@@ -65,7 +67,7 @@ private slots:
         QCOMPARE(Menu(f, "乙")->parent(), Menu(f, "系统管理(&A)"));
 
         // The toolbar row fails: the menu is not added either.
-        InjectFailure("AC_TOOLCFG", "insert");
+        QVERIFY(TestEnv::InjectFailure("AC_TOOLCFG", "insert"));
         const QString menus = One("select count(*) from AC_MENUSTRUCT");
         Type(f, "丙", "4005", true);
         f.Click("btnSave");
@@ -73,7 +75,7 @@ private slots:
         QCOMPARE(One("select count(*) from AC_MENUSTRUCT"), menus);
         QVERIFY(!Menu(f, "丙"));
         QCOMPARE(f.Control<QLineEdit>("edtMenuText")->text(), QString("丙"));
-        RemoveFailure("AC_TOOLCFG", "insert");
+        QVERIFY(TestEnv::RemoveFailure("AC_TOOLCFG", "insert"));
 
         // Empty text, and a child with nothing selected.
         Type(f, "", "");

@@ -27,6 +27,8 @@ class TestFrmRight : public QObject
     }
 
 private slots:
+    void initTestCase() { WEIBAO_SKIP_WITHOUT_SERVER(); }
+
     void addsStayInModeBesideTheSameAnchor()
     {
         Fixture f;
@@ -153,7 +155,7 @@ private slots:
 
         // A failure in the middle of the cascade: nothing is deleted.
         SelectNode(tree, Node(f, "2003"));
-        InjectFailure("AC_TOOLCFG", "update");
+        QVERIFY(TestEnv::InjectFailure("AC_TOOLCFG", "update"));
         f.dialogs.QueueAnswer(Dialogs::Ok);
         f.Click("btnDelete");
         QCOMPARE(f.dialogs.LastText(), QString("删除数据出错！"));
@@ -161,7 +163,7 @@ private slots:
         QCOMPARE(One("select count(*) from AC_FUNCTIONINFO where FunctionID='2003'"), QString("1"));
         QCOMPARE(One("select count(*) from AC_ROLE_FUNCTION where FunctionID='2003'"), QString("1"));
         QCOMPARE(One(menuRef), QString("1"));
-        RemoveFailure("AC_TOOLCFG", "update");
+        QVERIFY(TestEnv::RemoveFailure("AC_TOOLCFG", "update"));
 
         // Cancel at the question keeps it; OK deletes it and its references.
         f.dialogs.QueueAnswer(Dialogs::Cancel);
@@ -213,7 +215,7 @@ private slots:
                  QString("4001"));
 
         // A failed write is reported and the stored tree is shown again.
-        InjectFailure("AC_FUNCTIONINFO", "update");
+        QVERIFY(TestEnv::InjectFailure("AC_FUNCTIONINFO", "update"));
         const QStringList stored = Outline(tree);
         f.form->tvRightDragDrop(Node(f, "9006"), Node(f, "3000"));
         QCOMPARE(f.dialogs.LastText(), QString("写数据时出错，更新失败！"));
@@ -306,13 +308,13 @@ private slots:
         QCOMPARE(ListRows(list).at(2).section('|', 0, 0), ids[0]);
 
         // A failed write: reported, and the list shows the stored order.
-        InjectFailure("AC_FUNCTIONINFO", "update");
+        QVERIFY(TestEnv::InjectFailure("AC_FUNCTIONINFO", "update"));
         const QStringList shown = ListRows(list);
         list->selectRow(3);
         dialog->btnMoveUpClick();
         QCOMPARE(f.dialogs.LastText(), QString("写数据时出错，更新失败！"));
         QCOMPARE(ListRows(list), shown);
-        RemoveFailure("AC_FUNCTIONINFO", "update");
+        QVERIFY(TestEnv::RemoveFailure("AC_FUNCTIONINFO", "update"));
 
         // Children of the selected function; the tree keeps its old order.
         SelectNode(f.form->Tree(), Node(f, "7000"));

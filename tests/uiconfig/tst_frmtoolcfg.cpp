@@ -23,6 +23,8 @@ class TestFrmToolCfg : public QObject
     }
 
 private slots:
+    void initTestCase() { WEIBAO_SKIP_WITHOUT_SERVER(); }
+
     void addEditAndTheListColumns()
     {
         Fixture f;
@@ -123,7 +125,7 @@ private slots:
         // A failed write keeps the table and shows it again.
         list->selectRow(0);
         g.Click("btnMoveDown");
-        InjectFailure("AC_TOOLCFG", "update");
+        QVERIFY(TestEnv::InjectFailure("AC_TOOLCFG", "update"));
         g.Click("btnSaveSeq");
         QCOMPARE(g.dialogs.LastText(), QString("写数据时出错，更新失败！"));
         QCOMPARE(Rows("select OrderNum from AC_TOOLCFG order by ButtonID"), QStringList({"1", "2", "3"}));
@@ -139,13 +141,13 @@ private slots:
 
         // A failure while numbering the rest: the button stays.
         list->selectRow(1);
-        InjectFailure("AC_TOOLCFG", "update");
+        QVERIFY(TestEnv::InjectFailure("AC_TOOLCFG", "update"));
         f.dialogs.QueueAnswer(Dialogs::Ok);
         f.Click("btnDelete");
         QCOMPARE(f.dialogs.LastText(), QString("删除工具栏出错！"));
         QCOMPARE(One("select count(*) from AC_TOOLCFG"), QString("13"));
         QCOMPARE(list->rowCount(), 13);
-        RemoveFailure("AC_TOOLCFG", "update");
+        QVERIFY(TestEnv::RemoveFailure("AC_TOOLCFG", "update"));
 
         f.dialogs.QueueAnswer(Dialogs::Cancel);
         f.Click("btnDelete");

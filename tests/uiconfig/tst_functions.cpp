@@ -36,6 +36,8 @@ class TestFunctions : public QObject
     }
 
 private slots:
+    void initTestCase() { WEIBAO_SKIP_WITHOUT_SERVER(); }
+
     void roleGrantIsOfferedAndRevokedAtNextLogin()
     {
         TestEnv env;

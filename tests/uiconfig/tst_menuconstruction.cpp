@@ -16,6 +16,8 @@ class TestMenuConstruction : public QObject
     std::unique_ptr<TestEnv> m_env;
 
 private slots:
+    void initTestCase() { WEIBAO_SKIP_WITHOUT_SERVER(); }
+
     void init()
     {
         m_env = std::make_unique<TestEnv>();

@@ -121,6 +121,8 @@ class TestDefForm : public QObject
     }
 
 private slots:
+    void initTestCase() { WEIBAO_SKIP_WITHOUT_SERVER(); }
+
     void twoInstancesHaveOwnEntriesAndCloseSeparately()
     {
         TestEnv env;
