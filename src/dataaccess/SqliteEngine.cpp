@@ -11,6 +11,18 @@
 namespace {
 // How long a statement waits for another program's lock before it fails.
 constexpr int BusyTimeoutMs = 5000;
+
+// Waits for another program's lock by looking again every millisecond.
+// SQLite's own timeout looks ever more rarely (up to every 100 ms) and so
+// keeps missing the moment between two of the other program's transactions
+// when that one writes without pause: it could wait out its whole time.
+int WaitForLock(void*, int tries)
+{
+    if (tries >= BusyTimeoutMs)
+        return 0;
+    QThread::usleep(1000);
+    return 1;
+}
 } // namespace
 
 std::unique_ptr<SqliteEngine> SqliteEngine::Open(const QString& fileName, int flags, bool checkWritable,
@@ -25,7 +37,7 @@ std::unique_ptr<SqliteEngine> SqliteEngine::Open(const QString& fileName, int fl
         return nullptr;
     }
     std::unique_ptr<SqliteEngine> engine(new SqliteEngine(db));
-    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    sqlite3_busy_handler(db, WaitForLock, nullptr);
     sqlite3_extended_result_codes(db, 1);
     // Make sure the file really is a database before anybody uses it.
     if (!engine->ExecRaw("PRAGMA schema_version", error, code))
@@ -193,9 +205,9 @@ SqlCursor::StepResult SqliteCursor::Step(QString* error)
     if ((rc & 0xff) == SQLITE_BUSY && !m_started && sqlite3_get_autocommit(m_db) != 0 && !sqlite3_stmt_readonly(m_stmt)) {
         QElapsedTimer waited;
         waited.start();
-        for (int pause = 1; (rc & 0xff) == SQLITE_BUSY && waited.elapsed() < BusyTimeoutMs; pause = qMin(pause * 2, 50)) {
+        while ((rc & 0xff) == SQLITE_BUSY && waited.elapsed() < BusyTimeoutMs) {
             sqlite3_reset(m_stmt);
-            QThread::msleep(pause);
+            QThread::usleep(1000);
             rc = sqlite3_step(m_stmt);
         }
     }
