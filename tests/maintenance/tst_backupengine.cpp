@@ -170,6 +170,7 @@ private slots:
     void serverRefusesBadArchive();
     void serverRestoreOfOlderSchemaIsUpgraded();
     void serverRestoreByDatabaseOwner();
+    void serverFailedReplaceLeavesDatabase();
     void serverMissingOrOldTools();
     void serverCompaction();
     void serverAutomaticBackupsPruned();
@@ -771,6 +772,35 @@ void TestBackupEngine::serverRestoreByDatabaseOwner()
     QVERIFY(count.Step());
     QCOMPARE(count.ColumnValue(0).toInt(), 1);
     QCOMPARE(ScratchDatabases(), QStringList());
+}
+
+// The verified archive cannot replace the tables (here a view of the shop's
+// own depends on one of them): the transaction is rolled back, the records
+// stay as they were, the connection comes back and no kept copy remains.
+void TestBackupEngine::serverFailedReplaceLeavesDatabase()
+{
+    ServerOnly();
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    AddSales(50);
+    PgBackup engine(Settings::DatabaseServer(), BackupFolder::Path());
+    const QString made = engine.Backup(true, 1);
+    QVERIFY2(!made.isEmpty(), qPrintable(engine.Error()));
+    QVERIFY(ExecCommand("delete from SaleInfo where id > 10"));
+    QVERIFY(DataM->ADOConn.ExecRaw("create view MonthlySales as select count(*) as n from SaleInfo"));
+    const QString before = ServerRowsDigest();
+    const QStringList files = BackupFolderFiles();
+
+    CountingHost host;
+    QVERIFY(!engine.Restore(made, host));
+    QVERIFY2(engine.Error().contains("monthlysales"), qPrintable(engine.Error()));
+    QCOMPARE(host.disconnects, 1);
+    QCOMPARE(host.connects, 1);
+    QVERIFY(DataM->ADOConn.IsOpen());
+    QCOMPARE(ServerRowsDigest(), before);
+    QCOMPARE(SaleCount(), 10);
+    QCOMPARE(ScratchDatabases(), QStringList());
+    QCOMPARE(BackupFolderFiles(), files);
 }
 
 void TestBackupEngine::serverMissingOrOldTools()
