@@ -66,7 +66,8 @@ public:
             return;
         m_created = false;
         if (!m_admin.ExecRaw("DROP DATABASE IF EXISTS " + m_server.name + " WITH (FORCE)"))
-            WriteLogLine(QStringLiteral("无法删除临时数据库 %1：%2").arg(m_server.name, m_admin.ErrorString()));
+            WriteLogLine(
+                QStringLiteral("无法删除临时数据库 %1：%2").arg(m_server.name, m_admin.ErrorString()));
     }
 
     const PgServer& Server() const { return m_server; }
@@ -87,7 +88,8 @@ QString UniquePath(const QString& dir, const QString& stem, const QString& suffi
 
 } // namespace
 
-PgBackup::PgBackup(const PgServer& server, const QString& backupDir) : m_server(server), m_backupDir(backupDir)
+PgBackup::PgBackup(const PgServer& server, const QString& backupDir)
+    : m_server(server), m_backupDir(backupDir)
 {
     if (!m_backupDir.isEmpty() && !m_backupDir.endsWith('/'))
         m_backupDir += '/';
@@ -114,7 +116,8 @@ QString PgBackup::WrongEngine(const QString& file, bool onServer)
     const QString name = QFileInfo(file).fileName();
     if (!onServer)
         return IsServerArchive(file)
-                   ? QStringLiteral("备份文件 %1 是数据库服务器（PostgreSQL）的备份，不能还原到单机数据库。").arg(name)
+                   ? QStringLiteral("备份文件 %1 是数据库服务器（PostgreSQL）的备份，不能还原到单机数据库。")
+                         .arg(name)
                    : QString();
     if (IsServerArchive(file))
         return {};
@@ -149,7 +152,8 @@ QString PgBackup::FindTool(const QString& tool, QString* error)
     return PgTools::Find(tool, m_serverMajor, error);
 }
 
-bool PgBackup::Dump(const QString& pgDump, const PgServer& from, const QString& file, int level, QString* error)
+bool PgBackup::Dump(const QString& pgDump, const PgServer& from, const QString& file, int level,
+                    QString* error)
 {
     QStringList arguments = PgTools::ConnectionArguments(from);
     arguments << QStringLiteral("--format=custom") << QStringLiteral("--compress=%1").arg(level)
@@ -221,7 +225,8 @@ QString PgBackup::Backup(bool compress, int level, bool automatic, const QDateTi
         if (BackupFolder::TakeName(dump.fileName(), target))
             return target;
         if (errno != EEXIST) {
-            Fail(QStringLiteral("无法保存备份文件 %1：%2").arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+            Fail(QStringLiteral("无法保存备份文件 %1：%2")
+                     .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
             return {};
         }
     }
@@ -240,8 +245,9 @@ bool PgBackup::Verify(const PgServer& database, QString* error)
     }
     int ourTables = 0;
     {
-        SqlStatement tables(&connection, "select count(*) from pg_tables where schemaname = current_schema() and "
-                                         "tablename in ('saleinfo','ac_userinfo','ac_functioninfo','uselog')");
+        SqlStatement tables(&connection,
+                            "select count(*) from pg_tables where schemaname = current_schema() and "
+                            "tablename in ('saleinfo','ac_userinfo','ac_functioninfo','uselog')");
         if (tables.Step())
             ourTables = tables.ColumnValue(0).toInt();
     }
@@ -297,7 +303,8 @@ bool PgBackup::Restore(const QString& backupFile, ConnectionHost& host)
 
     // The current database is kept beside the backups before it is replaced.
     const QString kept =
-        UniquePath(m_backupDir, "before-restore-" + QDateTime::currentDateTime().toString("yyyy-MM-dd-HH-mm-ss"), Suffix);
+        UniquePath(m_backupDir,
+                   "before-restore-" + QDateTime::currentDateTime().toString("yyyy-MM-dd-HH-mm-ss"), Suffix);
     {
         QTemporaryFile keeping(m_backupDir + ".pgdump-XXXXXX");
         if (!keeping.open())

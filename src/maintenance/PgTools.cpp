@@ -22,7 +22,8 @@ QStringList DefaultFolders()
 {
     QStringList folders;
     QList<int> majors;
-    for (const QString& name : QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+    for (const QString& name :
+         QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
         if (name.toInt() > 0)
             majors.append(name.toInt());
     std::sort(majors.begin(), majors.end(), std::greater<>());
@@ -58,7 +59,8 @@ int PgTools::MajorVersion(const QString& program)
 {
     QProcess process;
     process.start(program, {QStringLiteral("--version")});
-    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
         return 0;
     // "pg_dump (PostgreSQL) 15.8 (Debian 15.8-0+deb12u1)"
     static const QRegularExpression version(QStringLiteral(R"(\)\s+(\d+))"));
@@ -88,11 +90,13 @@ QString PgTools::Find(const QString& tool, int serverMajor, QString* problem)
         newestFound = std::max(newestFound, major);
     }
     if (newestFound > 0)
-        *problem = QStringLiteral("数据库服务器的备份程序 %1 版本为 %2，比数据库服务器（版本 %3）旧，请安装 %4 软件包后再试！")
-                       .arg(tool)
-                       .arg(newestFound)
-                       .arg(serverMajor)
-                       .arg(PackageFor(serverMajor));
+        *problem =
+            QStringLiteral(
+                "数据库服务器的备份程序 %1 版本为 %2，比数据库服务器（版本 %3）旧，请安装 %4 软件包后再试！")
+                .arg(tool)
+                .arg(newestFound)
+                .arg(serverMajor)
+                .arg(PackageFor(serverMajor));
     else
         *problem = QStringLiteral("没有找到数据库服务器的备份程序 %1，请安装 %2 软件包后再试！")
                        .arg(tool, PackageFor(serverMajor));
@@ -138,8 +142,9 @@ bool PgTools::Run(const QString& program, const QStringList& arguments, int conn
         return true;
     QString text = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
     if (text.isEmpty())
-        text = process.exitStatus() == QProcess::NormalExit ? QStringLiteral("退出码 %1").arg(process.exitCode())
-                                                            : process.errorString();
+        text = process.exitStatus() == QProcess::NormalExit
+                   ? QStringLiteral("退出码 %1").arg(process.exitCode())
+                   : process.errorString();
     // The tools name themselves at the start of their messages.
     const QString name = QFileInfo(program).fileName();
     if (!text.startsWith(name))
