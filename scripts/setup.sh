@@ -17,6 +17,8 @@ PACKAGES=(
   zbar-tools
   # a throwaway PostgreSQL server for the data-layer suites on the server engine
   postgresql-15
+  # pg_dump / pg_restore: the backup dialog's backups and restores on the server
+  postgresql-client-15
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include "BackupFolder.h"
 #include "CommandLog.h"
 #include "DataAccess.h"
+#include "PgBackup.h"
 #include "Settings.h"
 #include "TDataM.h"
 
@@ -22,9 +23,13 @@ AutoBackup* AutoBackup::StartIfDue(QObject* parent)
     if (Settings::BackUpAuto() != 1 || g_running)
         return nullptr;
     Job job;
-    job.databaseFile = GetDatabaseFileName();
+    job.onServer = Settings::DatabaseIsServer();
+    if (job.onServer)
+        job.server = Settings::DatabaseServer();
+    else
+        job.databaseFile = GetDatabaseFileName();
     job.backupDir = BackupFolder::Path();
-    if (job.databaseFile.isEmpty() || BackupFolder::HasAutomaticBackup(job.backupDir, job.when.date()))
+    if ((!job.onServer && job.databaseFile.isEmpty()) || BackupFolder::HasAutomaticBackup(job.backupDir, job.when.date()))
         return nullptr;
     job.compress = Settings::BackUpCompressed() == 1;
     job.level = Settings::BackUpLevel();
@@ -34,12 +39,18 @@ AutoBackup* AutoBackup::StartIfDue(QObject* parent)
 
 QString AutoBackup::Run(const Job& job, QString* error)
 {
-    BackupEngine engine(job.databaseFile, job.backupDir);
-    const QString made = engine.Backup(job.compress, job.level, true, job.when);
-    if (made.isEmpty()) {
+    QString made;
+    if (job.onServer) {
+        PgBackup engine(job.server, job.backupDir);
+        made = engine.Backup(job.compress, job.level, true, job.when);
         *error = engine.Error();
-        return {};
+    } else {
+        BackupEngine engine(job.databaseFile, job.backupDir);
+        made = engine.Backup(job.compress, job.level, true, job.when);
+        *error = engine.Error();
     }
+    if (made.isEmpty())
+        return {};
     const QStringList kept = BackupFolder::PruneAutomatic(job.backupDir, std::max(job.keep, 1));
     if (!kept.isEmpty())
         WriteLogLine(QStringLiteral("无法删除旧的自动备份：") + kept.join(QStringLiteral("，")));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PgEngine.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -22,7 +24,9 @@ public:
 
     struct Job
     {
-        QString databaseFile;
+        QString databaseFile;  // SQLite
+        bool onServer = false;   // PostgreSQL: `server` instead of the file
+        PgServer server;
         QString backupDir;
         bool compress = true;
         int level = 3;

@@ -1,6 +1,7 @@
 #include "BackupEngine.h"
 
 #include "BackupFolder.h"
+#include "PgBackup.h"
 #include "Schema.h"
 #include "SqlConnection.h"
 
@@ -28,24 +29,6 @@ constexpr qint64 ChunkSize = 1 << 20;
 QString SystemError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-// Moves `from` to `to` unless `to` exists; EEXIST when it does.  Never
-// replaces a file, so two backups of the same second cannot overwrite each
-// other even when they race.
-bool RenameNoReplace(const QString& from, const QString& to)
-{
-    const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-    // A file system without RENAME_NOREPLACE: a hard link fails on an
-    // existing name as well.
-    if (::link(f.constData(), t.constData()) != 0)
-        return false;
-    ::unlink(f.constData());
-    return true;
 }
 
 struct ArchiveReadDeleter
@@ -293,7 +276,7 @@ QString BackupEngine::Backup(bool compress, int level, bool automatic, const QDa
         // access rights, not the owner-only ones of a temporary file.
         const QString finished = compress ? packed.fileName() : snapshot.fileName();
         QFile::setPermissions(finished, QFileInfo(m_database).permissions());
-        if (RenameNoReplace(finished, target))
+        if (BackupFolder::TakeName(finished, target))
             return target;
         if (errno != EEXIST) {
             Fail(QStringLiteral("无法保存备份文件 %1：%2").arg(target, SystemError()));
@@ -417,6 +400,9 @@ bool BackupEngine::Restore(const QString& backupFile, ConnectionHost& host)
     m_kept.clear();
     if (!QFileInfo(backupFile).isFile())
         return Fail(QStringLiteral("备份文件不存在：") + backupFile);
+    const QString refused = PgBackup::WrongEngine(backupFile, false);
+    if (!refused.isEmpty())
+        return Fail(refused);
     const QString dataDir = QFileInfo(m_database).absolutePath() + "/";
     QTemporaryFile restored(dataDir + "restore-XXXXXX.tmp");
     if (!restored.open())

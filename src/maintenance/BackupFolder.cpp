@@ -3,10 +3,15 @@
 #include "AppDir.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace BackupFolder {
 
@@ -14,7 +19,7 @@ namespace {
 
 const QRegularExpression& AutomaticName()
 {
-    static const QRegularExpression re(R"(^(\d{4}-\d\d-\d\d)-\d\d-\d\d-\d\d(-\d+)?-auto\.(jbk|zbk)$)",
+    static const QRegularExpression re(R"(^(\d{4}-\d\d-\d\d)-\d\d-\d\d-\d\d(-\d+)?-auto\.(jbk|zbk|pgdump)$)",
                                        QRegularExpression::CaseInsensitiveOption);
     return re;
 }
@@ -34,7 +39,8 @@ bool StemTaken(const QString& dir, const QString& stem)
 {
     for (const QString& name : QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System))
         if (name.compare(stem + ".jbk", Qt::CaseInsensitive) == 0 ||
-            name.compare(stem + ".zbk", Qt::CaseInsensitive) == 0)
+            name.compare(stem + ".zbk", Qt::CaseInsensitive) == 0 ||
+            name.compare(stem + ".pgdump", Qt::CaseInsensitive) == 0)
             return true;
     return false;
 }
@@ -66,6 +72,21 @@ QString NewStem(const QString& dir, const QDateTime& when, bool automatic)
     }
 }
 
+bool TakeName(const QString& from, const QString& to)
+{
+    const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system without RENAME_NOREPLACE: a hard link fails on an
+    // existing name as well.
+    if (::link(f.constData(), t.constData()) != 0)
+        return false;
+    ::unlink(f.constData());
+    return true;
+}
+
 bool IsAutomatic(const QString& fileName)
 {
     return AutomaticName().match(fileName).hasMatch();
@@ -74,7 +95,8 @@ bool IsAutomatic(const QString& fileName)
 QList<Entry> List(const QString& dir)
 {
     QList<Entry> out;
-    for (const auto& [suffix, kind] : {std::pair{".jbk", Kind::Archive}, std::pair{".zbk", Kind::Plain}})
+    for (const auto& [suffix, kind] :
+         {std::pair{".jbk", Kind::Archive}, std::pair{".zbk", Kind::Plain}, std::pair{".pgdump", Kind::Server}})
         for (const QFileInfo& info : Files(dir, QString::fromLatin1(suffix)))
             out.append({info.fileName(), kind, info.size(), info.lastModified()});
     return out;

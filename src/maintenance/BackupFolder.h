@@ -7,10 +7,11 @@
 // The backup folder, BackUp/ below the program folder: how new backups are
 // named, which files are listed and which automatic backups are pruned.
 // Extensions are matched without regard to case, so "x.JBK" and "x.zbk"
-// are listed like "x.Jbk" and "x.Zbk".
+// are listed like "x.Jbk" and "x.Zbk".  A database on a PostgreSQL server
+// is backed up as "stem.pgdump" (pg_dump's custom format).
 namespace BackupFolder {
 
-enum class Kind { Archive, Plain };  // ".Jbk" (listed first), ".Zbk"
+enum class Kind { Archive, Plain, Server };  // ".Jbk" (listed first), ".Zbk", ".pgdump"
 
 struct Entry
 {
@@ -29,9 +30,13 @@ bool Ensure(const QString& dir, QString* error);
 // then "-2", "-3" … when a backup of that second exists already, then
 // "-auto" for an automatic one.
 QString NewStem(const QString& dir, const QDateTime& when, bool automatic);
+// Moves the finished file `from` to `to` unless `to` exists (errno EEXIST),
+// so that two backups of the same second never overwrite each other.
+bool TakeName(const QString& from, const QString& to);
 bool IsAutomatic(const QString& fileName);
 
-// Archives first, then plain copies, each group ordered by file name.
+// Archives first, then plain copies, then server backups, each group
+// ordered by file name.
 QList<Entry> List(const QString& dir);
 
 // The list's size text: whole KB (integer division) below 1024 KB, else MB

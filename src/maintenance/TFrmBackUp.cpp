@@ -4,6 +4,7 @@
 #include "BackupFolder.h"
 #include "Dialogs.h"
 #include "IconList.h"
+#include "PgBackup.h"
 #include "Settings.h"
 #include "TWaitForm.h"
 #include "WaitPas.h"
@@ -30,6 +31,32 @@ public:
     }
 };
 
+std::pair<IconList::Index, QString> KindLook(BackupFolder::Kind kind)
+{
+    switch (kind) {
+    case BackupFolder::Kind::Archive:
+        return {IconList::Compress, QStringLiteral("压缩文档")};
+    case BackupFolder::Kind::Plain:
+        return {IconList::Database, QStringLiteral("备份文档")};
+    case BackupFolder::Kind::Server:
+        break;
+    }
+    return {IconList::Computer, QStringLiteral("服务器备份")};
+}
+
+// On a server the client programs must be there before anything starts; the
+// user is told which package brings them.
+bool ServerToolsReady(QWidget* parent)
+{
+    if (!Settings::DatabaseIsServer())
+        return true;
+    const QString missing = PgBackup::MissingTools(Settings::DatabaseServer());
+    if (missing.isEmpty())
+        return true;
+    Dialogs::Instance().Inform(parent, {missing, QStringLiteral("提示"), Dialogs::Icon::Warning});
+    return false;
+}
+
 } // namespace
 
 TFrmBackUp::TFrmBackUp(QWidget* parent)
@@ -53,8 +80,13 @@ TFrmBackUp::TFrmBackUp(QWidget* parent)
     // The widths suit a small Windows font; with a wider font the columns
     // grow to show their whole text, and the dialog with them.
     const QFontMetrics metrics(list->font());
-    const int widths[] = {std::max(170, metrics.horizontalAdvance("0000-00-00-00-00-00-auto.Jbk") + 30),
-                          std::max(64, metrics.horizontalAdvance(QStringLiteral("压缩文档")) + 12),
+    // A server's backups have longer names and their own type text.
+    const bool server = Settings::DatabaseIsServer();
+    const QString longestName = server ? QStringLiteral("0000-00-00-00-00-00-auto.pgdump")
+                                       : QStringLiteral("0000-00-00-00-00-00-auto.Jbk");
+    const QString longestType = server ? KindLook(BackupFolder::Kind::Server).second : QStringLiteral("压缩文档");
+    const int widths[] = {std::max(170, metrics.horizontalAdvance(longestName) + 30),
+                          std::max(64, metrics.horizontalAdvance(longestType) + 12),
                           std::max(64, metrics.horizontalAdvance("1023.00 MB") + 12),
                           std::max(128, metrics.horizontalAdvance("0000-00-00,00:00:00") + 12)};
     int needed = 2 * list->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2;
@@ -108,10 +140,9 @@ void TFrmBackUp::UpdateList()
     list->setRowCount(int(entries.size()));
     int row = 0;
     for (const BackupFolder::Entry& entry : entries) {
-        const bool archive = entry.kind == BackupFolder::Kind::Archive;
-        auto* name = new QTableWidgetItem(IconList::Icon(archive ? IconList::Compress : IconList::Database),
-                                          entry.fileName);
-        auto* type = new QTableWidgetItem(archive ? QStringLiteral("压缩文档") : QStringLiteral("备份文档"));
+        const auto [icon, typeText] = KindLook(entry.kind);
+        auto* name = new QTableWidgetItem(IconList::Icon(icon), entry.fileName);
+        auto* type = new QTableWidgetItem(typeText);
         auto* size = new SizeItem(BackupFolder::SizeText(entry.size));
         size->setData(BytesRole, entry.size);
         auto* date = new QTableWidgetItem(BackupFolder::DateText(entry.lastWrite));
@@ -160,6 +191,8 @@ bool TFrmBackUp::RunWorker(WaitPas* worker, const QString& status)
 
 void TFrmBackUp::btnBackupClick()
 {
+    if (!ServerToolsReady(this))
+        return;
     const bool ok = RunWorker(new WaitPas(BackupFolder::Path(), WaitPas::BackUp, m_compressBackup, m_compressLevel),
                               QStringLiteral("正在备份数据库，请稍候……"));
     ShowProcessMessages(ok);
@@ -178,6 +211,13 @@ void TFrmBackUp::btnReduceClick()
         UpdateList();
         return;
     }
+    const QString wrongEngine = PgBackup::WrongEngine(path, Settings::DatabaseIsServer());
+    if (!wrongEngine.isEmpty()) {
+        Dialogs::Instance().Inform(this, {wrongEngine, QStringLiteral("错误"), Dialogs::Icon::Warning});
+        return;
+    }
+    if (!ServerToolsReady(this))
+        return;
     if (Dialogs::Instance().Ask(this,
                                 {QStringLiteral("还原'晨枫'数据时，将导致现有数据被覆盖，您确定要还原吗？"),
                                  QStringLiteral("提醒"), Dialogs::Icon::Question},

@@ -11,7 +11,8 @@ class WaitPas;
 // "备份数据": lists the backups in BackUp/ (archives, then plain copies),
 // makes a new one, restores the database from the selected one and deletes
 // backups.  The file work runs on a WaitPas worker while the wait window is
-// shown.
+// shown.  On a PostgreSQL server the backups are pg_dump archives (PgBackup);
+// without the client programs the dialog names the package to install.
 class TFrmBackUp : public QDialog
 {
     Q_OBJECT

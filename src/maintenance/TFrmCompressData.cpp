@@ -4,6 +4,7 @@
 #include "DataAccess.h"
 #include "Dialogs.h"
 #include "IconList.h"
+#include "Settings.h"
 #include "TDataM.h"
 #include "TWaitForm.h"
 #include "WaitPas.h"
@@ -31,6 +32,10 @@ TFrmCompressData::~TFrmCompressData() = default;
 
 void TFrmCompressData::btnCompressClick()
 {
+    if (Settings::DatabaseIsServer()) {
+        CompactOnServer();
+        return;
+    }
     const QString database = GetDatabaseFileName();
     if (database.isEmpty() || !QFileInfo(database).isFile()) {
         Dialogs::Instance().Inform(this, {QStringLiteral("无法获得数据库来源，压缩修复ACCESS数据库失败。"),
@@ -51,6 +56,24 @@ void TFrmCompressData::btnCompressClick()
                                           QStringLiteral("”，如果该文件已经损坏或丢失，请重新安装本程序。"),
                                       QStringLiteral("错误"), Dialogs::Icon::Critical});
     Opendata();
+}
+
+void TFrmCompressData::CompactOnServer()
+{
+    // The tables are rewritten in place on the server: the connection stays.
+    WaitPas worker(QString(), WaitPas::Compact, 0, -1);
+    TWaitForm wait(this);
+    wait.SetStatus(QStringLiteral("正在压缩数据库，请稍候……"));
+    wait.RunWhile(&worker);
+    if (worker.Result()) {
+        Dialogs::Instance().Inform(this, {QStringLiteral("数据库压缩成功！"), QStringLiteral("提示"),
+                                          Dialogs::Icon::Information});
+        accept();
+        return;
+    }
+    // The reason is in the command log.
+    Dialogs::Instance().Inform(this, {QStringLiteral("数据库维护操作失败，请稍候再试！"), QStringLiteral("提示"),
+                                      Dialogs::Icon::Critical});
 }
 
 void TFrmCompressData::Opendata()

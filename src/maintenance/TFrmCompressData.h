@@ -10,7 +10,8 @@ class TFrmCompressData;
 // "压缩数据库": rewrites the database file compactly (VACUUM INTO a copy
 // beside it, checked, then renamed into place while the connection is
 // closed).  The work runs on a worker while the wait window is shown; on any
-// failure the original file stays and is connected again.
+// failure the original file stays and is connected again.  On a PostgreSQL
+// server the tables are rewritten with VACUUM (FULL, ANALYZE) instead.
 class TFrmCompressData : public QDialog
 {
     Q_OBJECT
@@ -24,5 +25,6 @@ public slots:
     void Opendata();
 
 private:
+    void CompactOnServer();
     std::unique_ptr<Ui::TFrmCompressData> ui;
 };

@@ -5,10 +5,13 @@
 #include "CommandLog.h"
 #include "DataAccess.h"
 #include "DataModuleHost.h"
+#include "PgBackup.h"
+#include "Settings.h"
 
 WaitPas::WaitPas(const QString& fileName, Operation operation, int compress, int level, QObject* parent)
     : QThread(parent), m_fileName(fileName), m_database(GetDatabaseFileName()), m_operation(operation),
-      m_compress(compress), m_level(level)
+      m_compress(compress), m_level(level), m_onServer(Settings::DatabaseIsServer()),
+      m_server(Settings::DatabaseServer())
 {
 }
 
@@ -31,10 +34,16 @@ void WaitPas::run()
 bool WaitPas::BackUpFile()
 {
     emit ShowStatus(QStringLiteral("正在备份数据库，请稍候……"));
-    BackupEngine engine(m_database, m_fileName);
-    m_made = engine.Backup(m_compress == 1, m_level);
-    if (m_made.isEmpty()) {
+    if (m_onServer) {
+        PgBackup engine(m_server, m_fileName);
+        m_made = engine.Backup(m_compress == 1, m_level);
         m_error = engine.Error();
+    } else {
+        BackupEngine engine(m_database, m_fileName);
+        m_made = engine.Backup(m_compress == 1, m_level);
+        m_error = engine.Error();
+    }
+    if (m_made.isEmpty()) {
         WriteLogLine(QStringLiteral("没有备份成功：") + m_error);
         return false;
     }
@@ -44,14 +53,23 @@ bool WaitPas::BackUpFile()
 bool WaitPas::RestoreFile()
 {
     emit ShowStatus(QStringLiteral("正在还原数据库，请稍候……"));
-    BackupEngine engine(m_database, BackupFolder::Path());
     DataModuleHost host;
-    if (!engine.Restore(m_fileName, host)) {
+    bool restored;
+    if (m_onServer) {
+        PgBackup engine(m_server, BackupFolder::Path());
+        restored = engine.Restore(m_fileName, host);
         m_error = engine.Error();
+        m_made = engine.KeptFile();
+    } else {
+        BackupEngine engine(m_database, BackupFolder::Path());
+        restored = engine.Restore(m_fileName, host);
+        m_error = engine.Error();
+        m_made = engine.KeptFile();
+    }
+    if (!restored) {
         WriteLogLine(QStringLiteral("没有还原成功：") + m_error);
         return false;
     }
-    m_made = engine.KeptFile();
     WriteLogLine(QStringLiteral("已还原数据库：") + m_fileName + QStringLiteral("，原数据库保存为 ") + m_made);
     return true;
 }
@@ -59,10 +77,18 @@ bool WaitPas::RestoreFile()
 bool WaitPas::CompactFile()
 {
     emit ShowStatus(QStringLiteral("正在压缩数据库，请稍候……"));
-    BackupEngine engine(m_fileName, BackupFolder::Path());
-    DataModuleHost host;
-    if (!engine.Compact(host)) {
+    bool compacted;
+    if (m_onServer) {
+        PgBackup engine(m_server, BackupFolder::Path());
+        compacted = engine.Compact();
         m_error = engine.Error();
+    } else {
+        BackupEngine engine(m_fileName, BackupFolder::Path());
+        DataModuleHost host;
+        compacted = engine.Compact(host);
+        m_error = engine.Error();
+    }
+    if (!compacted) {
         WriteLogLine(QStringLiteral("没有压缩成功：") + m_error);
         return false;
     }

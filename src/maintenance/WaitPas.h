@@ -1,10 +1,13 @@
 #pragma once
 
+#include "PgEngine.h"
+
 #include <QString>
 #include <QThread>
 
 // The worker thread of the maintenance dialogs: one backup, restore or
-// compaction through BackupEngine.  Closing and opening the program's
+// compaction through BackupEngine, or PgBackup when the program works on a
+// PostgreSQL server.  Closing and opening the program's
 // connection are handed to the main thread (DataModuleHost); the status text
 // reaches the wait window through ShowStatus.
 class WaitPas : public QThread
@@ -14,7 +17,7 @@ public:
     enum Operation { BackUp = 1, Restore = 2, Compact = 3 };
 
     // `fileName`: the backup folder (BackUp), the backup file (Restore) or the
-    // database file (Compact).  `compress` 1 packs a backup with `level`.
+    // database file (Compact; unused on a server).  `compress` 1 packs a backup with `level`.
     WaitPas(const QString& fileName, Operation operation, int compress, int level, QObject* parent = nullptr);
 
     bool Result() const { return m_result; }
@@ -38,6 +41,8 @@ private:
     Operation m_operation;
     int m_compress;
     int m_level;
+    bool m_onServer;
+    PgServer m_server;
     bool m_result = false;
     QString m_error;
     QString m_made;

@@ -1,14 +1,18 @@
-// The backup engine on real files: snapshots of a database being written,
+// The backup engines on real files: snapshots of a database being written,
 // zip round trips, restores that must be refused without touching the
-// database, compaction, names and the automatic backup with pruning.
+// database, compaction, names and the automatic backup with pruning; on a
+// PostgreSQL server the same through pg_dump and pg_restore.
 #include "ArchiveFixture.h"
 #include "AutoBackup.h"
 #include "BackupEngine.h"
 #include "BackupFolder.h"
 #include "DataAccess.h"
 #include "DataModuleHost.h"
+#include "PgBackup.h"
+#include "PgTools.h"
 #include "Schema.h"
 #include "Settings.h"
+#include "SqlDialect.h"
 #include "TestEnv.h"
 
 #include <QDir>
@@ -78,13 +82,74 @@ public:
     int connects = 0;
 };
 
+
+// --- the server -------------------------------------------------------------
+
+// The rows of the sale records and the users, as one digest.
+QString ServerRowsDigest(SqlConnection* connection = CurrentConnection())
+{
+    SqlStatement s(connection, "select md5(coalesce((select string_agg(t::text, '|' order by id) from SaleInfo t), '')"
+                               " || coalesce((select string_agg(u::text, '|' order by UserID) from AC_USERINFO u), ''))");
+    return s.Step() ? s.ColumnValue(0).toString() : s.ErrorString();
+}
+
+QStringList ScratchDatabases()
+{
+    SqlStatement s(CurrentConnection(), "select datname from pg_database where datname like ?");
+    s.Bind({QString::fromLatin1(PgBackup::ScratchPrefix) + "%"});
+    QStringList names;
+    while (s.Step())
+        names << s.ColumnValue(0).toString();
+    return names;
+}
+
+// Files in the backup folder, hidden temporary ones included.
+QStringList BackupFolderFiles()
+{
+    return QDir(BackupFolder::Path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// A second database on the same server for the test's own use, dropped
+// with this object.
+struct OtherServerDatabase
+{
+    explicit OtherServerDatabase(const QString& suffix)
+    {
+        server = Settings::DatabaseServer();
+        server.name = server.name + "_" + suffix;
+        ok = CurrentConnection()->ExecRaw("CREATE DATABASE " + server.name);
+    }
+    ~OtherServerDatabase() { CurrentConnection()->ExecRaw("DROP DATABASE IF EXISTS " + server.name + " WITH (FORCE)"); }
+    PgServer server;
+    bool ok = false;
+};
+
+bool DumpServerDatabase(const PgServer& server, const QString& file, QString* error)
+{
+    const QString pgDump = PgTools::Find("pg_dump", 0, error);
+    return !pgDump.isEmpty() &&
+           PgTools::Run(pgDump, PgTools::ConnectionArguments(server) << "--format=custom" << "--file=" + file
+                                                                     << "--dbname=" + server.name,
+                        5, error);
+}
+
 } // namespace
+
+// Cases about the database file; the server has its own below.
+#define SqliteOnly()                                                                                        \
+    if (TestEnv::OnServer())                                                                                \
+    QSKIP("about the SQLite file; the server cases cover PostgreSQL")
+#define ServerOnly()                                                                                        \
+    if (!TestEnv::OnServer())                                                                               \
+    QSKIP("about the PostgreSQL server; runs as tst_backupengine_postgresql")
 
 class TestBackupEngine : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void init();
+    void cleanup();
     void snapshotIgnoresOpenWriteTransaction();
     void zipRoundTrip_data();
     void zipRoundTrip();
@@ -98,10 +163,33 @@ private slots:
     void compactFailureReconnects();
     void automaticBackupOncePerDayAndPruned();
     void listAndSizeTexts();
+
+    // The server engine.
+    void serverBackupRestoreRoundTrip();
+    void serverRefusesBadArchive_data();
+    void serverRefusesBadArchive();
+    void serverRestoreOfOlderSchemaIsUpgraded();
+    void serverRestoreByDatabaseOwner();
+    void serverFailedReplaceLeavesDatabase();
+    void serverMissingOrOldTools();
+    void serverCompaction();
+    void serverAutomaticBackupsPruned();
 };
+
+void TestBackupEngine::init()
+{
+    if (TestEnv::OnServer() && !TestEnv::ServerUnavailableReason().isEmpty())
+        QSKIP(qPrintable("PostgreSQL not available: " + TestEnv::ServerUnavailableReason()));
+}
+
+void TestBackupEngine::cleanup()
+{
+    PgTools::SetSearchFolders({});
+}
 
 void TestBackupEngine::snapshotIgnoresOpenWriteTransaction()
 {
+    SqliteOnly();
     TestEnv env;
     QVERIFY2(env.IsValid(), qPrintable(env.Error()));
     AddSales(300);
@@ -131,6 +219,7 @@ void TestBackupEngine::zipRoundTrip_data()
 
 void TestBackupEngine::zipRoundTrip()
 {
+    SqliteOnly();
     QFETCH(int, level);
     TestEnv env;
     QVERIFY(env.IsValid());
@@ -167,6 +256,7 @@ void TestBackupEngine::zipRoundTrip()
 
 void TestBackupEngine::renamedAndLowerCaseArchivesRestore()
 {
+    SqliteOnly();
     TestEnv env;
     QVERIFY(env.IsValid());
     AddSales(20);
@@ -199,6 +289,7 @@ void TestBackupEngine::renamedAndLowerCaseArchivesRestore()
 // restores, comes up at the current version, and its records can be found.
 void TestBackupEngine::olderSchemaRestoresUpgraded()
 {
+    SqliteOnly();
     TestEnv env;
     QVERIFY(env.IsValid());
     QTemporaryDir scratch;
@@ -240,10 +331,12 @@ void TestBackupEngine::refusedRestoreLeavesDatabase_data()
     QTest::newRow("foreign database") << "foreign" << "不是本程序的数据库";
     QTest::newRow("newer schema") << "newer" << "更新版本";
     QTest::newRow("corrupt database") << "corrupt" << "完整性检查未通过";
+    QTest::newRow("server archive") << "server" << "数据库服务器（PostgreSQL）的备份";
 }
 
 void TestBackupEngine::refusedRestoreLeavesDatabase()
 {
+    SqliteOnly();
     QFETCH(QString, kind);
     QFETCH(QString, reason);
     TestEnv env;
@@ -275,6 +368,10 @@ void TestBackupEngine::refusedRestoreLeavesDatabase()
         QVERIFY(f.open(QIODevice::WriteOnly));
     } else if (kind == "text") {
         QVERIFY(WriteZip(bad, {{"x.zbk", QByteArray("这不是数据库\r\n").repeated(100)}}));
+    } else if (kind == "server") {
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("PGDMP\x01\x0e\x00", 8) + database.left(4096));
     } else if (kind == "foreign" || kind == "newer" || kind == "corrupt") {
         const QString file = scratch.path() + "/other.db";
         if (kind == "foreign") {
@@ -318,6 +415,7 @@ void TestBackupEngine::refusedRestoreLeavesDatabase()
 
 void TestBackupEngine::failedRenameLeavesDatabase()
 {
+    SqliteOnly();
     TestEnv env;
     QVERIFY(env.IsValid());
     AddSales(50);
@@ -347,6 +445,7 @@ void TestBackupEngine::failedRenameLeavesDatabase()
 
 void TestBackupEngine::sameSecondBackupsGetDistinctNames()
 {
+    SqliteOnly();
     TestEnv env;
     QVERIFY(env.IsValid());
     // A missing backup folder is made.
@@ -368,6 +467,7 @@ void TestBackupEngine::sameSecondBackupsGetDistinctNames()
 
 void TestBackupEngine::compactShrinksAndSurvivesLeftover()
 {
+    SqliteOnly();
     TestEnv env;
     QVERIFY(env.IsValid());
     AddSales(3000);
@@ -391,6 +491,7 @@ void TestBackupEngine::compactShrinksAndSurvivesLeftover()
 
 void TestBackupEngine::compactFailureReconnects()
 {
+    SqliteOnly();
     TestEnv env;
     QVERIFY(env.IsValid());
     AddSales(10);
@@ -412,6 +513,7 @@ void TestBackupEngine::compactFailureReconnects()
 
 void TestBackupEngine::automaticBackupOncePerDayAndPruned()
 {
+    SqliteOnly();
     TestEnv env;
     QVERIFY(env.IsValid());
     const QString dir = BackupFolder::Path();
@@ -470,6 +572,320 @@ void TestBackupEngine::listAndSizeTexts()
     for (const BackupFolder::Entry& e : BackupFolder::List(path))
         listed << e.fileName + (e.kind == BackupFolder::Kind::Archive ? "=A" : "=P");
     QCOMPARE(listed, (QStringList{"c.JBK=A", "d.Jbk=A", "a.Zbk=P", "b.zbk=P"}));
+}
+
+void TestBackupEngine::serverBackupRestoreRoundTrip()
+{
+    ServerOnly();
+    TestEnv env(true);
+    QVERIFY2(env.IsValid(), qPrintable(env.Error()));
+    AddSales(300);
+    const QString saved = ServerRowsDigest();
+    const int savedCount = SaleCount();
+    PgBackup engine(Settings::DatabaseServer(), BackupFolder::Path());
+    const QDateTime when(QDate(2024, 3, 5), QTime(14, 7, 9));
+    const QString made = engine.Backup(true, 5, false, when);
+    QVERIFY2(!made.isEmpty(), qPrintable(engine.Error()));
+    QCOMPARE(made, BackupFolder::Path() + "2024-03-05-14-07-09.pgdump");
+    QVERIFY(PgBackup::IsServerArchive(made));
+    const qint64 packed = QFileInfo(made).size();
+    // Same second, stored: the next name, and the repetitive rows take more room.
+    const QString stored = engine.Backup(false, 5, false, when);
+    QCOMPARE(stored, BackupFolder::Path() + "2024-03-05-14-07-09-2.pgdump");
+    QVERIFY(QFileInfo(stored).size() > packed * 2);
+    QCOMPARE(BackupFolderFiles(), (QStringList{"2024-03-05-14-07-09-2.pgdump", "2024-03-05-14-07-09.pgdump"}));
+
+    // Changed since: records gone, one edited, one added, a user removed.
+    QVERIFY(ExecCommand("delete from SaleInfo where id % 3 = 0"));
+    QVERIFY(ExecCommand("update SaleInfo set Name = ? where id = 1", {QStringLiteral("王五")}));
+    QVERIFY(ExecCommand("insert into SaleInfo (Name) values (?)", {QStringLiteral("新客户")}));
+    QVERIFY(ExecCommand("delete from AC_USERINFO where UserID <> 'ADMIN'"));
+    const QString changed = ServerRowsDigest();
+    QVERIFY(changed != saved);
+
+    // Another desk stays connected through the restore.
+    SqlConnection otherDesk;
+    QVERIFY(env.OpenSecondConnection(otherDesk));
+    CountingHost host;
+    QVERIFY2(engine.Restore(made, host), qPrintable(engine.Error()));
+    QCOMPARE(host.disconnects, 1);
+    QCOMPARE(host.connects, 1);
+    QVERIFY(DataM->ADOConn.IsOpen());
+    QCOMPARE(ServerRowsDigest(), saved);
+    QCOMPARE(ServerRowsDigest(&otherDesk), saved);
+    QCOMPARE(Schema::Version(DataM->ADOConn), Schema::CurrentVersion);
+    // The key counter goes on after the restored records.
+    QVERIFY(ExecCommand("insert into SaleInfo (Name) values ('赵六')"));
+    QCOMPARE(SaleCount(), savedCount + 1);
+    // The replaced database is kept beside the backups, and restores too.
+    QVERIFY(QFileInfo(engine.KeptFile()).fileName().startsWith("before-restore-"));
+    QVERIFY(engine.KeptFile().endsWith(".pgdump"));
+    QCOMPARE(ScratchDatabases(), QStringList());
+    QCOMPARE(BackupFolderFiles().size(), 3);
+    QVERIFY2(engine.Restore(engine.KeptFile(), host), qPrintable(engine.Error()));
+    QCOMPARE(ServerRowsDigest(), changed);
+}
+
+void TestBackupEngine::serverRefusesBadArchive_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("truncated dump") << "truncated" << "pg_restore";
+    QTest::newRow("text file") << "text" << "不是数据库服务器的备份文件";
+    QTest::newRow("SQLite archive") << "sqlite" << "单机数据库（SQLite）的备份";
+    QTest::newRow("foreign database") << "foreign" << "不是本程序的数据库";
+    QTest::newRow("newer schema") << "newer" << "更新版本";
+}
+
+void TestBackupEngine::serverRefusesBadArchive()
+{
+    ServerOnly();
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    AddSales(200);
+    PgBackup engine(Settings::DatabaseServer(), BackupFolder::Path());
+    const QString good = engine.Backup(false, 3);
+    QVERIFY2(!good.isEmpty(), qPrintable(engine.Error()));
+    const QString bad = BackupFolder::Path() + "bad.pgdump";
+    QString error;
+    if (kind == "truncated") {
+        const QByteArray bytes = FileBytes(good);
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes.left(bytes.size() * 2 / 3));
+    } else if (kind == "text") {
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("这不是备份\r\n").repeated(100));
+    } else if (kind == "sqlite") {
+        QVERIFY(WriteZip(bad, {{"x.zbk", QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\0')}}));
+    } else if (kind == "foreign") {
+        OtherServerDatabase other("foreign");
+        QVERIFY(other.ok);
+        SqlConnection c;
+        QVERIFY(c.OpenServer(other.server));
+        QVERIFY(c.ExecRaw("create table t (x integer); insert into t values (1)"));
+        c.Close();
+        QVERIFY2(DumpServerDatabase(other.server, bad, &error), qPrintable(error));
+    } else if (kind == "newer") {
+        QVERIFY(SqlDialect::SetSchemaVersion(DataM->ADOConn, Schema::CurrentVersion + 1));
+        QVERIFY2(DumpServerDatabase(Settings::DatabaseServer(), bad, &error), qPrintable(error));
+        QVERIFY(SqlDialect::SetSchemaVersion(DataM->ADOConn, Schema::CurrentVersion));
+    }
+    QVERIFY(ExecCommand("update SaleInfo set Name = '改过' where id = 7"));
+    const QString before = ServerRowsDigest();
+    const QStringList files = BackupFolderFiles();
+
+    CountingHost host;
+    QVERIFY(!engine.Restore(bad, host));
+    QVERIFY2(engine.Error().contains(reason), qPrintable(engine.Error()));
+    // Refused before the database was touched or the connection closed, and
+    // nothing left behind: no scratch database, no kept copy, no temporary file.
+    QCOMPARE(host.disconnects, 0);
+    QCOMPARE(ServerRowsDigest(), before);
+    QVERIFY(DataM->ADOConn.IsOpen());
+    QCOMPARE(ScratchDatabases(), QStringList());
+    QCOMPARE(BackupFolderFiles(), files);
+}
+
+// A backup of the first release's schema on the server comes back at the
+// current version, its records intact.
+void TestBackupEngine::serverRestoreOfOlderSchemaIsUpgraded()
+{
+    ServerOnly();
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    OtherServerDatabase old("old");
+    QVERIFY(old.ok);
+    {
+        SqlConnection c;
+        QVERIFY(c.OpenServer(old.server));
+        QString error;
+        QVERIFY2(Schema::Upgrade(c, &error, 1), qPrintable(error));
+        QVERIFY(c.ExecRaw("insert into SaleInfo (Name, addr, Phone) values ('旧客户', '天津', '022-87654321')"));
+        QCOMPARE(Schema::Version(c), 1);
+    }
+    const QString archive = BackupFolder::Path() + "2020-01-01-08-00-00.pgdump";
+    QVERIFY(QDir().mkpath(BackupFolder::Path()));
+    QString error;
+    QVERIFY2(DumpServerDatabase(old.server, archive, &error), qPrintable(error));
+
+    PgBackup engine(Settings::DatabaseServer(), BackupFolder::Path());
+    DataModuleHost host;
+    QVERIFY2(engine.Restore(archive, host), qPrintable(engine.Error()));
+    QCOMPARE(Schema::Version(DataM->ADOConn), Schema::CurrentVersion);
+    QCOMPARE(SaleCount(), 1);
+    QCOMPARE(ScratchDatabases(), QStringList());
+}
+
+// A shop's database belongs to its own user, who may create databases, while
+// the extensions belong to the server's administrator: backup and restore
+// work with the rights of that user alone.
+void TestBackupEngine::serverRestoreByDatabaseOwner()
+{
+    ServerOnly();
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    PgServer shop = Settings::DatabaseServer();
+    const QString role = shop.name + "_owner";
+    shop.name += "_shop";
+    shop.user = role;
+    SqlConnection& admin = DataM->ADOConn;
+    struct Cleanup
+    {
+        SqlConnection& admin;
+        QString database, role;
+        ~Cleanup()
+        {
+            admin.ExecRaw("DROP DATABASE IF EXISTS " + database + " WITH (FORCE)");
+            admin.ExecRaw("DROP ROLE IF EXISTS " + role);
+        }
+    } cleanup{admin, shop.name, role};
+    QVERIFY(admin.ExecRaw("CREATE ROLE " + role + " LOGIN CREATEDB"));
+    QVERIFY(admin.ExecRaw("CREATE DATABASE " + shop.name + " OWNER " + role));
+    {
+        PgServer asAdministrator = Settings::DatabaseServer();
+        asAdministrator.name = shop.name;
+        SqlConnection c;
+        QVERIFY(c.OpenServer(asAdministrator));
+        QVERIFY(c.ExecRaw("CREATE EXTENSION citext; CREATE EXTENSION pg_trgm"));
+    }
+    SqlConnection desk;
+    QVERIFY(desk.OpenServer(shop));
+    QString error;
+    QVERIFY2(Schema::Upgrade(desk, &error), qPrintable(error));
+    QVERIFY(desk.ExecRaw("insert into SaleInfo (Name, Phone) values ('周七', '13800000000')"));
+
+    struct NoHost : ConnectionHost
+    {
+        void Disconnect() override {}
+        bool Connect(QString*) override { return true; }
+    } host;
+    PgBackup engine(shop, BackupFolder::Path());
+    const QString made = engine.Backup(true, 3);
+    QVERIFY2(!made.isEmpty(), qPrintable(engine.Error()));
+    QVERIFY(desk.ExecRaw("delete from SaleInfo"));
+    QVERIFY2(engine.Restore(made, host), qPrintable(engine.Error()));
+    SqlStatement count(&desk, "select count(*) from SaleInfo where Phone = '13800000000'");
+    QVERIFY(count.Step());
+    QCOMPARE(count.ColumnValue(0).toInt(), 1);
+    QCOMPARE(ScratchDatabases(), QStringList());
+}
+
+// The verified archive cannot replace the tables (here a view of the shop's
+// own depends on one of them): the transaction is rolled back, the records
+// stay as they were, the connection comes back and no kept copy remains.
+void TestBackupEngine::serverFailedReplaceLeavesDatabase()
+{
+    ServerOnly();
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    AddSales(50);
+    PgBackup engine(Settings::DatabaseServer(), BackupFolder::Path());
+    const QString made = engine.Backup(true, 1);
+    QVERIFY2(!made.isEmpty(), qPrintable(engine.Error()));
+    QVERIFY(ExecCommand("delete from SaleInfo where id > 10"));
+    QVERIFY(DataM->ADOConn.ExecRaw("create view MonthlySales as select count(*) as n from SaleInfo"));
+    const QString before = ServerRowsDigest();
+    const QStringList files = BackupFolderFiles();
+
+    CountingHost host;
+    QVERIFY(!engine.Restore(made, host));
+    QVERIFY2(engine.Error().contains("monthlysales"), qPrintable(engine.Error()));
+    QCOMPARE(host.disconnects, 1);
+    QCOMPARE(host.connects, 1);
+    QVERIFY(DataM->ADOConn.IsOpen());
+    QCOMPARE(ServerRowsDigest(), before);
+    QCOMPARE(SaleCount(), 10);
+    QCOMPARE(ScratchDatabases(), QStringList());
+    QCOMPARE(BackupFolderFiles(), files);
+}
+
+void TestBackupEngine::serverMissingOrOldTools()
+{
+    ServerOnly();
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    QTemporaryDir tools;
+    PgTools::SetSearchFolders({tools.path()});
+    const QString missing = PgBackup::MissingTools(Settings::DatabaseServer());
+    QVERIFY2(missing.contains("pg_dump") && missing.contains(QRegularExpression("postgresql-client-\\d+ 软件包")),
+             qPrintable(missing));
+    PgBackup engine(Settings::DatabaseServer(), BackupFolder::Path());
+    QVERIFY(engine.Backup(true, 3).isEmpty());
+    QCOMPARE(engine.Error(), missing);
+    QCOMPARE(BackupFolderFiles(), QStringList());
+
+    // A client older than the server cannot dump it: named as too old.
+    for (const char* tool : {"pg_dump", "pg_restore"}) {
+        QFile script(tools.path() + "/" + tool);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QByteArray("#!/bin/sh\necho '") + tool + " (PostgreSQL) 9.6.24'\n");
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+    }
+    const QString old = PgBackup::MissingTools(Settings::DatabaseServer());
+    QVERIFY2(old.contains("版本为 9") && old.contains("旧"), qPrintable(old));
+    QVERIFY(engine.Backup(true, 3).isEmpty());
+    QCOMPARE(BackupFolderFiles(), QStringList());
+
+    PgTools::SetSearchFolders({});
+    QCOMPARE(PgBackup::MissingTools(Settings::DatabaseServer()), QString());
+}
+
+void TestBackupEngine::serverCompaction()
+{
+    ServerOnly();
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    AddSales(3000);
+    QVERIFY(ExecCommand("delete from SaleInfo where id > 100"));
+    const QString rows = ServerRowsDigest();
+    auto size = [] {
+        SqlStatement s(CurrentConnection(), "select pg_total_relation_size('saleinfo')");
+        return s.Step() ? s.ColumnValue(0).toLongLong() : -1;
+    };
+    const qint64 before = size();
+    PgBackup engine(Settings::DatabaseServer(), BackupFolder::Path());
+    QVERIFY2(engine.Compact(), qPrintable(engine.Error()));
+    QVERIFY2(size() < before / 4, qPrintable(QString("%1 -> %2").arg(before).arg(size())));
+    QCOMPARE(ServerRowsDigest(), rows);
+}
+
+void TestBackupEngine::serverAutomaticBackupsPruned()
+{
+    ServerOnly();
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    const QString dir = BackupFolder::Path();
+    AutoBackup::Job job;
+    job.onServer = true;
+    job.server = Settings::DatabaseServer();
+    job.backupDir = dir;
+    job.keep = 2;
+    PgBackup engine(job.server, dir);
+    QVERIFY(!engine.Backup(false, 3, false, QDateTime(QDate(2020, 1, 1), QTime(8, 0))).isEmpty());
+    for (int day = 1; day <= 3; ++day) {
+        job.when = QDateTime(QDate(2024, 1, day), QTime(9, 0));
+        QString error;
+        QVERIFY2(!AutoBackup::Run(job, &error).isEmpty(), qPrintable(error));
+    }
+    QCOMPARE(QDir(dir).entryList(QDir::Files, QDir::Name),
+             (QStringList{"2020-01-01-08-00-00.pgdump", "2024-01-02-09-00-00-auto.pgdump", "2024-01-03-09-00-00-auto.pgdump"}));
+
+    QVERIFY(Settings::SetBackUpAuto(1));
+    QVERIFY(Settings::SetBackUpKeep(2));
+    AutoBackup* started = AutoBackup::StartIfDue(this);
+    QVERIFY(started);
+    QSignalSpy finished(started, &AutoBackup::Finished);
+    QVERIFY(finished.wait(60000));
+    const QString made = finished.first().at(0).toString();
+    QVERIFY2(made.endsWith("-auto.pgdump"), qPrintable(finished.first().at(1).toString()));
+    QVERIFY(PgBackup::IsServerArchive(made));
+    QCOMPARE(QDir(dir).entryList(QDir::Files, QDir::Name).size(), 3);
+    QCOMPARE(AutoBackup::StartIfDue(this), nullptr);
 }
 
 QTEST_GUILESS_MAIN(TestBackupEngine)

@@ -5,6 +5,7 @@
 #include "BackupFolder.h"
 #include "DataAccess.h"
 #include "IniFile.h"
+#include "PgTools.h"
 #include "ScriptedDialogs.h"
 #include "Settings.h"
 #include "TFrmBackUp.h"
@@ -70,12 +71,21 @@ class TestMaintenanceForms : public QObject
     Q_OBJECT
 
 private slots:
+    void init();
+    void cleanup() { PgTools::SetSearchFolders({}); }
     void listOrderSizesAndSorting();
     void backupRestoreAndDelete();
     void failuresAreReported();
     void optionsRoundTrip();
     void compaction();
+    void serverCompactionAndMissingTools();
 };
+
+void TestMaintenanceForms::init()
+{
+    if (TestEnv::OnServer() && !TestEnv::ServerUnavailableReason().isEmpty())
+        QSKIP(qPrintable("PostgreSQL not available: " + TestEnv::ServerUnavailableReason()));
+}
 
 void TestMaintenanceForms::listOrderSizesAndSorting()
 {
@@ -87,6 +97,7 @@ void TestMaintenanceForms::listOrderSizesAndSorting()
     WriteFile(dir + "2024-01-01-10-00-00.Zbk", 100);
     WriteFile(dir + "2024-01-03-10-00-00.Jbk", 1048576);
     WriteFile(dir + "2024-01-04-10-00-00.jbk", 9 * 1024);
+    WriteFile(dir + "2024-01-06-10-00-00.pgdump", 2048);
     WriteFile(dir + "readme.txt", 10);
     {
         QFile f(dir + "2024-01-03-10-00-00.Jbk");
@@ -98,9 +109,10 @@ void TestMaintenanceForms::listOrderSizesAndSorting()
     auto* list = form.findChild<QTableWidget*>("Lv1");
     QVERIFY(list);
     QCOMPARE(Column(list, 0), (QStringList{"2024-01-03-10-00-00.Jbk", "2024-01-04-10-00-00.jbk",
-                                           "2024-01-01-10-00-00.Zbk", "2024-01-02-10-00-00.zbk"}));
-    QCOMPARE(Column(list, 1), (QStringList{"压缩文档", "压缩文档", "备份文档", "备份文档"}));
-    QCOMPARE(Column(list, 2), (QStringList{"1.00 MB", "9 KB", "0 KB", "1023 KB"}));
+                                           "2024-01-01-10-00-00.Zbk", "2024-01-02-10-00-00.zbk",
+                                           "2024-01-06-10-00-00.pgdump"}));
+    QCOMPARE(Column(list, 1), (QStringList{"压缩文档", "压缩文档", "备份文档", "备份文档", "服务器备份"}));
+    QCOMPARE(Column(list, 2), (QStringList{"1.00 MB", "9 KB", "0 KB", "1023 KB", "2 KB"}));
     QCOMPARE(list->item(0, 3)->text(), QString("2024-01-03,10:00:07"));
     QVERIFY(!list->item(0, 0)->icon().isNull());
     QVERIFY(list->item(0, 0)->icon().cacheKey() != list->item(2, 0)->icon().cacheKey());
@@ -109,16 +121,16 @@ void TestMaintenanceForms::listOrderSizesAndSorting()
     list->horizontalHeader()->sectionClicked(0);
     QCOMPARE(Column(list, 0).first(), QString("2024-01-01-10-00-00.Zbk"));
     list->horizontalHeader()->sectionClicked(0);
-    QCOMPARE(Column(list, 0).first(), QString("2024-01-04-10-00-00.jbk"));
+    QCOMPARE(Column(list, 0).first(), QString("2024-01-06-10-00-00.pgdump"));
     list->horizontalHeader()->sectionClicked(2);
-    QCOMPARE(Column(list, 2), (QStringList{"0 KB", "9 KB", "1023 KB", "1.00 MB"}));
+    QCOMPARE(Column(list, 2), (QStringList{"0 KB", "2 KB", "9 KB", "1023 KB", "1.00 MB"}));
 
     // F5 picks up a file made behind the dialog's back.
     WriteFile(dir + "2024-01-05-10-00-00.zbk", 10);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTest::keyClick(list, Qt::Key_F5);
-    QCOMPARE(list->rowCount(), 5);
+    QCOMPARE(list->rowCount(), 6);
 }
 
 void TestMaintenanceForms::backupRestoreAndDelete()
@@ -126,6 +138,10 @@ void TestMaintenanceForms::backupRestoreAndDelete()
     TestEnv env;
     QVERIFY(env.IsValid());
     ScriptedDialogs dialogs;
+    // A server's backups are pg_dump archives, packed or not.
+    const bool server = TestEnv::OnServer();
+    const QString packedType = server ? QStringLiteral("服务器备份") : QStringLiteral("压缩文档");
+    const QString plainType = server ? QStringLiteral("服务器备份") : QStringLiteral("备份文档");
     QVERIFY(ExecCommand("insert into SaleInfo (Name) values ('李娜')"));
     QVERIFY(Settings::SetBackUpCompressed(1));
     QVERIFY(Settings::SetBackUpLevel(5));
@@ -137,9 +153,9 @@ void TestMaintenanceForms::backupRestoreAndDelete()
     Click(&form, "btnBackup");
     QCOMPARE(dialogs.Texts(), QStringList{"数据库维护操作成功！"});
     QCOMPARE(dialogs.Boxes().last().caption, QString("提示"));
-    QCOMPARE(Column(list, 1), QStringList{"压缩文档"});
+    QCOMPARE(Column(list, 1), QStringList{packedType});
     const QString archive = list->item(0, 0)->text();
-    QVERIFY(archive.endsWith(".Jbk"));
+    QVERIFY(archive.endsWith(server ? ".pgdump" : ".Jbk"));
 
     // The options are read again at the next show: now a plain copy.
     QVERIFY(Settings::SetBackUpCompressed(0));
@@ -147,7 +163,7 @@ void TestMaintenanceForms::backupRestoreAndDelete()
     form.show();
     QCOMPARE(form.CompressBackup(), 0);
     Click(&form, "btnBackup");
-    QCOMPARE(Column(list, 1), (QStringList{"压缩文档", "备份文档"}));
+    QCOMPARE(Column(list, 1), (QStringList{packedType, plainType}));
 
     // Restore: question, then the data of the backup is back.
     QVERIFY(ExecCommand("delete from SaleInfo"));
@@ -191,22 +207,44 @@ void TestMaintenanceForms::failuresAreReported()
     ScriptedDialogs dialogs;
     const QString dir = BackupFolder::Path();
     QVERIFY(QDir().mkpath(dir));
-    QVERIFY(WriteZip(dir + "evil.Jbk", {{"../x.zbk", FileBytes(env.DatabaseFile())}}));
+    QVERIFY(ExecCommand("insert into SaleInfo (Name) values ('李娜')"));
+    const QByteArray sqliteDatabase = QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\0');
+    QVERIFY(WriteZip(dir + "evil.Jbk", {{"../x.zbk", sqliteDatabase}}));
+    {
+        // A damaged server backup: pg_dump's signature, then nonsense.
+        QFile f(dir + "bad.pgdump");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("PGDMP\x01\x0e\x00", 8) + QByteArray(5000, 'x'));
+    }
     WriteFile(dir + "gone.zbk", 10);
     WriteFile(dir + "stuck.zbk", 10);
-    const QByteArray before = FileHash(env.DatabaseFile());
+    const QByteArray before = env.ServerDatabase().isEmpty() ? FileHash(env.DatabaseFile()) : QByteArray();
 
     TFrmBackUp form;
     form.show();
     auto* list = form.findChild<QTableWidget*>("Lv1");
-    SelectRow(list, "evil.Jbk");
+    // The backup of this desk's engine that cannot be read: the failure box,
+    // the reason in the command log.
+    SelectRow(list, TestEnv::OnServer() ? "bad.pgdump" : "evil.Jbk");
     dialogs.QueueAnswer(Dialogs::Yes);
     Click(&form, "btnReduce");
     QCOMPARE(dialogs.LastText(), QString("数据库维护操作失败，请稍候再试！"));
     QCOMPARE(dialogs.Boxes().last().icon, Dialogs::Icon::Critical);
-    QCOMPARE(FileHash(env.DatabaseFile()), before);
+    if (!TestEnv::OnServer())
+        QCOMPARE(FileHash(env.DatabaseFile()), before);
+    QCOMPARE(SaleCount(), 1);
     QVERIFY(DataM->ADOConn.IsOpen());
     QVERIFY(env.CommandLogLines().last().contains("没有还原成功"));
+
+    // The other engine's backup is refused before the question.
+    dialogs.ClearRecords();
+    SelectRow(list, TestEnv::OnServer() ? "evil.Jbk" : "bad.pgdump");
+    Click(&form, "btnReduce");
+    QCOMPARE(dialogs.Texts().size(), 1);
+    QVERIFY2(dialogs.LastText().contains(TestEnv::OnServer() ? "单机数据库（SQLite）的备份，不能还原到数据库服务器"
+                                                             : "数据库服务器（PostgreSQL）的备份，不能还原到单机数据库"),
+             qPrintable(dialogs.LastText()));
+    QCOMPARE(SaleCount(), 1);
 
     // A backup removed behind the dialog's back.
     QVERIFY(QFile::remove(dir + "gone.zbk"));
@@ -214,7 +252,7 @@ void TestMaintenanceForms::failuresAreReported()
     Click(&form, "btnReduce");
     QCOMPARE(dialogs.LastText(), QString("您所选择的数据库备份文件不存在，请选择其他备份文件！"));
     QCOMPARE(dialogs.Boxes().last().caption, QString("错误"));
-    QCOMPARE(list->rowCount(), 2);  // refreshed
+    QCOMPARE(list->rowCount(), 3);  // refreshed
 
     // A file that cannot be removed keeps its row and says so.
     QVERIFY(QFile::remove(dir + "stuck.zbk"));
@@ -223,7 +261,7 @@ void TestMaintenanceForms::failuresAreReported()
     dialogs.QueueAnswer(Dialogs::Yes);
     Click(&form, "btnDelete");
     QVERIFY(dialogs.LastText().contains("无法删除备份文件“stuck.zbk”"));
-    QCOMPARE(list->rowCount(), 2);
+    QCOMPARE(list->rowCount(), 3);
     QVERIFY(!dialogs.Failed());
 }
 
@@ -277,6 +315,8 @@ void TestMaintenanceForms::optionsRoundTrip()
 
 void TestMaintenanceForms::compaction()
 {
+    if (TestEnv::OnServer())
+        QSKIP("about the SQLite file; serverCompactionAndMissingTools covers the server");
     TestEnv env;
     QVERIFY(env.IsValid());
     ScriptedDialogs dialogs;
@@ -319,6 +359,58 @@ void TestMaintenanceForms::compaction()
     again.show();
     Click(&again, "btnCompress");
     QCOMPARE(dialogs.LastText(), QString("无法获得数据库来源，压缩修复ACCESS数据库失败。"));
+    QVERIFY(!dialogs.Failed());
+}
+
+void TestMaintenanceForms::serverCompactionAndMissingTools()
+{
+    if (!TestEnv::OnServer())
+        QSKIP("about the PostgreSQL server; runs as tst_maintenanceforms_postgresql");
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    ScriptedDialogs dialogs;
+    {
+        SqlTransaction transaction(CurrentConnection());
+        for (int i = 0; i < 500; ++i)
+            QVERIFY(ExecCommand("insert into SaleInfo (Name, Memo) values ('王芳', ?)", {QString(300, 'm')}));
+        QVERIFY(transaction.Commit());
+    }
+    QVERIFY(ExecCommand("delete from SaleInfo where id > 5"));
+    {
+        TFrmCompressData form;
+        form.show();
+        Click(&form, "btnCompress");
+        QCOMPARE(dialogs.Texts(), QStringList{"数据库压缩成功！"});
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QVERIFY(DataM->ADOConn.IsOpen());
+        QCOMPARE(SaleCount(), 5);
+    }
+
+    // Without the client programs the dialog names the package and does
+    // nothing else: no backup, no question before a restore.
+    QTemporaryDir noTools;
+    PgTools::SetSearchFolders({noTools.path()});
+    const QString dir = BackupFolder::Path();
+    QVERIFY(QDir().mkpath(dir));
+    {
+        QFile f(dir + "2024-01-01-10-00-00.pgdump");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("PGDMP\x01\x0e\x00", 8));
+    }
+    TFrmBackUp form;
+    form.show();
+    dialogs.ClearRecords();
+    Click(&form, "btnBackup");
+    QCOMPARE(dialogs.Texts().size(), 1);
+    QVERIFY2(dialogs.LastText().contains(QRegularExpression("请安装 postgresql-client-\\d+ 软件包")),
+             qPrintable(dialogs.LastText()));
+    QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"2024-01-01-10-00-00.pgdump"});
+    auto* list = form.findChild<QTableWidget*>("Lv1");
+    SelectRow(list, "2024-01-01-10-00-00.pgdump");
+    Click(&form, "btnReduce");
+    QCOMPARE(dialogs.Texts().size(), 2);
+    QVERIFY(dialogs.LastText().contains("postgresql-client"));
+    QCOMPARE(SaleCount(), 5);
     QVERIFY(!dialogs.Failed());
 }
 
