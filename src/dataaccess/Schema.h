@@ -13,7 +13,8 @@ namespace Schema {
 // Version 2: the quick-find index of the sale records (SaleFind).
 // Version 3: user codes in AC_ROLE_USER and AC_FUNCTION_USER compare
 // without regard to case.
-inline constexpr int CurrentVersion = 3;
+// Version 4: the row version of a sale record (SaleInfo.RowVersion).
+inline constexpr int CurrentVersion = 4;
 inline constexpr int QuickFindVersion = 2;
 
 int Version(SqlConnection& connection);

@@ -39,7 +39,9 @@ public:
     bool IsAddMode() const;
     // Shows BtnAdd and hides BtnModify (add), or the reverse (edit).
     void SetAddMode(bool add);
-    // The SaleInfo row that edit mode writes ("修改"); -1: none.
+    // The SaleInfo row that edit mode writes ("修改"); -1: none.  Its row
+    // version is read now: a save after another desk saved the record is
+    // refused with a message, nothing written.
     void SetRecordId(qint64 id);
     // Sets both dates as code, so the warranty date is not moved.  An
     // invalid date (a stored one that could not be read) shows an empty box,
@@ -76,6 +78,7 @@ private:
     bool m_settingDates = false;
     qint64 m_addedId = -1;
     qint64 m_recordId = -1;
+    qint64 m_rowVersion = -1;
 };
 
 // The one entry dialog of the program, made on first use (a child of the
