@@ -283,6 +283,17 @@ bool Upgrade(SqlConnection& connection, QString* error, int target)
     return true;
 }
 
+const QStringList& DataTables()
+{
+    static const QStringList tables = {
+        "SeqTable",     "UseLog",           "AC_USERINFO",      "AC_ROLEINFO",   "AC_FUNCTIONINFO",
+        "AC_ROLE_USER", "AC_ROLE_FUNCTION", "AC_FUNCTION_USER", "AC_MENUSTRUCT", "AC_TOOLCFG",
+        "AC_GROUPCFG",  "AC_DEPT",          "AC_WORKPOST",      "AC_PERSONTYPE", "SaleInfo",
+        "AC_Company",   "AreaData",
+    };
+    return tables;
+}
+
 bool OptimizeIndexes(SqlConnection& connection, QString* error)
 {
     if (connection.IsServer() || Version(connection) < QuickFindVersion)

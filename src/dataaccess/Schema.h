@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class SqlConnection;
 
@@ -21,6 +22,10 @@ int Version(SqlConnection& connection);
 // Brings a database of an older version (0 = empty file) up to date, or up
 // to `target` (a database as an older build made it).
 bool Upgrade(SqlConnection& connection, QString* error, int target = CurrentVersion);
+// The tables of the current schema that hold the shop's data (neither the
+// quick-find index nor the version bookkeeping), in the order they were
+// created.
+const QStringList& DataTables();
 // Merges the quick-find index into one segment, dropping the entries of
 // deleted records, so that a compacted file really shrinks.
 bool OptimizeIndexes(SqlConnection& connection, QString* error);
