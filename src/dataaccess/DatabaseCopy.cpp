@@ -404,6 +404,12 @@ bool CopyTable(SqlConnection& source, SqlConnection& target, const QString& tabl
     const bool server = target.IsServer();
     QVector<QVariant> converted(written.Width());
     const Column rowid{QStringLiteral("rowid"), Kind::Integer, 0};
+    // A large table reports its progress on the way, so the terminal never
+    // looks stuck.
+    constexpr qint64 ReportEvery = 20000;
+    SqlStatement count(&source, "select count(*) from " + table);
+    const qint64 total = count.Step() ? count.ColumnValue(0).toLongLong() : 0;
+    qint64 done = 0;
     TableSum sourceSum;
     const bool copied = ReadRows(source, read, &sourceSum, error, [&](const QVector<QVariant>& values) {
         for (int i = 0; i < values.size(); ++i) {
@@ -417,7 +423,11 @@ bool CopyTable(SqlConnection& source, SqlConnection& target, const QString& tabl
                 return false;
             }
         }
-        return writer.Add(converted, error);
+        if (!writer.Add(converted, error))
+            return false;
+        if (++done % ReportEvery == 0)
+            report(QStringLiteral("  %1：已复制 %2 / %3 条……").arg(table).arg(done).arg(total));
+        return true;
     });
     if (!copied || !writer.Flush(error))
         return false;

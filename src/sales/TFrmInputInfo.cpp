@@ -111,14 +111,14 @@ void TFrmInputInfo::SetDates(const QDate& buyDate, const QDate& warrantyEnd)
     m_settingDates = false;
 }
 
-void TFrmInputInfo::SetRecordId(qint64 id)
+void TFrmInputInfo::SetRecordId(qint64 id, std::optional<qint64> rowVersion)
 {
     m_recordId = id;
-    // The version the record has now: saving writes only over this one.  A
-    // record that cannot be read keeps none, and its save is refused.
-    m_rowVersion = -1;
-    if (id >= 0)
-        m_rowVersion = SaleRecord::ReadRowVersion(id).value_or(-1);
+    // Saving writes only over this version.  A record that cannot be read
+    // keeps none, and its save is refused.
+    if (!rowVersion && id >= 0)
+        rowVersion = SaleRecord::ReadRowVersion(id);
+    m_rowVersion = rowVersion.value_or(-1);
 }
 
 bool TFrmInputInfo::DateRead(const QDateEdit* edit)

@@ -24,6 +24,7 @@ private slots:
     void serviceTellsADeletedRecord();
     void dialogRefusesAnEditSavedElsewhere();
     void dialogSavesTwiceFromOneOpening();
+    void dialogOpenedFromAnOlderReadIsRefused();
 
 private:
     // Runs `work` as the other desk: its own connection is the current one
@@ -36,7 +37,7 @@ private:
     }
     // Opens record `id` in the entry dialog for "修改", as the record
     // manager does.
-    TFrmInputInfo* OpenForEdit(qint64 id);
+    TFrmInputInfo* OpenForEdit(qint64 id, std::optional<qint64> readVersion = std::nullopt);
     QString Stored(const QString& column, qint64 id) const
     {
         return m_env->Scalar("select " + column + " from SaleInfo where id=?", {id}).toString();
@@ -79,7 +80,7 @@ void TestRowVersion::cleanup()
     m_env.reset();
 }
 
-TFrmInputInfo* TestRowVersion::OpenForEdit(qint64 id)
+TFrmInputInfo* TestRowVersion::OpenForEdit(qint64 id, std::optional<qint64> readVersion)
 {
     TFrmInputInfo* dialog = FrmInputInfo();
     Box(dialog, "EUser")->setText(Stored("Name", id));
@@ -88,7 +89,7 @@ TFrmInputInfo* TestRowVersion::OpenForEdit(qint64 id)
     dialog->SetDates(SaleRecord::DateFromText(Stored("BuyDate", id)),
                      SaleRecord::DateFromText(Stored("OverRun", id)));
     dialog->SetAddMode(false);
-    dialog->SetRecordId(id);
+    dialog->SetRecordId(id, readVersion);
     dialog->show();
     return dialog;
 }
@@ -194,6 +195,26 @@ void TestRowVersion::dialogSavesTwiceFromOneOpening()
                  UpdateOutcome::ChangedElsewhere);
     });
     QCOMPARE(Stored("Phone", id), QString("021-2"));
+}
+
+void TestRowVersion::dialogOpenedFromAnOlderReadIsRefused()
+{
+    // A list read before the other desk saved shows the old values; opened
+    // with the version they were read with, the dialog does not save over
+    // the newer record.
+    const qint64 id = InsertSale({});
+    const qint64 listed = Version(id);
+    AsOtherDesk([&] {
+        qint64 theirs = listed;
+        QString error;
+        QCOMPARE(SaleRecord::UpdateRecord(id, &theirs, {{"Phone", "021-1111"}}, &error),
+                 UpdateOutcome::Saved);
+    });
+    TFrmInputInfo* dialog = OpenForEdit(id, listed);
+    Box(dialog, "EAddr")->setText(QStringLiteral("上海市"));
+    ClickModify(dialog);
+    QCOMPARE(m_dialogs->LastText(), QStringLiteral("该记录已被其他用户修改，请重新打开后再修改。"));
+    QCOMPARE(Stored("addr", id) + '|' + Stored("Phone", id), QStringLiteral("北京市海淀区|021-1111"));
 }
 
 QTEST_MAIN(TestRowVersion)
