@@ -1,4 +1,5 @@
 #include "AppDir.h"
+#include "DatabaseCopy.h"
 #include "Dialogs.h"
 #include "FirstStart.h"
 #include "FormClasses.h"
@@ -35,13 +36,29 @@ int InitDatabaseCommand(bool demo)
     return 0;
 }
 
-// Creating a database and printing the help or the version need no window
+// Copies the configured database into the other engine; progress on
+// stdout, the reason of a failure on stderr.
+int CopyDatabaseCommand(const QString& to)
+{
+    QTextStream out(stdout);
+    QString error;
+    const bool copied = DatabaseCopy::CopyConfigured(
+        to, [&out](const QString& line) { out << line << Qt::endl; }, &error);
+    if (!copied) {
+        QTextStream(stderr) << "复制数据库失败：" << error << Qt::endl;
+        return 1;
+    }
+    return 0;
+}
+
+// Creating or copying a database and printing the help or the version need no window
 // system: they also work on a machine without a display (installation
 // scripts, a terminal).
 bool NeedsNoWindows(int argc, char* argv[])
 {
     for (int i = 1; i < argc; ++i)
-        for (const char* option : {"--init-database", "--help", "-h", "--help-all", "--version", "-v"})
+        for (const char* option :
+             {"--init-database", "--copy-database", "--help", "-h", "--help-all", "--version", "-v"})
             if (qstrcmp(argv[i], option) == 0)
                 return true;
     return false;
@@ -83,11 +100,26 @@ int main(int argc, char* argv[])
         "DIR");
     const QCommandLineOption init("init-database", QStringLiteral("创建新的数据库 data/data.mdb"));
     const QCommandLineOption demo("demo", QStringLiteral("与 --init-database 一起使用：加入演示数据"));
-    parser.addOptions({home, init, demo});
+    const QCommandLineOption copy(
+        "copy-database", QStringLiteral("把 Quorel.ini 中配置的数据库的全部数据复制到另一种引擎的空数据库中"
+                                        "（与 --to 一起使用），复制后逐表核对记录数和校验和"));
+    const QCommandLineOption to(
+        "to",
+        QStringLiteral("与 --copy-database 一起使用：postgresql（[Database] 中 Host、Port、"
+                       "Name、User 指定的服务器）或 sqlite（data/data.mdb）"),
+        "ENGINE");
+    parser.addOptions({home, init, demo, copy, to});
     parser.process(app);
     SetUpAppDirs(parser.value(home));
     if (parser.isSet(init))
         return InitDatabaseCommand(parser.isSet(demo));
+    if (parser.isSet(copy)) {
+        if (!parser.isSet(to)) {
+            QTextStream(stderr) << "--copy-database 需要 --to postgresql 或 --to sqlite" << Qt::endl;
+            return 2;
+        }
+        return CopyDatabaseCommand(parser.value(to));
+    }
 
     // An installed program starting for the first time offers to create the
     // database; a program folder of its own never gets one unasked.

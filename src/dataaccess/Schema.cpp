@@ -113,6 +113,13 @@ const char* const Version3[] = {
     "ALTER TABLE AC_FUNCTION_USER_v3 RENAME TO AC_FUNCTION_USER",
 };
 
+// Step 4: the row version of a sale record, counted up by every change, so
+// that a desk saving a record another desk changed since it was opened is
+// told instead of overwriting it.  Adding a column with a constant default
+// rewrites nothing.
+const char* const Version4[] = {
+    "ALTER TABLE SaleInfo ADD COLUMN RowVersion INTEGER NOT NULL DEFAULT 1",
+};
 
 // The same schema on a PostgreSQL server.  Every table ends in "rowid", the
 // row's identity for the updatable datasets (SQLite's own rowid): the
@@ -173,7 +180,7 @@ const char* const PgVersion1[] = {
     " HD VARCHAR(40), DisplayCard VARCHAR(40), Sound VARCHAR(40), MainBoard VARCHAR(40), Box VARCHAR(40),"
     " Display VARCHAR(40), Power VARCHAR(40), Floppy VARCHAR(40), CDROM VARCHAR(40), Mouse VARCHAR(40),"
     " KeyBoard VARCHAR(40), SoundBox VARCHAR(40), NetWork VARCHAR(40), Modem VARCHAR(40), Print VARCHAR(40),"
-    " Other VARCHAR(200), Memo TEXT" PG_ROWID_OF("id"),
+    " Other VARCHAR(200), Memo TEXT, RowVersion INTEGER NOT NULL DEFAULT 1" PG_ROWID_OF("id"),
     "CREATE INDEX SaleInfo_OverRun ON SaleInfo (OverRun)",
     "CREATE INDEX SaleInfo_BuyDate ON SaleInfo (BuyDate)",
     "CREATE INDEX SaleInfo_TB ON SaleInfo (TB, id)",
@@ -202,6 +209,12 @@ const char* const PgVersion3[] = {
     "SELECT 1",
 };
 
+// Step 4 on the server: the first step has the row version (before the
+// rowid, which stays last); only a database made before it lacks it.
+const char* const PgVersion4[] = {
+    "ALTER TABLE SaleInfo ADD COLUMN IF NOT EXISTS RowVersion INTEGER NOT NULL DEFAULT 1",
+};
+
 struct Step
 {
     const char* const* statements;
@@ -212,11 +225,13 @@ const Step Steps[] = {
     {Version1, int(std::size(Version1))},
     {Version2, int(std::size(Version2))},
     {Version3, int(std::size(Version3))},
+    {Version4, int(std::size(Version4))},
 };
 const Step PgSteps[] = {
     {PgVersion1, int(std::size(PgVersion1))},
     {PgVersion2, int(std::size(PgVersion2))},
     {PgVersion3, int(std::size(PgVersion3))},
+    {PgVersion4, int(std::size(PgVersion4))},
 };
 static_assert(std::size(Steps) == Schema::CurrentVersion, "one upgrade step per schema version");
 static_assert(std::size(PgSteps) == Schema::CurrentVersion, "one server step per schema version");
@@ -266,6 +281,17 @@ bool Upgrade(SqlConnection& connection, QString* error, int target)
         return false;
     }
     return true;
+}
+
+const QStringList& DataTables()
+{
+    static const QStringList tables = {
+        "SeqTable",     "UseLog",           "AC_USERINFO",      "AC_ROLEINFO",   "AC_FUNCTIONINFO",
+        "AC_ROLE_USER", "AC_ROLE_FUNCTION", "AC_FUNCTION_USER", "AC_MENUSTRUCT", "AC_TOOLCFG",
+        "AC_GROUPCFG",  "AC_DEPT",          "AC_WORKPOST",      "AC_PERSONTYPE", "SaleInfo",
+        "AC_Company",   "AreaData",
+    };
+    return tables;
 }
 
 bool OptimizeIndexes(SqlConnection& connection, QString* error)

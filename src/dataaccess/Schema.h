@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class SqlConnection;
 
@@ -13,13 +14,18 @@ namespace Schema {
 // Version 2: the quick-find index of the sale records (SaleFind).
 // Version 3: user codes in AC_ROLE_USER and AC_FUNCTION_USER compare
 // without regard to case.
-inline constexpr int CurrentVersion = 3;
+// Version 4: the row version of a sale record (SaleInfo.RowVersion).
+inline constexpr int CurrentVersion = 4;
 inline constexpr int QuickFindVersion = 2;
 
 int Version(SqlConnection& connection);
 // Brings a database of an older version (0 = empty file) up to date, or up
 // to `target` (a database as an older build made it).
 bool Upgrade(SqlConnection& connection, QString* error, int target = CurrentVersion);
+// The tables of the current schema that hold the shop's data (neither the
+// quick-find index nor the version bookkeeping), in the order they were
+// created.
+const QStringList& DataTables();
 // Merges the quick-find index into one segment, dropping the entries of
 // deleted records, so that a compacted file really shrinks.
 bool OptimizeIndexes(SqlConnection& connection, QString* error);

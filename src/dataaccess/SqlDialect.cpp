@@ -137,4 +137,62 @@ bool SetSchemaVersion(SqlConnection& connection, int version)
            connection.ExecRaw(QStringLiteral("INSERT INTO SchemaVersion (Version) VALUES (%1)").arg(version));
 }
 
+QString ConsistentReads(const SqlConnection* connection)
+{
+    return Server(connection) ? QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY")
+                              : QString();
+}
+
+qint64 KeyCounter(SqlConnection& connection, const QString& table, const QString& column)
+{
+    if (connection.IsServer()) {
+        SqlStatement statement(&connection, "select coalesce(pg_sequence_last_value("
+                                            "pg_get_serial_sequence(lower(?),lower(?))::regclass),0)");
+        if (!statement.Bind({table, column}) || !statement.Step())
+            return -1;
+        return statement.ColumnValue(0).toLongLong();
+    }
+    // Only an AUTOINCREMENT key has a counter; sqlite_sequence itself exists
+    // once such a table was made.
+    SqlStatement statement(&connection,
+                           "select coalesce(max(seq),0) from sqlite_sequence where lower(name)=lower(?)");
+    if (!statement.Bind({table}) || !statement.Step())
+        return -1;
+    return statement.ColumnValue(0).toLongLong();
+}
+
+bool SetKeyCounter(SqlConnection& connection, const QString& table, const QString& column, qint64 last)
+{
+    // The names are the schema's own; only values are bound.
+    if (connection.IsServer()) {
+        SqlStatement sequence(&connection, "select pg_get_serial_sequence(lower(?),lower(?))");
+        if (!sequence.Bind({table, column}) || !sequence.Step())
+            return false;
+        if (sequence.ColumnIsNull(0))
+            return true;
+        const QString name = sequence.ColumnValue(0).toString();
+        SqlStatement stored(&connection, "select coalesce(max(" + column + "),0) from " + table);
+        if (!stored.Step())
+            return false;
+        last = qMax(last, stored.ColumnValue(0).toLongLong());
+        // A sequence starts at 1: "nothing handed out yet" is 1, not called.
+        SqlStatement set(&connection, last > 0 ? QStringLiteral("select setval(?::regclass,?,true)")
+                                               : QStringLiteral("select setval(?::regclass,1,false)"));
+        return set.Bind(last > 0 ? SqlArgs{name, last} : SqlArgs{name}) && set.Step();
+    }
+    SqlStatement autoIncrement(&connection, "select count(*) from sqlite_master where type='table'"
+                                            " and lower(name)=lower(?) and sql like '%AUTOINCREMENT%'");
+    if (!autoIncrement.Bind({table}) || !autoIncrement.Step())
+        return false;
+    if (autoIncrement.ColumnValue(0).toLongLong() == 0 || last <= 0)
+        return true;
+    SqlStatement update(&connection, "update sqlite_sequence set seq=max(seq,?) where lower(name)=lower(?)");
+    if (!update.Exec({last, table}))
+        return false;
+    if (connection.Changes() > 0)
+        return true;
+    SqlStatement insert(&connection, "insert into sqlite_sequence (name, seq) values (?,?)");
+    return insert.Exec({table, last});
+}
+
 } // namespace SqlDialect

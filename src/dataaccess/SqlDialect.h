@@ -57,4 +57,17 @@ QString PrimaryKeyInfo(const SqlConnection* connection);
 int SchemaVersion(SqlConnection& connection);
 bool SetSchemaVersion(SqlConnection& connection, int version);
 
+// Run first in a transaction that only reads and must see one state of the
+// database throughout (a copy and its check); empty on SQLite, whose
+// transaction already holds the file.
+QString ConsistentReads(const SqlConnection* connection);
+
+// The last value handed out by the counter that numbers `column` of `table`
+// (SQLite: AUTOINCREMENT's sqlite_sequence; server: the identity), 0 when it
+// never counted or there is none; -1 on failure.
+qint64 KeyCounter(SqlConnection& connection, const QString& table, const QString& column);
+// Makes that counter hand out values above `last` from now on (at least
+// above the largest value stored); nothing where there is no counter.
+bool SetKeyCounter(SqlConnection& connection, const QString& table, const QString& column, qint64 last);
+
 } // namespace SqlDialect

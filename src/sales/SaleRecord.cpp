@@ -1,5 +1,6 @@
 #include "SaleRecord.h"
 
+#include "DataAccess.h"
 #include "SqlConnection.h"
 #include "SqlDialect.h"
 
@@ -218,6 +219,70 @@ bool SearchCondition(const QString& column, const QString& op, const QString& va
         out->args = {SqlArg(value)};
     }
     return true;
+}
+
+namespace {
+
+enum class Lookup { Found, Missing, Failed };
+
+Lookup LookUpRowVersion(qint64 id, qint64* version, QString* error)
+{
+    SqlStatement statement(CurrentConnection(), "select RowVersion from SaleInfo where id=?");
+    if (statement.Bind({SqlArg(id)}) && statement.Step()) {
+        *version = statement.ColumnValue(0).toLongLong();
+        return Lookup::Found;
+    }
+    if (!statement.IsValid() || statement.Failed()) {
+        *error = statement.ErrorString();
+        return Lookup::Failed;
+    }
+    *error = QString::fromUtf16(DeletedElsewhereText);
+    return Lookup::Missing;
+}
+
+} // namespace
+
+std::optional<qint64> ReadRowVersion(qint64 id, QString* error)
+{
+    qint64 version = 0;
+    QString reason;
+    if (LookUpRowVersion(id, &version, &reason) == Lookup::Found)
+        return version;
+    if (error)
+        *error = reason;
+    return std::nullopt;
+}
+
+UpdateOutcome UpdateRecord(qint64 id, qint64* rowVersion, const QVector<std::pair<QString, QVariant>>& values,
+                           QString* error)
+{
+    // Only column names written by the program reach the text; values are bound.
+    QStringList sets;
+    SqlArgs args;
+    for (const auto& [column, value] : values) {
+        sets << column + "=?";
+        args << SqlArg(value);
+    }
+    sets << QStringLiteral("RowVersion=RowVersion+1");
+    args << SqlArg(id) << SqlArg(*rowVersion);
+    if (!ExecCommand("update SaleInfo set " + sets.join(',') + " where id=? and RowVersion=?", args, error))
+        return UpdateOutcome::Failed;
+    if (CurrentConnection()->Changes() > 0) {
+        ++*rowVersion;
+        return UpdateOutcome::Saved;
+    }
+    // Nothing matched: the record is gone or carries another version.
+    qint64 stored = 0;
+    switch (LookUpRowVersion(id, &stored, error)) {
+    case Lookup::Found:
+        *error = QString::fromUtf16(ChangedElsewhereText);
+        return UpdateOutcome::ChangedElsewhere;
+    case Lookup::Missing:
+        return UpdateOutcome::Deleted;
+    case Lookup::Failed:
+        break;
+    }
+    return UpdateOutcome::Failed;
 }
 
 } // namespace SaleRecord

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <optional>
+#include <utility>
 
 // The rules of a SaleInfo row that the entry dialog, the record manager and
 // their tests share.  No widgets here.
@@ -85,5 +87,28 @@ Condition ExpiringCustomers(const QDateTime& now, int days);
 // case of Latin letters.
 bool SearchCondition(const QString& column, const QString& op, const QString& value, Condition* out,
                      QString* error);
+
+// The row version of stored record `id` (SaleInfo.RowVersion, counted up by
+// every change), read when the record is opened for editing; none when the
+// record no longer exists or cannot be read (`error` says which).
+std::optional<qint64> ReadRowVersion(qint64 id, QString* error = nullptr);
+
+// What became of a save of an edited record.
+enum class UpdateOutcome {
+    Saved,            // written; the remembered version now is the new one
+    ChangedElsewhere, // another desk saved the record since it was read: nothing written
+    Deleted,          // the record no longer exists: nothing written
+    Failed,           // the statement failed (error says why): nothing written
+};
+inline constexpr const char16_t* ChangedElsewhereText = u"该记录已被其他用户修改，请重新打开后再修改。";
+inline constexpr const char16_t* DeletedElsewhereText =
+    u"该客户记录已经不存在，可能已被其他用户删除，修改没有保存。";
+
+// Writes `values` (column, value) to record `id` only if its row version is
+// still `*rowVersion`, and counts the version up in the same statement, so
+// that two desks saving one record never overwrite each other unnoticed.
+// On Saved `*rowVersion` holds the new version.
+UpdateOutcome UpdateRecord(qint64 id, qint64* rowVersion, const QVector<std::pair<QString, QVariant>>& values,
+                           QString* error);
 
 } // namespace SaleRecord

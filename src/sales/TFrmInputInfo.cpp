@@ -111,9 +111,14 @@ void TFrmInputInfo::SetDates(const QDate& buyDate, const QDate& warrantyEnd)
     m_settingDates = false;
 }
 
-void TFrmInputInfo::SetRecordId(qint64 id)
+void TFrmInputInfo::SetRecordId(qint64 id, std::optional<qint64> rowVersion)
 {
     m_recordId = id;
+    // Saving writes only over this version.  A record that cannot be read
+    // keeps none, and its save is refused.
+    if (!rowVersion && id >= 0)
+        rowVersion = SaleRecord::ReadRowVersion(id);
+    m_rowVersion = rowVersion.value_or(-1);
 }
 
 bool TFrmInputInfo::DateRead(const QDateEdit* edit)
@@ -153,48 +158,27 @@ void TFrmInputInfo::BtnAddClick()
 bool TFrmInputInfo::SaveSaleRecord()
 {
     using SaleRecord::TextOrNone;
-    TableDataset& query = DataM->ADOQuery1;
-    query.Close();
-    bool opened;
-    if (IsAddMode()) {
-        // Appending needs the table's fields, not its rows.
-        opened = query.Open("SaleInfo", "where 1=0");
-    } else {
-        if (m_recordId < 0) {
-            ShowError(QStringLiteral("没有选定要修改的客户记录。"), QString(), this);
-            return false;
-        }
-        opened = query.Open("SaleInfo", "where id=?", {SqlArg(m_recordId)});
-        if (opened && query.IsEmpty()) {
-            query.Close();
-            ShowError(QStringLiteral("该客户记录已经不存在，可能已被删除。"), QString(), this);
-            return false;
-        }
-    }
-    if (!opened) {
-        ShowError(query.ErrorString(), QString(), this);
-        query.Close();
+    if (!IsAddMode() && m_recordId < 0) {
+        ShowError(QStringLiteral("没有选定要修改的客户记录。"), QString(), this);
         return false;
     }
-    if (IsAddMode())
-        query.Append();
-    else
-        query.Edit();
 
     const Ui::TFrmInputInfo& ui = *m_ui;
-    query.SetValue("Name", ui.EUser->text());
-    query.SetValue("Mobile", TextOrNone(ui.EMobile->text()));
-    query.SetValue("Phone", TextOrNone(ui.EPhone->text()));
-    query.SetValue("Fax", TextOrNone(ui.EFax->text()));
-    query.SetValue("addr", ui.EAddr->text());
-    query.SetValue("BuyAmount", ui.EAmount->text());
-    query.SetValue("TB", QString::number(ui.CmbQuality->currentIndex()));
+    QVector<std::pair<QString, QVariant>> values = {
+        {"Name", ui.EUser->text()},
+        {"Mobile", TextOrNone(ui.EMobile->text())},
+        {"Phone", TextOrNone(ui.EPhone->text())},
+        {"Fax", TextOrNone(ui.EFax->text())},
+        {"addr", ui.EAddr->text()},
+        {"BuyAmount", ui.EAmount->text()},
+        {"TB", QString::number(ui.CmbQuality->currentIndex())},
+    };
     // Dates are stored as their day alone (midnight).  An empty date box
     // leaves the stored value as it was: what could not be read is not lost.
     if (DateRead(ui.DateBuy))
-        query.SetValue("BuyDate", ui.DateBuy->date());
+        values.append({"BuyDate", ui.DateBuy->date()});
     if (DateRead(ui.DateBao))
-        query.SetValue("OverRun", ui.DateBao->date());
+        values.append({"OverRun", ui.DateBao->date()});
     const std::pair<const char*, const QLineEdit*> components[] = {
         {"CPU", ui.ECPU},         {"MainBoard", ui.EMainBoard}, {"Memory", ui.EMemory},
         {"HD", ui.EHD},           {"Sound", ui.ESound},         {"DisplayCard", ui.EDisPlayCard},
@@ -203,11 +187,40 @@ bool TFrmInputInfo::SaveSaleRecord()
         {"Power", ui.EPower},     {"SoundBox", ui.ESoundBox},   {"Print", ui.EPrint},
         {"NetWork", ui.ENetWork}, {"Modem", ui.EModem},         {"Other", ui.EOther}};
     for (const auto& [column, edit] : components)
-        query.SetValue(column, TextOrNone(edit->text()));
-    query.SetValue("Memo", TextOrNone(ui.Memo->toPlainText()));
+        values.append({column, TextOrNone(edit->text())});
+    values.append({"Memo", TextOrNone(ui.Memo->toPlainText())});
 
+    if (!IsAddMode()) {
+        // Written only if nobody saved the record since it was opened; the
+        // boxes keep what the user typed whatever the outcome.
+        QString error;
+        switch (SaleRecord::UpdateRecord(m_recordId, &m_rowVersion, values, &error)) {
+        case SaleRecord::UpdateOutcome::Saved:
+            return true;
+        case SaleRecord::UpdateOutcome::ChangedElsewhere:
+        case SaleRecord::UpdateOutcome::Deleted:
+            Dialogs::Instance().Inform(this, {error, windowTitle(), Dialogs::Icon::Warning});
+            return false;
+        case SaleRecord::UpdateOutcome::Failed:
+            break;
+        }
+        ShowError(error, QString(), this);
+        return false;
+    }
+
+    TableDataset& query = DataM->ADOQuery1;
+    query.Close();
+    // Appending needs the table's fields, not its rows.
+    if (!query.Open("SaleInfo", "where 1=0")) {
+        ShowError(query.ErrorString(), QString(), this);
+        query.Close();
+        return false;
+    }
+    query.Append();
+    for (const auto& [column, value] : values)
+        query.SetValue(column, value);
     const bool posted = query.Post();
-    if (posted && IsAddMode())
+    if (posted)
         m_addedId = query.AsInteger("id");
     const QString error = query.ErrorString();
     query.Close();

@@ -39,8 +39,11 @@ public:
     bool IsAddMode() const;
     // Shows BtnAdd and hides BtnModify (add), or the reverse (edit).
     void SetAddMode(bool add);
-    // The SaleInfo row that edit mode writes ("修改"); -1: none.
-    void SetRecordId(qint64 id);
+    // The SaleInfo row that edit mode writes ("修改"); -1: none.  A save
+    // after another desk saved the record is refused with a message, nothing
+    // written: `rowVersion` is the version the boxes' values were read with
+    // (a list that carries it); without it the version is read now.
+    void SetRecordId(qint64 id, std::optional<qint64> rowVersion = std::nullopt);
     // Sets both dates as code, so the warranty date is not moved.  An
     // invalid date (a stored one that could not be read) shows an empty box,
     // and saving leaves that column as it is stored.
@@ -76,6 +79,7 @@ private:
     bool m_settingDates = false;
     qint64 m_addedId = -1;
     qint64 m_recordId = -1;
+    qint64 m_rowVersion = -1;
 };
 
 // The one entry dialog of the program, made on first use (a child of the

@@ -345,8 +345,16 @@ private slots:
         QVERIFY(same(columns("AC_GROUPCFG"), QStringList({"ItemID", "ItemText", "IconIndex", "IsShow",
                                                           "FunctionID", "ParentItemID", "OrderNum"})));
         QVERIFY(same(columns("AC_FUNCTION_USER"), QStringList({"FunctionID", "UserID"})));
-        QCOMPARE(columns("SaleInfo").size(), 29);
+        QCOMPARE(columns("SaleInfo").size(), 30);
         QCOMPARE(columns("SaleInfo").first().toLower(), QString("id"));
+        QCOMPARE(columns("SaleInfo").last().toLower(), QString("rowversion"));
+        if (server)
+            QCOMPARE(
+                env.Scalar(
+                       "select column_name from information_schema.columns where table_schema="
+                       "current_schema() and table_name='saleinfo' order by ordinal_position desc limit 1")
+                    .toString(),
+                QString("rowid"));
         QCOMPARE(columns("AC_Company").size(), 10);
         for (const char* id : {"1002", "1003", "1004", "1006", "1007", "4003", "7001", "7002", "7003", "7004",
                                "9006", "9007", "400131", "400132"})
