@@ -86,7 +86,7 @@ void TestQuickFind::findsFragmentsOfEveryColumn()
     a.addr = QStringLiteral("北京市海淀区中关村大街1号");
     b.name = QStringLiteral("李四");
     b.addr = QStringLiteral("上海市浦东新区");
-    b.memo = QStringLiteral("客户要求上门 Service");
+    b.memo = QStringLiteral("客户要求上门 Service Ärger");
     c.name = QStringLiteral("王五");
     c.addr = QStringLiteral("天津市和平区");
     c.memo = QStringLiteral("会员价 50%_off\\VIP");
@@ -117,6 +117,10 @@ void TestQuickFind::findsFragmentsOfEveryColumn()
     // The remarks, without regard to case; query syntax is only text.
     QCOMPARE(Find(QStringLiteral("service")), (QList<qint64>{ib}));
     QCOMPARE(Find(QStringLiteral("SE")), (QList<qint64>{ib}));
+    // Letters beyond Latin lose their case too, never their accents.
+    QCOMPARE(Find(QStringLiteral("ärger")), (QList<qint64>{ib}));
+    QCOMPARE(Find(QStringLiteral("ÄR")), (QList<qint64>{ib}));
+    QCOMPARE(Find(QStringLiteral("arger")), QList<qint64>{});
     QCOMPARE(Find(QStringLiteral("\"上门")), QList<qint64>{});
     QCOMPARE(Find(QStringLiteral("上门 OR 北京")), QList<qint64>{});
     QCOMPARE(Find(QStringLiteral("门*")), QList<qint64>{});
