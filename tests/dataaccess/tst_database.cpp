@@ -98,6 +98,10 @@ int CounterChild()
         fprintf(stderr, "cannot connect: %s\n", qPrintable(connection.ErrorString()));
         return 2;
     }
+    // Connected: the first desk may start.  (Opening checks that the file
+    // can be written, which a busy writer could hold off past the timeout.)
+    fputs("ready\n", stdout);
+    fflush(stdout);
     QByteArray out;
     const bool ok = TakeCounters(connection, qEnvironmentVariableIntValue("WEIBAO_COUNTER_CHILD"), &out);
     fwrite(out.constData(), 1, size_t(out.size()), stdout);
@@ -118,12 +122,18 @@ QList<qint64> TakeCountersInTwoProcesses(const TestEnv& env, int count)
     environment.insert("WEIBAO_COUNTER_FILE", env.DatabaseFile());
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::SeparateChannels);
+    // Both desks are connected before either takes a value.
+    SqlConnection own;
+    if (!env.OpenSecondConnection(own))
+        return {};
     child.start(QCoreApplication::applicationFilePath(), {});
     if (!child.waitForStarted())
         return {};
-    SqlConnection own;
+    bool ready = false;
+    while (!ready && child.waitForReadyRead(60000))
+        ready = child.canReadLine() && child.readLine() == "ready\n";
     QByteArray mine;
-    const bool ok = env.OpenSecondConnection(own) && TakeCounters(own, count, &mine);
+    const bool ok = ready && TakeCounters(own, count, &mine);
     if (!child.waitForFinished(120000) || child.exitStatus() != QProcess::NormalExit ||
         child.exitCode() != 0 || !ok) {
         qWarning("counters: %s %s", ok ? "" : qPrintable(own.ErrorString()),
