@@ -10,10 +10,11 @@
 
 namespace {
 
-// The columns in list order; the first is the key.
+// The columns in list order; the first is the key, after the last the row
+// version the entry dialog saves against.
 const char* const SelectList = "id,Name,Phone,Fax,Mobile,addr,BuyDate,OverRun,TB,BuyAmount,CPU,Memory,HD,"
                                "DisplayCard,Sound,MainBoard,Box,Display,Power,Floppy,CDROM,Mouse,KeyBoard,"
-                               "SoundBox,NetWork,Modem,Print,Other,Memo";
+                               "SoundBox,NetWork,Modem,Print,Other,Memo,RowVersion";
 
 const char16_t* const Captions[SaleListModel::ColumnCount] = {
     u"ID",       u"用户姓名", u"电话",        u"传真",     u"手机", u"地址", u"购买日期", u"过保日期",
@@ -200,6 +201,7 @@ bool SaleListModel::FetchPage(QString* error)
         while (statement.Step()) {
             Row row;
             row.id = statement.ColumnInt64(0);
+            row.rowVersion = statement.ColumnInt64(ColumnCount);
             row.page = page;
             row.start = quint32(block.size());
             for (int c = 1; c < ColumnCount; ++c) {
@@ -251,6 +253,11 @@ bool SaleListModel::FetchPage(QString* error)
 qint64 SaleListModel::RecordId(int row) const
 {
     return row >= 0 && row < m_rows.size() ? m_rows[row].id : -1;
+}
+
+qint64 SaleListModel::RowVersion(int row) const
+{
+    return row >= 0 && row < m_rows.size() ? m_rows[row].rowVersion : 0;
 }
 
 QString SaleListModel::Text(int row, int column) const

@@ -74,6 +74,8 @@ public:
     qint64 MatchCount() const { return m_matchCount; }
 
     qint64 RecordId(int row) const;
+    // The record's version when the row was read (see SaleRecord::UpdateRecord).
+    qint64 RowVersion(int row) const;
     // The value of a cell exactly as held (dates yyyy-MM-dd, the class as
     // "是"/"否", remarks with their line breaks).
     QString Text(int row, int column) const;
@@ -104,6 +106,7 @@ private:
     struct Row
     {
         qint64 id = 0;
+        qint64 rowVersion = 0;
         qint32 page = 0;
         quint32 start = 0;
         std::array<quint32, ColumnCount - 1> ends{};

@@ -374,7 +374,9 @@ void TFrmSaleManage::N11Click()
                      SaleRecord::DateFromText(text(M::ColOverRun)));
     ui->CmbQuality->setCurrentIndex(SaleRecord::ClassIndexOfText(text(M::ColClass)));
     dialog->SetAddMode(false);
-    dialog->SetRecordId(m_model->RecordId(row));
+    // Saved against the version these values were read with: a change
+    // another desk saved since the list was read is not overwritten.
+    dialog->SetRecordId(m_model->RecordId(row), m_model->RowVersion(row));
     dialog->setModal(true);
     dialog->show();
     dialog->raise();

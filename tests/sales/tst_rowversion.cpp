@@ -5,10 +5,13 @@
 #include "ScriptedDialogs.h"
 #include "TDataM.h"
 #include "TFrmInputInfo.h"
+#include "TFrmSaleManage.h"
+#include "SaleListModel.h"
 #include "TestEnv.h"
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 
 using SaleRecord::UpdateOutcome;
@@ -199,22 +202,31 @@ void TestRowVersion::dialogSavesTwiceFromOneOpening()
 
 void TestRowVersion::dialogOpenedFromAnOlderReadIsRefused()
 {
-    // A list read before the other desk saved shows the old values; opened
-    // with the version they were read with, the dialog does not save over
-    // the newer record.
+    // The record manager's list was read before the other desk saved: "修改"
+    // opens the entry dialog with the list's (old) values and the version
+    // they were read with, so saving does not overwrite the newer record.
     const qint64 id = InsertSale({});
-    const qint64 listed = Version(id);
+    FakeShell shell;
+    auto* manager = new TFrmSaleManage;
+    shell.manager = manager;
+    manager->show();
+    manager->TBtnAllClick();
+    QCOMPARE(manager->Model()->rowCount(), 1);
     AsOtherDesk([&] {
-        qint64 theirs = listed;
+        qint64 theirs = Version(id);
         QString error;
         QCOMPARE(SaleRecord::UpdateRecord(id, &theirs, {{"Phone", "021-1111"}}, &error),
                  UpdateOutcome::Saved);
     });
-    TFrmInputInfo* dialog = OpenForEdit(id, listed);
+    manager->findChild<QTableView*>("ListView1")->selectRow(0);
+    manager->N11Click();
+    TFrmInputInfo* dialog = FrmInputInfo();
+    QCOMPARE(Box(dialog, "EPhone")->text(), QStringLiteral("010-62001234")); // as listed
     Box(dialog, "EAddr")->setText(QStringLiteral("上海市"));
     ClickModify(dialog);
     QCOMPARE(m_dialogs->LastText(), QStringLiteral("该记录已被其他用户修改，请重新打开后再修改。"));
     QCOMPARE(Stored("addr", id) + '|' + Stored("Phone", id), QStringLiteral("北京市海淀区|021-1111"));
+    delete manager;
 }
 
 QTEST_MAIN(TestRowVersion)
