@@ -89,6 +89,11 @@ QString SaleFindKeySource(const SqlConnection* connection)
     return QStringLiteral("select rowid from SaleFind where SaleFind match ?");
 }
 
+QString RefreshStatistics(const SqlConnection* connection)
+{
+    return Server(connection) ? QStringLiteral("ANALYZE") : QString();
+}
+
 QString Now(const SqlConnection* connection)
 {
     return Server(connection) ? QStringLiteral("localtimestamp(0)")

@@ -41,6 +41,13 @@ QString ContainsPattern(const QString& fragment);
 // to its "?" matches, ending in its where clause.
 QString SaleFindKeySource(const SqlConnection* connection);
 
+// After many rows were written at once: the statement that lets the server's
+// planner know the tables' new sizes and values (without it, until the
+// server's own background analysis comes round, a search may read a whole
+// table where an index would do).  Empty on SQLite, whose plans the program
+// chooses itself.
+QString RefreshStatistics(const SqlConnection* connection);
+
 // The local time of now as stored ("yyyy-MM-dd HH:mm:ss").
 QString Now(const SqlConnection* connection);
 
