@@ -5,6 +5,7 @@
 #include "Settings.h"
 #include "SqlConnection.h"
 #include "TDataM.h"
+#include "TestEnv.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -60,48 +61,19 @@ bool OpenFreshDatabase(const QString& dir, TDataM& dataModule)
     return true;
 }
 
-namespace {
-
-PgServer ServerFromEnvironment(const QString& database)
-{
-    PgServer server;
-    server.host = qEnvironmentVariable("PGHOST");
-    server.port = qEnvironmentVariableIntValue("PGPORT");
-    server.user = qEnvironmentVariable("PGUSER");
-    server.name = database;
-    server.connectTimeout = 5;
-    return server;
-}
-
-// Runs one statement on the server's maintenance database ("postgres").
-bool Maintain(const QString& sql, QString* error)
-{
-    SqlConnection admin;
-    if (!admin.OpenServer(ServerFromEnvironment("postgres")) || !admin.ExecRaw(sql)) {
-        *error = admin.ErrorString();
-        return false;
-    }
-    return true;
-}
-
-} // namespace
-
 QString ServerUnavailableReason()
 {
-    if (qEnvironmentVariable("PGHOST").isEmpty())
-        return QStringLiteral("PGHOST is not set");
-    QString error;
-    return Maintain("select 1", &error) ? QString() : error;
+    return TestEnv::ServerUnavailableReason();
 }
 
 QString OpenFreshServerDatabase(const QString& dir, const QString& name, TDataM& dataModule)
 {
     SetAppDir(dir);
     QString error;
-    if (!Maintain("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)", &error) ||
-        !Maintain("CREATE DATABASE " + name, &error))
+    if (!TestEnv::Maintain("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)", &error) ||
+        !TestEnv::Maintain("CREATE DATABASE " + name, &error))
         return error;
-    const PgServer server = ServerFromEnvironment(name);
+    const PgServer server = TestEnv::ServerFromEnvironment(name);
     if (!Settings::SetDatabaseServer(server))
         return QStringLiteral("cannot write Quorel.ini");
     if (!InitServerDatabase(server, false, &error))
@@ -113,7 +85,7 @@ QString OpenFreshServerDatabase(const QString& dir, const QString& name, TDataM&
 void DropServerDatabase(const QString& name)
 {
     QString ignored;
-    Maintain("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)", &ignored);
+    TestEnv::Maintain("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)", &ignored);
 }
 
 } // namespace Bench

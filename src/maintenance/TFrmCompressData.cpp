@@ -42,35 +42,33 @@ void TFrmCompressData::btnCompressClick()
                                           QStringLiteral("错误"), Dialogs::Icon::Critical});
         return;
     }
-    WaitPas worker(database, WaitPas::Compact, 0, -1);
-    TWaitForm wait(this);
-    wait.SetStatus(QStringLiteral("正在压缩数据库，请稍候……"));
-    wait.RunWhile(&worker);
-    if (worker.Result()) {
-        Dialogs::Instance().Inform(this, {QStringLiteral("数据库压缩成功！"), QStringLiteral("提示"),
-                                          Dialogs::Icon::Information});
-        accept();
+    if (RunCompaction(database))
         return;
-    }
     Dialogs::Instance().Inform(this, {QStringLiteral("无法正常读取数据库文件“") + database +
                                           QStringLiteral("”，如果该文件已经损坏或丢失，请重新安装本程序。"),
                                       QStringLiteral("错误"), Dialogs::Icon::Critical});
     Opendata();
 }
 
-void TFrmCompressData::CompactOnServer()
+bool TFrmCompressData::RunCompaction(const QString& database)
 {
-    // The tables are rewritten in place on the server: the connection stays.
-    WaitPas worker(QString(), WaitPas::Compact, 0, -1);
+    WaitPas worker(database, WaitPas::Compact, 0, -1);
     TWaitForm wait(this);
     wait.SetStatus(QStringLiteral("正在压缩数据库，请稍候……"));
     wait.RunWhile(&worker);
-    if (worker.Result()) {
-        Dialogs::Instance().Inform(this, {QStringLiteral("数据库压缩成功！"), QStringLiteral("提示"),
-                                          Dialogs::Icon::Information});
-        accept();
+    if (!worker.Result())
+        return false;
+    Dialogs::Instance().Inform(this, {QStringLiteral("数据库压缩成功！"), QStringLiteral("提示"),
+                                      Dialogs::Icon::Information});
+    accept();
+    return true;
+}
+
+void TFrmCompressData::CompactOnServer()
+{
+    // The tables are rewritten in place on the server: the connection stays.
+    if (RunCompaction(QString()))
         return;
-    }
     // The reason is in the command log.
     Dialogs::Instance().Inform(this, {QStringLiteral("数据库维护操作失败，请稍候再试！"), QStringLiteral("提示"),
                                       Dialogs::Icon::Critical});

@@ -26,5 +26,8 @@ public slots:
 
 private:
     void CompactOnServer();
+    // Compacts `database` (the file; empty on the server) behind the wait
+    // window and tells the user on success; false with nothing said.
+    bool RunCompaction(const QString& database);
     std::unique_ptr<Ui::TFrmCompressData> ui;
 };

@@ -11,9 +11,7 @@
 #include <QDate>
 #include <QFile>
 
-namespace {
-
-PgServer ServerFromEnvironment(const QString& database)
+PgServer TestEnv::ServerFromEnvironment(const QString& database)
 {
     PgServer server;
     server.host = qEnvironmentVariable("PGHOST");
@@ -24,8 +22,7 @@ PgServer ServerFromEnvironment(const QString& database)
     return server;
 }
 
-// Runs one statement on the server's maintenance database ("postgres").
-bool Maintain(const QString& sql, QString* error)
+bool TestEnv::Maintain(const QString& sql, QString* error)
 {
     SqlConnection admin;
     if (!admin.OpenServer(ServerFromEnvironment("postgres")) || !admin.ExecRaw(sql)) {
@@ -34,8 +31,6 @@ bool Maintain(const QString& sql, QString* error)
     }
     return true;
 }
-
-} // namespace
 
 bool TestEnv::OnServer()
 {

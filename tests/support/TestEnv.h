@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PgEngine.h"
 #include "TDataM.h"
 
 #include <QString>
@@ -40,6 +41,10 @@ public:
     // Opens the database another process's environment named: a server
     // database (of PGHOST/PGPORT/PGUSER) or else an SQLite file.
     static bool OpenNamed(SqlConnection& connection, const QString& serverDatabase, const QString& file);
+    // The server of PGHOST, PGPORT and PGUSER, database `database`.
+    static PgServer ServerFromEnvironment(const QString& database);
+    // Runs one statement on that server's maintenance database ("postgres").
+    static bool Maintain(const QString& sql, QString* error);
 
     // Makes every `event` ("insert", "update", "delete") on `table` of the
     // current connection fail with "injected failure", or only the rows for
