@@ -95,8 +95,10 @@ QString ServerRowsDigest(SqlConnection* connection = CurrentConnection())
 
 QStringList ScratchDatabases()
 {
+    // This program's own: suites running beside it restore too.
     SqlStatement s(CurrentConnection(), "select datname from pg_database where datname like ?");
-    s.Bind({QString::fromLatin1(PgBackup::ScratchPrefix) + "%"});
+    s.Bind({QString::fromLatin1(PgBackup::ScratchPrefix) + QString::number(QCoreApplication::applicationPid()) +
+            "\\_%"});
     QStringList names;
     while (s.Step())
         names << s.ColumnValue(0).toString();
@@ -843,8 +845,10 @@ void TestBackupEngine::serverCompaction()
     AddSales(3000);
     QVERIFY(ExecCommand("delete from SaleInfo where id > 100"));
     const QString rows = ServerRowsDigest();
+    // The table's own rows (its indexes shrink too, but by how much depends
+    // on what the server had already tidied up).
     auto size = [] {
-        SqlStatement s(CurrentConnection(), "select pg_total_relation_size('saleinfo')");
+        SqlStatement s(CurrentConnection(), "select pg_relation_size('saleinfo')");
         return s.Step() ? s.ColumnValue(0).toLongLong() : -1;
     };
     const qint64 before = size();
