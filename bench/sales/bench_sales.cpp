@@ -68,7 +68,7 @@ bool Generate(int count)
     if (!insert.Exec({count, count, count}) || !transaction.Commit())
         return false;
     // As the server's background analysis would soon after such a load.
-    const QString analyze = SqlDialect::RefreshStatistics(CurrentConnection());
+    const QString analyze = SqlDialect::RefreshStatistics(CurrentConnection(), "SaleInfo");
     return analyze.isEmpty() || CurrentConnection()->ExecRaw(analyze);
 }
 

@@ -550,9 +550,13 @@ bool Copy(SqlConnection& source, SqlConnection& target, const Report& report, QS
     }
     reading.Rollback();
     // Statistics are a help, not a part of the copy: a failure only says so.
-    const QString analyze = SqlDialect::RefreshStatistics(&target);
-    if (!analyze.isEmpty() && !target.ExecRaw(analyze))
-        report(QStringLiteral("（更新服务器统计信息失败：%1；服务器稍后会自行更新。）").arg(target.ErrorString()));
+    for (const QString& table : Schema::DataTables()) {
+        const QString analyze = SqlDialect::RefreshStatistics(&target, table);
+        if (!analyze.isEmpty() && !target.ExecRaw(analyze)) {
+            report(QStringLiteral("（更新服务器统计信息失败：%1；服务器稍后会自行更新。）").arg(target.ErrorString()));
+            break;
+        }
+    }
     report(QStringLiteral("复制完成：%1 个表全部校验一致。").arg(Schema::DataTables().size()));
     return true;
 }

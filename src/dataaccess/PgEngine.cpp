@@ -66,6 +66,10 @@ std::unique_ptr<PgEngine> PgEngine::Open(const PgServer& server, QString* error)
         PQfinish(conn);
         return nullptr;
     }
+    // The server's notices ("extension already exists, skipping", warnings
+    // about tables of others) would otherwise be printed on the terminal;
+    // what the program must know comes back as an error.
+    PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
     return std::unique_ptr<PgEngine>(new PgEngine(conn));
 }
 

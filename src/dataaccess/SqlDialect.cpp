@@ -89,9 +89,9 @@ QString SaleFindKeySource(const SqlConnection* connection)
     return QStringLiteral("select rowid from SaleFind where SaleFind match ?");
 }
 
-QString RefreshStatistics(const SqlConnection* connection)
+QString RefreshStatistics(const SqlConnection* connection, const QString& table)
 {
-    return Server(connection) ? QStringLiteral("ANALYZE") : QString();
+    return Server(connection) ? "ANALYZE " + table : QString();
 }
 
 QString Now(const SqlConnection* connection)

@@ -46,7 +46,7 @@ QString SaleFindKeySource(const SqlConnection* connection);
 // server's own background analysis comes round, a search may read a whole
 // table where an index would do).  Empty on SQLite, whose plans the program
 // chooses itself.
-QString RefreshStatistics(const SqlConnection* connection);
+QString RefreshStatistics(const SqlConnection* connection, const QString& table);
 
 // The local time of now as stored ("yyyy-MM-dd HH:mm:ss").
 QString Now(const SqlConnection* connection);
