@@ -845,16 +845,20 @@ void TestBackupEngine::serverCompaction()
     AddSales(3000);
     QVERIFY(ExecCommand("delete from SaleInfo where id > 100"));
     const QString rows = ServerRowsDigest();
-    // The table's own rows (its indexes shrink too, but by how much depends
-    // on what the server had already tidied up).
-    auto size = [] {
-        SqlStatement s(CurrentConnection(), "select pg_relation_size('saleinfo')");
+    // The table is written anew (a new file on the server) without the
+    // deleted rows.  How much smaller it gets is not asserted: rows deleted
+    // while another program (a suite running beside this one) still holds
+    // an older view of the server are kept until that view ends.
+    auto value = [](const char* sql) {
+        SqlStatement s(CurrentConnection(), sql);
         return s.Step() ? s.ColumnValue(0).toLongLong() : -1;
     };
-    const qint64 before = size();
+    const qint64 file = value("select pg_relation_filenode('saleinfo')");
+    const qint64 before = value("select pg_relation_size('saleinfo')");
     PgBackup engine(Settings::DatabaseServer(), BackupFolder::Path());
     QVERIFY2(engine.Compact(), qPrintable(engine.Error()));
-    QVERIFY2(size() < before / 4, qPrintable(QString("%1 -> %2").arg(before).arg(size())));
+    QVERIFY(value("select pg_relation_filenode('saleinfo')") != file);
+    QVERIFY(value("select pg_relation_size('saleinfo')") <= before);
     QCOMPARE(ServerRowsDigest(), rows);
 }
 
