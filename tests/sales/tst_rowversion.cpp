@@ -28,6 +28,7 @@ private slots:
     void dialogRefusesAnEditSavedElsewhere();
     void dialogSavesTwiceFromOneOpening();
     void dialogOpenedFromAnOlderReadIsRefused();
+    void recordAddedElsewhereAppearsOnTheNextLoad();
 
 private:
     // Runs `work` as the other desk: its own connection is the current one
@@ -226,6 +227,30 @@ void TestRowVersion::dialogOpenedFromAnOlderReadIsRefused()
     ClickModify(dialog);
     QCOMPARE(m_dialogs->LastText(), QStringLiteral("该记录已被其他用户修改，请重新打开后再修改。"));
     QCOMPARE(Stored("addr", id) + '|' + Stored("Phone", id), QStringLiteral("北京市海淀区|021-1111"));
+    delete manager;
+}
+
+void TestRowVersion::recordAddedElsewhereAppearsOnTheNextLoad()
+{
+    InsertSale({});
+    FakeShell shell;
+    auto* manager = new TFrmSaleManage;
+    shell.manager = manager;
+    manager->show();
+    manager->TBtnAllClick();
+    QCOMPARE(manager->Model()->rowCount(), 1);
+    Sale other;
+    other.name = QStringLiteral("维修台客");
+    AsOtherDesk([&] { QVERIFY(InsertSale(other) > 0); });
+    // Nothing is pushed to the list; the next load reads the other desk's
+    // record, through the list and through quick find alike.
+    QCOMPARE(manager->Model()->rowCount(), 1);
+    manager->TBtnAllClick();
+    QCOMPARE(manager->Model()->rowCount(), 2);
+    manager->findChild<QLineEdit*>("EditFind")->setText(QStringLiteral("修台"));
+    manager->QuickFindRun();
+    QCOMPARE(manager->Model()->rowCount(), 1);
+    QCOMPARE(manager->Model()->Text(0, SaleListModel::ColName), QStringLiteral("维修台客"));
     delete manager;
 }
 
