@@ -5,6 +5,7 @@
 #include "Settings.h"
 #include "SqlConnection.h"
 #include "SqlDialect.h"
+#include "Utilities.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -226,15 +227,6 @@ void AppendCanonical(QByteArray& row, const QVariant& value, Kind kind)
     row += 'T' + QByteArray::number(text.size()) + ':' + text + ';';
 }
 
-qint64 CodePoints(const QString& text)
-{
-    qint64 count = 0;
-    for (int i = 0; i < text.size(); ++i)
-        if (!text[i].isLowSurrogate())
-            ++count;
-    return count;
-}
-
 // The value as the target stores it, or why it cannot.
 bool ValueForTarget(const QVariant& value, const Column& column, bool server, QVariant* out, QString* problem)
 {
@@ -275,9 +267,9 @@ bool ValueForTarget(const QVariant& value, const Column& column, bool server, QV
         *problem = QStringLiteral("含有空字符（\\0），服务器无法保存");
         return false;
     }
-    if (server && column.maxLength > 0 && CodePoints(text) > column.maxLength) {
+    if (server && column.maxLength > 0 && CharacterCount(text) > column.maxLength) {
         *problem = QStringLiteral("的值有 %1 个字符，超过了该字段的 %2 个字符：“%3”")
-                       .arg(CodePoints(text))
+                       .arg(CharacterCount(text))
                        .arg(column.maxLength)
                        .arg(text);
         return false;

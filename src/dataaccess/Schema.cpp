@@ -294,6 +294,29 @@ const QStringList& DataTables()
     return tables;
 }
 
+bool AcceptRestored(SqlConnection& connection, QString* error)
+{
+    const int version = Version(connection);
+    int ourTables = 0;
+    {
+        // Finished before the upgrade: a statement still reading the schema
+        // would lock the tables an upgrade step replaces.
+        SqlStatement tables(&connection, SqlDialect::CountTables(&connection, 4));
+        if (tables.Bind({"SaleInfo", "AC_USERINFO", "AC_FUNCTIONINFO", "UseLog"}) && tables.Step())
+            ourTables = tables.ColumnValue(0).toInt();
+    }
+    if (version <= 0 || ourTables != 4) {
+        *error = QStringLiteral("不是本程序的数据库");
+        return false;
+    }
+    QString upgradeError;
+    if (!Upgrade(connection, &upgradeError)) {
+        *error = QStringLiteral("数据库无法打开：") + upgradeError;
+        return false;
+    }
+    return true;
+}
+
 bool OptimizeIndexes(SqlConnection& connection, QString* error)
 {
     if (connection.IsServer() || Version(connection) < QuickFindVersion)

@@ -22,6 +22,10 @@ int Version(SqlConnection& connection);
 // Brings a database of an older version (0 = empty file) up to date, or up
 // to `target` (a database as an older build made it).
 bool Upgrade(SqlConnection& connection, QString* error, int target = CurrentVersion);
+// A database about to replace the shop's (a restored backup): it must be one
+// of ours (a schema version and the main tables) and is brought up to the
+// current version.  false with the reason otherwise.
+bool AcceptRestored(SqlConnection& connection, QString* error);
 // The tables of the current schema that hold the shop's data (neither the
 // quick-find index nor the version bookkeeping), in the order they were
 // created.

@@ -117,6 +117,17 @@ QString PrimaryKeyInfo(const SqlConnection* connection)
     return QStringLiteral("select name, type, pk from pragma_table_info(?)");
 }
 
+QString CountTables(const SqlConnection* connection, int count)
+{
+    QStringList marks;
+    for (int i = 0; i < count; ++i)
+        marks << QStringLiteral("lower(?)");
+    const QString in = marks.join(',');
+    if (Server(connection))
+        return "select count(*) from pg_tables where schemaname = current_schema() and tablename in (" + in + ')';
+    return "select count(*) from sqlite_master where type='table' and lower(name) in (" + in + ')';
+}
+
 int SchemaVersion(SqlConnection& connection)
 {
     if (!connection.IsServer()) {

@@ -59,6 +59,9 @@ QString IndexHint(const SqlConnection* connection, const QString& index);
 // (name, type, pk) with one "?" for the table name.
 QString PrimaryKeyInfo(const SqlConnection* connection);
 
+// A SELECT of how many of `count` tables ("?" each, any case) exist.
+QString CountTables(const SqlConnection* connection, int count);
+
 // Reading and writing the schema version (SQLite: the file header; server:
 // the one-row table SchemaVersion).
 int SchemaVersion(SqlConnection& connection);

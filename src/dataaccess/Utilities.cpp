@@ -87,3 +87,12 @@ QString WeekdayName(const QDate& date)
     const int day = date.dayOfWeek(); // 1 = Monday … 7 = Sunday
     return day >= 1 && day <= 7 ? QString::fromUtf8(names[day - 1]) : QString();
 }
+
+int CharacterCount(const QString& text)
+{
+    int count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (!text[i].isLowSurrogate())
+            ++count;
+    return count;
+}

@@ -24,6 +24,9 @@ int IndexOfText(const QStringList& list, const QString& text);
 // -1 for an empty list; else the index of the first entry containing `text`
 // (searched only when `text` is neither empty nor "-"); 0 when none does.
 int IndexOfContaining(const QStringList& list, const QString& text);
+// Characters as a reader counts them (a character outside the BMP is one,
+// not the two UTF-16 units QString::size() counts).
+int CharacterCount(const QString& text);
 // "星期日" … "星期六".
 QString WeekdayName(const QDate& date);
 // A flag column counts as set only for an exact upper-case "Y" (after trimming).

@@ -372,26 +372,7 @@ bool BackupEngine::VerifyDatabase(const QString& file, QString* error)
             return false;
         }
     }
-    const int version = Schema::Version(connection);
-    int ourTables = 0;
-    {
-        // Finished before the upgrade: a statement still reading the schema
-        // would lock the tables an upgrade step replaces.
-        SqlStatement tables(&connection, "select count(*) from sqlite_master where type='table' and name in "
-                                         "('SaleInfo','AC_USERINFO','AC_FUNCTIONINFO','UseLog')");
-        if (tables.Step())
-            ourTables = tables.ColumnValue(0).toInt();
-    }
-    if (version <= 0 || ourTables != 4) {
-        *error = QStringLiteral("不是本程序的数据库");
-        return false;
-    }
-    QString upgradeError;
-    if (!Schema::Upgrade(connection, &upgradeError)) {
-        *error = QStringLiteral("数据库无法打开：") + upgradeError;
-        return false;
-    }
-    return true;
+    return Schema::AcceptRestored(connection, error);
 }
 
 bool BackupEngine::Restore(const QString& backupFile, ConnectionHost& host)

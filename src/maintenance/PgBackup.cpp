@@ -243,24 +243,7 @@ bool PgBackup::Verify(const PgServer& database, QString* error)
         *error = connection.ErrorString();
         return false;
     }
-    int ourTables = 0;
-    {
-        SqlStatement tables(&connection,
-                            "select count(*) from pg_tables where schemaname = current_schema() and "
-                            "tablename in ('saleinfo','ac_userinfo','ac_functioninfo','uselog')");
-        if (tables.Step())
-            ourTables = tables.ColumnValue(0).toInt();
-    }
-    if (ourTables != 4 || Schema::Version(connection) <= 0) {
-        *error = QStringLiteral("不是本程序的数据库");
-        return false;
-    }
-    QString upgradeError;
-    if (!Schema::Upgrade(connection, &upgradeError)) {
-        *error = QStringLiteral("数据库无法打开：") + upgradeError;
-        return false;
-    }
-    return true;
+    return Schema::AcceptRestored(connection, error);
 }
 
 bool PgBackup::Restore(const QString& backupFile, ConnectionHost& host)

@@ -2,6 +2,7 @@
 
 #include "CommandLog.h"
 #include "SqlDialect.h"
+#include "Utilities.h"
 
 namespace QuickFind {
 
@@ -14,15 +15,6 @@ QString Phrase(const QString& text)
     QString quoted = text;
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-int CharacterCount(const QString& text)
-{
-    int count = 0;
-    for (qsizetype i = 0; i < text.size(); ++i)
-        if (!text[i].isLowSurrogate())
-            ++count;
-    return count;
 }
 
 } // namespace

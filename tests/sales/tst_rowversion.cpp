@@ -42,6 +42,15 @@ private:
     // Opens record `id` in the entry dialog for "修改", as the record
     // manager does.
     TFrmInputInfo* OpenForEdit(qint64 id, std::optional<qint64> readVersion = std::nullopt);
+    // The record manager as a desk shows it, after "所有客户".
+    static std::unique_ptr<TFrmSaleManage> ManagerListingAll(FakeShell& shell)
+    {
+        auto manager = std::make_unique<TFrmSaleManage>();
+        shell.manager = manager.get();
+        manager->show();
+        manager->TBtnAllClick();
+        return manager;
+    }
     QString Stored(const QString& column, qint64 id) const
     {
         return m_env->Scalar("select " + column + " from SaleInfo where id=?", {id}).toString();
@@ -208,10 +217,7 @@ void TestRowVersion::dialogOpenedFromAnOlderReadIsRefused()
     // they were read with, so saving does not overwrite the newer record.
     const qint64 id = InsertSale({});
     FakeShell shell;
-    auto* manager = new TFrmSaleManage;
-    shell.manager = manager;
-    manager->show();
-    manager->TBtnAllClick();
+    const std::unique_ptr<TFrmSaleManage> manager = ManagerListingAll(shell);
     QCOMPARE(manager->Model()->rowCount(), 1);
     AsOtherDesk([&] {
         qint64 theirs = Version(id);
@@ -227,17 +233,13 @@ void TestRowVersion::dialogOpenedFromAnOlderReadIsRefused()
     ClickModify(dialog);
     QCOMPARE(m_dialogs->LastText(), QStringLiteral("该记录已被其他用户修改，请重新打开后再修改。"));
     QCOMPARE(Stored("addr", id) + '|' + Stored("Phone", id), QStringLiteral("北京市海淀区|021-1111"));
-    delete manager;
 }
 
 void TestRowVersion::recordAddedElsewhereAppearsOnTheNextLoad()
 {
     InsertSale({});
     FakeShell shell;
-    auto* manager = new TFrmSaleManage;
-    shell.manager = manager;
-    manager->show();
-    manager->TBtnAllClick();
+    const std::unique_ptr<TFrmSaleManage> manager = ManagerListingAll(shell);
     QCOMPARE(manager->Model()->rowCount(), 1);
     Sale other;
     other.name = QStringLiteral("维修台客");
@@ -251,7 +253,6 @@ void TestRowVersion::recordAddedElsewhereAppearsOnTheNextLoad()
     manager->QuickFindRun();
     QCOMPARE(manager->Model()->rowCount(), 1);
     QCOMPARE(manager->Model()->Text(0, SaleListModel::ColName), QStringLiteral("维修台客"));
-    delete manager;
 }
 
 QTEST_MAIN(TestRowVersion)
