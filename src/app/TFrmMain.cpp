@@ -170,6 +170,12 @@ void TFrmMain::CreateControls()
         m_panels[i]->setContentsMargins(4, 0, 4, 0);
         statusBar()->addWidget(m_panels[i], i == 3 ? 1 : 0);
     }
+    m_notice = new QLabel(this);
+    m_notice->setObjectName(QStringLiteral("strMainNotice"));
+    m_notice->setContentsMargins(4, 0, 4, 0);
+    statusBar()->addPermanentWidget(m_notice);
+    if (DataM)
+        connect(DataM, &TDataM::ConnectionReset, this, &TFrmMain::ShowNotice);
 
     // The two editor shortcuts of the original window, hidden.
     btnShowTool = new QPushButton(QStringLiteral("ShowTool"), this);
@@ -382,6 +388,16 @@ void TFrmMain::SetStatusText(int panel, const QString& text)
 {
     if (panel >= 0 && panel < 4)
         m_panels[panel]->setText(text);
+}
+
+void TFrmMain::ShowNotice(const QString& text)
+{
+    m_notice->setText(QTime::currentTime().toString(QStringLiteral("HH:mm:ss ")) + text);
+}
+
+QString TFrmMain::NoticeText() const
+{
+    return m_notice->text();
 }
 
 void TFrmMain::SetLoginStatus(const QString& state, const QString& user)

@@ -74,6 +74,10 @@ public:
     void ShowClock(const QDateTime& now);
     QString StatusText(int panel) const;
     void SetStatusText(int panel, const QString& text);
+    // A notice of the data layer (a server connection made anew) at the
+    // right of the status bar, with the time it came, until the next one.
+    void ShowNotice(const QString& text);
+    QString NoticeText() const;
     TFunctions* FunctionRights() const { return m_functions; }
     TNewSkin* SkinManager() const { return m_skin; }
 
@@ -114,6 +118,7 @@ private:
 
     QMdiArea* m_mdiArea = nullptr;
     QLabel* m_panels[4] = {};
+    QLabel* m_notice = nullptr;
     TFunctions* m_functions = nullptr;
     TNewSkin* m_skin = nullptr;
     QString m_weekday;

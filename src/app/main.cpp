@@ -4,6 +4,7 @@
 #include "FirstStart.h"
 #include "FormClasses.h"
 #include "HelpWindow.h"
+#include "SalePurge.h"
 #include "SeedData.h"
 #include "Settings.h"
 #include "StartUpForms.h"
@@ -136,6 +137,8 @@ int main(int argc, char* argv[])
                                              Dialogs::Icon::Critical});
         return 1;
     }
+    // What a purge broken off by a crash left behind.
+    SalePurge::RemovePartialCopies();
     HelpWindow::InstallF1Key();
     // Every class the catalogue may name is known before anybody logs in.
     RegisterFormClasses();

@@ -458,6 +458,40 @@ bool CopyTable(SqlConnection& source, SqlConnection& target, const QString& tabl
     return true;
 }
 
+// The new database file, committed and closed, read once more as a whole
+// and then given its final name, which must still be free.
+bool PutInPlace(const QString& built, const QString& file, QString* error)
+{
+    {
+        SqlConnection check;
+        QString problem;
+        if (!check.Open(SqlConnection::MakeConnectionString(built))) {
+            problem = check.ErrorString();
+        } else {
+            SqlStatement quick(&check, QStringLiteral("PRAGMA quick_check"));
+            problem = quick.Step() ? quick.ColumnValue(0).toString() : quick.ErrorString();
+            if (problem == QLatin1String("ok"))
+                problem.clear();
+            else if (problem.isEmpty())
+                problem = QStringLiteral("无法读取");
+            if (problem.isEmpty() && Schema::Version(check) != Schema::CurrentVersion)
+                problem = QStringLiteral("数据库版本不对");
+        }
+        if (!problem.isEmpty()) {
+            *error = QStringLiteral("复制后的数据库 %1 检查未通过：%2")
+                         .arg(QDir::toNativeSeparators(built), problem);
+            return false;
+        }
+    }
+    if (!QFile::rename(built, file)) {
+        *error = QStringLiteral("无法把复制好的数据库 %1 改名为 %2%3。")
+                     .arg(QDir::toNativeSeparators(built), QDir::toNativeSeparators(file),
+                          QFileInfo::exists(file) ? QStringLiteral("（该文件已经存在）") : QString());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool Checksum(SqlConnection& connection, const QString& table, TableSum* sum, QString* error)
@@ -494,6 +528,24 @@ bool Copy(SqlConnection& source, SqlConnection& target, const Report& report, QS
                      .arg(version)
                      .arg(Schema::CurrentVersion);
         return false;
+    }
+
+    // A trigger or view of somebody else's in an SQLite file would run inside
+    // the copy's reads or writes: such a file is neither read nor written.
+    for (SqlConnection* connection : {&source, &target}) {
+        Schema::ObjectCheck check;
+        QString reason;
+        if (!Schema::CheckObjects(*connection, &check, &reason)) {
+            *error = QStringLiteral("无法读取%1数据库的结构：%2")
+                         .arg(connection == &source ? QStringLiteral("源") : QStringLiteral("目标"), reason);
+            return false;
+        }
+        if (!check.foreign.isEmpty()) {
+            *error = QStringLiteral("%1数据库 %2 中含有本程序以外的数据库对象：%3。")
+                         .arg(connection == &source ? QStringLiteral("源") : QStringLiteral("目标"),
+                              Describe(*connection), Schema::ObjectNames(check.foreign));
+            return false;
+        }
     }
 
     // The source is read as one state, the target written as one transaction.
@@ -545,7 +597,8 @@ bool Copy(SqlConnection& source, SqlConnection& target, const Report& report, QS
     for (const QString& table : Schema::DataTables()) {
         const QString analyze = SqlDialect::RefreshStatistics(&target, table);
         if (!analyze.isEmpty() && !target.ExecRaw(analyze)) {
-            report(QStringLiteral("（更新服务器统计信息失败：%1；服务器稍后会自行更新。）").arg(target.ErrorString()));
+            report(QStringLiteral("（更新服务器统计信息失败：%1；服务器稍后会自行更新。）")
+                       .arg(target.ErrorString()));
             break;
         }
     }
@@ -587,6 +640,10 @@ bool CopyConfigured(const QString& to, const Report& report, QString* error)
     }
 
     SqlConnection target;
+    // A new file is written under a name of its own beside data.mdb and
+    // takes that name only once it is complete and checked: a copy broken
+    // off half-way never leaves a data.mdb that passes for a database.
+    const QString building = file + ".copying";
     bool created = false;
     if (toServer) {
         if (!target.OpenServer(server)) {
@@ -602,19 +659,27 @@ bool CopyConfigured(const QString& to, const Report& report, QString* error)
             return false;
         }
     } else {
-        created = QDir().mkpath(QFileInfo(file).absolutePath()) && target.Create(file);
+        // What an earlier copy broken off left behind.
+        QFile::remove(building);
+        QFile::remove(building + "-journal");
+        created = QDir().mkpath(QFileInfo(file).absolutePath()) && target.Create(building);
         if (!created) {
             *error = QStringLiteral("无法创建目标数据库 %1：%2")
-                         .arg(QDir::toNativeSeparators(file), target.ErrorString());
+                         .arg(QDir::toNativeSeparators(building), target.ErrorString());
+            QFile::remove(building);
             return false;
         }
     }
 
-    const bool copied = Copy(source, target, report, error);
+    bool copied = Copy(source, target, report, error);
     target.Close();
+    if (created && copied)
+        copied = PutInPlace(building, file, error);
     // A file made for a copy that failed would pass for a database next time.
-    if (!copied && created)
-        QFile::remove(file);
+    if (created && !copied) {
+        QFile::remove(building);
+        QFile::remove(building + "-journal");
+    }
     return copied;
 }
 

@@ -35,8 +35,9 @@ bool Checksum(SqlConnection& connection, const QString& table, TableSum* sum, QS
 
 // The command: the source is the engine Quorel.ini configures, the target
 // the other one, named by `to` ("postgresql": the server of the same
-// [Database] section; "sqlite": data/data.mdb, created when missing and
-// removed again when the copy fails).
+// [Database] section; "sqlite": data/data.mdb; a missing one is built as
+// data/data.mdb.copying and renamed into place once copied and checked,
+// and is never left behind by a copy that fails).
 bool CopyConfigured(const QString& to, const Report& report, QString* error);
 
 } // namespace DatabaseCopy

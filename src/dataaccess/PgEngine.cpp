@@ -3,6 +3,7 @@
 #include "SqlConnection.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 namespace {
 
@@ -69,7 +70,8 @@ std::unique_ptr<PgEngine> PgEngine::Open(const PgServer& server, QString* error)
     // The server's notices ("extension already exists, skipping", warnings
     // about tables of others) would otherwise be printed on the terminal;
     // what the program must know comes back as an error.
-    PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
     return std::unique_ptr<PgEngine>(new PgEngine(conn));
 }
 
@@ -107,9 +109,135 @@ QString PgEngine::TranslateMarks(const QString& sql, int* count)
     return out;
 }
 
+bool PgEngine::IsRetryable(const QByteArray& sql)
+{
+    const QByteArray text = sql.trimmed().toLower();
+    return text.startsWith("select") || text == "begin";
+}
+
+void PgEngine::NoteTransactionState()
+{
+    const PGTransactionStatusType state = PQtransactionStatus(m_conn);
+    m_inTransaction =
+        PQstatus(m_conn) == CONNECTION_OK && (state == PQTRANS_INTRANS || state == PQTRANS_INERROR);
+}
+
+void PgEngine::LoseTransaction(QString* error)
+{
+    m_lost = true;
+    m_inTransaction = false;
+    *error = SqlConnection::TransactionLostMessage();
+}
+
+bool PgEngine::Reset(QString* error)
+{
+    // The same parameters as the first connection; the session's settings
+    // travel with them.  Statements are sent unnamed, so nothing has to be
+    // prepared again.
+    PQreset(m_conn);
+    m_inTransaction = false;
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        *error = QStringLiteral("与数据库服务器的连接已断开，重新连接失败：") +
+                 QString::fromUtf8(PQerrorMessage(m_conn)).trimmed();
+        return false;
+    }
+    if (m_onReset)
+        m_onReset();
+    return true;
+}
+
+bool PgEngine::CheckLink(QString* error)
+{
+    // A server that ended the session meanwhile (a restart, an
+    // administrator) has said so and closed the socket: reading what waits
+    // there shows it before a statement is sent into the void.
+    if (PQstatus(m_conn) == CONNECTION_OK) {
+        pollfd waiting{PQsocket(m_conn), POLLIN, 0};
+        for (int i = 0; i < 4 && PQstatus(m_conn) == CONNECTION_OK && poll(&waiting, 1, 0) > 0; ++i)
+            if (!PQconsumeInput(m_conn))
+                break;
+    }
+    if (PQstatus(m_conn) == CONNECTION_OK)
+        return true;
+    if (m_inTransaction) {
+        LoseTransaction(error);
+        return false;
+    }
+    return Reset(error);
+}
+
+PGresult* PgEngine::Run(const std::function<PGresult*()>& send, bool retryable, QString* error, bool* broke)
+{
+    if (broke)
+        *broke = false;
+    if (m_lost) {
+        *error = SqlConnection::TransactionLostMessage();
+        return nullptr;
+    }
+    if (!CheckLink(error))
+        return nullptr;
+    const bool inTransaction = m_inTransaction;
+    PGresult* result = send();
+    if (PQstatus(m_conn) == CONNECTION_OK) {
+        NoteTransactionState();
+        if (!result)
+            *error = ResultError(nullptr, m_conn);
+        return result;
+    }
+    // The connection broke while the statement ran.
+    if (broke)
+        *broke = true;
+    const QString reason = ResultError(result, m_conn);
+    PQclear(result);
+    if (inTransaction) {
+        LoseTransaction(error);
+        return nullptr;
+    }
+    if (!Reset(error))
+        return nullptr;
+    if (!retryable) {
+        // The server may have done it before the answer was lost.
+        *error = QStringLiteral("与数据库服务器的连接在执行时断开（%1），已重新连接；这一操作可能没有完成，"
+                                "请检查后再做一次。")
+                     .arg(reason);
+        return nullptr;
+    }
+    result = send();
+    NoteTransactionState();
+    if (!result)
+        *error = ResultError(nullptr, m_conn);
+    return result;
+}
+
 bool PgEngine::ExecRaw(const QString& sql, QString* error, int* code)
 {
-    PGresult* result = PQexec(m_conn, sql.toUtf8().constData());
+    *code = 1;
+    const QByteArray text = sql.toUtf8();
+    if (m_lost) {
+        // Only the end of the transaction the broken connection took along
+        // gets through: a ROLLBACK has nothing left to undo, a COMMIT fails.
+        const QByteArray word = text.trimmed().toUpper();
+        if (word == "ROLLBACK" || word == "COMMIT")
+            m_lost = false;
+        if (word == "ROLLBACK")
+            return true;
+        *error = SqlConnection::TransactionLostMessage();
+        return false;
+    }
+    const bool commit = text.trimmed().compare("COMMIT", Qt::CaseInsensitive) == 0;
+    bool broke = false;
+    PGresult* result =
+        Run([&] { return PQexec(m_conn, text.constData()); }, IsRetryable(text), error, &broke);
+    if (!result && commit && broke && m_lost) {
+        // The COMMIT itself may have reached the server before the answer
+        // was lost; the transaction has ended either way.
+        m_lost = false;
+        *error =
+            QStringLiteral("提交时与数据库服务器的连接已断开，无法确定修改是否已经保存，请检查后再做一次。");
+        return false;
+    }
+    if (!result)
+        return false;
     const ExecStatusType status = PQresultStatus(result);
     bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
     if (!ok) {
@@ -131,10 +259,7 @@ bool PgEngine::ExecRaw(const QString& sql, QString* error, int* code)
 
 std::unique_ptr<SqlCursor> PgEngine::Prepare(const QString& sql, QString* error)
 {
-    if (PQstatus(m_conn) != CONNECTION_OK) {
-        *error = QStringLiteral("与数据库服务器的连接已断开");
-        return nullptr;
-    }
+    // Nothing is sent yet: a broken connection is seen to when it runs.
     int count = 0;
     const QString text = TranslateMarks(sql, &count);
     if (text.trimmed().isEmpty()) {
@@ -146,14 +271,16 @@ std::unique_ptr<SqlCursor> PgEngine::Prepare(const QString& sql, QString* error)
 
 bool PgEngine::InTransaction() const
 {
-    return PQtransactionStatus(m_conn) != PQTRANS_IDLE;
+    // A broken connection answers "unknown": it is in no transaction.
+    const PGTransactionStatusType state = PQtransactionStatus(m_conn);
+    return PQstatus(m_conn) == CONNECTION_OK && (state == PQTRANS_INTRANS || state == PQTRANS_INERROR);
 }
 
 // --- statement -------------------------------------------------------------------
 
 PgCursor::PgCursor(PgEngine* engine, QByteArray sql, int parameters)
     : m_engine(engine), m_sql(std::move(sql)), m_parameters(parameters), m_values(parameters),
-      m_null(parameters, true), m_binary(parameters, false)
+      m_null(parameters, true), m_binary(parameters, false), m_retryable(PgEngine::IsRetryable(m_sql))
 {
 }
 
@@ -200,8 +327,14 @@ bool PgCursor::Execute(QString* error)
         // column compared with or written to); only bytes are declared.
         types[i] = m_binary[i] ? ByteaOid : 0;
     }
-    m_result = PQexecParams(m_engine->Handle(), m_sql.constData(), m_parameters, types.constData(),
-                            values.constData(), lengths.constData(), formats.constData(), 0);
+    m_result = m_engine->Run(
+        [&] {
+            return PQexecParams(m_engine->Handle(), m_sql.constData(), m_parameters, types.constData(),
+                                values.constData(), lengths.constData(), formats.constData(), 0);
+        },
+        m_retryable, error);
+    if (!m_result)
+        return false;
     const ExecStatusType status = PQresultStatus(m_result);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
         *error = ResultError(m_result, m_engine->Handle());

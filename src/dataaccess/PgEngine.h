@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QVector>
+#include <functional>
 
 struct pg_conn;
 struct pg_result;
@@ -36,9 +37,28 @@ public:
     std::unique_ptr<SqlCursor> Prepare(const QString& sql, QString* error) override;
     int Changes() const override { return m_changes; }
     bool InTransaction() const override;
+    bool TransactionLost() const override { return m_lost; }
 
     pg_conn* Handle() const { return m_conn; }
     void SetChanges(int changes) { m_changes = changes; }
+
+    // Called each time a broken connection has been made anew.
+    void SetResetHandler(std::function<void()> handler) { m_onReset = std::move(handler); }
+    // Sends one statement through `send` on a live connection and returns
+    // its result.  A connection the server has closed (a restart, a
+    // terminated session) is made anew once before the statement when no
+    // transaction was open; inside one the transaction is lost and the
+    // statement fails, and so does every later one until the program ends
+    // the transaction (ROLLBACK).  A connection that breaks while the
+    // statement runs outside a transaction is made anew too, and the
+    // statement sent again when `retryable` (it only reads).  nullptr with
+    // `error` when nothing came back; `broke` tells whether the connection
+    // broke while the statement ran (whether it was done is then unknown).
+    pg_result* Run(const std::function<pg_result*()>& send, bool retryable, QString* error,
+                   bool* broke = nullptr);
+    // Whether a statement may be sent a second time after its connection
+    // broke: it reads only, or opens a transaction.
+    static bool IsRetryable(const QByteArray& sql);
 
     // "?" marks outside quotes and comments replaced by $1..$n; `count`
     // receives n.
@@ -46,8 +66,15 @@ public:
 
 private:
     explicit PgEngine(pg_conn* conn) : m_conn(conn) {}
+    bool CheckLink(QString* error);
+    bool Reset(QString* error);
+    void NoteTransactionState();
+    void LoseTransaction(QString* error);
     pg_conn* m_conn;
     int m_changes = 0;
+    bool m_inTransaction = false; // as of the last statement
+    bool m_lost = false;
+    std::function<void()> m_onReset;
 };
 
 class PgCursor : public SqlCursor
@@ -77,6 +104,7 @@ private:
     QVector<QByteArray> m_values;
     QVector<bool> m_null;
     QVector<bool> m_binary;
+    bool m_retryable;
     pg_result* m_result = nullptr;
     int m_row = -1;
     int m_rows = 0;

@@ -1,8 +1,11 @@
 #include "Schema.h"
 
+#include "CommandLog.h"
 #include "SqlConnection.h"
 #include "SqlDialect.h"
 
+#include <QMap>
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace {
@@ -31,7 +34,8 @@ const char* const Version1[] = {
     "CREATE TABLE AC_ROLE_FUNCTION (RoleID INTEGER, FunctionID TEXT(6))",
     "CREATE TABLE AC_FUNCTION_USER (FunctionID TEXT(6), UserID TEXT(10))",
 
-    "CREATE TABLE AC_MENUSTRUCT (MenuID INTEGER NOT NULL PRIMARY KEY, MenuText TEXT(50), ParentMenuID INTEGER,"
+    "CREATE TABLE AC_MENUSTRUCT (MenuID INTEGER NOT NULL PRIMARY KEY, MenuText TEXT(50), ParentMenuID "
+    "INTEGER,"
     " FunctionID TEXT(6), OrderNum INTEGER)",
     "CREATE TABLE AC_TOOLCFG (ButtonID INTEGER NOT NULL PRIMARY KEY, ButtonText TEXT(50), IconIndex INTEGER,"
     " IsShow TEXT(1), FunctionID TEXT(6), OrderNum INTEGER)",
@@ -236,6 +240,84 @@ const Step PgSteps[] = {
 static_assert(std::size(Steps) == Schema::CurrentVersion, "one upgrade step per schema version");
 static_assert(std::size(PgSteps) == Schema::CurrentVersion, "one server step per schema version");
 
+// Bounds on reading the objects of a file from outside: ours are a few
+// dozen short statements, anything beyond these is somebody else's anyway.
+constexpr int MaxObjects = 10000;
+constexpr int MaxSqlText = 100000;
+constexpr int MaxNamesShown = 20;
+
+struct SchemaObject
+{
+    QString type;
+    QString table;
+    QVariant sql; // null for the engine's own indexes of keys
+};
+using SchemaObjects = QMap<QString, SchemaObject>; // by name
+
+QString KindName(const QString& type)
+{
+    if (type == QLatin1String("table"))
+        return QStringLiteral("表");
+    if (type == QLatin1String("index"))
+        return QStringLiteral("索引");
+    if (type == QLatin1String("trigger"))
+        return QStringLiteral("触发器");
+    if (type == QLatin1String("view"))
+        return QStringLiteral("视图");
+    return type;
+}
+
+// The statistics ANALYZE keeps are the engine's, made by any connection
+// that runs it; they steer the planner and run nothing.
+bool IsEngineBookkeeping(const QString& type, const QString& name)
+{
+    static const QRegularExpression statistics(QStringLiteral("^sqlite_stat[1-4]$"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    return type == QLatin1String("table") && statistics.match(name).hasMatch();
+}
+
+// false with `error` when the objects cannot be read; `overflow` when there
+// are more than anybody's schema of ours could hold.
+bool ReadObjects(SqlConnection& connection, SchemaObjects* objects, bool* overflow, QString* error)
+{
+    objects->clear();
+    *overflow = false;
+    SqlStatement read(&connection, SqlDialect::SchemaObjects(&connection));
+    if (!read.Bind({MaxSqlText + 1})) {
+        *error = read.ErrorString();
+        return false;
+    }
+    while (read.Step()) {
+        const QString type = read.ColumnValue(0).toString();
+        const QString name = read.ColumnValue(1).toString();
+        if (IsEngineBookkeeping(type, name))
+            continue;
+        if (objects->size() >= MaxObjects) {
+            *overflow = true;
+            break;
+        }
+        objects->insert(name, {type, read.ColumnValue(2).toString(), read.ColumnValue(3)});
+    }
+    if (read.Failed()) {
+        *error = read.ErrorString();
+        return false;
+    }
+    return true;
+}
+
+QString Described(const QString& name, const SchemaObject& object)
+{
+    return QStringLiteral("%1（%2）").arg(name, KindName(object.type));
+}
+
+QString NameList(const QStringList& names)
+{
+    if (names.size() <= MaxNamesShown)
+        return names.join(QStringLiteral("、"));
+    return names.mid(0, MaxNamesShown).join(QStringLiteral("、")) +
+           QStringLiteral(" 等 %1 个").arg(names.size());
+}
+
 } // namespace
 
 namespace Schema {
@@ -253,7 +335,8 @@ bool Upgrade(SqlConnection& connection, QString* error, int target)
         return false;
     }
     if (version > CurrentVersion) {
-        *error = QStringLiteral("数据库由更新版本的程序创建（数据库版本 %1，本程序支持到版本 %2），请使用新版本的程序。")
+        *error = QStringLiteral(
+                     "数据库由更新版本的程序创建（数据库版本 %1，本程序支持到版本 %2），请使用新版本的程序。")
                      .arg(version)
                      .arg(CurrentVersion);
         return false;
@@ -275,8 +358,7 @@ bool Upgrade(SqlConnection& connection, QString* error, int target)
             }
         }
     }
-    if (!SqlDialect::SetSchemaVersion(connection, target) ||
-        !transaction.Commit()) {
+    if (!SqlDialect::SetSchemaVersion(connection, target) || !transaction.Commit()) {
         *error = connection.ErrorString();
         return false;
     }
@@ -294,6 +376,77 @@ const QStringList& DataTables()
     return tables;
 }
 
+bool CheckObjects(SqlConnection& connection, ObjectCheck* result, QString* error)
+{
+    *result = {};
+    if (connection.IsServer())
+        return true;
+    const int version = Version(connection);
+    if (version < 0) {
+        *error = connection.ErrorString();
+        return false;
+    }
+    if (version > CurrentVersion)
+        return true;
+    // What our steps make, made by the same steps in a scratch database:
+    // every later step is covered without a list to keep.
+    SchemaObjects expected;
+    bool overflow = false;
+    if (version > 0) {
+        SqlConnection scratch;
+        QString failure;
+        if (!scratch.CreateInMemory() || !Upgrade(scratch, &failure, version) ||
+            !ReadObjects(scratch, &expected, &overflow, &failure)) {
+            *error = QStringLiteral("无法建立用于比较的数据库结构：") +
+                     (failure.isEmpty() ? scratch.ErrorString() : failure);
+            return false;
+        }
+    }
+    SchemaObjects present;
+    if (!ReadObjects(connection, &present, &overflow, error))
+        return false;
+    for (auto it = present.cbegin(); it != present.cend(); ++it) {
+        const auto ours = expected.constFind(it.key());
+        const bool same = ours != expected.cend() && ours->type == it->type && ours->table == it->table &&
+                          ours->sql.isNull() == it->sql.isNull() &&
+                          ours->sql.toString() == it->sql.toString();
+        if (!same)
+            result->foreign << Described(it.key(), *it);
+    }
+    if (overflow)
+        result->foreign << QStringLiteral("另有超过 %1 个对象").arg(MaxObjects);
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+        if (!present.contains(it.key()))
+            result->missing << Described(it.key(), *it);
+    return true;
+}
+
+bool OnlyOurObjects(SqlConnection& connection, QString* reason)
+{
+    ObjectCheck check;
+    if (!CheckObjects(connection, &check, reason))
+        return false;
+    if (!check.foreign.isEmpty()) {
+        *reason = QStringLiteral("数据库中含有本程序以外的数据库对象：") + NameList(check.foreign);
+        return false;
+    }
+    if (!check.missing.isEmpty()) {
+        *reason = QStringLiteral("数据库中缺少本程序的数据库对象：") + NameList(check.missing);
+        return false;
+    }
+    return true;
+}
+
+QString ObjectNames(const QStringList& entries)
+{
+    return NameList(entries);
+}
+
+QString ForeignObjectsRefusal()
+{
+    return QStringLiteral("备份文件中含有本程序以外的数据库对象，不能还原。");
+}
+
 bool AcceptRestored(SqlConnection& connection, QString* error)
 {
     const int version = Version(connection);
@@ -307,6 +460,19 @@ bool AcceptRestored(SqlConnection& connection, QString* error)
     }
     if (version <= 0 || ourTables != 4) {
         *error = QStringLiteral("不是本程序的数据库");
+        return false;
+    }
+    // Checked before the upgrade: nothing of the file runs before then.
+    ObjectCheck check;
+    if (!CheckObjects(connection, &check, error))
+        return false;
+    if (!check.foreign.isEmpty()) {
+        WriteLogLine(QStringLiteral("备份文件中含有本程序以外的数据库对象：") + NameList(check.foreign));
+        *error = ForeignObjectsRefusal();
+        return false;
+    }
+    if (!check.missing.isEmpty()) {
+        *error = QStringLiteral("不是本程序的数据库（缺少数据库对象：%1）").arg(NameList(check.missing));
         return false;
     }
     QString upgradeError;

@@ -23,9 +23,32 @@ int Version(SqlConnection& connection);
 // to `target` (a database as an older build made it).
 bool Upgrade(SqlConnection& connection, QString* error, int target = CurrentVersion);
 // A database about to replace the shop's (a restored backup): it must be one
-// of ours (a schema version and the main tables) and is brought up to the
-// current version.  false with the reason otherwise.
+// of ours (a schema version, the main tables and on SQLite exactly the
+// objects of our schema) and is brought up to the current version.  false
+// with the reason otherwise.
 bool AcceptRestored(SqlConnection& connection, QString* error);
+// What an SQLite database holds besides or instead of the objects (tables,
+// indexes, triggers, views) the schema steps up to its version create,
+// compared by name and SQL text: a trigger or view of somebody else's would
+// run inside the program's own writes.  The engine's own bookkeeping
+// (statistics tables) is not counted.  Each entry reads "name（kind）".
+struct ObjectCheck
+{
+    QStringList foreign; // present, but not ours or not as we made it
+    QStringList missing; // ours, but absent
+    bool IsClean() const { return foreign.isEmpty() && missing.isEmpty(); }
+};
+// false with `error` only when the database cannot be read; a server
+// database and one of a newer version than this program are not judged.
+bool CheckObjects(SqlConnection& connection, ObjectCheck* result, QString* error);
+// The start-up form of that check: false with the reason (naming the
+// objects) when the database holds anything else.
+bool OnlyOurObjects(SqlConnection& connection, QString* reason);
+// A list of such entries for a message, cut after the first twenty.
+QString ObjectNames(const QStringList& entries);
+// The refusal of a restored database that holds objects of others (their
+// names go to the command log).
+QString ForeignObjectsRefusal();
 // The tables of the current schema that hold the shop's data (neither the
 // quick-find index nor the version bookkeeping), in the order they were
 // created.

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QFile>
 
+#include "CommandLog.h"
 #include "PgEngine.h"
 #include "SqliteEngine.h"
 
@@ -16,7 +17,103 @@ QString Quoted(const QString& text)
 {
     QString t = text;
     t.replace('\'', "''");
+    // A NUL would end the line for every reader of the log.
+    t.replace(QChar(0), QLatin1String("\\0"));
     return '\'' + t + '\'';
+}
+
+// What in a text no engine stores as it is: a NUL (a server cuts the text
+// there) or half of a UTF-16 surrogate pair (it has no UTF-8 form and would
+// become "?").  Empty when the text is fine.
+QString UnstorableCharacter(const QString& text)
+{
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c.isNull())
+            return QStringLiteral("空字符");
+        if (c.isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (c.isSurrogate())
+            return QStringLiteral("不成对的代理字符 U+%1")
+                .arg(uint(c.unicode()), 4, 16, QLatin1Char('0'))
+                .toUpper();
+    }
+    return {};
+}
+
+bool IsNameCharacter(QChar c)
+{
+    return c.isLetterOrNumber() || c == '_' || c == '.' || c == '"';
+}
+
+// The column a "?" of a statement is for, so that a refused value can be
+// named: "column = ?" (or <, >, like ...) and the column list of
+// "insert into table (a, b) values (?, ?)".  Empty when it cannot be told.
+QString ParameterColumn(const QString& sql, int index)
+{
+    // Where the mark is, outside quotes, and where VALUES tuples begin.
+    qsizetype at = -1;
+    int seen = 0;
+    QChar quote;
+    for (qsizetype i = 0; i < sql.size() && at < 0; ++i) {
+        const QChar c = sql[i];
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+        } else if (c == '?' && seen++ == index) {
+            at = i;
+        }
+    }
+    if (at < 0)
+        return {};
+    qsizetype i = at - 1;
+    while (i >= 0 && sql[i].isSpace())
+        --i;
+    // "column <operator> ?"
+    const qsizetype operatorEnd = i;
+    while (i >= 0 && QStringLiteral("=<>!").contains(sql[i]))
+        --i;
+    if (i == operatorEnd) {
+        for (const QLatin1String word : {QLatin1String("like"), QLatin1String("glob")})
+            if (i + 1 >= word.size() &&
+                sql.mid(i + 1 - word.size(), word.size()).compare(word, Qt::CaseInsensitive) == 0) {
+                i -= word.size();
+                break;
+            }
+    }
+    if (i != operatorEnd) {
+        while (i >= 0 && sql[i].isSpace())
+            --i;
+        const qsizetype end = i + 1;
+        while (i >= 0 && IsNameCharacter(sql[i]))
+            --i;
+        QString name = sql.mid(i + 1, end - i - 1);
+        name.remove('"');
+        return name.section('.', -1);
+    }
+    // "insert into t (a, b) values (?, ?), (?, ?)": the mark's place in its
+    // tuple picks the column.
+    const qsizetype values = sql.lastIndexOf(QLatin1String("values"), at, Qt::CaseInsensitive);
+    const qsizetype open = sql.indexOf('(');
+    const qsizetype close = sql.indexOf(')', open);
+    if (values < 0 || open < 0 || close < 0 || close > values ||
+        !sql.trimmed().startsWith(QLatin1String("insert"), Qt::CaseInsensitive))
+        return {};
+    int position = 0;
+    for (qsizetype j = at - 1; j > values && sql[j] != '('; --j)
+        if (sql[j] == ',')
+            ++position;
+    const QStringList columns = sql.mid(open + 1, close - open - 1).split(',');
+    if (position >= columns.size())
+        return {};
+    QString name = columns[position].trimmed();
+    name.remove('"');
+    return name;
 }
 } // namespace
 
@@ -168,6 +265,21 @@ bool SqlConnection::InTransaction() const
     return m_engine && m_engine->InTransaction();
 }
 
+bool SqlConnection::TransactionLost() const
+{
+    return m_engine && m_engine->TransactionLost();
+}
+
+QString SqlConnection::ReconnectedMessage()
+{
+    return QStringLiteral("与数据库服务器的连接已断开，已重新连接。");
+}
+
+QString SqlConnection::TransactionLostMessage()
+{
+    return QStringLiteral("与数据库服务器的连接已断开，所做的修改已全部撤销");
+}
+
 bool SqlConnection::OpenFile(const QString& fileName, int flags, bool checkWritable)
 {
     Close();
@@ -203,6 +315,13 @@ bool SqlConnection::Create(const QString& fileName)
     return OpenFile(fileName, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, false);
 }
 
+bool SqlConnection::CreateInMemory()
+{
+    m_connectionString = MakeConnectionString(QStringLiteral(":memory:"));
+    return OpenFile(QStringLiteral(":memory:"),
+                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY, false);
+}
+
 bool SqlConnection::OpenServer(const PgServer& server)
 {
     Close();
@@ -210,11 +329,17 @@ bool SqlConnection::OpenServer(const PgServer& server)
     m_kind = Engine::PostgreSQL;
     m_connectionString = MakeServerConnectionString(server);
     QString error;
-    m_engine = PgEngine::Open(server, &error);
-    if (!m_engine) {
+    std::unique_ptr<PgEngine> engine = PgEngine::Open(server, &error);
+    if (!engine) {
         Fail(SQLITE_ERROR, error);
         return false;
     }
+    engine->SetResetHandler([this] {
+        WriteLogLine(ReconnectedMessage());
+        if (m_resetHandler)
+            m_resetHandler(ReconnectedMessage());
+    });
+    m_engine = std::move(engine);
     return true;
 }
 
@@ -240,7 +365,8 @@ bool SqlConnection::ExecRaw(const QString& sql)
 
 // --- statement -----------------------------------------------------------------
 
-SqlStatement::SqlStatement(SqlConnection* connection, const QString& sql) : m_connection(connection)
+SqlStatement::SqlStatement(SqlConnection* connection, const QString& sql)
+    : m_connection(connection), m_sql(sql)
 {
     if (!connection || !connection->IsOpen()) {
         m_error = QStringLiteral("数据库没有打开");
@@ -268,6 +394,19 @@ bool SqlStatement::Bind(const SqlArgs& args)
     if (expected != args.size()) {
         m_failed = true;
         m_error = QStringLiteral("参数个数不符：需要 %1 个，给出 %2 个").arg(expected).arg(args.size());
+        return false;
+    }
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i].value.typeId() != QMetaType::QString)
+            continue;
+        const QString problem = UnstorableCharacter(args[i].value.toString());
+        if (problem.isEmpty())
+            continue;
+        const QString column = ParameterColumn(m_sql, i);
+        m_failed = true;
+        m_error = column.isEmpty()
+                      ? QStringLiteral("文本中含有不能保存的字符（第 %1 个值中的%2）").arg(i + 1).arg(problem)
+                      : QStringLiteral("文本中含有不能保存的字符（字段 %1 中的%2）").arg(column, problem);
         return false;
     }
     if (!m_cursor->Bind(args, &m_error)) {
@@ -377,8 +516,9 @@ void SqlTransaction::Rollback()
     if (m_nested) {
         m_connection->ExecRaw("ROLLBACK TO weibao_nested");
         m_connection->ExecRaw("RELEASE weibao_nested");
-    } else if (m_connection->InTransaction()) {
-        // A server ends a transaction whose COMMIT failed by itself.
+    } else if (m_connection->InTransaction() || m_connection->TransactionLost()) {
+        // A server ends a transaction whose COMMIT failed by itself; one
+        // whose connection broke is ended here so the next can reconnect.
         m_connection->ExecRaw("ROLLBACK");
     }
 }

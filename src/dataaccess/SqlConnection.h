@@ -4,6 +4,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVector>
+#include <functional>
 #include <memory>
 
 struct sqlite3;
@@ -71,6 +72,9 @@ public:
     bool Open(const QString& connectionString);
     // Creates a new, empty database file (for --init-database).
     bool Create(const QString& fileName);
+    // Opens a new, empty database that lives in memory only (a scratch
+    // schema to compare a file with).
+    bool CreateInMemory();
     // Connects to a PostgreSQL database; false with libpq's reason (server
     // unreachable within the connect timeout, login refused, no database).
     bool OpenServer(const PgServer& server);
@@ -93,13 +97,31 @@ public:
     SqlEngine* EngineHandle() const { return m_engine.get(); }
     // Rows changed by the last INSERT, UPDATE or DELETE.
     int Changes() const;
+    // In a transaction on a live connection (never on a broken one).
     bool InTransaction() const;
+    // A server connection broke inside a transaction the program has not
+    // ended yet: the server has undone it, and every statement fails with
+    // TransactionLostMessage() until the program ends it (SqlTransaction
+    // does).  The next statement after that connects anew.
+    bool TransactionLost() const;
     // The rowid of the last row inserted on SQLite (a server answers an
     // INSERT ... RETURNING instead).
     qint64 LastInsertRowid() const;
 
     // Runs statements without logging (schema work, transactions).
     bool ExecRaw(const QString& sql);
+
+    // A server connection that broke (the server was restarted, the session
+    // ended by an administrator) is made anew at the next statement outside
+    // a transaction, which then runs on the new connection.  Each time, the
+    // command log gets ReconnectedMessage() and `handler` is called with it,
+    // on the thread that ran the statement.  The new connection is a new
+    // session: whoever keeps state in the old one (a login the server
+    // remembers, a lock) must establish it again.
+    using ResetHandler = std::function<void(const QString& message)>;
+    void SetResetHandler(ResetHandler handler) { m_resetHandler = std::move(handler); }
+    static QString ReconnectedMessage();
+    static QString TransactionLostMessage();
 
     static QString MakeConnectionString(const QString& fileName);
     static QString MakeServerConnectionString(const PgServer& server);
@@ -108,6 +130,7 @@ private:
     bool OpenFile(const QString& fileName, int flags, bool checkWritable);
     void Fail(int code, const QString& message);
     std::unique_ptr<SqlEngine> m_engine;
+    ResetHandler m_resetHandler;
     Engine m_kind = Engine::SQLite;
     QString m_connectionString;
     QString m_error;
@@ -128,6 +151,9 @@ public:
     SqlStatement& operator=(const SqlStatement&) = delete;
 
     bool IsValid() const { return m_cursor != nullptr; }
+    // Binds the values in order.  A text no engine would store as given (a
+    // NUL character, half of a surrogate pair) is refused with an error that
+    // names its column.
     bool Bind(const SqlArgs& args);
     // true while a row is available; check Failed() after it returns false.
     bool Step();
@@ -151,6 +177,7 @@ public:
 
 private:
     SqlConnection* m_connection;
+    QString m_sql;
     std::unique_ptr<SqlCursor> m_cursor;
     bool m_failed = false;
     QString m_error;

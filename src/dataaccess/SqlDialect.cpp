@@ -128,6 +128,13 @@ QString CountTables(const SqlConnection* connection, int count)
     return "select count(*) from sqlite_master where type='table' and lower(name) in (" + in + ')';
 }
 
+QString SchemaObjects(const SqlConnection* connection)
+{
+    if (Server(connection))
+        return {};
+    return QStringLiteral("select type, name, tbl_name, substr(sql, 1, ?) from sqlite_master order by name");
+}
+
 int SchemaVersion(SqlConnection& connection)
 {
     if (!connection.IsServer()) {

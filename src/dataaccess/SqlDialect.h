@@ -61,6 +61,9 @@ QString PrimaryKeyInfo(const SqlConnection* connection);
 
 // A SELECT of how many of `count` tables ("?" each, any case) exist.
 QString CountTables(const SqlConnection* connection, int count);
+// The schema objects of an SQLite file: type, name, table and the SQL text
+// cut to the length bound to its one "?".  Empty on a server.
+QString SchemaObjects(const SqlConnection* connection);
 
 // Reading and writing the schema version (SQLite: the file header; server:
 // the one-row table SchemaVersion).

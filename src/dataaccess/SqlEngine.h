@@ -47,5 +47,9 @@ public:
     virtual std::unique_ptr<SqlCursor> Prepare(const QString& sql, QString* error) = 0;
     // Rows changed by the last INSERT, UPDATE or DELETE.
     virtual int Changes() const = 0;
+    // In a transaction on a live connection.
     virtual bool InTransaction() const = 0;
+    // The connection broke inside a transaction that has not been ended yet
+    // (a server only): the transaction is gone, its statements fail.
+    virtual bool TransactionLost() const { return false; }
 };

@@ -58,6 +58,7 @@ QString ServerFailureReason(const PgServer& server, const QString& message)
 TDataM::TDataM(QObject* parent) : QObject(parent)
 {
     adoSetLog.SetUpdateMode(TableDataset::UpdateMode::Batch);
+    ADOConn.SetResetHandler([this](const QString& message) { emit ConnectionReset(message); });
     if (!DataM)
         DataM = this;
 }
@@ -95,6 +96,9 @@ bool TDataM::ConnectDatabase()
                       ? QStringLiteral("数据库 %1 中还没有本程序的数据表，请先运行 weibao --init-database。")
                             .arg(where.name)
                       : OpenFailureReason(SQLITE_NOTADB, QString(), file);
+    } else if (!server && !Schema::OnlyOurObjects(ADOConn, &m_error)) {
+        // Somebody else's trigger or view would run inside the program's
+        // own writes (the upgrade, the usage log): the file is left as it is.
     } else if (!Schema::Upgrade(ADOConn, &m_error)) {
         // A newer schema explains itself; a failed step says what SQLite said.
         if (!server && ADOConn.ErrorCode() != SQLITE_OK)

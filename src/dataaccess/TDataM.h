@@ -42,6 +42,15 @@ public:
     // Re-reads the area lookups and the usage-log window.
     void RefreshLookups();
 
+signals:
+    // The server connection had broken and was made anew at the next
+    // statement (see SqlConnection::SetResetHandler); `message` is the line
+    // for the status bar.  Emitted on the thread that ran the statement.
+    // The new connection is a new session of the server: whatever the old
+    // one held is gone.
+    void ConnectionReset(const QString& message);
+
+public:
     SqlConnection ADOConn;
     TableDataset adoSetCity;
     TableDataset adoSetProvince;

@@ -395,8 +395,12 @@ bool BackupEngine::Restore(const QString& backupFile, ConnectionHost& host)
                                                 : Unpack(backupFile, &entryName, restored.fileName(), &error);
     if (!ok)
         return Fail(error);
+    // Objects of others are refused in words of their own (the names are in
+    // the command log).
     if (!VerifyDatabase(restored.fileName(), &error))
-        return Fail(QStringLiteral("备份文件 %1 不能还原：%2").arg(QFileInfo(backupFile).fileName(), error));
+        return Fail(error == Schema::ForeignObjectsRefusal()
+                        ? error
+                        : QStringLiteral("备份文件 %1 不能还原：%2").arg(QFileInfo(backupFile).fileName(), error));
     return SwapIn(restored.fileName(), host, true);
 }
 

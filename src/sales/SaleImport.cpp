@@ -564,6 +564,9 @@ Outcome CopyBound(SqlConnection* stage, bool skipDuplicates, qint64* stored, QSt
             return true;
         }
         *reason = insert.ErrorString().isEmpty() ? CurrentConnection()->ErrorString() : insert.ErrorString();
+        // A lost connection is no row's fault, and nothing is left to try.
+        if (CurrentConnection()->TransactionLost())
+            return false;
         savepoint.Rollback();
         const QString single = insertOf(1);
         for (int r = 0; r < rows; ++r) {
@@ -571,7 +574,10 @@ Outcome CopyBound(SqlConnection* stage, bool skipDuplicates, qint64* stored, QSt
             SqlStatement insertOne(CurrentConnection(), single);
             if (one.IsActive() && insertOne.Exec(values.mid(qsizetype(r) * width, width)))
                 continue;
-            *reason = QStringLiteral("第 %1 行无法保存：%2").arg(rowNumbers[r]).arg(insertOne.ErrorString());
+            *reason =
+                CurrentConnection()->TransactionLost()
+                    ? SqlConnection::TransactionLostMessage()
+                    : QStringLiteral("第 %1 行无法保存：%2").arg(rowNumbers[r]).arg(insertOne.ErrorString());
             break;
         }
         return false;

@@ -14,6 +14,20 @@ QString BackupFolder()
     return GetAppDir() + QStringLiteral("BackUp");
 }
 
+int RemovePartialCopies()
+{
+    // The copy is written under a hidden temporary name and renamed when
+    // complete; a copy whose program died keeps that name.
+    QDir folder(BackupFolder());
+    int removed = 0;
+    const QStringList partial =
+        folder.entryList({QStringLiteral(".purged-*.xlsx.*")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : partial)
+        if (QFile::remove(folder.filePath(name)))
+            ++removed;
+    return removed;
+}
+
 bool PurgeExpiredOrdinary(const QDateTime& now, Result* result, QString* error,
                           const SaleExport::Progress& progress)
 {

@@ -21,6 +21,12 @@ struct Result
 // The folder the copies go to.
 QString BackupFolder();
 
+// Removes what copies broken off by a crash left in the folder: the
+// unfinished files beside a copy (".purged-<stamp>.xlsx.<random>"), never a
+// finished copy.  Run at start, before any purge can be under way.  Returns
+// how many were removed.
+int RemovePartialCopies();
+
 // Records whose warranty ended at or before `now` and whose class is not
 // special.  false with *error, and nothing deleted, when the copy cannot be
 // written or the deletion fails; false with result->cancelled, and nothing

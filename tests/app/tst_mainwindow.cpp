@@ -179,6 +179,20 @@ private slots:
                  today.addDays(1).toString("yyyy年MM月dd日 00:00:00   ") + WeekdayName(today.addDays(1)));
     }
 
+    void reconnectNoticeShowsInTheStatusBar()
+    {
+        AppTestFixture app;
+        QVERIFY(app.Valid());
+        app.Start();
+        app.Login("ADMIN", "admin");
+        QVERIFY(app.Main()->NoticeText().isEmpty());
+        emit app.env->DataModule()->ConnectionReset(SqlConnection::ReconnectedMessage());
+        QVERIFY2(app.Main()->NoticeText().endsWith(QStringLiteral(" 与数据库服务器的连接已断开，已重新连接。")),
+                 qPrintable(app.Main()->NoticeText()));
+        // The panels stay as they were.
+        QCOMPARE(app.Main()->StatusText(0), QString("已经登录"));
+    }
+
     void singleAndMultipleInstances()
     {
         AppTestFixture app;

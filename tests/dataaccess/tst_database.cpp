@@ -10,6 +10,7 @@
 #include "SqlDialect.h"
 #include "TestEnv.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -783,6 +784,113 @@ private slots:
         QCOMPARE(log.last().section(' ', 2, -1), QStringLiteral("数据库打开失败：") + reason);
         QVERIFY2(connected, qPrintable(error));
         QCOMPARE(UseLogRows(env), logRows);
+    }
+
+    void foreignObjectsKeepTheFileUnopenedAndUnchanged()
+    {
+        SQLITE_FILE_ONLY();
+        TestEnv env(false, false);
+        const auto check = [](SqlConnection& c) {
+            Schema::ObjectCheck result;
+            QString error;
+            if (!Schema::CheckObjects(c, &result, &error))
+                result.foreign << "error: " + error;
+            return result;
+        };
+        {
+            // The engine's statistics are its own; an older schema is
+            // measured against the steps up to its version.
+            SqlConnection c;
+            QVERIFY(c.Open(SqlConnection::MakeConnectionString(env.DatabaseFile())));
+            QVERIFY(c.ExecRaw("ANALYZE"));
+            QVERIFY2(check(c).IsClean(), qPrintable(check(c).foreign.join(',') + check(c).missing.join(',')));
+            SqlConnection old;
+            QString error;
+            QVERIFY(old.CreateInMemory());
+            QVERIFY2(Schema::Upgrade(old, &error, 1), qPrintable(error));
+            QVERIFY(check(old).IsClean());
+            QVERIFY(old.ExecRaw("create index Extra on SaleInfo (Name)"));
+            QCOMPARE(check(old).foreign, QStringList{QStringLiteral("Extra（索引）")});
+
+            // A trigger that empties the records at the next usage-log row,
+            // a view, a table, and one of our triggers with another body.
+            QVERIFY(c.ExecRaw("create trigger Wipe after insert on UseLog begin delete from SaleInfo;"
+                              " update AC_USERINFO set UserPass=''; end"));
+            QVERIFY(c.ExecRaw("create view Everything as select * from SaleInfo"));
+            QVERIFY(c.ExecRaw("create table Notes (x)"));
+            QVERIFY(c.ExecRaw("drop trigger SaleFind_Insert"));
+            QVERIFY(c.ExecRaw("create trigger SaleFind_Insert after insert on SaleInfo begin"
+                              " delete from AC_USERINFO; end"));
+        }
+        const auto hash = [&] {
+            QFile file(env.DatabaseFile());
+            return file.open(QIODevice::ReadOnly)
+                       ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                       : QByteArray();
+        };
+        const QByteArray before = hash();
+        TDataM dm;
+        QVERIFY(!dm.ConnectDatabase());
+        QVERIFY2(dm.LastError().startsWith(QStringLiteral("数据库中含有本程序以外的数据库对象：")),
+                 qPrintable(dm.LastError()));
+        for (const char* name :
+             {"Wipe（触发器）", "Everything（视图）", "Notes（表）", "SaleFind_Insert（触发器）"})
+            QVERIFY2(dm.LastError().contains(QString::fromUtf8(name)), name);
+        QVERIFY(!dm.LastError().contains(QStringLiteral("SaleInfo（")));
+        QVERIFY(dm.StartErrorText().endsWith(dm.LastError()));
+        QCOMPARE(env.CommandLogLines().last().section(' ', 2, -1),
+                 QStringLiteral("数据库打开失败：") + dm.LastError());
+        QCOMPARE(hash(), before);
+        QVERIFY(!QFile::exists(env.DatabaseFile() + "-journal"));
+        QVERIFY(!dm.ADOConn.IsOpen());
+
+        // One of ours missing is refused as well.
+        {
+            SqlConnection c;
+            QVERIFY(c.Open(SqlConnection::MakeConnectionString(env.DatabaseFile())));
+            for (const char* sql : {"drop trigger Wipe", "drop view Everything", "drop table Notes",
+                                    "drop trigger SaleFind_Insert"})
+                QVERIFY(c.ExecRaw(sql));
+        }
+        QVERIFY(!dm.ConnectDatabase());
+        QCOMPARE(dm.LastError(), QStringLiteral("数据库中缺少本程序的数据库对象：SaleFind_Insert（触发器）"));
+    }
+
+    void unstorableTextIsRefusedNamingTheField()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        QString error;
+        const QString withNul = QStringLiteral("北京") + QChar(0) + QStringLiteral("路");
+        QVERIFY(!ExecCommand("insert into SaleInfo (Name, addr) values (?, ?)", {"甲", withNul}, &error));
+        QVERIFY2(error.contains(QStringLiteral("文本中含有不能保存的字符")) && error.contains("addr") &&
+                     error.contains(QStringLiteral("空字符")),
+                 qPrintable(error));
+        // The log shows the statement without the NUL itself.
+        QVERIFY(!env.CommandLogLines().join('\n').contains(QChar(0)));
+        const QString lone = QStringLiteral("张") + QChar(0xD800) + QStringLiteral("三");
+        QVERIFY(!ExecCommand("update SaleInfo set Phone=?, Memo=? where id=?", {"1", lone, 1}, &error));
+        QVERIFY2(error.contains("Memo") && error.contains("U+D800"), qPrintable(error));
+        MemDataset rows;
+        QVERIFY(
+            !OpenQuery("select * from SaleInfo where Name like ?", rows, {QString(QChar(0xDC00))}, &error));
+        QVERIFY2(error.contains(QStringLiteral("字段 Name")), qPrintable(error));
+        QCOMPARE(env.Scalar("select count(*) from SaleInfo").toInt(), 0);
+
+        // A surrogate pair is one character like any other.
+        const QString pair = QString::fromUcs4(U"客户\U0001F600");
+        QVERIFY(ExecCommand("insert into SaleInfo (Name, addr) values (?, ?)", {pair, "上海"}));
+        QCOMPARE(env.Scalar("select Name from SaleInfo").toString(), pair);
+
+        // The updatable dataset keeps the typed row and names the field.
+        TableDataset sales;
+        QVERIFY(sales.Open("SaleInfo"));
+        sales.Append();
+        sales.SetValue("Name", QStringLiteral("乙"));
+        sales.SetValue("Phone", QStringLiteral("010") + QChar(0));
+        QVERIFY(!sales.Post());
+        QVERIFY2(sales.ErrorString().contains("Phone", Qt::CaseInsensitive), qPrintable(sales.ErrorString()));
+        QCOMPARE(env.Scalar("select count(*) from SaleInfo").toInt(), 1);
     }
 
     void markTranslationKeepsQuotedText()

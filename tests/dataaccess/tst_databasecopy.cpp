@@ -75,8 +75,12 @@ private slots:
     void unstorableValuesAreRefusedByRecord();
     void checksumMismatchRollsEverythingBack();
     void commandCopiesTheConfiguredDatabaseBothWays();
+    void newSqliteFileTakesItsNameOnlyWhenComplete();
+    void foreignObjectsInTheSourceAreRefused();
 
 private:
+    // Quorel.ini names the server database `name` with `engine` configured.
+    void Configure(const QString& engine, const QString& name);
     void NeedServer();
     // Rows a shop's database may hold that an engine could get wrong.
     void AddAwkwardRows();
@@ -318,6 +322,75 @@ void TestDatabaseCopy::commandCopiesTheConfiguredDatabaseBothWays()
     QVERIFY(after.Open(SqlConnection::MakeConnectionString(m_env->DatabaseFile())));
     CompareAllTables(before, after);
     QCOMPARE(Schema::Version(after), Schema::CurrentVersion);
+}
+
+void TestDatabaseCopy::Configure(const QString& engine, const QString& name)
+{
+    IniFile ini(Settings::IniPath());
+    QVERIFY(ini.WriteString("Database", "Engine", engine));
+    QVERIFY(ini.WriteString("Database", "Host", qEnvironmentVariable("PGHOST")));
+    QVERIFY(ini.WriteString("Database", "Port", qEnvironmentVariable("PGPORT")));
+    QVERIFY(ini.WriteString("Database", "Name", name));
+    QVERIFY(ini.WriteString("Database", "User", qEnvironmentVariable("PGUSER")));
+}
+
+void TestDatabaseCopy::newSqliteFileTakesItsNameOnlyWhenComplete()
+{
+    NeedServer();
+    ServerDatabase server;
+    QVERIFY(server.IsValid());
+    Configure("SQLite", server.Name());
+    QString error;
+    QVERIFY2(DatabaseCopy::CopyConfigured("postgresql", m_report, &error), qPrintable(error));
+    m_env->DataModule()->DisconnectDatabase();
+    const QString file = m_env->DatabaseFile();
+    const QString building = file + ".copying";
+    QVERIFY(QFile::remove(file));
+    Configure("PostgreSQL", server.Name());
+
+    // A copy that fails half-way leaves neither name behind.
+    SqlConnection pg;
+    QVERIFY(server.Open(pg));
+    QVERIFY(pg.ExecRaw("alter table AreaData add column Extra integer"));
+    QVERIFY(!DatabaseCopy::CopyConfigured("sqlite", m_report, &error));
+    QVERIFY2(error.contains("AreaData"), qPrintable(error));
+    QVERIFY(!QFile::exists(file));
+    QVERIFY(!QFile::exists(building));
+    QVERIFY(pg.ExecRaw("alter table AreaData drop column Extra"));
+
+    // What a copy killed half-way left is cleared by the next one, which
+    // puts a complete file in place.
+    for (const QString& leftover : {building, building + "-journal"}) {
+        QFile junk(leftover);
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(512, '\0'));
+    }
+    QVERIFY2(DatabaseCopy::CopyConfigured("sqlite", m_report, &error), qPrintable(error));
+    QVERIFY(!QFile::exists(building));
+    QVERIFY(!QFile::exists(building + "-journal"));
+    SqlConnection copied;
+    QVERIFY(copied.Open(SqlConnection::MakeConnectionString(file)));
+    QCOMPARE(Schema::Version(copied), Schema::CurrentVersion);
+    QCOMPARE(Count(copied, "select count(*) from SaleInfo"), Count(pg, "select count(*) from SaleInfo"));
+    QVERIFY(Count(copied, "select count(*) from SaleInfo") > 0);
+}
+
+void TestDatabaseCopy::foreignObjectsInTheSourceAreRefused()
+{
+    NeedServer();
+    ServerDatabase server;
+    QVERIFY(server.IsValid());
+    QVERIFY(CurrentConnection()->ExecRaw(
+        "create trigger Wipe after insert on UseLog begin delete from SaleInfo; end"));
+    SqlConnection pg;
+    QVERIFY(server.Open(pg));
+    QString error;
+    QVERIFY(!DatabaseCopy::Copy(*CurrentConnection(), pg, m_report, &error));
+    QVERIFY2(error.contains(QStringLiteral("源数据库")) &&
+                 error.contains(QStringLiteral("本程序以外的数据库对象")) &&
+                 error.contains(QStringLiteral("Wipe（触发器）")),
+             qPrintable(error));
+    QCOMPARE(TablesOf(pg), QStringList());
 }
 
 QTEST_MAIN(TestDatabaseCopy)

@@ -334,6 +334,10 @@ void TestBackupEngine::refusedRestoreLeavesDatabase_data()
     QTest::newRow("newer schema") << "newer" << "更新版本";
     QTest::newRow("corrupt database") << "corrupt" << "完整性检查未通过";
     QTest::newRow("server archive") << "server" << "数据库服务器（PostgreSQL）的备份";
+    const QString foreign = QStringLiteral("备份文件中含有本程序以外的数据库对象，不能还原。");
+    QTest::newRow("trigger of others") << "trigger" << foreign;
+    QTest::newRow("view of others") << "view" << foreign;
+    QTest::newRow("table of others") << "table" << foreign;
 }
 
 void TestBackupEngine::refusedRestoreLeavesDatabase()
@@ -374,6 +378,18 @@ void TestBackupEngine::refusedRestoreLeavesDatabase()
         QFile f(bad);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(QByteArray("PGDMP\x01\x0e\x00", 8) + database.left(4096));
+    } else if (kind == "trigger" || kind == "view" || kind == "table") {
+        // Our database with one object more: a trigger that would empty the
+        // records at the next usage-log row, a view, a table.
+        const QString file = scratch.path() + "/other.db";
+        QVERIFY(QFile::copy(snapshot, file));
+        SqlConnection c;
+        QVERIFY(c.Open(SqlConnection::MakeConnectionString(file)));
+        QVERIFY(c.ExecRaw(kind == "trigger" ? "create trigger Wipe after insert on UseLog begin delete from SaleInfo; end"
+                          : kind == "view"  ? "create view Wipe as select * from AC_USERINFO"
+                                            : "create table Wipe (x)"));
+        c.Close();
+        QVERIFY(WriteZip(bad, {{"x.zbk", FileBytes(file)}}));
     } else if (kind == "foreign" || kind == "newer" || kind == "corrupt") {
         const QString file = scratch.path() + "/other.db";
         if (kind == "foreign") {
@@ -406,6 +422,15 @@ void TestBackupEngine::refusedRestoreLeavesDatabase()
     CountingHost host;
     QVERIFY(!engine.Restore(bad, host));
     QVERIFY2(engine.Error().contains(reason), qPrintable(engine.Error()));
+    if (kind == "trigger" || kind == "view" || kind == "table") {
+        // The message as it is; the names are in the command log.
+        QCOMPARE(engine.Error(), reason);
+        const QString kindName = kind == "trigger" ? QStringLiteral("触发器")
+                                 : kind == "view"  ? QStringLiteral("视图")
+                                                   : QStringLiteral("表");
+        QVERIFY(env.CommandLogLines().last().endsWith(
+            QStringLiteral("备份文件中含有本程序以外的数据库对象：Wipe（%1）").arg(kindName)));
+    }
     // Refused before anything was closed or replaced.
     QCOMPARE(host.disconnects, 0);
     QCOMPARE(FileHash(env.DatabaseFile()), before);

@@ -572,6 +572,14 @@ private slots:
         QVERIFY(SalePurge::PurgeExpiredOrdinary(QDateTime::currentDateTime(), &result, &error));
         QCOMPARE(result.deleted, 0);
         QVERIFY(result.copyFile.isEmpty());
+
+        // A copy broken off by a crash leaves its unfinished file; the next
+        // start removes that and nothing else.
+        const QString partial = SalePurge::BackupFolder() + "/.purged-20200101-080000.xlsx.Ab12Cd";
+        WriteFile(partial, "half a workbook");
+        QCOMPARE(SalePurge::RemovePartialCopies(), 1);
+        QVERIFY(!QFile::exists(partial));
+        QCOMPARE(QDir(SalePurge::BackupFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
 
     void purgeWithoutACopyDeletesNothing()
