@@ -7,8 +7,12 @@
 // Reads a CSV file as a sheet of texts: fields separated by commas (or by
 // tabs or semicolons when the first line has no comma), quoted fields with
 // doubled quotes and line breaks inside.  The encoding is UTF-8 (with or
-// without a byte-order mark) when the whole file is valid UTF-8, GB18030
-// otherwise, which covers files saved in the GBK code page.
+// without a byte-order mark) when nearly all of the file's non-ASCII byte
+// sequences are valid UTF-8, GB18030 otherwise, which covers files saved in
+// the GBK code page.  A row with bytes that are no text in that encoding is
+// read with them left out and named by RowProblem(); one damaged byte does
+// not turn a UTF-8 file into GB18030.  A file with many control bytes is no
+// text at all and is refused.
 class CsvReader : public SheetReader
 {
 public:
@@ -17,6 +21,7 @@ public:
     bool Open(const QString& fileName) override;
     bool ReadRow(QVector<QVariant>* cells) override;
     int RowNumber() const override { return m_rowNumber; }
+    QString RowProblem() const override { return m_rowProblem; }
 
     Encoding DetectedEncoding() const { return m_encoding; }
 
@@ -29,4 +34,5 @@ private:
     QChar m_separator = ',';
     int m_rowNumber = 0;
     bool m_firstLine = true;
+    QString m_rowProblem;
 };

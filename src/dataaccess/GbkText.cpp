@@ -6,7 +6,7 @@
 
 namespace {
 
-QByteArray Convert(const char* to, const char* from, const QByteArray& input)
+QByteArray Convert(const char* to, const char* from, const QByteArray& input, int* skipped = nullptr)
 {
     if (input.isEmpty())
         return {};
@@ -32,6 +32,8 @@ QByteArray Convert(const char* to, const char* from, const QByteArray& input)
             // damaged file still yields the rest of its text.
             ++inPtr;
             --inLeft;
+            if (skipped)
+                ++*skipped;
         }
     }
     iconv_close(cd);
@@ -60,6 +62,12 @@ QByteArray Encode(const QString& text)
 QString Decode(const QByteArray& bytes)
 {
     return QString::fromUtf8(Convert("UTF-8", "GB18030", bytes));
+}
+
+QString Decode(const QByteArray& bytes, int* invalidBytes)
+{
+    *invalidBytes = 0;
+    return QString::fromUtf8(Convert("UTF-8", "GB18030", bytes, invalidBytes));
 }
 
 int ByteLength(const QString& text)

@@ -10,6 +10,9 @@ namespace Gbk {
 
 QByteArray Encode(const QString& text);
 QString Decode(const QByteArray& bytes);
+// The same, counting in *invalidBytes the bytes that are no GB18030 text
+// (they are left out).
+QString Decode(const QByteArray& bytes, int* invalidBytes);
 
 // Number of bytes `text` takes.
 int ByteLength(const QString& text);

@@ -7,6 +7,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+QString SheetReader::NotASheetMessage()
+{
+    return QStringLiteral("文件不是可以读取的表格文件（支持Excel工作簿 .xlsx、.xls 和CSV文件）。");
+}
+
 std::unique_ptr<SheetReader> SheetReader::OpenFile(const QString& fileName, QString* error)
 {
     const QFileInfo info(fileName);
@@ -35,7 +40,7 @@ std::unique_ptr<SheetReader> SheetReader::OpenFile(const QString& fileName, QStr
         reader = std::make_unique<XlsReader>();
     } else if (head.contains('\0')) {
         // Text files hold no zero bytes (UTF-16 text is no CSV we read either).
-        *error = QStringLiteral("文件不是表格文件（支持Excel工作簿 .xlsx、.xls 和CSV文件）。");
+        *error = NotASheetMessage();
         return nullptr;
     } else {
         reader = std::make_unique<CsvReader>();

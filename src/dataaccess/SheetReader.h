@@ -24,6 +24,10 @@ public:
     virtual bool ReadRow(QVector<QVariant>* cells) = 0;
     // The row number of the row last read, as the spreadsheet shows it (from 1).
     virtual int RowNumber() const = 0;
+    // Why the row last read cannot be taken as it stands (bytes that are no
+    // text in the file's encoding), empty when it can.  The reader goes on
+    // with the next row; the caller refuses this one.
+    virtual QString RowProblem() const { return {}; }
 
     bool HasError() const { return !m_error.isEmpty(); }
     QString ErrorString() const { return m_error; }
@@ -32,6 +36,8 @@ public:
     // OLE compound file an old workbook, text a CSV file), and opened.  An
     // empty, oversized, binary or unreadable file gives nullptr and *error.
     static std::unique_ptr<SheetReader> OpenFile(const QString& fileName, QString* error);
+    // What a file that is neither a workbook nor text is told.
+    static QString NotASheetMessage();
 
 protected:
     bool Fail(const QString& error)

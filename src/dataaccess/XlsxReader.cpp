@@ -10,14 +10,7 @@
 
 namespace {
 
-constexpr qint64 MinimumBudget = 16LL * 1024 * 1024;
 constexpr int ChunkSize = 64 * 1024;
-constexpr int MaxColumns = 16384; // the spreadsheet's last column, XFD
-// The spreadsheet's own limit on the text of one cell.
-constexpr int MaxCellText = 32767;
-// Parts read whole (shared strings, styles, the workbook) are held in
-// memory; the sheet itself is streamed.
-constexpr qint64 MaxHeldPart = 128LL * 1024 * 1024;
 
 QString TextOf(const char16_t* text)
 {
@@ -123,11 +116,18 @@ QString ResolveTarget(const QString& base, const QString& target)
 } // namespace
 
 XlsxReader::XlsxReader() = default;
+XlsxReader::~XlsxReader() = default;
 
-XlsxReader::~XlsxReader()
+XlsxReader::XmlPart::~XmlPart()
 {
-    if (m_sheetArchive)
-        archive_read_free(m_sheetArchive);
+    Close();
+}
+
+void XlsxReader::XmlPart::Close()
+{
+    if (archive)
+        archive_read_free(archive);
+    archive = nullptr;
 }
 
 bool XlsxReader::OpenArchive(::archive** a)
@@ -148,96 +148,141 @@ bool XlsxReader::OpenArchive(::archive** a)
 bool XlsxReader::Count(qint64 bytes)
 {
     m_unpacked += bytes;
-    const qint64 budget = qMin(m_limits.maxUnpacked, qMax(MinimumBudget, m_fileSize * m_limits.ratio));
-    if (m_unpacked > budget)
-        return Fail(TextOf(u"文件解压后的数据量过大（可能是恶意构造的压缩文件），已拒绝读取。"));
+    if (m_unpacked > MaxUnpacked)
+        return Fail(TextOf(u"文件解压后的数据量过大（超过 %1 MB，可能是恶意构造的压缩文件），已拒绝读取。")
+                        .arg(MaxUnpacked / (1024 * 1024)));
     return true;
 }
 
-bool XlsxReader::ReadPart(const QString& path, QByteArray* data)
+bool XlsxReader::OpenPart(XmlPart* part, const QString& path)
 {
-    data->clear();
-    ::archive* a = nullptr;
-    if (!OpenArchive(&a))
+    part->Close();
+    part->path = path;
+    part->xml.clear();
+    part->xml.setNamespaceProcessing(false);
+    part->drained = false;
+    part->depth = 0;
+    part->pending = 0;
+    if (!OpenArchive(&part->archive))
         return false;
-    bool found = false;
     archive_entry* entry = nullptr;
     int status;
-    while ((status = archive_read_next_header(a, &entry)) == ARCHIVE_OK) {
+    while ((status = archive_read_next_header(part->archive, &entry)) == ARCHIVE_OK) {
         if (QString::fromUtf8(archive_entry_pathname(entry)) != path)
             continue;
-        found = true;
-        char buffer[ChunkSize];
-        la_ssize_t n;
-        while ((n = archive_read_data(a, buffer, sizeof buffer)) > 0) {
-            if (!Count(n) || (data->size() + n > MaxHeldPart &&
-                              !Fail(TextOf(u"工作簿中的 %1 过大，已拒绝读取。").arg(path)))) {
-                archive_read_free(a);
-                data->clear();
-                return false;
-            }
-            data->append(buffer, n);
-        }
-        if (n < 0)
-            Fail(TextOf(u"工作簿已损坏：") + QString::fromLocal8Bit(archive_error_string(a)));
-        break;
+        // The size the zip gives is checked before a byte is unpacked; the
+        // bytes themselves are counted as they come, whatever it said.
+        if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > MaxUnpacked - m_unpacked)
+            return Count(archive_entry_size(entry));
+        return true;
     }
     if (status == ARCHIVE_FATAL)
-        Fail(TextOf(u"文件不是有效的Excel工作簿：") + QString::fromLocal8Bit(archive_error_string(a)));
-    archive_read_free(a);
-    if (HasError())
-        return false;
-    return found;
+        Fail(TextOf(u"文件不是有效的Excel工作簿：") +
+             QString::fromLocal8Bit(archive_error_string(part->archive)));
+    part->Close();
+    return false;
 }
 
-bool XlsxReader::CheckXml(QXmlStreamReader& xml, const QString& part)
+bool XlsxReader::NextToken(XmlPart& part)
 {
-    if (xml.tokenType() == QXmlStreamReader::DTD)
-        return Fail(TextOf(u"工作簿含有文档类型定义（DTD），为安全起见已拒绝读取。"));
-    if (xml.hasError())
-        return Fail(TextOf(u"工作簿中的 %1 格式有误：%2").arg(part, xml.errorString()));
-    return true;
+    if (!part.archive || HasError())
+        return false;
+    QXmlStreamReader& xml = part.xml;
+    for (;;) {
+        xml.readNext();
+        if (!xml.hasError()) {
+            part.pending = 0;
+            switch (xml.tokenType()) {
+            case QXmlStreamReader::DTD:
+                return Fail(TextOf(u"工作簿含有文档类型定义（DTD），为安全起见已拒绝读取。"));
+            case QXmlStreamReader::StartElement:
+                if (++part.depth > MaxDepth)
+                    return Fail(TextOf(u"工作簿中的 XML 嵌套超过 %1 层，已拒绝读取。").arg(MaxDepth));
+                break;
+            case QXmlStreamReader::EndElement:
+                --part.depth;
+                break;
+            case QXmlStreamReader::EndDocument:
+                return false;
+            case QXmlStreamReader::Comment:
+            case QXmlStreamReader::ProcessingInstruction:
+                // The parser is slow on long comments fed in pieces, and no
+                // spreadsheet program writes them: a little is let through.
+                m_remarks += xml.text().size() + xml.processingInstructionData().size();
+                if (m_remarks > MaxToken)
+                    return Fail(
+                        TextOf(u"工作簿中的 XML 注释超过 %1 MB，已拒绝读取。").arg(MaxToken / (1024 * 1024)));
+                break;
+            default:
+                break;
+            }
+            return true;
+        }
+        if (xml.error() != QXmlStreamReader::PrematureEndOfDocumentError || part.drained)
+            return Fail(TextOf(u"工作簿中的 %1 格式有误：%2").arg(part.path, xml.errorString()));
+        // The reader holds a token until it is complete: fed a megabyte
+        // without one, the token is longer than any a workbook has.
+        if (part.pending > MaxToken)
+            return Fail(
+                TextOf(u"工作簿中的一段 XML 文本超过 %1 MB，已拒绝读取。").arg(MaxToken / (1024 * 1024)));
+        // While a token is incomplete the parser looks at it again with each
+        // piece: the pieces grow with it, so that it is looked at a few
+        // times, not once for every 64 KB.
+        const qint64 wanted = qMax<qint64>(ChunkSize, part.pending);
+        QByteArray feed;
+        while (feed.size() < wanted) {
+            char buffer[ChunkSize];
+            const la_ssize_t n = archive_read_data(part.archive, buffer, sizeof buffer);
+            if (n < 0)
+                return Fail(TextOf(u"工作簿已损坏：") +
+                            QString::fromLocal8Bit(archive_error_string(part.archive)));
+            if (n == 0) {
+                part.drained = true;
+                break;
+            }
+            if (!Count(n))
+                return false;
+            feed.append(buffer, n);
+        }
+        part.pending += feed.size();
+        xml.addData(feed);
+    }
 }
 
 bool XlsxReader::Open(const QString& fileName)
 {
     m_fileName = fileName;
-    m_fileSize = QFileInfo(fileName).size();
-    QByteArray rootRels, workbook, workbookRels, part;
+    m_unpacked = 0;
+    m_remarks = 0;
     QString workbookPath = QStringLiteral("xl/workbook.xml");
-    if (ReadPart("_rels/.rels", &rootRels)) {
-        QXmlStreamReader xml(rootRels);
-        while (!xml.atEnd()) {
-            xml.readNext();
-            if (!CheckXml(xml, "_rels/.rels"))
-                return false;
-            if (xml.isStartElement() && xml.name() == u"Relationship" &&
-                xml.attributes().value("Type").endsWith(u"/officeDocument"))
-                workbookPath = ResolveTarget("", xml.attributes().value("Target").toString());
-        }
-    }
-    if (HasError())
+    if (!ReadRelationships("_rels/.rels", &workbookPath))
         return false;
-    if (!ReadPart(workbookPath, &workbook))
-        return Fail(TextOf(u"文件不是Excel工作簿（缺少 %1）。").arg(workbookPath));
-    const QString relsPath = workbookPath.left(workbookPath.lastIndexOf('/') + 1) + "_rels/" +
-                             workbookPath.mid(workbookPath.lastIndexOf('/') + 1) + ".rels";
-    if (!ReadPart(relsPath, &workbookRels))
-        return Fail(TextOf(u"文件不是Excel工作簿（缺少 %1）。").arg(relsPath));
-    if (!ReadWorkbook(workbook, workbookRels))
-        return false;
-    return StartSheet();
+    return ReadWorkbook(workbookPath) && StartSheet();
 }
 
-bool XlsxReader::ReadWorkbook(const QByteArray& workbook, const QByteArray& rels)
+bool XlsxReader::ReadRelationships(const QString& path, QString* workbookPath)
+{
+    XmlPart part;
+    if (!OpenPart(&part, path))
+        return !HasError();
+    while (NextToken(part)) {
+        const QXmlStreamReader& xml = part.xml;
+        if (xml.isStartElement() && xml.name() == u"Relationship" &&
+            xml.attributes().value("Type").endsWith(u"/officeDocument"))
+            *workbookPath = ResolveTarget("", xml.attributes().value("Target").toString());
+    }
+    return !HasError();
+}
+
+bool XlsxReader::ReadWorkbook(const QString& workbookPath)
 {
     QString sheetId;
     {
-        QXmlStreamReader xml(workbook);
-        while (!xml.atEnd()) {
-            xml.readNext();
-            if (!CheckXml(xml, "workbook.xml"))
-                return false;
+        XmlPart part;
+        if (!OpenPart(&part, workbookPath))
+            return HasError() ? false : Fail(TextOf(u"文件不是Excel工作簿（缺少 %1）。").arg(workbookPath));
+        const QXmlStreamReader& xml = part.xml;
+        while (NextToken(part)) {
             if (!xml.isStartElement())
                 continue;
             if (xml.name() == u"workbookPr") {
@@ -248,50 +293,59 @@ bool XlsxReader::ReadWorkbook(const QByteArray& workbook, const QByteArray& rels
                 sheetId = AttributeByLocalName(xml.attributes(), u"id").toString();
             }
         }
+        if (HasError())
+            return false;
     }
     if (sheetId.isEmpty())
         return Fail(TextOf(u"工作簿中没有工作表。"));
 
+    const QString relsPath = workbookPath.left(workbookPath.lastIndexOf('/') + 1) + "_rels/" +
+                             workbookPath.mid(workbookPath.lastIndexOf('/') + 1) + ".rels";
     QString stringsPath, stylesPath;
-    QXmlStreamReader xml(rels);
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (!CheckXml(xml, "workbook.xml.rels"))
+    {
+        XmlPart part;
+        if (!OpenPart(&part, relsPath))
+            return HasError() ? false : Fail(TextOf(u"文件不是Excel工作簿（缺少 %1）。").arg(relsPath));
+        const QXmlStreamReader& xml = part.xml;
+        while (NextToken(part)) {
+            if (!xml.isStartElement() || xml.name() != u"Relationship")
+                continue;
+            const QXmlStreamAttributes a = xml.attributes();
+            const QString target = ResolveTarget("xl/workbook.xml", a.value("Target").toString());
+            if (a.value("Id") == sheetId)
+                m_sheetPath = target;
+            else if (a.value("Type").endsWith(u"/sharedStrings"))
+                stringsPath = target;
+            else if (a.value("Type").endsWith(u"/styles"))
+                stylesPath = target;
+        }
+        if (HasError())
             return false;
-        if (!xml.isStartElement() || xml.name() != u"Relationship")
-            continue;
-        const QXmlStreamAttributes a = xml.attributes();
-        const QString target = ResolveTarget("xl/workbook.xml", a.value("Target").toString());
-        if (a.value("Id") == sheetId)
-            m_sheetPath = target;
-        else if (a.value("Type").endsWith(u"/sharedStrings"))
-            stringsPath = target;
-        else if (a.value("Type").endsWith(u"/styles"))
-            stylesPath = target;
     }
     if (m_sheetPath.isEmpty())
         return Fail(TextOf(u"工作簿中找不到工作表 %1。").arg(m_sheetName));
-
-    QByteArray data;
-    if (!stringsPath.isEmpty() && ReadPart(stringsPath, &data) && !ReadSharedStrings(data))
+    if (!stringsPath.isEmpty() && !ReadSharedStrings(stringsPath))
         return false;
-    if (!stylesPath.isEmpty() && ReadPart(stylesPath, &data) && !ReadStyles(data))
+    if (!stylesPath.isEmpty() && !ReadStyles(stylesPath))
         return false;
     return !HasError();
 }
 
-bool XlsxReader::ReadSharedStrings(const QByteArray& data)
+bool XlsxReader::ReadSharedStrings(const QString& path)
 {
-    QXmlStreamReader xml(data);
+    XmlPart part;
+    if (!OpenPart(&part, path))
+        return !HasError();
+    const QXmlStreamReader& xml = part.xml;
     QString current;
     bool inItem = false, inText = false;
     int phonetic = 0;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (!CheckXml(xml, "sharedStrings.xml"))
-            return false;
+    while (NextToken(part)) {
         if (xml.isStartElement()) {
             if (xml.name() == u"si") {
+                if (m_strings.size() >= MaxEntries)
+                    return Fail(
+                        TextOf(u"文件中的共享字符串过多（超过 %1 个），已拒绝读取。").arg(MaxEntries));
                 inItem = true;
                 current.clear();
             } else if (xml.name() == u"rPh") {
@@ -300,6 +354,10 @@ bool XlsxReader::ReadSharedStrings(const QByteArray& data)
                 inText = inItem && phonetic == 0;
             }
         } else if (xml.isCharacters() && inText) {
+            // Escapes take up to seven characters for one.
+            if (current.size() + xml.text().size() > qsizetype(MaxCellText) * 7)
+                return Fail(
+                    TextOf(u"文件中的共享字符串过长（超过 %1 个字符），已拒绝读取。").arg(MaxCellText));
             current += xml.text();
         } else if (xml.isEndElement()) {
             if (xml.name() == u"t") {
@@ -307,23 +365,31 @@ bool XlsxReader::ReadSharedStrings(const QByteArray& data)
             } else if (xml.name() == u"rPh") {
                 --phonetic;
             } else if (xml.name() == u"si") {
-                m_strings << DecodeEscapes(current);
+                QString text = DecodeEscapes(current);
+                if (text.size() > MaxCellText)
+                    return Fail(
+                        TextOf(u"文件中的共享字符串过长（超过 %1 个字符），已拒绝读取。").arg(MaxCellText));
+                m_strings << text;
                 inItem = false;
             }
         }
     }
-    return true;
+    return !HasError();
 }
 
-bool XlsxReader::ReadStyles(const QByteArray& data)
+bool XlsxReader::ReadStyles(const QString& path)
 {
+    XmlPart part;
+    if (!OpenPart(&part, path))
+        return !HasError();
+    const QXmlStreamReader& xml = part.xml;
     QHash<int, QString> custom;
-    QXmlStreamReader xml(data);
     bool inCellXfs = false;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (!CheckXml(xml, "styles.xml"))
-            return false;
+    int entries = 0;
+    while (NextToken(part)) {
+        if (xml.isStartElement() && (xml.name() == u"numFmt" || xml.name() == u"xf") &&
+            ++entries > MaxEntries)
+            return Fail(TextOf(u"文件中的单元格样式过多（超过 %1 个），已拒绝读取。").arg(MaxEntries));
         if (xml.isStartElement() && xml.name() == u"numFmt") {
             custom.insert(xml.attributes().value("numFmtId").toInt(),
                           xml.attributes().value("formatCode").toString());
@@ -336,84 +402,47 @@ bool XlsxReader::ReadStyles(const QByteArray& data)
             m_styleFormats << (custom.contains(id) ? custom.value(id) : BuiltInFormat(id));
         }
     }
-    return true;
+    return !HasError();
 }
 
 bool XlsxReader::StartSheet()
 {
-    if (!OpenArchive(&m_sheetArchive))
-        return false;
-    archive_entry* entry = nullptr;
-    int status;
-    while ((status = archive_read_next_header(m_sheetArchive, &entry)) == ARCHIVE_OK)
-        if (QString::fromUtf8(archive_entry_pathname(entry)) == m_sheetPath)
-            break;
-    if (status != ARCHIVE_OK)
-        return Fail(TextOf(u"工作簿中找不到工作表 %1。").arg(m_sheetName));
-    m_xml.clear();
-    m_xml.setNamespaceProcessing(false);
-    m_sheetDrained = false;
+    if (!OpenPart(&m_sheet, m_sheetPath))
+        return HasError() ? false : Fail(TextOf(u"工作簿中找不到工作表 %1。").arg(m_sheetName));
     m_rowNumber = 0;
     // Up to the sheet's data; a sheet without any has no rows.
-    while (NextToken())
-        if (m_xml.isStartElement() && m_xml.name() == u"sheetData")
+    while (NextToken(m_sheet))
+        if (m_sheet.xml.isStartElement() && m_sheet.xml.name() == u"sheetData")
             return true;
     return !HasError();
-}
-
-bool XlsxReader::NextToken()
-{
-    if (!m_sheetArchive || HasError())
-        return false;
-    for (;;) {
-        m_xml.readNext();
-        if (!m_xml.hasError()) {
-            if (!CheckXml(m_xml, m_sheetPath))
-                return false;
-            return m_xml.tokenType() != QXmlStreamReader::EndDocument;
-        }
-        if (m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError || m_sheetDrained)
-            return CheckXml(m_xml, m_sheetPath);
-        char buffer[ChunkSize];
-        const la_ssize_t n = archive_read_data(m_sheetArchive, buffer, sizeof buffer);
-        if (n < 0)
-            return Fail(TextOf(u"工作簿已损坏：") +
-                        QString::fromLocal8Bit(archive_error_string(m_sheetArchive)));
-        if (n == 0) {
-            m_sheetDrained = true;
-            continue;
-        }
-        if (!Count(n))
-            return false;
-        m_xml.addData(QByteArray(buffer, int(n)));
-    }
 }
 
 QString XlsxReader::CellText()
 {
     // Inside <c>: the text of <v>, or of the <t> runs of an inline string.
+    const QXmlStreamReader& xml = m_sheet.xml;
     QString text;
     bool collecting = false;
     int phonetic = 0;
-    while (NextToken()) {
-        if (m_xml.isStartElement()) {
-            if (m_xml.name() == u"rPh")
+    while (NextToken(m_sheet)) {
+        if (xml.isStartElement()) {
+            if (xml.name() == u"rPh")
                 ++phonetic;
-            collecting = phonetic == 0 && (m_xml.name() == u"v" || m_xml.name() == u"t");
-        } else if (m_xml.isCharacters() && collecting) {
-            if (text.size() + m_xml.text().size() > MaxCellText * 8) {
+            collecting = phonetic == 0 && (xml.name() == u"v" || xml.name() == u"t");
+        } else if (xml.isCharacters() && collecting) {
+            if (text.size() + xml.text().size() > qsizetype(MaxCellText) * 8) {
                 // Longer than any cell can be (escapes count, hence the room).
                 Fail(TextOf(u"工作表中的单元格内容过长，文件不像是电子表格。"));
                 return {};
             }
             if (text.isEmpty())
-                text = m_xml.text().toString();
+                text = xml.text().toString();
             else
-                text += m_xml.text();
-        } else if (m_xml.isEndElement()) {
-            if (m_xml.name() == u"c")
+                text += xml.text();
+        } else if (xml.isEndElement()) {
+            if (xml.name() == u"c")
                 break;
-            if (m_xml.name() == u"rPh")
+            if (xml.name() == u"rPh")
                 --phonetic;
             collecting = false;
         }
@@ -424,24 +453,41 @@ QString XlsxReader::CellText()
 bool XlsxReader::ReadCells(QVector<Cell>* cells)
 {
     cells->clear();
-    int lastRow = m_rowNumber;
-    while (NextToken()) {
-        if (m_xml.isEndElement() && m_xml.name() == u"sheetData")
+    const QXmlStreamReader& xml = m_sheet.xml;
+    const int lastRow = m_rowNumber;
+    while (NextToken(m_sheet)) {
+        if (xml.isEndElement() && xml.name() == u"sheetData")
             return false;
-        if (!m_xml.isStartElement() || m_xml.name() != u"row")
+        if (!xml.isStartElement() || xml.name() != u"row")
             continue;
-        const int r = m_xml.attributes().value("r").toInt();
-        const int rowNumber = r > 0 ? r : lastRow + 1;
+        // Rows in increasing order, as the spreadsheet writes them: a row
+        // repeated or out of order is no sheet a program wrote.
+        const QStringView r = xml.attributes().value("r");
+        bool numbered = false;
+        qint64 number = r.toLongLong(&numbered);
+        if (!numbered || number <= 0)
+            number = qint64(lastRow) + 1;
+        if (number > MaxRows)
+            return Fail(TextOf(u"文件中的行过多（行号超过 %1），已拒绝读取。").arg(MaxRows));
+        if (number <= lastRow)
+            return Fail(TextOf(u"工作表中第 %1 行的行号重复或顺序有误，文件已损坏。").arg(number));
+        const int rowNumber = int(number);
         int column = -1;
-        while (NextToken()) {
-            if (m_xml.isEndElement() && m_xml.name() == u"row")
+        while (NextToken(m_sheet)) {
+            if (xml.isEndElement() && xml.name() == u"row")
                 break;
-            if (!m_xml.isStartElement() || m_xml.name() != u"c")
+            if (!xml.isStartElement() || xml.name() != u"c")
                 continue;
-            const QXmlStreamAttributes a = m_xml.attributes();
+            if (cells->size() >= MaxCellsPerRow)
+                return Fail(TextOf(u"文件中的单元格过多（第 %1 行超过 %2 个），已拒绝读取。")
+                                .arg(rowNumber)
+                                .arg(MaxCellsPerRow));
+            const QXmlStreamAttributes a = xml.attributes();
             const int fromRef = ColumnOfReference(a.value(QLatin1StringView("r")));
+            if (fromRef >= 0 && fromRef <= column)
+                return Fail(TextOf(u"工作表第 %1 行的单元格重复或顺序有误，文件已损坏。").arg(rowNumber));
             column = fromRef >= 0 ? fromRef : column + 1;
-            if (column >= MaxColumns)
+            if (column >= MaxCellsPerRow)
                 return Fail(TextOf(u"工作表第 %1 行的列超出范围。").arg(rowNumber));
             Cell cell;
             cell.column = column;
@@ -461,7 +507,7 @@ bool XlsxReader::ReadCells(QVector<Cell>* cells)
         }
         if (HasError())
             return false;
-        m_rowNumber = lastRow = rowNumber;
+        m_rowNumber = rowNumber;
         return true;
     }
     return false;
@@ -530,7 +576,9 @@ QVariant XlsxReader::Value(const Cell& cell) const
     const double number = cell.text.toDouble(&ok);
     if (!ok)
         return cell.text;
-    if (!IsDateFormat(cell.format) || number < 0 || number > 2958465)
+    // "nan" and "inf" read as numbers: passed on as such, for the caller to
+    // refuse; never taken for a day.
+    if (!qIsFinite(number) || !IsDateFormat(cell.format) || number < 0 || number > 2958465)
         return number;
     // Day numbers count from 1900-01-01 as day 1, through the spreadsheet's
     // 29 February 1900 (day 60, which never was); or from 1904-01-01 as day 0.

@@ -12,9 +12,11 @@ struct archive;
 // Reads the first worksheet of an .xlsx workbook: the zip through libarchive,
 // the XML parts through QXmlStreamReader.  The shared strings and the cell
 // styles are read first; the sheet itself is then streamed, one row at a
-// time.  Hostile files are refused: more unpacked data than the limits allow
-// (a zip bomb), any document type definition (entity expansion), malformed
-// XML.
+// time.  Every part is streamed through bounds of its own (see below), so
+// memory and time stay small whatever the file holds.  Hostile files are
+// refused with the bound they broke: unpacked data (a zip bomb), nesting,
+// overlong tokens, too many cells, rows or entries, any document type
+// definition (entity expansion), malformed XML.
 class XlsxReader : public SheetReader
 {
 public:
@@ -29,20 +31,20 @@ public:
         QString format;
     };
 
-    // The unpacked bytes a workbook may hold: at most `ratio` times the size
-    // of the file, and never more than `maxUnpacked`.
-    struct Limits
-    {
-        qint64 maxUnpacked = 1024LL * 1024 * 1024;
-        qint64 ratio = 200;
-    };
+    // Absolute bounds, whatever the size of the file: a few megabytes of
+    // zip can unpack to gigabytes, and XML can nest or repeat without end.
+    static constexpr qint64 MaxUnpacked = 256LL * 1024 * 1024; // all parts together
+    static constexpr int MaxDepth = 64;                        // XML elements within elements
+    static constexpr qint64 MaxToken = 1024 * 1024;            // bytes of one XML token (text, tag)
+    static constexpr int MaxCellsPerRow = 16384;               // also the last column, XFD
+    static constexpr int MaxRows = 1048576;                    // also the last row number
+    static constexpr int MaxEntries = 1000000;                 // shared strings; styles
+    static constexpr int MaxCellText = 32767;                  // characters of one text
 
     XlsxReader();
     ~XlsxReader() override;
     XlsxReader(const XlsxReader&) = delete;
     XlsxReader& operator=(const XlsxReader&) = delete;
-
-    void SetLimits(const Limits& limits) { m_limits = limits; }
 
     bool Open(const QString& fileName) override;
     bool ReadRow(QVector<QVariant>* cells) override;
@@ -59,31 +61,46 @@ public:
     static bool IsDateFormat(const QString& code);
 
 private:
-    bool ReadPart(const QString& path, QByteArray* data);
+    // One part of the zip read as a stream of XML tokens.
+    struct XmlPart
+    {
+        XmlPart() = default;
+        ~XmlPart();
+        XmlPart(const XmlPart&) = delete;
+        XmlPart& operator=(const XmlPart&) = delete;
+        void Close();
+
+        ::archive* archive = nullptr;
+        QString path;
+        QXmlStreamReader xml;
+        bool drained = false;
+        int depth = 0;
+        qint64 pending = 0; // bytes fed since the last token
+    };
+
     bool OpenArchive(::archive** a);
+    // Positions `part` at the start of the zip entry `path`: false when
+    // there is none (HasError() only when the zip is at fault).
+    bool OpenPart(XmlPart* part, const QString& path);
+    // The next token of the part; false at its end or on a fault.
+    bool NextToken(XmlPart& part);
     bool Count(qint64 bytes);
-    bool ReadWorkbook(const QByteArray& workbook, const QByteArray& rels);
-    bool ReadSharedStrings(const QByteArray& xml);
-    bool ReadStyles(const QByteArray& xml);
+    bool ReadRelationships(const QString& path, QString* workbookPath);
+    bool ReadWorkbook(const QString& workbookPath);
+    bool ReadSharedStrings(const QString& path);
+    bool ReadStyles(const QString& path);
     bool StartSheet();
-    // Moves the sheet reader on by one token, feeding it more of the zip entry
-    // when it runs dry; false at the end of the part or on a fault.
-    bool NextToken();
-    bool CheckXml(QXmlStreamReader& xml, const QString& part);
     QString CellText();
 
     QString m_fileName;
-    qint64 m_fileSize = 0;
     qint64 m_unpacked = 0;
-    Limits m_limits;
+    qint64 m_remarks = 0; // characters of XML comments and processing instructions
     QString m_sheetName;
     QString m_sheetPath;
     QStringList m_strings;
     QStringList m_styleFormats;
     bool m_date1904 = false;
-    ::archive* m_sheetArchive = nullptr;
-    bool m_sheetDrained = false;
-    QXmlStreamReader m_xml;
+    XmlPart m_sheet;
     int m_rowNumber = 0;
     QVector<Cell> m_cells; // kept between rows for its capacity
 };

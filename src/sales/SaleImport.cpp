@@ -10,8 +10,12 @@
 #include "TDataM.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cmath>
 #include <optional>
 
 #include <sqlite3.h>
@@ -41,6 +45,8 @@ const QString& InsertStatement()
 // A number as a person typed it: 13800138000, not 1.38e+10; 2 not 2.0.
 QString NumberText(double value)
 {
+    if (!std::isfinite(value))
+        return QString::number(value); // "nan", "inf"
     if (value == double(qint64(value)) && qAbs(value) < 1e15)
         return QString::number(qint64(value));
     return QString::number(value, 'g', 15);
@@ -92,6 +98,19 @@ QDate CellDate(const QVariant& cell)
     if (text.size() == 8 && text.toInt() > 0)
         return QDate::fromString(text, "yyyyMMdd");
     return {};
+}
+
+// Half of a surrogate pair alone is no character: it cannot be stored.
+bool HasLoneSurrogate(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return true;
+    }
+    return false;
 }
 
 // One data row turned into the values of the insert statement.
@@ -148,6 +167,13 @@ public:
     }
 
     const QStringList& Matched() const { return m_matched; }
+    // The rows whose texts had NUL characters taken out.
+    qint64 StrippedRows() const { return m_strippedRows; }
+    QString StrippedRowNumbers() const
+    {
+        return m_strippedRowNumbers.join(QStringLiteral("、")) +
+               (m_strippedRows > m_strippedRowNumbers.size() ? QStringLiteral(" 等") : QString());
+    }
     const QStringList& Unmatched() const { return m_unmatched; }
     int RowNumber() const { return m_reader->RowNumber(); }
     bool HasError() const { return m_reader->HasError(); }
@@ -162,6 +188,20 @@ public:
             return false;
         refusals->clear();
         const int rowNumber = m_reader->RowNumber();
+        if (!m_reader->RowProblem().isEmpty())
+            refusals->append({rowNumber, QString(), m_reader->RowProblem()});
+        // NUL cannot be stored as text: left out, and the preview says so.
+        bool stripped = false;
+        for (QVariant& cell : cells)
+            if (cell.typeId() == QMetaType::QString && cell.toString().contains(QChar(0))) {
+                cell = cell.toString().remove(QChar(0));
+                stripped = true;
+            }
+        if (stripped) {
+            ++m_strippedRows;
+            if (m_strippedRowNumbers.size() < MaxNamedRows)
+                m_strippedRowNumbers << QString::number(rowNumber);
+        }
         const QVector<SaleFileColumns::Column>& columns = SaleFileColumns::All();
         record->values.fill(QVariant(), columns.size() - 1);
         auto refuse = [&](int column, const QString& reason) {
@@ -175,6 +215,15 @@ public:
         for (int c = 1; c < columns.size(); ++c) {
             const SaleFileColumns::Column& column = columns[c];
             const QVariant value = cell(c);
+            if (value.typeId() == QMetaType::Double && !std::isfinite(value.toDouble())) {
+                // nan, inf: no value a person typed, and no date or number.
+                refuse(c, QStringLiteral("“%1”不是可以读取的数值").arg(NumberText(value.toDouble())));
+                continue;
+            }
+            if (value.typeId() == QMetaType::QString && HasLoneSurrogate(value.toString())) {
+                refuse(c, QStringLiteral("文本中含有不能保存的字符"));
+                continue;
+            }
             QVariant stored;
             switch (column.kind) {
             case Kind::Key:
@@ -244,9 +293,13 @@ public:
     }
 
 private:
+    static constexpr int MaxNamedRows = 10;
+
     std::unique_ptr<SheetReader> m_reader;
     QVector<int> m_sourceOf; // list column -> sheet column, -1 when absent
     QStringList m_matched, m_unmatched;
+    qint64 m_strippedRows = 0;
+    QStringList m_strippedRowNumbers;
 };
 
 // A stored record with the same name, phone and purchase date, among the
@@ -291,10 +344,23 @@ private:
 class SaleImportStage
 {
 public:
+    SaleImportStage()
+        : m_dir(QDir::temp().filePath(QLatin1String(SaleImport::StagePrefix) + QStringLiteral("XXXXXX")))
+    {
+    }
+
     bool Open(QString* error)
     {
         if (!m_dir.isValid()) {
             *error = QStringLiteral("无法创建临时文件夹");
+            return false;
+        }
+        // Held while the stage lives: the next import of any program leaves
+        // the folder alone while this program runs.
+        m_lock = std::make_unique<QLockFile>(m_dir.filePath(LockName));
+        m_lock->setStaleLockTime(0);
+        if (!m_lock->tryLock(0)) {
+            *error = QStringLiteral("无法锁定临时文件夹");
             return false;
         }
         QStringList fields;
@@ -347,17 +413,52 @@ public:
     QString FileName() const { return m_dir.filePath("stage.db"); }
     SqlConnection* Database() { return &m_db; }
 
+    static constexpr const char* LockName = "stage.lock";
+
 private:
     QTemporaryDir m_dir;
+    std::unique_ptr<QLockFile> m_lock; // released before the folder goes
     SqlConnection m_db;
     std::unique_ptr<SqlStatement> m_insert;
 };
+
+int SaleImport::RemoveLeftoverStages(const QString& folder, int minAgeSeconds)
+{
+    static const QRegularExpression name(QLatin1String("^") + QLatin1String(StagePrefix) +
+                                         QLatin1String("[A-Za-z0-9]{6}$"));
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-minAgeSeconds);
+    int removed = 0;
+    const QFileInfoList entries = QDir(folder).entryInfoList(
+        {QLatin1String(StagePrefix) + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QFileInfo& entry : entries) {
+        // Only folders of our own making: the name, a real folder (not a
+        // link to elsewhere), and nothing in it newer than the age.
+        if (!name.match(entry.fileName()).hasMatch() || entry.isSymLink() || entry.lastModified() > before)
+            continue;
+        QDir dir(entry.filePath());
+        bool recent = false;
+        for (const QFileInfo& file : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
+            recent = recent || file.lastModified() > before;
+        if (recent)
+            continue;
+        // The lock of a stage still in use is held by a running program.
+        QLockFile lock(dir.filePath(SaleImportStage::LockName));
+        lock.setStaleLockTime(0);
+        if (!lock.tryLock(0))
+            continue;
+        lock.unlock();
+        if (dir.removeRecursively())
+            ++removed;
+    }
+    return removed;
+}
 
 SaleImport::Outcome SaleImport::Analyse(const QString& fileName, Preview* preview, QString* error,
                                         const Progress& progress)
 {
     *preview = Preview();
     preview->fileName = fileName;
+    RemoveLeftoverStages(QDir::tempPath());
     RecordSource source;
     if (!source.Open(fileName, error))
         return Outcome::Failed;
@@ -405,6 +506,10 @@ SaleImport::Outcome SaleImport::Analyse(const QString& fileName, Preview* previe
     }
     if (!stage->Finish(error))
         return Outcome::Failed;
+    if (source.StrippedRows() > 0)
+        preview->notes << QStringLiteral("%1 行（第 %2 行）的文字中含有空字符（NUL），已删去。")
+                              .arg(source.StrippedRows())
+                              .arg(source.StrippedRowNumbers());
     preview->stage = stage;
     return Outcome::Done;
 }

@@ -42,6 +42,9 @@ public:
         qint64 accepted = 0;   // rows that can be stored, duplicates included
         qint64 refusedRows = 0;
         qint64 duplicateRows = 0;
+        // What was changed in reading that the user should know (characters
+        // left out of the texts).
+        QStringList notes;
         // The first MaxListed of each; the counts above count all.
         QVector<Refusal> refused;
         QVector<Duplicate> duplicates;
@@ -63,4 +66,13 @@ public:
     // `skipDuplicates`.  All or nothing.  One usage-log row names the count.
     static Outcome Write(const Preview& preview, bool skipDuplicates, qint64* written, QString* error,
                          const Progress& progress = {});
+
+    // The accepted rows of a preview wait in a folder named StagePrefix +
+    // six characters in the temporary folder.  One left behind by a program
+    // that was killed is removed by the next Analyse(): a stage folder older
+    // than `minAgeSeconds` whose lock no running program holds.  Returns the
+    // count removed.
+    static constexpr const char* StagePrefix = "weibao-import-";
+    static constexpr int StageLeftoverAge = 10 * 60;
+    static int RemoveLeftoverStages(const QString& folder, int minAgeSeconds = StageLeftoverAge);
 };

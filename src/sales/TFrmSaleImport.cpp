@@ -49,6 +49,8 @@ void TFrmSaleImport::SetPreview(const SaleImport::Preview& preview)
                                     ? QStringLiteral("所有列都已识别。")
                                     : QStringLiteral("未识别的列（将被忽略）：") +
                                           preview.unmatched.join(QStringLiteral("、")));
+    m_ui->lblNotes->setText(preview.notes.join('\n'));
+    m_ui->lblNotes->setVisible(!preview.notes.isEmpty());
 
     QTableWidget* refused = m_ui->lvRefused;
     refused->setRowCount(int(preview.refused.size()));

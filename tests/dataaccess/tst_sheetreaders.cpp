@@ -9,9 +9,12 @@
 #include "ZipWriter.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
 #include <sys/stat.h>
 
 namespace {
@@ -38,6 +41,73 @@ void WriteFile(const QString& name, const QByteArray& bytes)
 ZipEntry SheetEntry(const QByteArray& xml)
 {
     return TextEntry(QString(), xml);
+}
+
+// An entry of `head`, then `unit` `times` over in blocks of about a
+// megabyte, then `tail`: large parts without holding them in memory.
+ZipEntry Repeated(const QByteArray& head, const QByteArray& unit, qint64 times, const QByteArray& tail)
+{
+    const qint64 perBlock = qMax<qint64>(1, 1024 * 1024 / unit.size());
+    const QByteArray full = unit.repeated(perBlock);
+    const qint64 blocks = (times + perBlock - 1) / perBlock;
+    return {QString(), [=](int block) -> QByteArray {
+                if (block == 0)
+                    return head;
+                if (block <= blocks)
+                    return block < blocks ? full : unit.repeated(times - (blocks - 1) * perBlock);
+                return block == blocks + 1 ? tail : QByteArray();
+            }};
+}
+
+// A one-sheet workbook with shared strings and styles of its own.
+std::vector<ZipEntry> WorkbookWithParts(const ZipEntry& sheet, ZipEntry strings, ZipEntry styles)
+{
+    std::vector<ZipEntry> entries = WorkbookEntries(sheet);
+    entries[3] =
+        TextEntry("xl/_rels/workbook.xml.rels",
+                  "<?xml version=\"1.0\"?><Relationships>"
+                  "<Relationship Id=\"rId1\" Type=\"http://x/relationships/worksheet\" "
+                  "Target=\"worksheets/sheet1.xml\"/>"
+                  "<Relationship Id=\"rId2\" Type=\"http://x/relationships/sharedStrings\" "
+                  "Target=\"sharedStrings.xml\"/>"
+                  "<Relationship Id=\"rId3\" Type=\"http://x/relationships/styles\" Target=\"styles.xml\"/>"
+                  "</Relationships>");
+    strings.name = "xl/sharedStrings.xml";
+    styles.name = "xl/styles.xml";
+    entries.push_back(strings);
+    entries.push_back(styles);
+    return entries;
+}
+
+const QByteArray PlainStrings = "<sst><si><t>甲</t></si></sst>";
+// Style 1 shows a date.
+const QByteArray PlainStyles =
+    "<styleSheet><cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs></styleSheet>";
+
+// Opens and reads `file` to its end; the refusal, empty when it was read.
+QString Refusal(const QString& file, int* rows = nullptr)
+{
+    QString error;
+    auto reader = SheetReader::OpenFile(file, &error);
+    if (!reader)
+        return error.isEmpty() ? QStringLiteral("(no message)") : error;
+    QVector<QVariant> row;
+    int count = 0;
+    while (reader->ReadRow(&row))
+        ++count;
+    if (rows)
+        *rows = count;
+    return reader->ErrorString();
+}
+
+// The sample old workbook with `changes` bytes set at random past its first
+// eight (the signature, so that it is still taken for an old workbook).
+QByteArray Mutated(const QByteArray& sample, QRandomGenerator& random, int changes)
+{
+    QByteArray bytes = sample;
+    for (int i = 0; i < changes; ++i)
+        bytes[8 + random.bounded(int(bytes.size()) - 8)] = char(random.bounded(256));
+    return bytes;
 }
 
 } // namespace
@@ -258,7 +328,7 @@ private slots:
                         QByteArray("\x7F"
                                    "ELF\x02\x01\x01\0\0\0",
                                    10),
-                        u"不是表格文件"},
+                        u"不是可以读取的表格文件"},
                        {"fake.xlsx", QByteArray("PK\x03\x04garbage"), u"不是有效的Excel工作簿"},
                        {"fake.xls", QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 garbage"),
                         u"不是有效的Excel 97-2003工作簿"}};
@@ -278,17 +348,16 @@ private slots:
 
     void zipBombIsStoppedEarly()
     {
-        // 200 MB of blanks in the sheet pack into a few hundred KB.
+        // 300 MB of comments in the sheet pack into a few hundred KB.
         QTemporaryDir dir;
         const QString file = dir.filePath("bomb.xlsx");
-        const QByteArray blanks(1024 * 1024, ' ');
-        ZipEntry sheet{
-            QString(), [&blanks](int block) {
-                if (block == 0)
-                    return QByteArray(
-                        "<?xml version=\"1.0\"?><worksheet><sheetData><row><c t=\"inlineStr\"><is><t>");
-                return block <= 200 ? blanks : QByteArray();
-            }};
+        const QByteArray blanks = "<!--" + QByteArray(1024 * 1024 - 7, ' ') + "-->";
+        ZipEntry sheet{QString(), [&blanks](int block) {
+                           if (block == 0)
+                               return QByteArray("<?xml version=\"1.0\"?><worksheet><sheetData><row><c "
+                                                 "t=\"inlineStr\"><is><t>");
+                           return block <= 300 ? blanks : QByteArray();
+                       }};
         QVERIFY(WriteZip(file, WorkbookEntries(sheet)));
         QVERIFY(QFileInfo(file).size() < 2 * 1024 * 1024);
         XlsxReader reader;
@@ -314,6 +383,246 @@ private slots:
         QVector<QVariant> row;
         QVERIFY(!reader.ReadRow(&row));
         QVERIFY2(reader.ErrorString().contains(QStringLiteral("内容过长")), qPrintable(reader.ErrorString()));
+    }
+
+    void hostileWorkbooksAreRefusedByTheirBound_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("20 million nested elements") << "nested"
+                                                    << "嵌套超过 64 层";
+        QTest::newRow("one cell repeated") << "samecell"
+                                           << "单元格重复或顺序有误";
+        QTest::newRow("cells without references") << "manycells"
+                                                  << "单元格过多（第 1 行超过 16384 个）";
+        QTest::newRow("cells out of order") << "backwards"
+                                            << "单元格重复或顺序有误";
+        QTest::newRow("row number too large") << "lastrow"
+                                              << "行过多（行号超过 1048576）";
+        QTest::newRow("row repeated") << "samerow"
+                                      << "第 1 行的行号重复或顺序有误";
+        QTest::newRow("empty shared strings") << "strings"
+                                              << "共享字符串过多（超过 1000000 个）";
+        QTest::newRow("empty styles") << "styles"
+                                      << "单元格样式过多（超过 1000000 个）";
+        QTest::newRow("long shared string") << "longstring"
+                                            << "共享字符串过长（超过 32767 个字符）";
+        QTest::newRow("2 MB attribute") << "token"
+                                        << "超过 1 MB";
+        QTest::newRow("long comments") << "comments"
+                                       << "注释超过 1 MB";
+        QTest::newRow("2 MB text") << "text"
+                                   << "";
+    }
+    void hostileWorkbooksAreRefusedByTheirBound()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("hostile.xlsx");
+        const QByteArray sheetHead = "<worksheet><sheetData>";
+        const QByteArray sheetTail = "</sheetData></worksheet>";
+        const QByteArray header = "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>";
+        ZipEntry sheet = TextEntry(QString(), sheetHead + header + sheetTail);
+        ZipEntry strings = TextEntry(QString(), PlainStrings);
+        ZipEntry styles = TextEntry(QString(), PlainStyles);
+        if (kind == "nested")
+            sheet = Repeated(sheetHead + "<row><c t=\"inlineStr\"><is><t>", "<a>", 20000000, QByteArray());
+        else if (kind == "samecell")
+            sheet = Repeated(sheetHead + "<row r=\"1\">", "<c r=\"A1\"><v>1</v></c>", 300000,
+                             "</row>" + sheetTail);
+        else if (kind == "manycells")
+            sheet = Repeated(sheetHead + "<row>", "<c><v>1</v></c>", 400000, "</row>" + sheetTail);
+        else if (kind == "backwards")
+            sheet = SheetEntry(sheetHead + "<row><c r=\"C1\"><v>1</v></c><c r=\"B1\"><v>2</v></c></row>" +
+                               sheetTail);
+        else if (kind == "lastrow")
+            sheet = SheetEntry(sheetHead + header + "<row r=\"1048577\"><c><v>1</v></c></row>" + sheetTail);
+        else if (kind == "samerow")
+            sheet = Repeated(sheetHead, "<row r=\"1\"><c><v>1</v></c></row>", 300000, sheetTail);
+        else if (kind == "strings")
+            strings = Repeated("<sst>", "<si/>", 2000000, "</sst>");
+        else if (kind == "styles")
+            styles = Repeated("<styleSheet><cellXfs>", "<xf/>", 2000000, "</cellXfs></styleSheet>");
+        else if (kind == "longstring")
+            strings = TextEntry(QString(), "<sst><si><t>" + QByteArray(32768, 'x') + "</t></si></sst>");
+        else if (kind == "token")
+            sheet = SheetEntry(sheetHead + "<row><c r=\"A1\" x=\"" + QByteArray(2 * 1024 * 1024, 'x') +
+                               "\"/></row>" + sheetTail);
+        else if (kind == "comments")
+            sheet = Repeated(sheetHead + header, "<!--" + QByteArray(65536, '-').replace("--", "- ") + "-->",
+                             40, sheetTail);
+        else if (kind == "text")
+            sheet = SheetEntry(sheetHead + "<row><c t=\"inlineStr\"><is><t>" +
+                               QByteArray(2 * 1024 * 1024, 'x') + "</t></is></c></row>" + sheetTail);
+        QVERIFY(WriteZip(file, WorkbookWithParts(sheet, strings, styles)));
+        QVERIFY(QFileInfo(file).size() < 4 * 1024 * 1024);
+        const QString error = Refusal(file);
+        // A 2 MB text is refused as a token or as a cell, whichever bound
+        // the parser meets first.
+        QVERIFY2(!error.isEmpty(), "read without a refusal");
+        QVERIFY2(error.contains(message), qPrintable(error));
+    }
+
+    void limitsLetOrdinarySheetsThrough()
+    {
+        // The longest shared string a cell can hold, columns up to the last
+        // one with a gap, a row number at the very end.
+        QTemporaryDir dir;
+        const QString file = dir.filePath("edges.xlsx");
+        const QByteArray longest(32767, 'y');
+        QVERIFY(WriteZip(
+            file, WorkbookWithParts(
+                      SheetEntry("<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c>"
+                                 "<c r=\"C1\" t=\"s\"><v>1</v></c><c r=\"XFD1\"><v>7</v></c></row>"
+                                 "<row r=\"1048576\"><c r=\"B1048576\" s=\"1\"><v>45000</v></c></row>"
+                                 "</sheetData></worksheet>"),
+                      TextEntry(QString(), "<sst><si><t>甲</t></si><si><t>" + longest + "</t></si></sst>"),
+                      TextEntry(QString(), PlainStyles))));
+        XlsxReader reader;
+        QVERIFY2(reader.Open(file), qPrintable(reader.ErrorString()));
+        QVector<int> numbers;
+        const auto rows = ReadAll(reader, &numbers);
+        QVERIFY2(!reader.HasError(), qPrintable(reader.ErrorString()));
+        QCOMPARE(numbers, QVector<int>({1, 1048576}));
+        QCOMPARE(rows[0].size(), 16384);
+        QCOMPARE(rows[0][2].toString(), QString::fromLatin1(longest));
+        QCOMPARE(rows[0][16383], QVariant(7.0));
+        QCOMPARE(rows[1][1], QVariant(QDate(2023, 3, 15)));
+    }
+
+    void nonFiniteNumbersAreNeverDays()
+    {
+        // "nan" and "inf" in date-formatted cells come back as numbers that
+        // are not finite, for the import to refuse; never a day.
+        QTemporaryDir dir;
+        const QString file = dir.filePath("nan.xlsx");
+        QVERIFY(WriteZip(
+            file, WorkbookWithParts(SheetEntry("<worksheet><sheetData><row><c s=\"1\"><v>nan</v></c>"
+                                               "<c s=\"1\"><v>inf</v></c><c s=\"1\"><v>-inf</v></c>"
+                                               "<c s=\"1\"><v>2</v></c></row></sheetData></worksheet>"),
+                                    TextEntry(QString(), PlainStrings), TextEntry(QString(), PlainStyles))));
+        XlsxReader reader;
+        QVERIFY(reader.Open(file));
+        const auto rows = ReadAll(reader);
+        QVERIFY(!reader.HasError());
+        QCOMPARE(rows.value(0).size(), 4);
+        for (int c = 0; c < 3; ++c) {
+            QCOMPARE(rows[0][c].typeId(), int(QMetaType::Double));
+            QVERIFY(!std::isfinite(rows[0][c].toDouble()));
+        }
+        QCOMPARE(rows[0][3], QVariant(QDate(1900, 1, 2)));
+    }
+
+    void csvWithDamagedBytesNamesTheRows()
+    {
+        QTemporaryDir dir;
+        // UTF-8 with one bad byte: still UTF-8, the header intact, the row
+        // with the byte named.
+        const QByteArray utf8 = QStringLiteral("用户姓名,地址\n张三,北京\n李\xFF四,上海\n王五,广州\n")
+                                    .toUtf8()
+                                    .replace("\xC3\xBF", "\xFF");
+        WriteFile(dir.filePath("utf8.csv"), utf8);
+        // GB18030 with a byte that starts no character.
+        const QByteArray gbk = Gbk::Encode(QStringLiteral("用户姓名,地址\n张三,北京\n")) +
+                               "\xFF\xFF,\xE4\xB8\n" + Gbk::Encode(QStringLiteral("王五,广州\n"));
+        WriteFile(dir.filePath("gbk.csv"), gbk);
+        const struct
+        {
+            const char* name;
+            CsvReader::Encoding encoding;
+            const char16_t* problem;
+        } files[] = {{"utf8.csv", CsvReader::Encoding::Utf8, u"UTF-8"},
+                     {"gbk.csv", CsvReader::Encoding::Gb18030, u"GB18030"}};
+        for (const auto& f : files) {
+            CsvReader reader;
+            QVERIFY(reader.Open(dir.filePath(f.name)));
+            QCOMPARE(reader.DetectedEncoding(), f.encoding);
+            QVector<QVariant> row;
+            QStringList problems;
+            QVector<QVector<QVariant>> rows;
+            while (reader.ReadRow(&row)) {
+                rows << row;
+                problems << reader.RowProblem();
+            }
+            QVERIFY(!reader.HasError());
+            QCOMPARE(rows.size(), 4);
+            QCOMPARE(rows[0], QVector<QVariant>({"用户姓名", "地址"}));
+            QCOMPARE(rows[3], QVector<QVariant>({"王五", "广州"}));
+            QVERIFY(problems[0].isEmpty() && problems[1].isEmpty() && problems[3].isEmpty());
+            QVERIFY2(problems[2].contains(QString::fromUtf16(f.problem)), qPrintable(problems[2]));
+            // The unreadable bytes are left out, never shown as something else.
+            QVERIFY(!rows[2].value(0).toString().contains(QChar::ReplacementCharacter));
+        }
+    }
+
+    void bytesThatAreNoTextAreNoSheet()
+    {
+        // Random bytes under a workbook's name, and control bytes without a
+        // zero among them, are neither a workbook nor a CSV file.
+        QTemporaryDir dir;
+        QRandomGenerator random(20261209);
+        QByteArray noise(64 * 1024, '\0');
+        for (char& c : noise)
+            c = char(random.bounded(256));
+        WriteFile(dir.filePath("noise.xlsx"), noise);
+        QByteArray controls;
+        for (int i = 0; i < 4096; ++i)
+            controls += char(1 + random.bounded(31)) + QByteArray("ab");
+        WriteFile(dir.filePath("controls.csv"), controls);
+        for (const char* name : {"noise.xlsx", "controls.csv"}) {
+            const QString error = Refusal(dir.filePath(name));
+            QVERIFY2(error.contains(QStringLiteral("不是可以读取的表格文件")), qPrintable(error));
+        }
+    }
+
+    void oldWorkbooksAreReadByAConfinedHelper()
+    {
+        // The helper cannot write, connect, start a process or take more
+        // memory than its limit; it can read.
+        const QString helper = XlsReader::HelperPath();
+        QVERIFY2(!helper.isEmpty(), "weibao-sheetread is not beside the tests");
+        QTemporaryDir dir;
+        QProcess check;
+        check.start(helper, {"--check-confinement", dir.path()});
+        QVERIFY(check.waitForFinished(60000));
+        QVERIFY2(check.exitStatus() == QProcess::NormalExit && check.exitCode() == 0,
+                 check.readAllStandardError().constData());
+        QVERIFY(QDir(dir.path()).isEmpty());
+    }
+
+    void crashingOldWorkbooksLeaveTheProgramAlive()
+    {
+        // Old workbooks that crash the library that reads them: refused with
+        // one message, and this process goes on.
+        const QStringList crashers =
+            QDir(TEST_DATA_DIR).entryList({"xls-crash-*.xls"}, QDir::Files, QDir::Name);
+        QVERIFY(!crashers.isEmpty());
+        for (const QString& name : crashers) {
+            QCOMPARE(Refusal(QDir(TEST_DATA_DIR).filePath(name)), XlsReader::CorruptMessage());
+        }
+        // Fresh damage of the sample, the same every run: whatever each
+        // file does to the library, it is read or refused, never more.
+        QFile sampleFile(TEST_DATA_DIR "/sales-old.xls");
+        QVERIFY(sampleFile.open(QIODevice::ReadOnly));
+        const QByteArray sample = sampleFile.readAll();
+        QTemporaryDir dir;
+        QRandomGenerator random(4242);
+        int refused = 0, read = 0;
+        for (int i = 0; i < 60; ++i) {
+            const QString file = dir.filePath(QStringLiteral("m%1.xls").arg(i));
+            WriteFile(file, Mutated(sample, random, 1 + random.bounded(16)));
+            int rows = 0;
+            const QString error = Refusal(file, &rows);
+            if (error.isEmpty())
+                ++read;
+            else
+                ++refused;
+            QVERIFY(rows <= 65536);
+        }
+        QCOMPARE(refused + read, 60);
+        // The helper leaves nothing behind.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 60);
     }
 
     void documentTypeDefinitionsAreRefused()

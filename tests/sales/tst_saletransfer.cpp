@@ -10,17 +10,23 @@
 #include "TFrmSaleImport.h"
 #include "TFrmSaleManage.h"
 #include "TestEnv.h"
+#include "XlsReader.h"
 #include "XlsxReader.h"
 #include "ZipWriter.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
+#include <QLockFile>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <utime.h>
 
 namespace {
 
@@ -458,7 +464,11 @@ private slots:
         QTest::newRow("empty") << "empty"
                                << "文件是空的";
         QTest::newRow("not a spreadsheet") << "binary"
-                                           << "不是表格文件";
+                                           << "不是可以读取的表格文件";
+        QTest::newRow("random bytes") << "random"
+                                      << "不是可以读取的表格文件";
+        QTest::newRow("old workbook that crashes its reader") << "crashxls"
+                                                              << "文件已损坏或不是可以读取的 Excel 文件";
         QTest::newRow("no header") << "noheader"
                                    << "没有可识别的列标题";
         QTest::newRow("header without the required columns") << "partial"
@@ -483,6 +493,17 @@ private slots:
             WriteFile(file, {});
         } else if (kind == "binary") {
             WriteFile(file, QByteArray(4096, '\0'));
+        } else if (kind == "random") {
+            QByteArray noise(8192, '\0');
+            QRandomGenerator random(7);
+            for (char& c : noise)
+                c = char(random.bounded(256));
+            WriteFile(file, noise);
+        } else if (kind == "crashxls") {
+            file = dir.filePath("file.xls");
+            const QStringList crashers = QDir(TEST_DATA_DIR).entryList({"xls-crash-*.xls"}, QDir::Files);
+            QVERIFY(!crashers.isEmpty());
+            QVERIFY(QFile::copy(QDir(TEST_DATA_DIR).filePath(crashers.first()), file));
         } else if (kind == "noheader") {
             file = dir.filePath("file.csv");
             WriteFile(file, "1,2,3\n4,5,6\n");
@@ -497,7 +518,7 @@ private slots:
                                                      "t=\"inlineStr\"><is><t>用户姓名</t></is></c>"
                                                      "<c t=\"inlineStr\"><is><t>")
                                           .toUtf8();
-            const QByteArray blanks(1024 * 1024, ' ');
+            const QByteArray blanks = "<!--" + QByteArray(1024 * 1024 - 7, ' ') + "-->";
             QVERIFY(WriteZip(file, WorkbookEntries({QString(), [&](int block) {
                                                         return block == 0     ? header
                                                                : block <= 300 ? blanks
@@ -528,6 +549,106 @@ private slots:
         QVERIFY(m_dialogs->LastText().startsWith(QStringLiteral("无法导入文件")));
         QVERIFY(m_dialogs->LastText().contains(message));
         QCOMPARE(StoredRows(), before);
+    }
+
+    void unreadableValuesAreRefusedRowByRow()
+    {
+        // Numbers that are not finite, a NUL inside a text (taken out, and
+        // the preview says so), half a surrogate pair, bytes that are no
+        // UTF-8: each refuses its own row, never the file or its header.
+        QTemporaryDir dir;
+        const QString file = dir.filePath("values.xlsx");
+        auto text = [](const char* t) {
+            return QByteArray("<c t=\"inlineStr\"><is><t>") + t + "</t></is></c>";
+        };
+        const QByteArray xml = "<worksheet><sheetData><row>" + text("用户姓名") + text("地址") +
+                               text("购买日期") + text("手机") + "</row><row>" + text("甲") + text("北京") +
+                               "<c><v>45000</v></c>" + "</row><row>" + text("乙") + text("北京") +
+                               "<c><v>nan</v></c></row><row>" + text("张_x0000_三") + text("北_x0000_京") +
+                               "<c><v>45001</v></c></row><row>" + text("丁") + text("北京") +
+                               "<c><v>45002</v></c><c><v>-inf</v></c></row><row>" + text("戊") +
+                               text("北_xD800_京") + "<c><v>45003</v></c></row>" + "</sheetData></worksheet>";
+        QVERIFY(WriteZip(file, WorkbookEntries(TextEntry(QString(), xml))));
+        const SaleImport::Preview preview = Analyse(file);
+        QCOMPARE(preview.rows, 5);
+        QCOMPARE(preview.accepted, 2);
+        QStringList seen;
+        for (const SaleImport::Refusal& r : preview.refused)
+            seen << QString("%1 %2").arg(r.row).arg(r.reason);
+        QCOMPARE(seen, QStringList({"3 “nan”不是可以读取的数值", "5 “-inf”不是可以读取的数值",
+                                    "6 文本中含有不能保存的字符"}));
+        QCOMPARE(preview.notes.size(), 1);
+        QVERIFY2(preview.notes[0].contains(QStringLiteral("第 4 行")) &&
+                     preview.notes[0].contains(QStringLiteral("空字符")),
+                 qPrintable(preview.notes[0]));
+        qint64 written = 0;
+        QString error;
+        QCOMPARE(SaleImport::Write(preview, true, &written, &error), SaleImport::Outcome::Done);
+        QCOMPARE(written, 2);
+        const QVector<QStringList> rows = StoredRows();
+        QCOMPARE(rows[1][0], QStringLiteral("张三"));
+        QCOMPARE(rows[1][4], QStringLiteral("北京"));
+
+        const QString csv = dir.filePath("bytes.csv");
+        WriteFile(csv, QStringLiteral("用户姓名,地址,购买日期\n甲,北京,2024-01-05\n乙,北X京,2024-01-05\n")
+                           .toUtf8()
+                           .replace('X', '\xFF'));
+        const SaleImport::Preview bytes = Analyse(csv);
+        QCOMPARE(bytes.accepted, 1);
+        QCOMPARE(bytes.refused.size(), 1);
+        QCOMPARE(bytes.refused[0].row, 3);
+        QVERIFY2(bytes.refused[0].reason.contains(QStringLiteral("UTF-8")),
+                 qPrintable(bytes.refused[0].reason));
+    }
+
+    void stagesLeftByAKilledImportAreRemoved()
+    {
+        QTemporaryDir temp;
+        QDir folder(temp.path());
+        const time_t hourAgo = time(nullptr) - 3600;
+        // Made as the program makes them; `old` ones an hour back in time.
+        auto stage = [&](const QString& name, bool old) {
+            QVERIFY(folder.mkdir(name));
+            WriteFile(folder.filePath(name + "/stage.db"), "rows");
+            if (old) {
+                const utimbuf times{hourAgo, hourAgo};
+                QVERIFY(::utime(QFile::encodeName(folder.filePath(name + "/stage.db")).constData(), &times) ==
+                        0);
+                QVERIFY(::utime(QFile::encodeName(folder.filePath(name)).constData(), &times) == 0);
+            }
+        };
+        stage("weibao-import-Ab12Cd", true);  // left by a killed import
+        stage("weibao-import-Ef34Gh", false); // just made
+        stage("weibao-import-kept", true);    // not a name of ours
+        stage("other-import-Ij56Kl", true);   // nor this
+        stage("weibao-import-Mn78Op", true);  // in use by a running program
+        QLockFile inUse(folder.filePath("weibao-import-Mn78Op/stage.lock"));
+        QVERIFY(inUse.tryLock(0));
+        const utimbuf times{hourAgo, hourAgo};
+        QVERIFY(::utime(QFile::encodeName(folder.filePath("weibao-import-Mn78Op/stage.lock")).constData(),
+                        &times) == 0);
+        QVERIFY(::utime(QFile::encodeName(folder.filePath("weibao-import-Mn78Op")).constData(), &times) == 0);
+
+        QCOMPARE(SaleImport::RemoveLeftoverStages(temp.path()), 1);
+        QCOMPARE(folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 QStringList({"other-import-Ij56Kl", "weibao-import-Ef34Gh", "weibao-import-Mn78Op",
+                              "weibao-import-kept"}));
+        // Once its program lets go, the last stage goes too.
+        inUse.unlock();
+        QVERIFY(::utime(QFile::encodeName(folder.filePath("weibao-import-Mn78Op")).constData(), &times) == 0);
+        QCOMPARE(SaleImport::RemoveLeftoverStages(temp.path()), 1);
+
+        // A preview's own stage is left alone while the preview lives, and
+        // goes with it.
+        const QString csv = temp.filePath("rows.csv");
+        WriteFile(csv, QStringLiteral("用户姓名,地址,购买日期\n甲,北京,2024-01-05\n").toUtf8());
+        const QStringList before = QDir::temp().entryList({"weibao-import-*"}, QDir::Dirs);
+        {
+            const SaleImport::Preview preview = Analyse(csv);
+            QVERIFY(preview.stage);
+            QCOMPARE(QDir::temp().entryList({"weibao-import-*"}, QDir::Dirs).size(), before.size() + 1);
+        }
+        QCOMPARE(QDir::temp().entryList({"weibao-import-*"}, QDir::Dirs), before);
     }
 
     void purgeKeepsACopyOfExactlyThePurgedRows()
