@@ -1,6 +1,8 @@
 #include "TFrmMain.h"
 
 #include "AutoBackup.h"
+#include "BackupReminder.h"
+#include "BackupStatus.h"
 #include "AppDir.h"
 #include "TDataM.h"
 #include "TDefForm.h"
@@ -11,6 +13,7 @@
 #include "GroupBar.h"
 #include "IconList.h"
 #include "LoginReminder.h"
+#include "RestoredSession.h"
 #include "TfrmLogin.h"
 #include "TNewSkin.h"
 #include "Settings.h"
@@ -87,6 +90,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QMainWindow(parent)
 
 TFrmMain::~TFrmMain()
 {
+    RestoredSession::SetHandler({});
     if (Shell::Instance() == this)
         Shell::Install(nullptr);
     if (DataM)
@@ -176,6 +180,8 @@ void TFrmMain::CreateControls()
     statusBar()->addPermanentWidget(m_notice);
     if (DataM)
         connect(DataM, &TDataM::ConnectionReset, this, &TFrmMain::ShowNotice);
+    // When the last backup was made, beside the clock.
+    statusBar()->addPermanentWidget(new BackupStatusLabel(this));
 
     // The two editor shortcuts of the original window, hidden.
     btnShowTool = new QPushButton(QStringLiteral("ShowTool"), this);
@@ -281,6 +287,7 @@ void TFrmMain::FormCreate()
 
         if (DataM)
             DataM->WriteUsageLog(QStringLiteral("启动程序"));
+        RestoredSession::SetHandler([this] { StartSessionAfterRestore(); });
     } catch (const std::exception& error) {
         ShowMessage(QStringLiteral("错误：") + QString::fromLocal8Bit(error.what()), this);
     }
@@ -334,6 +341,24 @@ void TFrmMain::LoginSucceeded()
     AutoBackup::StartIfDue(this);
     show();
     RemindExpiringWarranties(this);
+    RemindStaleBackup(this);
+}
+
+void TFrmMain::StartSessionAfterRestore()
+{
+    // Menus, rights, open lists and the user all came from the replaced data.
+    CloseAllChildForms();
+    SetLoginStatus(QStringLiteral("未登录"), QStringLiteral("当前用户："));
+    if (m_functions) {
+        m_functions->CurrentUser().Clear();
+        m_functions->BuildUserInterface(QString());
+    }
+    Dialogs::Instance().Inform(this, {RestoredSession::NoticeText(), QStringLiteral("提示"),
+                                      Dialogs::Icon::Information});
+    if (frmLogin && m_functions) {
+        frmLogin->LoadUserList();
+        frmLogin->Execute(m_functions->CurrentUser());
+    }
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event)

@@ -68,6 +68,9 @@ public:
     void LoginSucceeded();
     // Shows the login dialog when nobody is logged in (first show).
     void FormShow();
+    // After a restore: every child window closed, the user logged off and
+    // told, then the login against the restored data.
+    void StartSessionAfterRestore();
 
     // Status panel 3 at `now`: date, time and weekday (renewed when the
     // date has changed since it was computed).

@@ -1,10 +1,14 @@
 #include "AppDir.h"
+#include "BackupFolder.h"
+#include "CommandLog.h"
+#include "DatabaseLock.h"
 #include "DatabaseCopy.h"
 #include "Dialogs.h"
 #include "FirstStart.h"
 #include "FormClasses.h"
 #include "HelpWindow.h"
 #include "SalePurge.h"
+#include "Leftovers.h"
 #include "SeedData.h"
 #include "Settings.h"
 #include "StartUpForms.h"
@@ -130,6 +134,18 @@ int main(int argc, char* argv[])
         if (created != FirstStartResult::Created)
             return created == FirstStartResult::Declined ? 0 : 1;
     }
+
+    // This program works on the database now: restores and compactions of
+    // other programs wait until it ends.  Temporary files a killed backup or
+    // restore left behind go.
+    const bool onServer = Settings::DatabaseIsServer();
+    QString lockError;
+    if (!onServer && QFileInfo::exists(databaseFile) && !DatabaseLock::HoldShared(databaseFile, &lockError))
+        WriteLogLine(QStringLiteral("无法取得数据库锁：") + lockError);
+    const QStringList leftovers =
+        Leftovers::Remove(BackupFolder::Path(), onServer ? QString() : QFileInfo(databaseFile).absolutePath());
+    if (!leftovers.isEmpty())
+        WriteLogLine(QStringLiteral("已删除上次中断留下的临时文件：") + leftovers.join(QStringLiteral("，")));
 
     TDataM dataModule;
     if (!dataModule.ConnectDatabase()) {

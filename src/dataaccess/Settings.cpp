@@ -38,7 +38,12 @@ int BackUpLevel()
 
 int BackUpAuto()
 {
-    return IniFile(IniPath()).ReadInteger("BackUpSet", "Auto", 0);
+    return IniFile(IniPath()).ReadInteger("BackUpSet", "Auto", 1);
+}
+
+QString BackUpCopyFolder()
+{
+    return IniFile(IniPath()).ReadString("BackUpSet", "CopyTo", QString()).trimmed();
 }
 
 int BackUpKeep()
@@ -102,6 +107,11 @@ bool SetBackUpLevel(int value)
 bool SetBackUpAuto(int value)
 {
     return IniFile(IniPath()).WriteInteger("BackUpSet", "Auto", value);
+}
+
+bool SetBackUpCopyFolder(const QString& folder)
+{
+    return IniFile(IniPath()).WriteString("BackUpSet", "CopyTo", folder);
 }
 
 bool SetBackUpKeep(int value)

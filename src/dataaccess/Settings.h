@@ -16,7 +16,8 @@ QString CoName();       // [Company] CoName
 QString SoftName();     // [Company] SoftName
 int BackUpCompressed(); // [BackUpSet] BackUp: 1 compressed, 0 plain copy
 int BackUpLevel();      // [BackUpSet] Set: 0 store … 5 best
-int BackUpAuto();       // [BackUpSet] Auto: 1 back up at the first login of a day
+int BackUpAuto();       // [BackUpSet] Auto: 1 (the default) back up at the first login of a day
+QString BackUpCopyFolder(); // [BackUpSet] CopyTo: a second folder automatic backups are copied to
 int BackUpKeep();       // [BackUpSet] Keep: automatic backups kept, default 10
 
 // [Database] Engine: "SQLite" (the default: data/data.mdb below the program
@@ -33,6 +34,7 @@ bool SetBackUpCompressed(int value);
 bool SetBackUpLevel(int value);
 bool SetBackUpAuto(int value);
 bool SetBackUpKeep(int value);
+bool SetBackUpCopyFolder(const QString& folder);
 
 inline const char* const EngineSQLite = "SQLite";
 inline const char* const EnginePostgreSQL = "PostgreSQL";

@@ -1,7 +1,9 @@
 #include "AutoBackup.h"
 
+#include "BackupCopy.h"
 #include "BackupEngine.h"
 #include "BackupFolder.h"
+#include "BackupStatus.h"
 #include "CommandLog.h"
 #include "DataAccess.h"
 #include "PgBackup.h"
@@ -34,10 +36,11 @@ AutoBackup* AutoBackup::StartIfDue(QObject* parent)
     job.compress = Settings::BackUpCompressed() == 1;
     job.level = Settings::BackUpLevel();
     job.keep = Settings::BackUpKeep();
+    job.copyFolder = Settings::BackUpCopyFolder();
     return new AutoBackup(job, parent);
 }
 
-QString AutoBackup::Run(const Job& job, QString* error)
+QString AutoBackup::Run(const Job& job, QString* error, QString* copyError)
 {
     QString made;
     if (job.onServer) {
@@ -51,6 +54,11 @@ QString AutoBackup::Run(const Job& job, QString* error)
     }
     if (made.isEmpty())
         return {};
+    if (!job.copyFolder.isEmpty()) {
+        QString why;
+        if (BackupCopy::CopyTo(made, job.copyFolder, &why).isEmpty() && copyError)
+            *copyError = why;
+    }
     const QStringList kept = BackupFolder::PruneAutomatic(job.backupDir, std::max(job.keep, 1));
     if (!kept.isEmpty())
         WriteLogLine(QStringLiteral("无法删除旧的自动备份：") + kept.join(QStringLiteral("，")));
@@ -60,18 +68,29 @@ QString AutoBackup::Run(const Job& job, QString* error)
 AutoBackup::AutoBackup(const Job& job, QObject* parent) : QObject(parent)
 {
     g_running = true;
-    auto result = std::make_shared<std::pair<QString, QString>>();
-    m_thread = QThread::create([job, result] { result->first = Run(job, &result->second); });
+    struct Result
+    {
+        QString made, error, copyError;
+    };
+    auto result = std::make_shared<Result>();
+    m_thread = QThread::create([job, result] { result->made = Run(job, &result->error, &result->copyError); });
     connect(m_thread, &QThread::finished, this, [this, result] {
-        if (result->first.isEmpty()) {
-            WriteLogLine(QStringLiteral("自动备份失败：") + result->second);
+        const QString name = QFileInfo(result->made).fileName();
+        if (result->made.isEmpty()) {
+            WriteLogLine(QStringLiteral("自动备份失败：") + result->error);
             if (DataM)
-                DataM->WriteUsageLog(QStringLiteral("自动备份失败"));
+                DataM->WriteUsageLog(BackupStatus::AutomaticFailedText());
         } else {
-            WriteLogLine(QStringLiteral("自动备份：") + QFileInfo(result->first).fileName());
+            WriteLogLine(QStringLiteral("自动备份：") + name);
+            if (!result->copyError.isEmpty())
+                WriteLogLine(QStringLiteral("自动备份未能复制到第二文件夹：") + result->copyError);
+            if (DataM)
+                DataM->WriteUsageLog(result->copyError.isEmpty() ? BackupStatus::AutomaticDoneText(name)
+                                                                 : BackupStatus::AutomaticCopyFailedText(name));
         }
+        BackupStatusLabel::RefreshAll();
         g_running = false;
-        emit Finished(result->first, result->second);
+        emit Finished(result->made, result->error);
         deleteLater();
     });
     m_thread->start(QThread::LowPriority);

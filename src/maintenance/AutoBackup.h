@@ -31,11 +31,14 @@ public:
         bool compress = true;
         int level = 3;
         int keep = 10;
+        QString copyFolder;  // a second folder the backup is copied to; empty: none
         QDateTime when = QDateTime::currentDateTime();
     };
-    // The work itself, on any thread: the backup, then the pruning.  Returns
-    // the backup made, or empty with `error`.
-    static QString Run(const Job& job, QString* error);
+    // The work itself, on any thread: the backup, the copy to the second
+    // folder, then the pruning.  Returns the backup made, or empty with
+    // `error`; a copy that failed leaves the backup made and says why in
+    // `copyError`.
+    static QString Run(const Job& job, QString* error, QString* copyError = nullptr);
 
     ~AutoBackup() override;
     // Blocks until the backup has finished (program end, tests).

@@ -1,6 +1,9 @@
 #include "BackupEngine.h"
 
 #include "BackupFolder.h"
+#include "CommandLog.h"
+#include "DatabaseLock.h"
+#include "Leftovers.h"
 #include "PgBackup.h"
 #include "Schema.h"
 #include "SqlConnection.h"
@@ -8,7 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 #include <QTemporaryFile>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <archive.h>
@@ -96,25 +101,25 @@ QString DedupedPath(const QString& dir, const QString& stem, const QString& suff
     return path;
 }
 
-// A compacted copy still carries the quick-find entries of deleted records
-// until the index is merged; merging and vacuuming the copy (never the live
-// file) lets it really shrink.
-bool TidyCopy(const QString& file, QString* error)
+// Free bytes of the file system holding `dir`; -1 when unknown.
+qint64 FreeSpace(const QString& dir)
 {
-    SqlConnection copy;
-    if (!copy.Open(SqlConnection::MakeConnectionString(file))
-        || !Schema::OptimizeIndexes(copy, error) || !copy.ExecRaw(QStringLiteral("VACUUM"))) {
-        if (error->isEmpty())
-            *error = copy.ErrorString();
-        return false;
-    }
-    return true;
+    const QStorageInfo storage(dir);
+    return storage.isValid() ? storage.bytesAvailable() : -1;
+}
+
+QString SqliteFailure(sqlite3* db, int rc)
+{
+    if ((rc & 0xff) == SQLITE_FULL)
+        return QStringLiteral("磁盘空间不足");
+    return QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
 }
 
 } // namespace
 
 BackupEngine::BackupEngine(const QString& databaseFile, const QString& backupDir)
-    : m_database(databaseFile), m_backupDir(backupDir), m_replace(&BackupEngine::RenameOver)
+    : m_database(databaseFile), m_backupDir(backupDir), m_replace(&BackupEngine::CopyIntoLive),
+      m_compact(&BackupEngine::VacuumInPlace)
 {
     if (!m_backupDir.isEmpty() && !m_backupDir.endsWith('/'))
         m_backupDir += '/';
@@ -251,14 +256,19 @@ QString BackupEngine::Backup(bool compress, int level, bool automatic, const QDa
         Fail(error);
         return {};
     }
+    RemoveLeftovers();
+    // Both files stay open and marked while this run writes them: a
+    // clean-up by another program (or a later run) leaves them alone, and
+    // once this process is gone they count as left over.
     QTemporaryFile snapshot(m_backupDir + ".snapshot-XXXXXX");
     QTemporaryFile packed(m_backupDir + ".pack-XXXXXX");
     if (!snapshot.open() || (compress && !packed.open())) {
         Fail(QStringLiteral("无法在备份文件夹中写入文件：") + m_backupDir);
         return {};
     }
-    snapshot.close();
-    packed.close();
+    Leftovers::MarkInUse(snapshot);
+    if (compress)
+        Leftovers::MarkInUse(packed);
     if (!Snapshot(m_database, snapshot.fileName(), &error)) {
         Fail(error);
         return {};
@@ -289,13 +299,19 @@ QString BackupEngine::Backup(bool compress, int level, bool automatic, const QDa
 
 // --- restore ----------------------------------------------------------------
 
-bool BackupEngine::Unpack(const QString& archivePath, QString* entryName, const QString& target, QString* error)
+bool BackupEngine::Unpack(const QString& archivePath, QString* entryName, const QString& target, QString* error,
+                          qint64 maxBytes)
 {
     std::unique_ptr<archive, ArchiveReadDeleter> a(archive_read_new());
-    archive_read_support_filter_all(a.get());
-    archive_read_support_format_all(a.get());
+    // Only the formats a backup comes in, read by the library itself: no
+    // format that pulls in other files (mtree), no external filter program.
+    archive_read_support_format_zip(a.get());
+    archive_read_support_format_7zip(a.get());
+    archive_read_support_format_rar(a.get());
+    archive_read_support_format_rar5(a.get());
+    archive_read_support_format_empty(a.get());  // an empty file: "no database in it"
     if (archive_read_open_filename(a.get(), QFile::encodeName(archivePath).constData(), 1 << 16) != ARCHIVE_OK) {
-        *error = QStringLiteral("无法识别备份文件：") + ArchiveError(a.get());
+        *error = QStringLiteral("无法识别备份文件（只能还原 zip、7z 或 rar 压缩文档）：") + ArchiveError(a.get());
         return false;
     }
     QFile out(target);
@@ -303,6 +319,12 @@ bool BackupEngine::Unpack(const QString& archivePath, QString* entryName, const 
         *error = QStringLiteral("无法写入文件：") + target;
         return false;
     }
+    // Whatever went wrong, nothing half-written stays behind.
+    bool done = false;
+    auto discard = qScopeGuard([&] {
+        if (!done)
+            out.resize(0);
+    });
     int files = 0;
     for (;;) {
         archive_entry* entry = nullptr;
@@ -329,13 +351,23 @@ bool BackupEngine::Unpack(const QString& archivePath, QString* entryName, const 
             *error = QStringLiteral("备份文件中的条目带有不安全的路径，已拒绝：") + name;
             return false;
         }
+        // No more than the entry says it holds, nor than the caller allows.
+        qint64 limit = maxBytes;
+        if (archive_entry_size_is_set(entry))
+            limit = limit < 0 ? archive_entry_size(entry) : std::min<qint64>(limit, archive_entry_size(entry));
         QByteArray buffer(ChunkSize, Qt::Uninitialized);
+        qint64 written = 0;
         for (;;) {
             const la_ssize_t n = archive_read_data(a.get(), buffer.data(), size_t(buffer.size()));
             if (n == 0)
                 break;
             if (n < 0) {
                 *error = QStringLiteral("备份文件已损坏：") + ArchiveError(a.get());
+                return false;
+            }
+            written += n;
+            if (limit >= 0 && written > limit) {
+                *error = TooLargeText();
                 return false;
             }
             if (out.write(buffer.constData(), n) != n) {
@@ -354,7 +386,28 @@ bool BackupEngine::Unpack(const QString& archivePath, QString* entryName, const 
         *error = QStringLiteral("无法写入文件：") + target;
         return false;
     }
+    done = true;
     return true;
+}
+
+QString BackupEngine::TooLargeText()
+{
+    return QStringLiteral("备份文件解压后过大，可能已损坏。");
+}
+
+qint64 BackupEngine::UnpackLimit() const
+{
+    constexpr qint64 MB = 1024 * 1024;
+    const qint64 fourTimes = 4 * QFileInfo(m_database).size() + 1024 * MB;
+    const qint64 free = FreeSpace(QFileInfo(m_database).absolutePath());
+    return free < 0 ? fourTimes : std::max<qint64>(0, std::min(fourTimes, free - 100 * MB));
+}
+
+void BackupEngine::RemoveLeftovers() const
+{
+    const QStringList removed = Leftovers::Remove(m_backupDir, QFileInfo(m_database).absolutePath());
+    if (!removed.isEmpty())
+        WriteLogLine(QStringLiteral("已删除上次中断留下的临时文件：") + removed.join(QStringLiteral("，")));
 }
 
 bool BackupEngine::VerifyDatabase(const QString& file, QString* error)
@@ -384,15 +437,22 @@ bool BackupEngine::Restore(const QString& backupFile, ConnectionHost& host)
     const QString refused = PgBackup::WrongEngine(backupFile, false);
     if (!refused.isEmpty())
         return Fail(refused);
+    // Refused at once while another program works on the database, and no
+    // other program can start on it until this is done.
+    ExclusiveDatabaseUse alone(m_database);
+    if (!alone.Acquired())
+        return Fail(alone.Error());
+    RemoveLeftovers();
     const QString dataDir = QFileInfo(m_database).absolutePath() + "/";
     QTemporaryFile restored(dataDir + "restore-XXXXXX.tmp");
     if (!restored.open())
         return Fail(QStringLiteral("无法在数据文件夹中写入文件：") + dataDir);
-    restored.close();
+    Leftovers::MarkInUse(restored);
     QString error, entryName;
     // The kind is decided by the content, not by the name.
-    const bool ok = IsDatabaseFile(backupFile) ? CopyFile(backupFile, restored.fileName(), &error)
-                                                : Unpack(backupFile, &entryName, restored.fileName(), &error);
+    const bool ok = IsDatabaseFile(backupFile)
+                        ? CopyFile(backupFile, restored.fileName(), &error)
+                        : Unpack(backupFile, &entryName, restored.fileName(), &error, UnpackLimit());
     if (!ok)
         return Fail(error);
     // Objects of others are refused in words of their own (the names are in
@@ -401,70 +461,108 @@ bool BackupEngine::Restore(const QString& backupFile, ConnectionHost& host)
         return Fail(error == Schema::ForeignObjectsRefusal()
                         ? error
                         : QStringLiteral("备份文件 %1 不能还原：%2").arg(QFileInfo(backupFile).fileName(), error));
-    return SwapIn(restored.fileName(), host, true);
+
+    // The current database is kept beside the backups, as it is now.
+    if (!BackupFolder::Ensure(m_backupDir, &error))
+        return Fail(error);
+    const QString previous = DedupedPath(
+        m_backupDir, "before-restore-" + QDateTime::currentDateTime().toString("yyyy-MM-dd-HH-mm-ss"), ".zbk");
+    if (!Snapshot(m_database, previous, &error)) {
+        QFile::remove(previous);
+        return Fail(QStringLiteral("无法保留当前的数据库：") + error);
+    }
+    QFile::setPermissions(previous, QFileInfo(m_database).permissions());
+    // The live database takes the verified one's pages; its rollback
+    // journal needs room for the pages it replaces.
+    const qint64 current = QFileInfo(m_database).size(), incoming = QFileInfo(restored.fileName()).size();
+    const qint64 free = FreeSpace(dataDir);
+    if (free >= 0 && free < current + std::max<qint64>(0, incoming - current)) {
+        QFile::remove(previous);
+        return Fail(QStringLiteral("磁盘空间不足：还原需要数据文件夹中有 %1 MB 空闲空间")
+                        .arg((current + std::max<qint64>(0, incoming - current)) / 1048576 + 1));
+    }
+    if (!m_replace(restored.fileName(), m_database, &error)) {
+        QFile::remove(previous);
+        return Fail(QStringLiteral("无法还原数据库：") + error);
+    }
+    m_kept = previous;
+    const QStringList pruned = Leftovers::PruneKeptCopies(m_backupDir);
+    if (!pruned.isEmpty())
+        WriteLogLine(QStringLiteral("已删除较早的还原前数据库副本：") + pruned.join(QStringLiteral("，")));
+    return Refresh(host, QStringLiteral("数据库已还原"));
 }
 
-// --- replacing the database --------------------------------------------------
+// --- rewriting the live database ------------------------------------------------
 
-bool BackupEngine::SwapIn(const QString& verified, ConnectionHost& host, bool keepCurrent)
+bool BackupEngine::CopyIntoLive(const QString& from, const QString& to, QString* error)
 {
-    auto reconnect = [&](const QString& error) {
-        QString connectError;
-        if (!host.Connect(&connectError))
-            return Fail(error + QStringLiteral("；重新连接数据库失败：") + connectError);
-        return Fail(error);
-    };
-    const QByteArray database = QFile::encodeName(m_database);
-    // A second name for the current database, so that it can be put back
-    // should the replaced one not open.  For a restore it is the kept copy in
-    // the backup folder; for a compaction a link beside the database.
-    const QString previous = keepCurrent ? DedupedPath(m_backupDir, "before-restore-" +
-                                                       QDateTime::currentDateTime().toString("yyyy-MM-dd-HH-mm-ss"), ".zbk")
-                                         : QFileInfo(m_database).absolutePath() + "/_afs.old";
-    QFile::remove(previous);
-    QString error;
-    if (keepCurrent && !BackupFolder::Ensure(m_backupDir, &error))
-        return Fail(error);
-    // The new file takes the access rights of the one it replaces (temporary
-    // files are made private).
-    QFile::setPermissions(verified, QFileInfo(m_database).permissions());
-
-    host.Disconnect();
-    for (const char* suffix : {"-journal", "-wal"})
-        if (QFileInfo::exists(m_database + suffix))
-            return reconnect(QStringLiteral("数据库还有未完成的日志文件：") + m_database + suffix);
-    // With the connection closed the file is at rest: a hard link keeps it as
-    // it is; across file systems it is copied instead.
-    bool havePrevious = ::link(database.constData(), QFile::encodeName(previous).constData()) == 0;
-    if (!havePrevious && keepCurrent) {
-        havePrevious = Snapshot(m_database, previous, &error);
-        if (!havePrevious) {
-            QFile::remove(previous);
-            return reconnect(QStringLiteral("无法保留当前的数据库：") + error);
-        }
+    sqlite3* src = nullptr;
+    sqlite3* dst = nullptr;
+    auto closeBoth = qScopeGuard([&] {
+        sqlite3_close_v2(src);
+        sqlite3_close_v2(dst);
+    });
+    if (sqlite3_open_v2(QFile::encodeName(from).constData(), &src, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        *error = QStringLiteral("无法打开已检查的备份：") + QString::fromUtf8(sqlite3_errmsg(src));
+        return false;
     }
-    if (!m_replace(verified, m_database, &error)) {
-        QFile::remove(previous);
-        return reconnect(QStringLiteral("无法替换数据库文件：") + error);
+    if (sqlite3_open_v2(QFile::encodeName(to).constData(), &dst, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        *error = QStringLiteral("无法打开数据库：") + QString::fromUtf8(sqlite3_errmsg(dst));
+        return false;
     }
-    QString connectError;
-    if (host.Connect(&connectError)) {
-        if (keepCurrent)
-            m_kept = previous;
-        else
-            QFile::remove(previous);
+    sqlite3_busy_timeout(dst, 5000);
+    sqlite3_extended_result_codes(dst, 1);
+    sqlite3_backup* backup = sqlite3_backup_init(dst, "main", src, "main");
+    if (!backup) {
+        *error = SqliteFailure(dst, sqlite3_extended_errcode(dst));
+        return false;
+    }
+    // Every page in one step: one write transaction on the live database,
+    // journaled, so that the other connections see either the old database
+    // or the restored one, never a mixture, and a failure rolls it back.
+    int rc;
+    for (int tries = 0;; ++tries) {
+        rc = sqlite3_backup_step(backup, -1);
+        if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) || tries >= 500)
+            break;
+        QThread::msleep(20);
+    }
+    sqlite3_backup_finish(backup);
+    if (rc == SQLITE_DONE)
         return true;
+    *error = (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+                 ? QStringLiteral("数据库正被其他连接写入，无法还原")
+                 : SqliteFailure(nullptr, rc);
+    return false;
+}
+
+bool BackupEngine::VacuumInPlace(const QString& database, QString* error)
+{
+    SqlConnection connection;
+    if (!connection.Open(SqlConnection::MakeConnectionString(database))) {
+        *error = connection.ErrorString();
+        return false;
     }
-    // Should never happen with a verified file: put the previous one back.
-    QString putBack;
-    if (havePrevious) {
-        const QString copy = QFileInfo(m_database).absolutePath() + "/_afs.back";
-        QFile::remove(copy);
-        if (keepCurrent ? !QFile::copy(previous, copy) || !RenameOver(copy, m_database, &putBack)
-                        : !RenameOver(previous, m_database, &putBack))
-            putBack = QStringLiteral("；原数据库无法放回：") + putBack;
+    // The quick-find index keeps the entries of deleted records until it is
+    // merged; merged first, VACUUM really gives their room back.
+    if (!Schema::OptimizeIndexes(connection, error))
+        return false;
+    if (!connection.ExecRaw(QStringLiteral("VACUUM"))) {
+        *error = (connection.ErrorCode() & 0xff) == SQLITE_FULL ? QStringLiteral("磁盘空间不足")
+                                                                 : connection.ErrorString();
+        return false;
     }
-    return reconnect(QStringLiteral("无法打开替换后的数据库：") + connectError + putBack);
+    return true;
+}
+
+bool BackupEngine::Refresh(ConnectionHost& host, const QString& done)
+{
+    // The program's connection never closed; opening it again re-reads what
+    // the data module keeps (lookups, the usage-log window) from the new data.
+    QString connectError;
+    if (host.Connect(&connectError))
+        return true;
+    return Fail(done + QStringLiteral("；重新连接数据库失败：") + connectError);
 }
 
 // --- compaction ---------------------------------------------------------------
@@ -474,25 +572,20 @@ bool BackupEngine::Compact(ConnectionHost& host)
     m_error.clear();
     if (!QFileInfo(m_database).isFile())
         return Fail(QStringLiteral("无法获得数据库来源：") + m_database);
-    const QString compacted = QFileInfo(m_database).absolutePath() + "/_afs.da";
-    // A copy left over from an interrupted run would make VACUUM INTO fail.
-    QFile::remove(compacted);
-    QFile::remove(compacted + "-journal");
-    {
-        SqlConnection connection;
-        if (!connection.Open(SqlConnection::MakeConnectionString(m_database)))
-            return Fail(connection.ErrorString());
-        SqlStatement vacuum(&connection, "VACUUM INTO ?");
-        if (!vacuum.Exec({compacted})) {
-            const QString error = vacuum.ErrorString();
-            QFile::remove(compacted);
-            return Fail(QStringLiteral("压缩失败：") + error);
-        }
-    }
+    ExclusiveDatabaseUse alone(m_database);
+    if (!alone.Acquired())
+        return Fail(alone.Error());
+    RemoveLeftovers();
+    // VACUUM writes the database anew into a temporary file and copies it
+    // back under a rollback journal as large as the database.
+    const qint64 size = QFileInfo(m_database).size();
+    const QString dataDir = QFileInfo(m_database).absolutePath();
+    const QStorageInfo data(dataDir), temp(QDir::tempPath());
+    const qint64 needed = data.isValid() && temp.isValid() && data.device() == temp.device() ? 2 * size : size;
+    if ((data.isValid() && data.bytesAvailable() < needed) || (temp.isValid() && temp.bytesAvailable() < size))
+        return Fail(QStringLiteral("磁盘空间不足：压缩需要 %1 MB 空闲空间").arg(needed / 1048576 + 1));
     QString error;
-    if (!TidyCopy(compacted, &error) || !VerifyDatabase(compacted, &error) || !SwapIn(compacted, host, false)) {
-        QFile::remove(compacted);
-        return m_error.isEmpty() ? Fail(error) : false;
-    }
-    return true;
+    if (!m_compact(m_database, &error))
+        return Fail(QStringLiteral("压缩失败：") + error);
+    return Refresh(host, QStringLiteral("数据库已压缩"));
 }

@@ -1,8 +1,10 @@
 #include "DataModuleHost.h"
 
+#include "Dialogs.h"
+#include "StartUp.h"
 #include "TDataM.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QThread>
 
 namespace {
@@ -35,4 +37,29 @@ bool DataModuleHost::Connect(QString* error)
             *error = DataM ? DataM->LastError() : QStringLiteral("数据模块不存在");
     });
     return connected;
+}
+
+QString RetryingDataModuleHost::QuestionText(const QString& reason)
+{
+    return QStringLiteral("重新连接数据库失败，请排除下面的问题后重试，或退出本程序。\n\n原因：") + reason;
+}
+
+bool RetryingDataModuleHost::Connect(QString* error)
+{
+    for (;;) {
+        if (DataModuleHost::Connect(error))
+            return true;
+        Dialogs::Button answer = Dialogs::Cancel;
+        RunOnMainThread([&] {
+            answer = Dialogs::Instance().Ask(
+                QApplication::activeWindow(),
+                {QuestionText(*error), QStringLiteral("数据库连接错误"), Dialogs::Icon::Critical,
+                 {{Dialogs::Ok, QStringLiteral("重试")}, {Dialogs::Cancel, QStringLiteral("退出")}}},
+                Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok);
+        });
+        if (answer != Dialogs::Ok) {
+            RunOnMainThread([] { TerminateApplication(); });
+            return false;
+        }
+    }
 }

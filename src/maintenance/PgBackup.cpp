@@ -332,6 +332,10 @@ bool PgBackup::Compact()
         if (!list.IsValid() || list.Failed())
             return Fail(QStringLiteral("压缩失败：") + list.ErrorString());
     }
+    // A table another desk keeps locked makes the compaction fail after a
+    // while instead of waiting for ever.
+    if (!connection.ExecRaw(QStringLiteral("SET lock_timeout = %1").arg(PgTools::LockTimeout())))
+        return Fail(QStringLiteral("压缩失败：") + connection.ErrorString());
     // VACUUM runs outside a transaction, one table at a time: each table is
     // locked only while it is rewritten.
     for (const QString& table : tables)

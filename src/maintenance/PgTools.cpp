@@ -11,8 +11,12 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <atomic>
 
 namespace {
+
+std::atomic<int> g_lockTimeout{30000};
+std::atomic<bool> g_cancel{false};
 
 QMutex g_mutex;
 QStringList g_folders;
@@ -117,13 +121,52 @@ QStringList PgTools::ConnectionArguments(const PgServer& server)
     return arguments;
 }
 
+void PgTools::SetLockTimeout(int ms)
+{
+    g_lockTimeout = ms;
+}
+
+int PgTools::LockTimeout()
+{
+    return g_lockTimeout;
+}
+
+void PgTools::Cancel()
+{
+    g_cancel = true;
+}
+
+void PgTools::ResetCancel()
+{
+    g_cancel = false;
+}
+
+bool PgTools::Cancelled()
+{
+    return g_cancel;
+}
+
+QString PgTools::CancelledText()
+{
+    return QStringLiteral("操作已取消，数据库保持原样。");
+}
+
 bool PgTools::Run(const QString& program, const QStringList& arguments, int connectTimeout, QString* error,
                   QByteArray* output)
 {
+    if (g_cancel) {
+        *error = CancelledText();
+        return false;
+    }
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (connectTimeout > 0)
         environment.insert(QStringLiteral("PGCONNECT_TIMEOUT"), QString::number(connectTimeout));
+    // A lock held at another desk makes the tool fail after a while instead
+    // of waiting for ever.
+    const QString lockOption = QStringLiteral("-c lock_timeout=%1").arg(int(g_lockTimeout));
+    const QString options = environment.value(QStringLiteral("PGOPTIONS"));
+    environment.insert(QStringLiteral("PGOPTIONS"), options.isEmpty() ? lockOption : options + " " + lockOption);
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::SeparateChannels);
     if (!output)
@@ -135,7 +178,17 @@ bool PgTools::Run(const QString& program, const QStringList& arguments, int conn
         return false;
     }
     // However large the database: the wait window stays painted meanwhile.
-    process.waitForFinished(-1);
+    // 取消 stops the tool; what it did in its one transaction is rolled back.
+    while (!process.waitForFinished(100)) {
+        if (process.state() == QProcess::NotRunning)
+            break;
+        if (g_cancel) {
+            process.kill();
+            process.waitForFinished(-1);
+            *error = CancelledText();
+            return false;
+        }
+    }
     if (output)
         *output = process.readAllStandardOutput();
     if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
@@ -149,6 +202,10 @@ bool PgTools::Run(const QString& program, const QStringList& arguments, int conn
     const QString name = QFileInfo(program).fileName();
     if (!text.startsWith(name))
         text = name + QStringLiteral("：") + text;
+    if (text.contains(QLatin1String("lock timeout")))
+        text = QStringLiteral("其他电脑正在使用数据库，等待 %1 秒后仍未能取得数据表的锁，请稍后再试（%2）")
+                   .arg(g_lockTimeout / 1000)
+                   .arg(text);
     *error = text.replace('\n', QStringLiteral("；"));
     return false;
 }

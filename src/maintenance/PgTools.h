@@ -35,9 +35,21 @@ public:
     // --host/--port/--username of `server`, as the tools take them (never a
     // password: libpq reads ~/.pgpass or PGPASSFILE).
     static QStringList ConnectionArguments(const PgServer& server);
+    // How long the tools wait for a lock another desk holds before they
+    // give up (PGOPTIONS lock_timeout), in milliseconds; 30 s unless a test
+    // sets another.
+    static void SetLockTimeout(int ms);
+    static int LockTimeout();
+    // Stops the tool running now (the wait window's 取消); every later Run
+    // fails at once until ResetCancel().
+    static void Cancel();
+    static void ResetCancel();
+    static bool Cancelled();
+    static QString CancelledText();
+
     // Runs `program` and waits for it however long it takes (the caller is a
-    // worker thread); what it prints goes to `output` when given.  false
-    // with the tool's own error text in `error`.
+    // worker thread), unless Cancel() stops it; what it prints goes to
+    // `output` when given.  false with the tool's own error text in `error`.
     static bool Run(const QString& program, const QStringList& arguments, int connectTimeout, QString* error,
                     QByteArray* output = nullptr);
 };

@@ -1,14 +1,22 @@
 #include "TFrmBackUp.h"
 #include "ui_TFrmBackUp.h"
 
+#include "AppDir.h"
+#include "BackupCopy.h"
 #include "BackupFolder.h"
+#include "BackupStatus.h"
+#include "DatabaseLock.h"
 #include "Dialogs.h"
 #include "IconList.h"
 #include "PgBackup.h"
+#include "PgTools.h"
+#include "RestoredSession.h"
 #include "Settings.h"
+#include "TDataM.h"
 #include "TWaitForm.h"
 #include "WaitPas.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QShortcut>
@@ -65,7 +73,7 @@ TFrmBackUp::TFrmBackUp(QWidget* parent)
       ui(std::make_unique<Ui::TFrmBackUp>())
 {
     ui->setupUi(this);
-    setFixedSize(475, 203);
+    setFixedSize(475, 236);
     QTableWidget* list = ui->Lv1;
     list->setAccessibleName(QStringLiteral("备份文件"));
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -99,7 +107,7 @@ TFrmBackUp::TFrmBackUp(QWidget* parent)
         list->resize(list->width() + extra, list->height());
         for (QPushButton* button : {ui->btnBackup, ui->btnReduce, ui->btnDelete, ui->btnReload, ui->btnClose})
             button->move(button->x() + extra, button->y());
-        setFixedSize(475 + extra, 203);
+        setFixedSize(475 + extra, 236);
     }
     connect(list->horizontalHeader(), &QHeaderView::sectionClicked, this, &TFrmBackUp::Lv1ColumnClick);
 
@@ -108,10 +116,13 @@ TFrmBackUp::TFrmBackUp(QWidget* parent)
     connect(ui->btnDelete, &QPushButton::clicked, this, &TFrmBackUp::btnDeleteClick);
     connect(ui->btnReload, &QPushButton::clicked, this, &TFrmBackUp::btnReloadClick);
     connect(ui->btnClose, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui->btnSaveTo, &QPushButton::clicked, this, &TFrmBackUp::btnSaveToClick);
+    connect(ui->btnRestoreFrom, &QPushButton::clicked, this, &TFrmBackUp::btnRestoreFromClick);
     auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
     f5->setContext(Qt::WindowShortcut);
     connect(f5, &QShortcut::activated, this, &TFrmBackUp::btnReloadClick);
-    for (QPushButton* button : {ui->btnBackup, ui->btnReduce, ui->btnDelete, ui->btnReload, ui->btnClose})
+    for (QPushButton* button : {ui->btnBackup, ui->btnReduce, ui->btnDelete, ui->btnReload, ui->btnClose,
+                                ui->btnSaveTo, ui->btnRestoreFrom})
         button->setAutoDefault(false);
     UpdateList();
 }
@@ -182,9 +193,15 @@ bool TFrmBackUp::RunWorker(WaitPas* worker, const QString& status)
 {
     TWaitForm wait(this);
     wait.SetStatus(status);
+    // The server's tools can be stopped; the database stays as it was.
+    PgTools::ResetCancel();
+    if (Settings::DatabaseIsServer())
+        wait.SetCancel([] { PgTools::Cancel(); });
     connect(worker, &WaitPas::ShowStatus, &wait, &TWaitForm::SetStatus);
     wait.RunWhile(worker);
     const bool ok = worker->Result();
+    m_lastError = worker->Error();
+    m_lastMade = worker->MadeFile();
     delete worker;
     return ok;
 }
@@ -195,7 +212,8 @@ void TFrmBackUp::btnBackupClick()
         return;
     const bool ok = RunWorker(new WaitPas(BackupFolder::Path(), WaitPas::BackUp, m_compressBackup, m_compressLevel),
                               QStringLiteral("正在备份数据库，请稍候……"));
-    ShowProcessMessages(ok);
+    LogBackup(ok);
+    ShowProcessMessages(ok, m_lastError);
     UpdateList();
 }
 
@@ -211,22 +229,100 @@ void TFrmBackUp::btnReduceClick()
         UpdateList();
         return;
     }
+    RestoreFrom(path);
+}
+
+void TFrmBackUp::btnRestoreFromClick()
+{
+    const bool server = Settings::DatabaseIsServer();
+    const QString path = Dialogs::Instance().OpenFileName(
+        this, {QStringLiteral("从其他位置还原"),
+               server ? QStringLiteral("数据库服务器备份|*.pgdump|所有文件|*")
+                      : QStringLiteral("备份文件|*.Jbk;*.jbk;*.zbk;*.Zbk;*.zip;*.7z;*.rar|所有文件|*"),
+               QString(), QString()});
+    if (path.isEmpty())
+        return;
+    if (!QFileInfo(path).isFile()) {
+        Dialogs::Instance().Inform(this, {QStringLiteral("您所选择的数据库备份文件不存在，请选择其他备份文件！"),
+                                          QStringLiteral("错误"), Dialogs::Icon::Warning});
+        return;
+    }
+    RestoreFrom(path);
+}
+
+void TFrmBackUp::RestoreFrom(const QString& path)
+{
     const QString wrongEngine = PgBackup::WrongEngine(path, Settings::DatabaseIsServer());
     if (!wrongEngine.isEmpty()) {
         Dialogs::Instance().Inform(this, {wrongEngine, QStringLiteral("错误"), Dialogs::Icon::Warning});
         return;
     }
-    if (!ServerToolsReady(this))
+    if (!ServerToolsReady(this) || !DatabaseFree(this))
         return;
+    const bool server = Settings::DatabaseIsServer();
     if (Dialogs::Instance().Ask(this,
-                                {QStringLiteral("还原'晨枫'数据时，将导致现有数据被覆盖，您确定要还原吗？"),
+                                {QStringLiteral("还原'晨枫'数据时，将导致现有数据被覆盖，您确定要还原吗？") + "\n" +
+                                     RestoredSession::QuestionLine(server),
                                  QStringLiteral("提醒"), Dialogs::Icon::Question},
                                 Dialogs::Yes | Dialogs::No, Dialogs::No) != Dialogs::Yes)
         return;
     const bool ok = RunWorker(new WaitPas(path, WaitPas::Restore, 0, -1), QStringLiteral("正在还原数据库，请稍候……"));
-    ShowProcessMessages(ok);
+    BackupStatusLabel::RefreshAll();
+    if (ok && RestoredSession::Request()) {
+        // The session starts anew from the restored data: this dialog
+        // closes, then the main window closes the rest and asks for a login.
+        accept();
+        return;
+    }
+    ShowProcessMessages(ok, m_lastError);
     // The previous database is now one of the backups.
     UpdateList();
+}
+
+void TFrmBackUp::btnSaveToClick()
+{
+    const QString name = SelectedFileName();
+    if (name.isEmpty()) {
+        Dialogs::Instance().Inform(this, {QStringLiteral("请先选择要另存的备份文件。"), QStringLiteral("提示"),
+                                          Dialogs::Icon::Information});
+        return;
+    }
+    const QString folder = Dialogs::Instance().ExistingDirectory(
+        this, {QStringLiteral("把备份“%1”另存到").arg(name), QString(), QString(), Settings::BackUpCopyFolder()});
+    if (folder.isEmpty())
+        return;
+    QString error;
+    const QString copy = BackupCopy::CopyTo(BackupFolder::Path() + name, folder, &error);
+    if (DataM)
+        DataM->WriteUsageLog(copy.isEmpty() ? QStringLiteral("另存备份失败：") + error
+                                            : QStringLiteral("另存备份：") + copy);
+    if (copy.isEmpty()) {
+        Dialogs::Instance().Inform(this, {QStringLiteral("备份没有另存成功。\n") + error, QStringLiteral("错误"),
+                                          Dialogs::Icon::Critical});
+        return;
+    }
+    Dialogs::Instance().Inform(this, {QStringLiteral("备份已另存到“%1”，并已核对无误。").arg(QDir::toNativeSeparators(copy)),
+                                      QStringLiteral("提示"), Dialogs::Icon::Information});
+}
+
+bool TFrmBackUp::DatabaseFree(QWidget* parent)
+{
+    if (Settings::DatabaseIsServer())
+        return true;
+    const ExclusiveDatabaseUse probe(GetAppDir() + "data/data.mdb");
+    if (probe.Acquired())
+        return true;
+    Dialogs::Instance().Inform(parent, {probe.Error(), QStringLiteral("提示"), Dialogs::Icon::Warning});
+    return false;
+}
+
+void TFrmBackUp::LogBackup(bool ok)
+{
+    if (!DataM)
+        return;
+    DataM->WriteUsageLog(ok ? BackupStatus::ManualDoneText(QFileInfo(m_lastMade).fileName())
+                            : BackupStatus::ManualFailedText(m_lastError));
+    BackupStatusLabel::RefreshAll();
 }
 
 void TFrmBackUp::btnDeleteClick()
@@ -254,12 +350,19 @@ void TFrmBackUp::btnReloadClick()
     UpdateList();
 }
 
-void TFrmBackUp::ShowProcessMessages(bool success)
+void TFrmBackUp::ShowProcessMessages(bool success, const QString& reason)
 {
     if (success)
         Dialogs::Instance().Inform(this, {QStringLiteral("数据库维护操作成功！"), QStringLiteral("提示"),
                                           Dialogs::Icon::Information});
     else
-        Dialogs::Instance().Inform(this, {QStringLiteral("数据库维护操作失败，请稍候再试！"), QStringLiteral("提示"),
-                                          Dialogs::Icon::Critical});
+        Dialogs::Instance().Inform(this, {FailureText(reason), QStringLiteral("提示"), Dialogs::Icon::Critical});
+}
+
+QString TFrmBackUp::FailureText(const QString& reason)
+{
+    QString text = QStringLiteral("数据库维护操作失败，请稍候再试！");
+    if (!reason.isEmpty())
+        text += "\n" + reason;
+    return text;
 }

@@ -1,11 +1,13 @@
 #include "TFrmCompressData.h"
 #include "ui_TFrmCompressData.h"
 
+#include "AppDir.h"
 #include "DataAccess.h"
 #include "Dialogs.h"
 #include "IconList.h"
 #include "Settings.h"
 #include "TDataM.h"
+#include "TFrmBackUp.h"
 #include "TWaitForm.h"
 #include "WaitPas.h"
 
@@ -36,17 +38,20 @@ void TFrmCompressData::btnCompressClick()
         CompactOnServer();
         return;
     }
-    const QString database = GetDatabaseFileName();
-    if (database.isEmpty() || !QFileInfo(database).isFile()) {
+    // Always the configured file, never one read back from the connection.
+    const QString database = GetAppDir() + "data/data.mdb";
+    if (!QFileInfo(database).isFile()) {
         Dialogs::Instance().Inform(this, {QStringLiteral("无法获得数据库来源，压缩修复ACCESS数据库失败。"),
                                           QStringLiteral("错误"), Dialogs::Icon::Critical});
         return;
     }
-    if (RunCompaction(database))
+    if (!TFrmBackUp::DatabaseFree(this) || RunCompaction(database))
         return;
-    Dialogs::Instance().Inform(this, {QStringLiteral("无法正常读取数据库文件“") + database +
-                                          QStringLiteral("”，如果该文件已经损坏或丢失，请重新安装本程序。"),
-                                      QStringLiteral("错误"), Dialogs::Icon::Critical});
+    QString text = QStringLiteral("无法正常读取数据库文件“") + database +
+                   QStringLiteral("”，如果该文件已经损坏或丢失，请重新安装本程序。");
+    if (!m_lastError.isEmpty())
+        text += "\n" + m_lastError;
+    Dialogs::Instance().Inform(this, {text, QStringLiteral("错误"), Dialogs::Icon::Critical});
     Opendata();
 }
 
@@ -56,6 +61,7 @@ bool TFrmCompressData::RunCompaction(const QString& database)
     TWaitForm wait(this);
     wait.SetStatus(QStringLiteral("正在压缩数据库，请稍候……"));
     wait.RunWhile(&worker);
+    m_lastError = worker.Error();
     if (!worker.Result())
         return false;
     Dialogs::Instance().Inform(this, {QStringLiteral("数据库压缩成功！"), QStringLiteral("提示"),
@@ -69,8 +75,7 @@ void TFrmCompressData::CompactOnServer()
     // The tables are rewritten in place on the server: the connection stays.
     if (RunCompaction(QString()))
         return;
-    // The reason is in the command log.
-    Dialogs::Instance().Inform(this, {QStringLiteral("数据库维护操作失败，请稍候再试！"), QStringLiteral("提示"),
+    Dialogs::Instance().Inform(this, {TFrmBackUp::FailureText(m_lastError), QStringLiteral("提示"),
                                       Dialogs::Icon::Critical});
 }
 

@@ -30,4 +30,5 @@ private:
     // window and tells the user on success; false with nothing said.
     bool RunCompaction(const QString& database);
     std::unique_ptr<Ui::TFrmCompressData> ui;
+    QString m_lastError;  // why the last compaction failed
 };

@@ -5,6 +5,7 @@
 #include "IniFile.h"
 #include "Settings.h"
 
+#include <QDir>
 #include <QShowEvent>
 
 namespace {
@@ -17,9 +18,12 @@ TFrmOption::TFrmOption(QWidget* parent)
       ui(std::make_unique<Ui::TFrmOption>())
 {
     ui->setupUi(this);
-    setFixedSize(352, 249);
+    setFixedSize(352, 281);
     ui->btnSave->setAutoDefault(true);
     ui->btnClose->setAutoDefault(false);
+    ui->btnBrowse->setAutoDefault(false);
+    ui->edtCopyTo->setAccessibleName(QStringLiteral("同时复制到"));
+    connect(ui->btnBrowse, &QPushButton::clicked, this, &TFrmOption::btnBrowseClick);
     connect(ui->btnSave, &QPushButton::clicked, this, &TFrmOption::btnSaveClick);
     connect(ui->btnClose, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -49,7 +53,9 @@ void TFrmOption::LoadSet()
     // A method outside the list shows (and is saved as) the standard one.
     const int method = m_ini->ReadInteger("BackUpSet", "Set", StandardMethod);
     ui->cmbMode->setCurrentIndex(method >= 0 && method < ui->cmbMode->count() ? method : StandardMethod);
-    ui->chkAuto->setChecked(m_ini->ReadInteger("BackUpSet", "Auto", 0) == 1);
+    // Without a setting the daily backup is on.
+    ui->chkAuto->setChecked(m_ini->ReadInteger("BackUpSet", "Auto", 1) == 1);
+    ui->edtCopyTo->setText(m_ini->ReadString("BackUpSet", "CopyTo", QString()).trimmed());
     ui->spnKeep->setValue(m_ini->ReadInteger("BackUpSet", "Keep", 10));
 }
 
@@ -62,7 +68,16 @@ bool TFrmOption::SaveSet()
     ok = m_ini->WriteInteger("BackUpSet", "Set", method) && ok;
     ok = m_ini->WriteInteger("BackUpSet", "Auto", ui->chkAuto->isChecked() ? 1 : 0) && ok;
     ok = m_ini->WriteInteger("BackUpSet", "Keep", ui->spnKeep->value()) && ok;
+    ok = m_ini->WriteString("BackUpSet", "CopyTo", ui->edtCopyTo->text().trimmed()) && ok;
     return ok;
+}
+
+void TFrmOption::btnBrowseClick()
+{
+    const QString folder = Dialogs::Instance().ExistingDirectory(
+        this, {QStringLiteral("选择自动备份同时复制到的文件夹"), QString(), QString(), ui->edtCopyTo->text()});
+    if (!folder.isEmpty())
+        ui->edtCopyTo->setText(QDir::toNativeSeparators(folder));
 }
 
 void TFrmOption::btnSaveClick()

@@ -25,6 +25,8 @@ public:
 public slots:
     void FormShow();
     void btnSaveClick();
+    // Picks the second folder automatic backups are copied to.
+    void btnBrowseClick();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -2,6 +2,7 @@
 #include "ui_TWaitForm.h"
 
 #include <QCloseEvent>
+#include <QPushButton>
 #include <QThread>
 
 TWaitForm::TWaitForm(QWidget* parent)
@@ -11,6 +12,8 @@ TWaitForm::TWaitForm(QWidget* parent)
     Q_INIT_RESOURCE(weibao_maintenance);
     ui->setupUi(this);
     setFixedSize(269, 58);
+    ui->btnCancel->hide();
+    connect(ui->btnCancel, &QPushButton::clicked, this, &TWaitForm::CancelClicked);
     // The animation's image list: the 32 × 32 frames of one strip; its first
     // frame is the resting one.
     const QPixmap strip(QStringLiteral(":/maintenance/process-working.png"));
@@ -25,6 +28,24 @@ TWaitForm::TWaitForm(QWidget* parent)
 }
 
 TWaitForm::~TWaitForm() = default;
+
+void TWaitForm::SetCancel(std::function<void()> cancel)
+{
+    m_cancel = std::move(cancel);
+    const bool offered = bool(m_cancel);
+    ui->btnCancel->setVisible(offered);
+    ui->btnCancel->setEnabled(offered);
+    setFixedSize(269, offered ? 90 : 58);
+    ui->Panel1->resize(269, offered ? 90 : 58);
+}
+
+void TWaitForm::CancelClicked()
+{
+    ui->btnCancel->setEnabled(false);
+    SetStatus(QStringLiteral("正在取消，请稍候……"));
+    if (m_cancel)
+        m_cancel();
+}
 
 void TWaitForm::SetStatus(const QString& text)
 {

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPixmap>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 class QThread;
@@ -24,6 +25,9 @@ public:
 
     // Starts `worker` and shows the window modally until it has finished.
     void RunWhile(QThread* worker);
+    // Offers 取消, which calls `cancel` once (the worker then ends early);
+    // without it the window has no button.
+    void SetCancel(std::function<void()> cancel);
     int Frame() const { return m_frame; }
 
 public slots:
@@ -35,10 +39,12 @@ protected:
 
 private:
     void NextFrame();
+    void CancelClicked();
 
     std::unique_ptr<Ui::TWaitForm> ui;
     QList<QPixmap> m_frames;
     QTimer m_timer;
     int m_frame = 0;
     bool m_done = false;
+    std::function<void()> m_cancel;
 };

@@ -8,8 +8,10 @@
 #include "PgBackup.h"
 #include "Settings.h"
 
+#include "AppDir.h"
+
 WaitPas::WaitPas(const QString& fileName, Operation operation, int compress, int level, QObject* parent)
-    : QThread(parent), m_fileName(fileName), m_database(GetDatabaseFileName()), m_operation(operation),
+    : QThread(parent), m_fileName(fileName), m_database(GetAppDir() + "data/data.mdb"), m_operation(operation),
       m_compress(compress), m_level(level), m_onServer(Settings::DatabaseIsServer()),
       m_server(Settings::DatabaseServer())
 {
@@ -53,7 +55,7 @@ bool WaitPas::BackUpFile()
 bool WaitPas::RestoreFile()
 {
     emit ShowStatus(QStringLiteral("正在还原数据库，请稍候……"));
-    DataModuleHost host;
+    RetryingDataModuleHost host;
     bool restored;
     if (m_onServer) {
         PgBackup engine(m_server, BackupFolder::Path());
@@ -83,8 +85,8 @@ bool WaitPas::CompactFile()
         compacted = engine.Compact();
         m_error = engine.Error();
     } else {
-        BackupEngine engine(m_fileName, BackupFolder::Path());
-        DataModuleHost host;
+        BackupEngine engine(m_database, BackupFolder::Path());
+        RetryingDataModuleHost host;
         compacted = engine.Compact(host);
         m_error = engine.Error();
     }

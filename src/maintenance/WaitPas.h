@@ -16,8 +16,9 @@ class WaitPas : public QThread
 public:
     enum Operation { BackUp = 1, Restore = 2, Compact = 3 };
 
-    // `fileName`: the backup folder (BackUp), the backup file (Restore) or the
-    // database file (Compact; unused on a server).  `compress` 1 packs a backup with `level`.
+    // `fileName`: the backup folder (BackUp) or the backup file (Restore);
+    // unused for Compact.  The database is always the configured one,
+    // data/data.mdb below the program folder.  `compress` 1 packs a backup with `level`.
     WaitPas(const QString& fileName, Operation operation, int compress, int level, QObject* parent = nullptr);
 
     bool Result() const { return m_result; }

@@ -181,6 +181,11 @@ QStringList QtDialogs::OpenFileNames(QWidget* parent, const FileRequest& request
     return RunFileDialog(parent, request, FileMode::OpenMany);
 }
 
+QString Dialogs::ExistingDirectory(QWidget* parent, const FileRequest& request)
+{
+    return QFileDialog::getExistingDirectory(OwnerOr(parent), request.title, request.directory);
+}
+
 void ShowMessage(const QString& text, QWidget* parent)
 {
     Dialogs::Instance().Inform(parent, {text, QString(), Dialogs::Icon::Information});

@@ -50,6 +50,9 @@ public:
     virtual QString OpenFileName(QWidget* parent, const FileRequest& request) = 0;
     // Several existing files at once, in the order chosen; empty: cancelled.
     virtual QStringList OpenFileNames(QWidget* parent, const FileRequest& request) = 0;
+    // An existing folder (the request's title and starting directory);
+    // empty: cancelled.  The base asks with the platform's folder dialog.
+    virtual QString ExistingDirectory(QWidget* parent, const FileRequest& request);
 
     // The service in force (never null: a real one is installed on first use).
     static Dialogs& Instance();

@@ -10,15 +10,13 @@
 #include <archive.h>
 #include <archive_entry.h>
 
-// Writes an archive (zip, or 7z as older installations made them) holding
-// the given entries (name, content), as some other program might have made it.
-inline bool WriteArchive(const QString& path, const QList<QPair<QString, QByteArray>>& entries, bool sevenZip)
+// Writes an archive of libarchive's format `format` (ARCHIVE_FORMAT_…)
+// holding the given entries (name, content), as some other program might
+// have made it.
+inline bool WriteArchiveFormat(const QString& path, const QList<QPair<QString, QByteArray>>& entries, int format)
 {
     archive* a = archive_write_new();
-    if (sevenZip)
-        archive_write_set_format_7zip(a);
-    else
-        archive_write_set_format_zip(a);
+    archive_write_set_format(a, format);
     bool ok = archive_write_open_filename(a, QFile::encodeName(path).constData()) == ARCHIVE_OK;
     for (const auto& [name, data] : entries) {
         archive_entry* e = archive_entry_new();
@@ -33,6 +31,12 @@ inline bool WriteArchive(const QString& path, const QList<QPair<QString, QByteAr
     ok = ok && archive_write_close(a) == ARCHIVE_OK;
     archive_write_free(a);
     return ok;
+}
+
+// A zip, or a 7z as older installations made them.
+inline bool WriteArchive(const QString& path, const QList<QPair<QString, QByteArray>>& entries, bool sevenZip)
+{
+    return WriteArchiveFormat(path, entries, sevenZip ? ARCHIVE_FORMAT_7ZIP : ARCHIVE_FORMAT_ZIP);
 }
 
 inline bool WriteZip(const QString& path, const QList<QPair<QString, QByteArray>>& entries)

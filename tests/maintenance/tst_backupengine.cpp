@@ -17,6 +17,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryFile>
 #include <QtTest>
@@ -56,11 +57,13 @@ QString IntegrityOf(const QString& file)
     return s.Step() ? s.ColumnValue(0).toString() : s.ErrorString();
 }
 
-// Files in the data folder other than the database itself.
+// Files in the data folder other than the database itself and the lock
+// file every program shares.
 QStringList DataFolderLeftovers(const TestEnv& env)
 {
     QStringList names = QDir(QFileInfo(env.DatabaseFile()).absolutePath()).entryList(QDir::Files | QDir::Hidden);
     names.removeAll("data.mdb");
+    names.removeAll("data.mdb.lock");
     return names;
 }
 
@@ -162,7 +165,7 @@ private slots:
     void failedRenameLeavesDatabase();
     void sameSecondBackupsGetDistinctNames();
     void compactShrinksAndSurvivesLeftover();
-    void compactFailureReconnects();
+    void compactFailureLeavesDatabase();
     void automaticBackupOncePerDayAndPruned();
     void listAndSizeTexts();
 
@@ -176,6 +179,8 @@ private slots:
     void serverMissingOrOldTools();
     void serverCompaction();
     void serverAutomaticBackupsPruned();
+    void serverRestoreGivesUpOnAHeldLock();
+    void serverRestoreCancelled();
 };
 
 void TestBackupEngine::init()
@@ -242,17 +247,19 @@ void TestBackupEngine::zipRoundTrip()
     QCOMPARE(QFileInfo(made).permissions(), QFileInfo(env.DatabaseFile()).permissions());
 
     QVERIFY(ExecCommand("delete from SaleInfo"));
-    const QByteArray changedHash = FileHash(env.DatabaseFile());
     CountingHost host;
     QVERIFY2(engine.Restore(made, host), qPrintable(engine.Error()));
-    QCOMPARE(host.disconnects, 1);
+    // The connection stayed open through the restore and was opened anew
+    // afterwards to re-read the data module's lookups.
+    QCOMPARE(host.disconnects, 0);
     QCOMPARE(host.connects, 1);
     QVERIFY(DataM->ADOConn.IsOpen());
     QCOMPARE(SaleCount(), 500);
     QCOMPARE(QFileInfo(env.DatabaseFile()).permissions(), QFileInfo(engine.KeptFile()).permissions());
     // The database it replaced is kept beside the backups.
     QVERIFY(QFileInfo(engine.KeptFile()).fileName().startsWith("before-restore-"));
-    QCOMPARE(FileHash(engine.KeptFile()), changedHash);
+    QCOMPARE(IntegrityOf(engine.KeptFile()), QString("ok"));
+    QCOMPARE(FileSaleCount(engine.KeptFile()), 0);
     QCOMPARE(DataFolderLeftovers(env), QStringList());
 }
 
@@ -338,6 +345,10 @@ void TestBackupEngine::refusedRestoreLeavesDatabase_data()
     QTest::newRow("trigger of others") << "trigger" << foreign;
     QTest::newRow("view of others") << "view" << foreign;
     QTest::newRow("table of others") << "table" << foreign;
+    // Formats the restore does not read: a tar, and an mtree listing that
+    // would make the reader open a file named in it.
+    QTest::newRow("tar archive") << "tar" << "无法识别备份文件";
+    QTest::newRow("mtree archive") << "mtree" << "无法识别备份文件";
 }
 
 void TestBackupEngine::refusedRestoreLeavesDatabase()
@@ -369,6 +380,12 @@ void TestBackupEngine::refusedRestoreLeavesDatabase()
         QVERIFY(WriteZip(bad, {{"/tmp/x.zbk", database}}));
     } else if (kind == "two") {
         QVERIFY(WriteZip(bad, {{"a.zbk", database}, {"b.zbk", database}}));
+    } else if (kind == "tar") {
+        QVERIFY(WriteArchiveFormat(bad, {{"x.zbk", database}}, ARCHIVE_FORMAT_TAR_PAX_RESTRICTED));
+    } else if (kind == "mtree") {
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#mtree\n./x.zbk type=file contents=" + QFile::encodeName(snapshot) + "\n");
     } else if (kind == "empty") {
         QFile f(bad);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -460,8 +477,8 @@ void TestBackupEngine::failedRenameLeavesDatabase()
     CountingHost host;
     QVERIFY(!engine.Restore(made, host));
     QVERIFY(engine.Error().contains("simulated crash"));
-    QCOMPARE(host.disconnects, 1);
-    QCOMPARE(host.connects, 1);
+    QCOMPARE(host.disconnects, 0);
+    QCOMPARE(host.connects, 0);
     QCOMPARE(FileHash(env.DatabaseFile()), before);
     QCOMPARE(IntegrityOf(env.DatabaseFile()), QString("ok"));
     QVERIFY(DataM->ADOConn.IsOpen());
@@ -516,7 +533,7 @@ void TestBackupEngine::compactShrinksAndSurvivesLeftover()
     QCOMPARE(DataFolderLeftovers(env), QStringList());
 }
 
-void TestBackupEngine::compactFailureReconnects()
+void TestBackupEngine::compactFailureLeavesDatabase()
 {
     SqliteOnly();
     TestEnv env;
@@ -524,14 +541,15 @@ void TestBackupEngine::compactFailureReconnects()
     AddSales(10);
     const QByteArray before = FileHash(env.DatabaseFile());
     BackupEngine engine(env.DatabaseFile(), BackupFolder::Path());
-    engine.SetReplaceFunction([](const QString&, const QString&, QString* error) {
+    engine.SetCompactFunction([](const QString&, QString* error) {
         *error = "disk full";
         return false;
     });
     CountingHost host;
     QVERIFY(!engine.Compact(host));
     QVERIFY(engine.Error().contains("disk full"));
-    QCOMPARE(host.connects, 1);
+    // Never closed, so nothing to open again.
+    QCOMPARE(host.connects, 0);
     QCOMPARE(FileHash(env.DatabaseFile()), before);
     QVERIFY(DataM->ADOConn.IsOpen());
     QCOMPARE(SaleCount(), 10);
@@ -919,6 +937,86 @@ void TestBackupEngine::serverAutomaticBackupsPruned()
     QVERIFY(PgBackup::IsServerArchive(made));
     QCOMPARE(QDir(dir).entryList(QDir::Files, QDir::Name).size(), 3);
     QCOMPARE(AutoBackup::StartIfDue(this), nullptr);
+}
+
+// Another desk in the middle of a transaction on the sale table: the
+// restore cannot drop the table, gives up after the lock timeout and leaves
+// the database as it was.
+void TestBackupEngine::serverRestoreGivesUpOnAHeldLock()
+{
+    ServerOnly();
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    AddSales(5);
+    PgBackup engine(Settings::DatabaseServer(), BackupFolder::Path());
+    const QString made = engine.Backup(true, 3);
+    QVERIFY2(!made.isEmpty(), qPrintable(engine.Error()));
+    AddSales(3, QStringLiteral("后来的"));
+    const QString before = ServerRowsDigest();
+
+    SqlConnection otherDesk;
+    QVERIFY(env.OpenSecondConnection(otherDesk));
+    QVERIFY(otherDesk.ExecRaw("BEGIN"));
+    QVERIFY(otherDesk.ExecRaw("LOCK TABLE SaleInfo IN ACCESS SHARE MODE"));
+    PgTools::SetLockTimeout(1500);
+    const auto resetTimeout = qScopeGuard([] { PgTools::SetLockTimeout(30000); });
+    CountingHost host;
+    QVERIFY(!engine.Restore(made, host));
+    QVERIFY2(engine.Error().contains("其他电脑正在使用数据库"), qPrintable(engine.Error()));
+    QVERIFY(otherDesk.ExecRaw("ROLLBACK"));
+    QCOMPARE(host.connects, 1);
+    QVERIFY(DataM->ADOConn.IsOpen());
+    QCOMPARE(ServerRowsDigest(), before);
+    QCOMPARE(SaleCount(), 8);
+    QVERIFY(ScratchDatabases().isEmpty());
+    QVERIFY(QDir(BackupFolder::Path()).entryList({"before-restore-*"}).isEmpty());
+}
+
+// 取消 while the restore waits for another desk's lock: the tool is
+// stopped and nothing changes.
+void TestBackupEngine::serverRestoreCancelled()
+{
+    ServerOnly();
+    TestEnv env;
+    QVERIFY(env.IsValid());
+    AddSales(5);
+    PgBackup engine(Settings::DatabaseServer(), BackupFolder::Path());
+    const QString made = engine.Backup(true, 3);
+    QVERIFY(!made.isEmpty());
+    AddSales(3, QStringLiteral("后来的"));
+    const QString before = ServerRowsDigest();
+    SqlConnection otherDesk;
+    QVERIFY(env.OpenSecondConnection(otherDesk));
+    QVERIFY(otherDesk.ExecRaw("BEGIN"));
+    QVERIFY(otherDesk.ExecRaw("LOCK TABLE SaleInfo IN ACCESS SHARE MODE"));
+
+    // The worker of the dialog, its wait window's 取消 pressed meanwhile.
+    class Idle : public ConnectionHost
+    {
+    public:
+        void Disconnect() override {}
+        bool Connect(QString*) override { return true; }
+    } host;
+    PgTools::ResetCancel();
+    bool restored = true;
+    QString error;
+    QThread* worker = QThread::create([&] {
+        PgBackup threadEngine(Settings::DatabaseServer(), BackupFolder::Path());
+        restored = threadEngine.Restore(made, host);
+        error = threadEngine.Error();
+    });
+    worker->start();
+    // Long enough to be waiting for the lock (the scratch checks come first).
+    QTest::qWait(4000);
+    PgTools::Cancel();
+    QVERIFY(worker->wait(30000));
+    delete worker;
+    PgTools::ResetCancel();
+    QVERIFY(otherDesk.ExecRaw("ROLLBACK"));
+    QVERIFY(!restored);
+    QVERIFY2(error.contains(PgTools::CancelledText()), qPrintable(error));
+    QCOMPARE(ServerRowsDigest(), before);
+    QVERIFY(ScratchDatabases().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestBackupEngine)

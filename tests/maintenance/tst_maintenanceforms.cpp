@@ -4,6 +4,8 @@
 #include "ArchiveFixture.h"
 #include "BackupFolder.h"
 #include "DataAccess.h"
+#include "DatabaseLock.h"
+#include "RestoredSession.h"
 #include "IniFile.h"
 #include "PgTools.h"
 #include "ScriptedDialogs.h"
@@ -23,6 +25,10 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -171,7 +177,8 @@ void TestMaintenanceForms::backupRestoreAndDelete()
     dialogs.ClearRecords();
     dialogs.QueueAnswer(Dialogs::Yes);
     Click(&form, "btnReduce");
-    QCOMPARE(dialogs.Texts(), (QStringList{"还原'晨枫'数据时，将导致现有数据被覆盖，您确定要还原吗？",
+    QCOMPARE(dialogs.Texts(), (QStringList{"还原'晨枫'数据时，将导致现有数据被覆盖，您确定要还原吗？\n" +
+                                               RestoredSession::QuestionLine(server),
                                            "数据库维护操作成功！"}));
     QCOMPARE(dialogs.Boxes().first().caption, QString("提醒"));
     QCOMPARE(SaleCount(), 1);
@@ -228,7 +235,11 @@ void TestMaintenanceForms::failuresAreReported()
     SelectRow(list, TestEnv::OnServer() ? "bad.pgdump" : "evil.Jbk");
     dialogs.QueueAnswer(Dialogs::Yes);
     Click(&form, "btnReduce");
-    QCOMPARE(dialogs.LastText(), QString("数据库维护操作失败，请稍候再试！"));
+    // The reason on the second line.
+    const QStringList lines = dialogs.LastText().split('\n');
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], QString("数据库维护操作失败，请稍候再试！"));
+    QVERIFY2(lines[1].contains(TestEnv::OnServer() ? "pg_restore" : "不安全的路径"), qPrintable(lines[1]));
     QCOMPARE(dialogs.Boxes().last().icon, Dialogs::Icon::Critical);
     if (!TestEnv::OnServer())
         QCOMPARE(FileHash(env.DatabaseFile()), before);
@@ -245,6 +256,19 @@ void TestMaintenanceForms::failuresAreReported()
                                                              : "数据库服务器（PostgreSQL）的备份，不能还原到单机数据库"),
              qPrintable(dialogs.LastText()));
     QCOMPARE(SaleCount(), 1);
+
+    // Another program has the database open: refused before the question.
+    if (!TestEnv::OnServer()) {
+        const int fd = ::open(QFile::encodeName(DatabaseLock::LockFileFor(env.DatabaseFile())).constData(),
+                              O_RDWR | O_CREAT, 0666);
+        QVERIFY(fd >= 0 && ::flock(fd, LOCK_SH) == 0);
+        dialogs.ClearRecords();
+        SelectRow(list, "stuck.zbk");
+        Click(&form, "btnReduce");
+        ::close(fd);
+        QCOMPARE(dialogs.Texts(), QStringList{DatabaseLock::InUseText()});
+        QCOMPARE(SaleCount(), 1);
+    }
 
     // A backup removed behind the dialog's back.
     QVERIFY(QFile::remove(dir + "gone.zbk"));
@@ -329,20 +353,20 @@ void TestMaintenanceForms::compaction()
     QVERIFY(ExecCommand("delete from SaleInfo where id > 5"));
     const qint64 before = QFileInfo(env.DatabaseFile()).size();
 
-    // A failure: the temporary name is taken by a folder that cannot be removed.
-    const QString temp = QFileInfo(env.DatabaseFile()).absolutePath() + "/_afs.da";
-    QVERIFY(QDir().mkpath(temp + "/x"));
+    // Another program has the database open: refused, nothing changes.
     {
+        const int fd = ::open(QFile::encodeName(DatabaseLock::LockFileFor(env.DatabaseFile())).constData(),
+                              O_RDWR | O_CREAT, 0666);
+        QVERIFY(fd >= 0 && ::flock(fd, LOCK_SH) == 0);
         TFrmCompressData form;
         form.show();
         Click(&form, "btnCompress");
-        QCOMPARE(dialogs.LastText(), "无法正常读取数据库文件“" + env.DatabaseFile() +
-                                         "”，如果该文件已经损坏或丢失，请重新安装本程序。");
+        ::close(fd);
+        QCOMPARE(dialogs.LastText(), DatabaseLock::InUseText());
         QVERIFY(form.isVisible());
         QVERIFY(DataM->ADOConn.IsOpen());
         QCOMPARE(QFileInfo(env.DatabaseFile()).size(), before);
     }
-    QVERIFY(QDir(temp).removeRecursively());
 
     TFrmCompressData form;
     form.show();

@@ -89,3 +89,8 @@ QStringList ScriptedDialogs::OpenFileNames(QWidget*, const FileRequest& request)
 {
     return NextFileNames(request);
 }
+
+QString ScriptedDialogs::ExistingDirectory(QWidget*, const FileRequest& request)
+{
+    return NextFileNames(request).value(0);
+}

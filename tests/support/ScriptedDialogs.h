@@ -54,6 +54,8 @@ public:
     QString SaveFileName(QWidget* parent, const FileRequest& request) override;
     QString OpenFileName(QWidget* parent, const FileRequest& request) override;
     QStringList OpenFileNames(QWidget* parent, const FileRequest& request) override;
+    // Answered from the file-name queue.
+    QString ExistingDirectory(QWidget* parent, const FileRequest& request) override;
 
 private:
     void Fail(const QString& what);

@@ -1,0 +1,61 @@
+#include "BackupReminder.h"
+
+#include "BackupFolder.h"
+#include "BackupStatus.h"
+#include "ExpiryNotice.h"
+#include "TFrmBackUp.h"
+#include "TFrmMain.h"
+#include "TFunctions.h"
+
+#include <QMdiArea>
+#include <QPushButton>
+
+namespace {
+
+constexpr const char* BackupNoticeProperty = "backupNotice";
+
+bool MayBackUp(const TFunctions& rights)
+{
+    const MemDataset& functions = rights.FunctionSet;
+    const int control = functions.FieldIndex("ControlName");
+    const int id = functions.FieldIndex("FuncID");
+    for (int row = 0; row < functions.RecordCount(); ++row)
+        if (functions.ValueAt(row, control).toString() == QLatin1String("TFrmBackUp") &&
+            rights.IsGranted(functions.ValueAt(row, id).toString()))
+            return true;
+    return false;
+}
+
+} // namespace
+
+ExpiryNotice* RemindStaleBackup(TFrmMain* window)
+{
+    for (ExpiryNotice* earlier : window->MdiArea()->findChildren<ExpiryNotice*>(Qt::FindDirectChildrenOnly))
+        if (earlier->property(BackupNoticeProperty).toBool())
+            delete earlier;
+    BackupStatusLabel::RefreshAll();
+    if (!window->FunctionRights() || !MayBackUp(*window->FunctionRights()))
+        return nullptr;
+    const QString text =
+        BackupStatus::NoticeText(BackupStatus::Read(BackupFolder::Path()), BackupStatus::Now());
+    if (text.isEmpty())
+        return nullptr;
+    // Above the warranty notice when there is one.
+    const QList<ExpiryNotice*> others = window->MdiArea()->findChildren<ExpiryNotice*>(Qt::FindDirectChildrenOnly);
+    auto* notice = new ExpiryNotice(text, window->MdiArea());
+    notice->setProperty(BackupNoticeProperty, true);
+    if (auto* button = notice->findChild<QPushButton*>("BtnExpiryView")) {
+        button->setObjectName("BtnBackupNow");
+        button->setText(QStringLiteral("立即备份"));
+    }
+    notice->adjustSize();
+    if (!others.isEmpty())
+        notice->move(notice->x(), others.first()->y() - notice->height() - 8);
+    QObject::connect(notice, &ExpiryNotice::viewRequested, window, [window] {
+        TFrmBackUp dialog(window);
+        dialog.ReadSettings();
+        dialog.btnBackupClick();
+    });
+    notice->show();
+    return notice;
+}
