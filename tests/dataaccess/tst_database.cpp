@@ -350,13 +350,15 @@ private slots:
         auto same = [](const QStringList& a, const QStringList& b) {
             return a.join(',').compare(b.join(','), Qt::CaseInsensitive) == 0;
         };
-        QVERIFY(same(columns("AC_ROLEINFO"), QStringList({"RoleID", "RoleName", "RoleDesc"})));
-        QVERIFY(same(columns("AC_MENUSTRUCT"),
-                     QStringList({"MenuID", "MenuText", "ParentMenuID", "FunctionID", "OrderNum"})));
+        // The row version comes last, after the first release's columns.
+        QVERIFY(same(columns("AC_ROLEINFO"), QStringList({"RoleID", "RoleName", "RoleDesc", "RowVersion"})));
+        QVERIFY(same(columns("AC_MENUSTRUCT"), QStringList({"MenuID", "MenuText", "ParentMenuID", "FunctionID",
+                                                            "OrderNum", "RowVersion"})));
         QVERIFY(same(columns("AC_TOOLCFG"), QStringList({"ButtonID", "ButtonText", "IconIndex", "IsShow",
-                                                         "FunctionID", "OrderNum"})));
+                                                         "FunctionID", "OrderNum", "RowVersion"})));
         QVERIFY(same(columns("AC_GROUPCFG"), QStringList({"ItemID", "ItemText", "IconIndex", "IsShow",
-                                                          "FunctionID", "ParentItemID", "OrderNum"})));
+                                                          "FunctionID", "ParentItemID", "OrderNum",
+                                                          "RowVersion"})));
         QVERIFY(same(columns("AC_FUNCTION_USER"), QStringList({"FunctionID", "UserID"})));
         QCOMPARE(columns("SaleInfo").size(), 30);
         QCOMPARE(columns("SaleInfo").first().toLower(), QString("id"));
