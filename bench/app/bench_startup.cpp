@@ -66,14 +66,18 @@ bool Generate(const QString& file)
     int order = 1000;
     for (int g = 0; g < 20; ++g) {
         const QString group = QString::number(800000 + g * 100);
-        if (!run("insert into AC_FUNCTIONINFO values (?,?,?,'','',?,'N',?)",
+        if (!run("insert into AC_FUNCTIONINFO "
+                 "(FunctionID,FunctionName,FunctionDesc,ControlName,FormModal,ParentFunctionID,IsPublic,"
+                 "OrderNum) values (?,?,?,'','',?,'N',?)",
                  {group, QStringLiteral("生成功能组%1").arg(g), "", "-1", ++order}) ||
             !run("insert into AC_ROLE_FUNCTION values (1,?)", {group}))
             return false;
         for (int i = 1; i < 50; ++i) {
             const QString id = QString::number(800000 + g * 100 + i);
             children << id;
-            if (!run("insert into AC_FUNCTIONINFO values (?,?,?,'TFrmPrintMode','M',?,'N',?)",
+            if (!run("insert into AC_FUNCTIONINFO "
+                     "(FunctionID,FunctionName,FunctionDesc,ControlName,FormModal,ParentFunctionID,IsPublic,"
+                     "OrderNum) values (?,?,?,'TFrmPrintMode','M',?,'N',?)",
                      {id, QStringLiteral("生成功能%1").arg(id), "", group, ++order}))
                 return false;
         }
@@ -81,27 +85,34 @@ bool Generate(const QString& file)
     int menuID = 10000;
     for (int m = 0; m < 10; ++m) {
         const int parent = ++menuID;
-        if (!run("insert into AC_MENUSTRUCT values (?,?,0,'',?)",
+        if (!run("insert into AC_MENUSTRUCT (MenuID,MenuText,ParentMenuID,FunctionID,OrderNum) values "
+                 "(?,?,0,'',?)",
                  {parent, QStringLiteral("生成菜单%1").arg(m), 100 + m}))
             return false;
         for (int i = 0; i < 49; ++i)
-            if (!run("insert into AC_MENUSTRUCT values (?,?,?,?,?)",
+            if (!run("insert into AC_MENUSTRUCT (MenuID,MenuText,ParentMenuID,FunctionID,OrderNum) values "
+                     "(?,?,?,?,?)",
                      {++menuID, QStringLiteral("生成菜单项%1").arg(menuID), parent,
                       children[(m * 49 + i) % children.size()], i}))
                 return false;
     }
     for (int b = 0; b < 200; ++b)
-        if (!run("insert into AC_TOOLCFG values (?,?,?,'Y',?,?)",
+        if (!run("insert into AC_TOOLCFG (ButtonID,ButtonText,IconIndex,IsShow,FunctionID,OrderNum) values "
+                 "(?,?,?,'Y',?,?)",
                  {10000 + b, QStringLiteral("按钮%1").arg(b), b % 20, children[b * 3], 100 + b}))
             return false;
     int itemID = 10000;
     for (int g = 0; g < 20; ++g) {
         const int parent = ++itemID;
-        if (!run("insert into AC_GROUPCFG values (?,?,?,'Y','',0,?)",
-                 {parent, QStringLiteral("生成组%1").arg(g), g % 20, 100 + g}))
+        if (!run(
+                "insert into AC_GROUPCFG (ItemID,ItemText,IconIndex,IsShow,FunctionID,ParentItemID,OrderNum) "
+                "values (?,?,?,'Y','',0,?)",
+                {parent, QStringLiteral("生成组%1").arg(g), g % 20, 100 + g}))
             return false;
         for (int i = 0; i < 14; ++i)
-            if (!run("insert into AC_GROUPCFG values (?,?,?,'Y',?,?,?)",
+            if (!run("insert into AC_GROUPCFG "
+                     "(ItemID,ItemText,IconIndex,IsShow,FunctionID,ParentItemID,OrderNum) values "
+                     "(?,?,?,'Y',?,?,?)",
                      {++itemID, QStringLiteral("生成项%1").arg(itemID), i % 20, children[(g * 14 + i) * 2],
                       parent, i}))
                 return false;

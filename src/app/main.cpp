@@ -9,6 +9,7 @@
 #include "HelpWindow.h"
 #include "SalePurge.h"
 #include "Leftovers.h"
+#include "PasswordRecovery.h"
 #include "SeedData.h"
 #include "Settings.h"
 #include "StartUpForms.h"
@@ -62,8 +63,8 @@ int CopyDatabaseCommand(const QString& to)
 bool NeedsNoWindows(int argc, char* argv[])
 {
     for (int i = 1; i < argc; ++i)
-        for (const char* option :
-             {"--init-database", "--copy-database", "--help", "-h", "--help-all", "--version", "-v"})
+        for (const char* option : {"--init-database", "--copy-database", "--reset-password", "--help", "-h",
+                                   "--help-all", "--version", "-v"})
             if (qstrcmp(argv[i], option) == 0)
                 return true;
     return false;
@@ -113,11 +114,21 @@ int main(int argc, char* argv[])
         QStringLiteral("与 --copy-database 一起使用：postgresql（[Database] 中 Host、Port、"
                        "Name、User 指定的服务器）或 sqlite（data/data.mdb）"),
         "ENGINE");
-    parser.addOptions({home, init, demo, copy, to});
+    const QCommandLineOption resetPassword(
+        "reset-password",
+        QStringLiteral("忘记密码时使用：把该用户的密码重置为用户代码，启用该账号并清除已过期的密码失效日期"
+                       "（作用于 Quorel.ini 中配置的数据库，写入系统日志）"),
+        "USERCODE");
+    parser.addOptions({home, init, demo, copy, to, resetPassword});
     parser.process(app);
     SetUpAppDirs(parser.value(home));
     if (parser.isSet(init))
         return InitDatabaseCommand(parser.isSet(demo));
+    if (parser.isSet(resetPassword)) {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return ResetPasswordCommand(parser.value(resetPassword), out, err);
+    }
     if (parser.isSet(copy)) {
         if (!parser.isSet(to)) {
             QTextStream(stderr) << "--copy-database 需要 --to postgresql 或 --to sqlite" << Qt::endl;

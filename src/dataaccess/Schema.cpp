@@ -125,6 +125,25 @@ const char* const Version4[] = {
     "ALTER TABLE SaleInfo ADD COLUMN RowVersion INTEGER NOT NULL DEFAULT 1",
 };
 
+// Step 5: row versions of users, roles, catalogue functions and the rows of
+// the menu, toolbar and side bar, for the same reason as a sale record's;
+// and role names unique without regard to Latin case, kept by the database so
+// that two desks cannot add one name at once.  Roles whose names differed
+// only in case keep their rows: every one but the oldest (the lowest RoleID)
+// gets its key appended to its name, "(RoleID)".
+const char* const Version5[] = {
+    "ALTER TABLE AC_USERINFO ADD COLUMN RowVersion INTEGER NOT NULL DEFAULT 1",
+    "ALTER TABLE AC_ROLEINFO ADD COLUMN RowVersion INTEGER NOT NULL DEFAULT 1",
+    "ALTER TABLE AC_FUNCTIONINFO ADD COLUMN RowVersion INTEGER NOT NULL DEFAULT 1",
+    "ALTER TABLE AC_MENUSTRUCT ADD COLUMN RowVersion INTEGER NOT NULL DEFAULT 1",
+    "ALTER TABLE AC_TOOLCFG ADD COLUMN RowVersion INTEGER NOT NULL DEFAULT 1",
+    "ALTER TABLE AC_GROUPCFG ADD COLUMN RowVersion INTEGER NOT NULL DEFAULT 1",
+    "UPDATE AC_ROLEINFO SET RoleName = substr(RoleName, 1, 40) || '(' || RoleID || ')'"
+    " WHERE EXISTS (SELECT 1 FROM AC_ROLEINFO b WHERE b.RoleName = AC_ROLEINFO.RoleName COLLATE NOCASE"
+    " AND b.RoleID < AC_ROLEINFO.RoleID)",
+    "CREATE UNIQUE INDEX AC_ROLEINFO_RoleName ON AC_ROLEINFO (RoleName COLLATE NOCASE)",
+};
+
 // The same schema on a PostgreSQL server.  Every table ends in "rowid", the
 // row's identity for the updatable datasets (SQLite's own rowid): the
 // integer key where the table has one, otherwise a number the server hands
@@ -219,24 +238,46 @@ const char* const PgVersion4[] = {
     "ALTER TABLE SaleInfo ADD COLUMN IF NOT EXISTS RowVersion INTEGER NOT NULL DEFAULT 1",
 };
 
+// Step 5 on the server: the same row versions (after the rowid, which an
+// INSERT without a column list never fills) and the same unique role names.
+const char* const PgVersion5[] = {
+    "ALTER TABLE AC_USERINFO ADD COLUMN IF NOT EXISTS RowVersion INTEGER NOT NULL DEFAULT 1",
+    "ALTER TABLE AC_ROLEINFO ADD COLUMN IF NOT EXISTS RowVersion INTEGER NOT NULL DEFAULT 1",
+    "ALTER TABLE AC_FUNCTIONINFO ADD COLUMN IF NOT EXISTS RowVersion INTEGER NOT NULL DEFAULT 1",
+    "ALTER TABLE AC_MENUSTRUCT ADD COLUMN IF NOT EXISTS RowVersion INTEGER NOT NULL DEFAULT 1",
+    "ALTER TABLE AC_TOOLCFG ADD COLUMN IF NOT EXISTS RowVersion INTEGER NOT NULL DEFAULT 1",
+    "ALTER TABLE AC_GROUPCFG ADD COLUMN IF NOT EXISTS RowVersion INTEGER NOT NULL DEFAULT 1",
+    // Only A-Z fold, as SQLite's NOCASE does, whatever the server's locale.
+    "UPDATE AC_ROLEINFO a SET RoleName = left(a.RoleName, 40) || '(' || a.RoleID || ')'"
+    " WHERE EXISTS (SELECT 1 FROM AC_ROLEINFO b WHERE b.RoleID < a.RoleID AND"
+    " translate(b.RoleName, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz') ="
+    " translate(a.RoleName, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz'))",
+    "CREATE UNIQUE INDEX IF NOT EXISTS AC_ROLEINFO_RoleName ON AC_ROLEINFO"
+    " ((translate(RoleName, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz') COLLATE \"C\"))",
+};
+
 struct Step
 {
     const char* const* statements;
     int count;
 };
 
+// clang-format off
 const Step Steps[] = {
     {Version1, int(std::size(Version1))},
     {Version2, int(std::size(Version2))},
     {Version3, int(std::size(Version3))},
     {Version4, int(std::size(Version4))},
+    {Version5, int(std::size(Version5))},
 };
 const Step PgSteps[] = {
     {PgVersion1, int(std::size(PgVersion1))},
     {PgVersion2, int(std::size(PgVersion2))},
     {PgVersion3, int(std::size(PgVersion3))},
     {PgVersion4, int(std::size(PgVersion4))},
+    {PgVersion5, int(std::size(PgVersion5))},
 };
+// clang-format on
 static_assert(std::size(Steps) == Schema::CurrentVersion, "one upgrade step per schema version");
 static_assert(std::size(PgSteps) == Schema::CurrentVersion, "one server step per schema version");
 

@@ -15,7 +15,9 @@ namespace Schema {
 // Version 3: user codes in AC_ROLE_USER and AC_FUNCTION_USER compare
 // without regard to case.
 // Version 4: the row version of a sale record (SaleInfo.RowVersion).
-inline constexpr int CurrentVersion = 4;
+// Version 5: row versions of users, roles, functions, menu, toolbar and side
+// bar rows; role names unique without regard to Latin case.
+inline constexpr int CurrentVersion = 5;
 inline constexpr int QuickFindVersion = 2;
 
 int Version(SqlConnection& connection);

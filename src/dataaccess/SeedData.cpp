@@ -205,20 +205,24 @@ void SeedConfiguration(Writer& w)
 {
     int order = 0;
     for (const Function& f : Functions)
-        w.Run("insert into AC_FUNCTIONINFO values (?,?,?,?,?,?,?,?)",
+        w.Run("insert into AC_FUNCTIONINFO (FunctionID,FunctionName,FunctionDesc,ControlName,FormModal,"
+              "ParentFunctionID,IsPublic,OrderNum) values (?,?,?,?,?,?,?,?)",
               {Text(f.id), Text(f.name), Text(f.desc), Text(f.control), Text(f.modal), Text(f.parent),
                Text(f.isPublic), ++order});
     order = 0;
     for (const Menu& m : Menus)
-        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)",
-              {m.id, Text(m.text), m.parent, Text(m.function), ++order});
+        w.Run(
+            "insert into AC_MENUSTRUCT (MenuID,MenuText,ParentMenuID,FunctionID,OrderNum) values (?,?,?,?,?)",
+            {m.id, Text(m.text), m.parent, Text(m.function), ++order});
     order = 0;
     for (const Button& b : Buttons)
-        w.Run("insert into AC_TOOLCFG values (?,?,?,?,?,?)",
+        w.Run("insert into AC_TOOLCFG (ButtonID,ButtonText,IconIndex,IsShow,FunctionID,OrderNum)"
+              " values (?,?,?,?,?,?)",
               {b.id, Text(b.text), b.icon, "Y", Text(b.function), ++order});
     order = 0;
     for (const GroupItem& g : GroupItems)
-        w.Run("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)",
+        w.Run("insert into AC_GROUPCFG (ItemID,ItemText,IconIndex,IsShow,FunctionID,ParentItemID,OrderNum)"
+              " values (?,?,?,?,?,?,?)",
               {g.id, Text(g.text), g.icon, "Y", Text(g.function), g.parent, ++order});
     const int menus = int(std::size(Menus)), buttons = int(std::size(Buttons)),
               items = int(std::size(GroupItems));
@@ -228,7 +232,8 @@ void SeedConfiguration(Writer& w)
 
     // The administrator role holds every top-level function (a grant covers
     // all functions below it).
-    w.Run("insert into AC_ROLEINFO values (1,?,?)", {"系统管理员", "拥有全部功能"});
+    w.Run("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (1,?,?)",
+          {"系统管理员", "拥有全部功能"});
     for (const Function& f : Functions)
         if (QByteArray(f.parent) == "-1")
             w.Run("insert into AC_ROLE_FUNCTION values (1,?)", {Text(f.id)});

@@ -38,6 +38,9 @@ TFunc RowFunc(const MemDataset& rows, int row, bool copyDesc)
     if (copyDesc)
         func.FunctionDesc = text("FunctionDesc");
     func.IsPublic = IsPublicText(text("IsPublic"));
+    const int version = rows.FieldIndex(QStringLiteral("RowVersion"));
+    if (version >= 0)
+        func.RowVersion = rows.ValueAt(row, version).toLongLong();
     return func;
 }
 

@@ -16,6 +16,7 @@ struct TFunc
     QString FormModal;
     QString FunctionDesc; // empty where the form does not copy it
     bool IsPublic = false;
+    qint64 RowVersion = 1; // as read; see VersionedRow
 };
 Q_DECLARE_METATYPE(TFunc)
 

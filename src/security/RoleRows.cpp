@@ -12,5 +12,6 @@ void LoadRoleRows(QTreeWidget* list)
     for (const RoleRecord& role : roles) {
         auto* item = new QTreeWidgetItem(list, {role.RoleName, role.RoleDesc});
         item->setData(0, RoleIdRole, role.RoleID);
+        item->setData(0, RoleVersionRole, role.RowVersion);
     }
 }

@@ -1,11 +1,13 @@
 #include "TFrmRole.h"
 #include "ui_TFrmRole.h"
 
+#include "AccountGuard.h"
 #include "Dialogs.h"
 #include "FunctionTree.h"
 #include "InputShade.h"
 #include "RoleAdmin.h"
 #include "RoleRows.h"
+#include "VersionedRow.h"
 
 #include <QSignalBlocker>
 #include <QTreeWidgetItemIterator>
@@ -99,7 +101,9 @@ void TFrmRole::SetInputs(bool editable)
 {
     SetInputEditable(ui->edtRole, editable);
     SetInputEditable(ui->edtDesc, editable);
-    ui->tvRight->setEnabled(editable);
+    // The tree stays browsable; only its boxes follow the mode.
+    ui->tvRight->setEnabled(true);
+    ui->tvRight->SetChecksReadOnly(!editable);
 }
 
 void TFrmRole::btnEditClick()
@@ -157,13 +161,18 @@ void TFrmRole::btnSaveClick()
         }
         const qint64 key = RoleAdmin::InsertRole(name, desc, TopmostCheckedFunctions());
         if (key < 0) {
-            ShowMessage(QStringLiteral("添加角色出错！"), this);
+            // Another desk may have added the name a moment ago: the
+            // database's unique index refused it.
+            ShowMessage(RoleAdmin::IsRoleNameFree(name) ? QStringLiteral("添加角色出错！")
+                                                        : QStringLiteral("该角色已经存在！"),
+                        this);
             return;
         }
         {
             const QSignalBlocker blocker(ui->LvRole);
             auto* row = new QTreeWidgetItem(ui->LvRole, {name, desc});
             row->setData(0, RoleIdRole, key);
+            row->setData(0, RoleVersionRole, 1);
         }
         ShowMessage(QStringLiteral("添加角色成功"), this);
         return;
@@ -182,10 +191,24 @@ void TFrmRole::btnSaveClick()
         ShowMessage(QStringLiteral("该角色已经存在！"), this);
         return;
     }
-    if (!RoleAdmin::UpdateRole(CurrentRoleID, name, desc, TopmostCheckedFunctions())) {
-        ShowMessage(QStringLiteral("修改角色出错！"), this);
+    qint64 version = row->data(0, RoleVersionRole).toLongLong();
+    switch (RoleAdmin::UpdateRole(CurrentRoleID, &version, name, desc, TopmostCheckedFunctions())) {
+    case RoleAdmin::WriteResult::Written:
+        break;
+    case RoleAdmin::WriteResult::LockedOut:
+        ShowMessage(QString::fromUtf16(AccountGuard::LockOutText), this);
+        return;
+    case RoleAdmin::WriteResult::ChangedElsewhere:
+        ShowMessage(QString::fromUtf16(VersionedRow::ChangedElsewhereText), this);
+        return;
+    case RoleAdmin::WriteResult::Missing:
+    case RoleAdmin::WriteResult::Failed:
+        ShowMessage(RoleAdmin::IsRoleNameFree(name, CurrentRoleID) ? QStringLiteral("修改角色出错！")
+                                                                   : QStringLiteral("该角色已经存在！"),
+                    this);
         return;
     }
+    row->setData(0, RoleVersionRole, version);
     row->setText(0, name);
     row->setText(1, desc);
 }
@@ -202,7 +225,13 @@ void TFrmRole::btnDeleteClick()
     if (Dialogs::Instance().Ask(this, {question, QStringLiteral("确认"), Dialogs::Icon::Question},
                                 Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok) == Dialogs::Cancel)
         return;
-    if (!RoleAdmin::DeleteRole(CurrentRoleID)) {
+    switch (RoleAdmin::DeleteRole(CurrentRoleID)) {
+    case RoleAdmin::WriteResult::Written:
+        break;
+    case RoleAdmin::WriteResult::LockedOut:
+        ShowMessage(QString::fromUtf16(AccountGuard::LockOutText), this);
+        return;
+    default:
         ShowMessage(QStringLiteral("删除角色出错！"), this);
         return;
     }

@@ -1,15 +1,19 @@
 #include "TFrmUser.h"
 #include "ui_TFrmUser.h"
 
+#include "AccountGuard.h"
 #include "DataAccess.h"
 #include "Dialogs.h"
 #include "FunctionTree.h"
 #include "InputShade.h"
 #include "RoleRows.h"
 #include "SessionRights.h"
+#include "TDataM.h"
 #include "UpperCaseValidator.h"
 #include "Utilities.h"
+#include "VersionedRow.h"
 
+#include <QCollator>
 #include <QHeaderView>
 #include <QSignalBlocker>
 
@@ -18,7 +22,28 @@ namespace {
 // Line breaks inside the form's messages: LF, then CR.
 const QString LfCr = QStringLiteral("\n\r");
 
-// User rows sort without regard to the case of ASCII letters.
+// The user name of a list row without the state shown after it.
+constexpr int PlainNameRole = Qt::UserRole + 10;
+
+QString PlainName(const QTreeWidgetItem* row)
+{
+    const QVariant name = row->data(1, PlainNameRole);
+    return name.isValid() ? name.toString() : row->text(1);
+}
+
+// Chinese names sort by their pinyin, as a shop's staff list is read.
+const QCollator& PinyinCollator()
+{
+    static const QCollator collator = [] {
+        QCollator c{QLocale(QLocale::Chinese, QLocale::China)};
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    return collator;
+}
+
+// User codes sort without regard to the case of ASCII letters, names in
+// pinyin order.
 class UserRowItem : public QTreeWidgetItem
 {
 public:
@@ -26,9 +51,44 @@ public:
     bool operator<(const QTreeWidgetItem& other) const override
     {
         const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+        if (column == 1)
+            return PinyinCollator().compare(PlainName(this), PlainName(&other)) < 0;
         return text(column).compare(other.text(column), Qt::CaseInsensitive) < 0;
     }
 };
+
+// Code and name of a list row; an account that cannot log in is grey, with
+// its state after the name and in the tooltip.
+void ShowUserRow(QTreeWidgetItem* row, const UserListRow& user)
+{
+    QString state;
+    QString tip;
+    if (!user.IsUse) {
+        state = QStringLiteral("(已停用)");
+        tip = QStringLiteral("该账号已停用");
+    } else if (user.Expired) {
+        state = QStringLiteral("(已过期)");
+        tip = QStringLiteral("该账号的密码已过期");
+    }
+    row->setText(0, user.UserID);
+    row->setText(1, user.UserName + state);
+    row->setData(1, PlainNameRole, user.UserName);
+    for (int column = 0; column < 2; ++column) {
+        row->setToolTip(column, tip);
+        if (state.isEmpty())
+            row->setData(column, Qt::ForegroundRole, QVariant());
+        else
+            row->setForeground(column, QColor(Qt::gray));
+    }
+}
+
+// The start date a user has not been given shows as a blank box.
+const QDate NoDate(1900, 1, 1);
+
+bool IsCurrentUser(const QString& userID)
+{
+    return userID.compare(SessionRights::CurrentUserID().trimmed(), Qt::CaseInsensitive) == 0;
+}
 
 QString GrantCaption(const QString& name, const QString& key)
 {
@@ -76,6 +136,8 @@ TFrmUser::TFrmUser(QWidget* parent) : TDefForm(parent), ui(std::make_unique<Ui::
                             ui->edtEmail, ui->edtQQ, ui->edtMSN, ui->edtAddress})
         edit->setValidator(new UpperCaseValidator(edit));
     ui->edtKeyWord->setAttribute(Qt::WA_InputMethodEnabled, false);
+    ui->dtWorkStartDate->setMinimumDate(NoDate);
+    ui->dtWorkStartDate->setSpecialValueText(QStringLiteral(" "));
     ui->cmbSex->addItems({QString(), QStringLiteral("男"), QStringLiteral("女")});
 
     ui->lvUser->setColumnWidth(0, 70);
@@ -111,6 +173,7 @@ TFrmUser::TFrmUser(QWidget* parent) : TDefForm(parent), ui(std::make_unique<Ui::
     connect(ui->btnDeleteFunc, &QToolButton::clicked, this, &TFrmUser::btnDeleteFuncClick);
     connect(ui->btnPl_1, &QPushButton::clicked, this, &TFrmUser::btnPl_1Click);
     connect(ui->btnPl_2, &QPushButton::clicked, this, &TFrmUser::btnPl_2Click);
+    connect(ui->btnResetPassword, &QPushButton::clicked, this, &TFrmUser::btnResetPasswordClick);
 }
 
 TFrmUser::~TFrmUser() = default;
@@ -137,6 +200,8 @@ void TFrmUser::FormShow()
     ui->btnPl_1->setVisible(CanEditBasic);
     ui->btnPl_2->setVisible(CanEditRights);
     ui->btnDelete->setEnabled(CanEditBasic || CanEditRights);
+    ui->btnResetPassword->setVisible(CanEditBasic);
+    UpdateResetButton();
 
     FillCodeCombo(ui->cmbDept, QStringLiteral("select * from AC_DEPT"), "DeptID", "DeptName");
     FillCodeCombo(ui->cmbWorkPost, QStringLiteral("select * from AC_WORKPOST"), "PostID", "PostName");
@@ -164,13 +229,13 @@ void TFrmUser::FillCodeCombo(QComboBox* combo, const QString& sql, const char* c
 
 bool TFrmUser::LoadUserRows(QTreeWidget* list)
 {
-    QList<QPair<QString, QString>> users;
+    QList<UserListRow> users;
     const QSignalBlocker blocker(list);
     list->clear();
     if (!UserAdmin::LoadUserList(users))
         return false;
-    for (const auto& user : users)
-        new UserRowItem(list, {user.first, user.second});
+    for (const UserListRow& user : users)
+        ShowUserRow(new UserRowItem(list), user);
     return true;
 }
 
@@ -178,9 +243,12 @@ void TFrmUser::LoadGrantRows(QTreeWidget* list, const QString& userID)
 {
     list->clear();
     QList<UserGrant> grants;
-    UserAdmin::LoadGrants(userID, grants);
+    m_grantsRead = UserAdmin::LoadGrants(userID, grants);
     for (const UserGrant& grant : grants)
         AddGrantRow(grant.name, grant.key, list, grant.kind);
+    // A list read in part must never be written back as the user's grants.
+    if (!m_grantsRead)
+        ShowMessage(QStringLiteral("读取该用户的权限时出错，不能保存该用户的资料！"), this);
 }
 
 bool TFrmUser::AddGrantRow(const QString& name, const QString& key, QTreeWidget* list, UserGrant::Kind kind)
@@ -234,9 +302,23 @@ void TFrmUser::lvUserSelectItem()
 void TFrmUser::LoadUser(const QString& userID)
 {
     SelectedUserID = userID;
+    m_loadedUserID.clear();
     UserRecord user;
-    if (!UserAdmin::LoadUser(userID, user))
+    QString error;
+    const UserAdmin::LoadResult loaded = UserAdmin::LoadUser(userID, user, &error);
+    if (loaded != UserAdmin::LoadResult::Loaded) {
+        // Whatever the fields held belongs to another user: it must not be
+        // saved under this one.
+        ClearUserFields();
+        UpdateResetButton();
+        ShowMessage(loaded == UserAdmin::LoadResult::Missing
+                        ? QStringLiteral("该用户已经不存在，可能已被其他用户删除。")
+                        : QStringLiteral("读取用户信息出错：") + error,
+                    this);
         return;
+    }
+    m_loadedUserID = user.UserID;
+    m_rowVersion = user.RowVersion;
     ui->edtUserID->setText(user.UserID);
     ui->edtUserName->setText(user.UserName);
     SelectCode(ui->cmbDept, user.DeptID);
@@ -244,7 +326,7 @@ void TFrmUser::LoadUser(const QString& userID)
     SelectCode(ui->cmbPersonType, user.PersonTypeID);
     const int sex = ui->cmbSex->findText(user.Sex, Qt::MatchExactly);
     ui->cmbSex->setCurrentIndex(sex);
-    ui->dtWorkStartDate->setDate(user.WorkStartDate.isValid() ? user.WorkStartDate : QDate::currentDate());
+    ui->dtWorkStartDate->setDate(user.WorkStartDate.isValid() ? user.WorkStartDate : NoDate);
     ui->edtHomeTel->setText(user.HomeTel);
     ui->edtWorkTel->setText(user.WorkTel);
     ui->edtMobileTel->setText(user.MobileTel);
@@ -263,6 +345,7 @@ void TFrmUser::LoadUser(const QString& userID)
     }
     LoadGrantRows(ui->lvRight, SelectedUserID);
     LoadRoleRows(ui->LvRole);
+    UpdateResetButton();
 }
 
 void TFrmUser::lvUserColumnClick(int column)
@@ -279,7 +362,8 @@ void TFrmUser::edtKeyWordChange()
     const int column = ui->lblKeyWord->text() == QStringLiteral("用户名称") ? 1 : 0;
     for (int i = 0; i < ui->lvUser->topLevelItemCount(); ++i) {
         QTreeWidgetItem* row = ui->lvUser->topLevelItem(i);
-        if (row->text(column).trimmed() != keyword)
+        const QString value = column == 1 ? PlainName(row) : row->text(0);
+        if (value.trimmed() != keyword)
             continue;
         ui->lvUser->setCurrentItem(row);
         ui->lvUser->scrollToItem(row);
@@ -302,10 +386,44 @@ void TFrmUser::SetBasicInputs(bool editable, bool withUserID)
 
 void TFrmUser::SetRightsInputs(bool enabled)
 {
-    for (QWidget* input :
-         std::initializer_list<QWidget*>{ui->LvRole, ui->tvRight, ui->btnAddRole, ui->btnDeleteRole,
-                                         ui->btnAddFunc, ui->btnDeleteFunc, ui->lvRight})
+    // The lists and the tree can always be browsed; the buttons change them.
+    for (QWidget* list : std::initializer_list<QWidget*>{ui->LvRole, ui->tvRight, ui->lvRight})
+        list->setEnabled(true);
+    for (QWidget* input : std::initializer_list<QWidget*>{ui->btnAddRole, ui->btnDeleteRole, ui->btnAddFunc,
+                                                          ui->btnDeleteFunc})
         input->setEnabled(enabled);
+}
+
+void TFrmUser::UpdateResetButton()
+{
+    // The logged-in user changes his own password with 更改密码.
+    ui->btnResetPassword->setEnabled(CanEditBasic && !m_loadedUserID.isEmpty() && EditMode != "ADD" &&
+                                     !IsCurrentUser(m_loadedUserID));
+}
+
+void TFrmUser::btnResetPasswordClick()
+{
+    QTreeWidgetItem* row = SelectedUserRow();
+    if (!CanEditBasic || !row || m_loadedUserID.isEmpty() || IsCurrentUser(m_loadedUserID))
+        return;
+    const QString userID = m_loadedUserID;
+    const QString question = QStringLiteral("确定要把用户“%1”的密码重置为用户代码吗？").arg(userID);
+    if (Dialogs::Instance().Ask(this, {question, QStringLiteral("确认"), Dialogs::Icon::Question},
+                                Dialogs::Ok | Dialogs::Cancel, Dialogs::Cancel) != Dialogs::Ok)
+        return;
+    QString error;
+    if (!UserAdmin::ResetPassword(userID, false, nullptr, &error)) {
+        ShowMessage(QStringLiteral("重置密码出错：") + error, this);
+        return;
+    }
+    // The reset counted the row version up: what the form holds is current.
+    const qint64 version =
+        VersionedRow::Read(QStringLiteral("AC_USERINFO"), QStringLiteral("UserID"), userID);
+    if (version > 0)
+        m_rowVersion = version;
+    if (DataM)
+        DataM->WriteUsageLog(QStringLiteral("重置用户密码：") + userID);
+    ShowMessage(QStringLiteral("用户“%1”的密码已重置为用户代码。").arg(userID), this);
 }
 
 void TFrmUser::btnEditClick()
@@ -328,6 +446,7 @@ void TFrmUser::btnEditClick()
         SetRightsInputs(true);
     EditMode = QStringLiteral("UPDATE");
     ui->lblState->setText(QStringLiteral("修改用户资料"));
+    UpdateResetButton();
 }
 
 void TFrmUser::btnAddClick()
@@ -346,6 +465,7 @@ void TFrmUser::btnAddClick()
     ClearUserFields();
     EditMode = QStringLiteral("ADD");
     ui->lblState->setText(QStringLiteral("添加用户"));
+    UpdateResetButton();
     if (CanEditBasic)
         ui->edtUserID->setFocus();
 }
@@ -401,6 +521,7 @@ void TFrmUser::ClearUserFields()
     rbNotOverDueClick();
     LoadRoleRows(ui->LvRole);
     ui->lvRight->clear();
+    m_grantsRead = true;
 }
 
 // --- grants -------------------------------------------------------------------
@@ -437,9 +558,11 @@ QString TFrmUser::ValidateUser(QChar kind) const
     QString errors;
     if (code.isEmpty())
         errors += LfCr + QStringLiteral("用户代码不能为空");
+    else if (kind == QLatin1Char('A') && !UserAdmin::IsValidUserID(code))
+        errors += LfCr + QStringLiteral("用户代码只能由字母、数字和下划线组成！");
     if (ui->edtUserName->text().trimmed().isEmpty())
         errors += LfCr + QStringLiteral("用户姓名不能为空");
-    if (kind == QLatin1Char('A') && !code.isEmpty() && !UserAdmin::IsUserIDFree(code))
+    if (kind == QLatin1Char('A') && UserAdmin::IsValidUserID(code) && !UserAdmin::IsUserIDFree(code))
         errors += LfCr + QStringLiteral("用户代码已经存在");
     return errors;
 }
@@ -453,7 +576,8 @@ UserRecord TFrmUser::FieldsToRecord() const
     user.WorkPostID = ChosenCode(ui->cmbWorkPost);
     user.DeptID = ChosenCode(ui->cmbDept);
     user.PersonTypeID = ChosenCode(ui->cmbPersonType);
-    user.WorkStartDate = ui->dtWorkStartDate->date();
+    if (ui->dtWorkStartDate->date() != NoDate)
+        user.WorkStartDate = ui->dtWorkStartDate->date();
     user.HomeTel = ui->edtHomeTel->text().trimmed();
     user.WorkTel = ui->edtWorkTel->text().trimmed();
     user.MobileTel = ui->edtMobileTel->text().trimmed();
@@ -490,7 +614,10 @@ void TFrmUser::btnSaveClick()
         {
             // The new row goes at the end, unsorted, and is not selected.
             const QSignalBlocker blocker(ui->lvUser);
-            new UserRowItem(ui->lvUser, {user.UserID, user.UserName});
+            ShowUserRow(new UserRowItem(ui->lvUser),
+                        {user.UserID, user.UserName, user.IsUse,
+                         !AccountGuard::IsAccountValid(true, user.PassNotOver, user.PassOverDate,
+                                                       QDate::currentDate())});
         }
         ClearUserFields();
         return;
@@ -500,25 +627,56 @@ void TFrmUser::btnSaveClick()
     QTreeWidgetItem* row = SelectedUserRow();
     if (!row)
         return;
+    // Only the user whose stored data the fields show can be written, and
+    // his grants only when they were read in full.
+    if (m_loadedUserID.isEmpty() ||
+        m_loadedUserID.compare(row->text(0).trimmed(), Qt::CaseInsensitive) != 0) {
+        ShowMessage(QStringLiteral("没有读出该用户的资料，不能保存！"), this);
+        return;
+    }
     const QString errors = ValidateUser(QLatin1Char('U'));
     if (!errors.isEmpty()) {
         ShowMessage(QStringLiteral("修改用户信息时发生以下错误：") + LfCr + errors, this);
         return;
     }
-    const UserRecord user = FieldsToRecord();
-    switch (UserAdmin::UpdateUser(user, GrantRows())) {
+    if (CanEditRights && !m_grantsRead) {
+        ShowMessage(QStringLiteral("读取该用户的权限时出错，不能保存该用户的资料！"), this);
+        return;
+    }
+    UserRecord user = FieldsToRecord();
+    user.UserID = m_loadedUserID;
+    user.RowVersion = m_rowVersion;
+    if (CanEditBasic && IsCurrentUser(user.UserID) &&
+        !AccountGuard::IsAccountValid(user.IsUse, user.PassNotOver, user.PassOverDate,
+                                      QDate::currentDate())) {
+        ShowMessage(QString::fromUtf16(AccountGuard::CurrentUserText), this);
+        return;
+    }
+    switch (UserAdmin::UpdateUser(user, GrantRows(), CanEditBasic, CanEditRights)) {
     case UserAdmin::SaveResult::UserFailed:
         ShowMessage(QStringLiteral("修改用户信息时发生错误"), this);
         return;
     case UserAdmin::SaveResult::GrantsFailed:
         ShowMessage(QStringLiteral("修改用户权限时发生错误"), this);
         return;
+    case UserAdmin::SaveResult::LockedOut:
+        ShowMessage(QString::fromUtf16(AccountGuard::LockOutText), this);
+        return;
+    case UserAdmin::SaveResult::ChangedElsewhere:
+        ShowMessage(QString::fromUtf16(VersionedRow::ChangedElsewhereText), this);
+        return;
+    case UserAdmin::SaveResult::Missing:
+        ShowMessage(QStringLiteral("该用户已经不存在，可能已被其他用户删除。"), this);
+        return;
     case UserAdmin::SaveResult::Saved:
         break;
     }
+    m_rowVersion = user.RowVersion;
     // Only what was stored reaches the list.
-    row->setText(0, user.UserID);
-    row->setText(1, user.UserName);
+    if (CanEditBasic)
+        ShowUserRow(row, {user.UserID, user.UserName, user.IsUse,
+                          !AccountGuard::IsAccountValid(true, user.PassNotOver, user.PassOverDate,
+                                                        QDate::currentDate())});
     ShowMessage(QStringLiteral("修改用户信息成功"), this);
 }
 
@@ -532,7 +690,7 @@ void TFrmUser::btnDeleteClick()
     const QString userID = row->text(0).trimmed();
     // Deleting the account at the desk would take its own rights away, and
     // with the only administrator lock everybody out.
-    if (userID.compare(SessionRights::CurrentUserID().trimmed(), Qt::CaseInsensitive) == 0) {
+    if (IsCurrentUser(userID)) {
         ShowMessage(QStringLiteral("不能删除当前登录的用户！"), this);
         return;
     }
@@ -541,7 +699,13 @@ void TFrmUser::btnDeleteClick()
     if (Dialogs::Instance().Ask(this, {question, QStringLiteral("确认"), Dialogs::Icon::Question},
                                 Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok) == Dialogs::Cancel)
         return;
-    if (!UserAdmin::DeleteUser(userID)) {
+    switch (UserAdmin::DeleteUser(userID)) {
+    case UserAdmin::DeleteResult::Deleted:
+        break;
+    case UserAdmin::DeleteResult::LockedOut:
+        ShowMessage(QString::fromUtf16(AccountGuard::LockOutText), this);
+        return;
+    case UserAdmin::DeleteResult::Failed:
         ShowMessage(QStringLiteral("删除用户出错！"), this);
         return;
     }

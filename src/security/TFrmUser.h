@@ -57,6 +57,7 @@ public slots:
     void btnDeleteFuncClick();
     void btnPl_1Click();
     void btnPl_2Click();
+    void btnResetPasswordClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -73,7 +74,11 @@ private:
     void SetRightsInputs(bool enabled);
     void FillCodeCombo(QComboBox* combo, const QString& sql, const char* codeField, const char* nameField);
     QTreeWidgetItem* SelectedUserRow() const;
+    void UpdateResetButton();
 
     std::unique_ptr<Ui::TFrmUser> ui;
     bool m_shown = false;
+    QString m_loadedUserID;   // the user whose stored data the fields show
+    qint64 m_rowVersion = 0;  // that user's row version as read
+    bool m_grantsRead = true; // lvRight holds that user's grants in full
 };

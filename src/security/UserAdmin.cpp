@@ -1,8 +1,12 @@
 #include "UserAdmin.h"
 
+#include "AccountGuard.h"
 #include "DataAccess.h"
 #include "PasswordHash.h"
 #include "Utilities.h"
+#include "VersionedRow.h"
+
+#include <QRegularExpression>
 
 namespace {
 
@@ -46,22 +50,38 @@ bool DeleteGrants(const QString& userID)
 
 namespace UserAdmin {
 
-bool LoadUserList(QList<QPair<QString, QString>>& users)
+bool IsValidUserID(const QString& userID)
+{
+    static const QRegularExpression code(QStringLiteral("^[A-Za-z0-9_]{1,10}$"));
+    return code.match(userID).hasMatch();
+}
+
+bool LoadUserList(QList<UserListRow>& users)
 {
     MemDataset rows;
-    if (!OpenQuery("select UserID,UserName from AC_USERINFO", rows))
+    if (!OpenQuery("select UserID,UserName,IsUse,PassNotOver,PassOverDate from AC_USERINFO", rows))
         return false;
     users.clear();
-    for (rows.First(); !rows.Eof(); rows.Next())
-        users.append({rows.AsString("UserID"), rows.AsString("UserName")});
+    const QDate today = QDate::currentDate();
+    for (rows.First(); !rows.Eof(); rows.Next()) {
+        UserListRow row;
+        row.UserID = rows.AsString("UserID");
+        row.UserName = rows.AsString("UserName");
+        row.IsUse = IsFlagSet(rows.AsString("IsUse"));
+        row.Expired = !AccountGuard::IsAccountValid(true, IsFlagSet(rows.AsString("PassNotOver")),
+                                                    rows.AsDateTime("PassOverDate").date(), today);
+        users.append(row);
+    }
     return true;
 }
 
-bool LoadUser(const QString& userID, UserRecord& user)
+LoadResult LoadUser(const QString& userID, UserRecord& user, QString* error)
 {
     MemDataset rows;
-    if (!OpenQuery("select * from AC_USERINFO where UserID=?", rows, {userID}) || rows.IsEmpty())
-        return false;
+    if (!OpenQuery("select * from AC_USERINFO where UserID=?", rows, {userID}, error))
+        return LoadResult::Failed;
+    if (rows.IsEmpty())
+        return LoadResult::Missing;
     rows.First();
     const auto text = [&rows](const char* field) { return rows.AsString(QLatin1String(field)).trimmed(); };
     user.UserID = text("UserID");
@@ -81,7 +101,8 @@ bool LoadUser(const QString& userID, UserRecord& user)
     user.IsUse = IsFlagSet(rows.AsString("IsUse"));
     user.PassNotOver = IsFlagSet(rows.AsString("PassNotOver"));
     user.PassOverDate = rows.AsDateTime("PassOverDate").date();
-    return true;
+    user.RowVersion = FieldAsInteger(rows, "RowVersion", 1);
+    return LoadResult::Loaded;
 }
 
 bool LoadGrants(const QString& userID, QList<UserGrant>& grants)
@@ -133,35 +154,112 @@ SaveResult AddUser(const UserRecord& user, const QList<UserGrant>& grants)
     return transaction.Commit() ? SaveResult::Saved : SaveResult::GrantsFailed;
 }
 
-SaveResult UpdateUser(const UserRecord& user, const QList<UserGrant>& grants)
-{
-    SqlTransaction transaction(CurrentConnection());
-    // A user deleted meanwhile (at another desk) must not get grants again.
-    if (!transaction.IsActive() || IsUserIDFree(user.UserID))
-        return SaveResult::UserFailed;
-    const bool updated = ExecCommand(
-        "update AC_USERINFO set UserName=?,Sex=?,WorkPostID=?,DeptID=?,PersonTypeID=?,WorkStartDate=?,"
-        "HomeTel=?,WorkTel=?,MobileTel=?,Email=?,QQ=?,MSN=?,Address=?,IsUse=?,PassNotOver=?,PassOverDate=?"
-        " where UserID=?",
-        {user.UserName, user.Sex, user.WorkPostID, user.DeptID, user.PersonTypeID,
-         DateArg(user.WorkStartDate), user.HomeTel, user.WorkTel, user.MobileTel, user.Email, user.QQ,
-         user.MSN, user.Address, Flag(user.IsUse), Flag(user.PassNotOver), DateArg(StoredOverDate(user)),
-         user.UserID});
-    if (!updated)
-        return SaveResult::UserFailed;
-    if (!DeleteGrants(user.UserID) || !InsertGrants(user.UserID, grants))
-        return SaveResult::GrantsFailed;
-    return transaction.Commit() ? SaveResult::Saved : SaveResult::GrantsFailed;
-}
-
-bool DeleteUser(const QString& userID)
+SaveResult UpdateUser(UserRecord& user, const QList<UserGrant>& grants, bool writeBasic, bool writeGrants)
 {
     SqlTransaction transaction(CurrentConnection());
     if (!transaction.IsActive())
-        return false;
+        return SaveResult::UserFailed;
+    const AccountGuard::Check guard;
+    // The row version is checked and counted up in every case: the grants
+    // belong to the user as much as the phone numbers do.
+    QString sets;
+    SqlArgs args;
+    if (writeBasic) {
+        sets =
+            QStringLiteral("UserName=?,Sex=?,WorkPostID=?,DeptID=?,PersonTypeID=?,WorkStartDate=?,HomeTel=?,"
+                           "WorkTel=?,MobileTel=?,Email=?,QQ=?,MSN=?,Address=?,IsUse=?,PassNotOver=?,"
+                           "PassOverDate=?");
+        args = {user.UserName,
+                user.Sex,
+                user.WorkPostID,
+                user.DeptID,
+                user.PersonTypeID,
+                DateArg(user.WorkStartDate),
+                user.HomeTel,
+                user.WorkTel,
+                user.MobileTel,
+                user.Email,
+                user.QQ,
+                user.MSN,
+                user.Address,
+                Flag(user.IsUse),
+                Flag(user.PassNotOver),
+                DateArg(StoredOverDate(user))};
+    }
+    qint64 version = user.RowVersion;
+    switch (VersionedRow::Update(QStringLiteral("AC_USERINFO"), QStringLiteral("UserID"), user.UserID,
+                                 &version, sets, args)) {
+    case VersionedRow::Outcome::Saved:
+        break;
+    case VersionedRow::Outcome::ChangedElsewhere:
+        return SaveResult::ChangedElsewhere;
+    case VersionedRow::Outcome::Missing:
+        return SaveResult::Missing;
+    case VersionedRow::Outcome::Failed:
+        return SaveResult::UserFailed;
+    }
+    if (writeGrants && (!DeleteGrants(user.UserID) || !InsertGrants(user.UserID, grants)))
+        return SaveResult::GrantsFailed;
+    if (!guard.Allows())
+        return SaveResult::LockedOut;
+    if (!transaction.Commit())
+        return SaveResult::GrantsFailed;
+    user.RowVersion = version;
+    return SaveResult::Saved;
+}
+
+DeleteResult DeleteUser(const QString& userID)
+{
+    SqlTransaction transaction(CurrentConnection());
+    if (!transaction.IsActive())
+        return DeleteResult::Failed;
+    const AccountGuard::Check guard;
     if (!ExecCommand("delete from AC_USERINFO where UserID=?", {userID}) || !DeleteGrants(userID))
+        return DeleteResult::Failed;
+    if (!guard.Allows())
+        return DeleteResult::LockedOut;
+    return transaction.Commit() ? DeleteResult::Deleted : DeleteResult::Failed;
+}
+
+bool ResetPassword(const QString& userID, bool recover, QString* storedID, QString* error)
+{
+    SqlTransaction transaction(CurrentConnection());
+    if (!transaction.IsActive()) {
+        if (error)
+            *error = CurrentConnection()->ErrorString();
         return false;
-    return transaction.Commit();
+    }
+    UserRecord user;
+    QString reason;
+    const LoadResult loaded = LoadUser(userID, user, &reason);
+    if (loaded != LoadResult::Loaded) {
+        if (error)
+            *error = loaded == LoadResult::Missing ? QStringLiteral("没有用户代码为 %1 的用户").arg(userID)
+                                                   : reason;
+        return false;
+    }
+    // The new password is the code as stored: the login dialog sends codes
+    // in upper case, and so does whoever types the code as the password.
+    QString sets = QStringLiteral("UserPass=?");
+    SqlArgs args{SqlArg::Secret(PasswordHash::Hash(user.UserID))};
+    if (recover) {
+        sets += QStringLiteral(",IsUse='Y'");
+        if (!AccountGuard::IsAccountValid(true, user.PassNotOver, user.PassOverDate, QDate::currentDate())) {
+            sets += QStringLiteral(",PassNotOver='Y',PassOverDate=?");
+            args << SqlArg(QDate::currentDate());
+        }
+    }
+    qint64 version = user.RowVersion;
+    if (VersionedRow::Update(QStringLiteral("AC_USERINFO"), QStringLiteral("UserID"), user.UserID, &version,
+                             sets, args, error) != VersionedRow::Outcome::Saved ||
+        !transaction.Commit()) {
+        if (error && error->isEmpty())
+            *error = CurrentConnection()->ErrorString();
+        return false;
+    }
+    if (storedID)
+        *storedID = user.UserID;
+    return true;
 }
 
 } // namespace UserAdmin

@@ -143,6 +143,8 @@ void DragTree::dragMoveEvent(QDragMoveEvent* event)
     QTreeWidgetItem* target = itemAt(pos);
     if (target && m_dragged && !IsInSubtree(target, m_dragged))
         event->acceptProposedAction();
+    else if (!target && m_dropOnEmpty && m_dragged && m_dragged->parent())
+        event->acceptProposedAction();
     else
         event->ignore();
 }
@@ -157,4 +159,7 @@ void DragTree::dropEvent(QDropEvent* event)
     event->accept();
     if (m_dragMode && event->source() == this && dragged && target)
         emit nodeDropped(dragged, target);
+    else if (m_dragMode && event->source() == this && dragged && !target && m_dropOnEmpty &&
+             dragged->parent())
+        emit droppedOnEmpty(dragged);
 }

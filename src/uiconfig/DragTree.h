@@ -22,6 +22,9 @@ public:
 
     void SetDragMode(bool on);
     bool DragMode() const { return m_dragMode; }
+    // Whether a node below another may be dropped on the empty area below
+    // the nodes (reported as droppedOnEmpty), to become a top-level node.
+    void SetDropOnEmpty(bool on) { m_dropOnEmpty = on; }
 
     // The selected node (the current one, when it is selected), or null.
     QTreeWidgetItem* SelectedNode() const;
@@ -43,6 +46,8 @@ public:
 signals:
     // A node of this tree was dropped onto another node of it.
     void nodeDropped(QTreeWidgetItem* dragged, QTreeWidgetItem* target);
+    // A node that has a parent was dropped where there is no node.
+    void droppedOnEmpty(QTreeWidgetItem* dragged);
 
 protected:
     void startDrag(Qt::DropActions supportedActions) override;
@@ -57,4 +62,5 @@ private:
     ScrollDirection m_direction = ScrollDirection::None;
     QTreeWidgetItem* m_dragged = nullptr;
     bool m_dragMode = false;
+    bool m_dropOnEmpty = false;
 };

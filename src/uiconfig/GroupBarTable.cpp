@@ -14,7 +14,9 @@ bool GroupBarTable::InsertItem(TItem& item, qint32 parentItemID)
     if (itemID <= 0 || order <= 0)
         return false;
     if (!ExecCommand(
-            QStringLiteral("Insert into AC_GROUPCFG values (?,?,?,?,?,?,?)"),
+            QStringLiteral(
+                "Insert into AC_GROUPCFG (ItemID,ItemText,IconIndex,IsShow,FunctionID,ParentItemID,"
+                "OrderNum) values (?,?,?,?,?,?,?)"),
             {itemID, item.ItemText, item.IconIndex, item.IsShow, item.FunctionID, parentItemID, order}) ||
         !transaction.Commit())
         return false;
@@ -22,14 +24,16 @@ bool GroupBarTable::InsertItem(TItem& item, qint32 parentItemID)
     return true;
 }
 
-bool GroupBarTable::UpdateItem(const TItem& item, qint32 parentItemID)
+bool GroupBarTable::UpdateItem(TItem& item, qint32 parentItemID, VersionedRow::Outcome* outcome)
 {
     // An item gone meanwhile (a restored older backup) is not updated.
-    return ExecCommand(
-               QStringLiteral("update AC_GROUPCFG set ItemText=?,ParentItemID=?,FunctionID=?,IconIndex=?,"
-                              "IsShow=? where ItemID=?"),
-               {item.ItemText, parentItemID, item.FunctionID, item.IconIndex, item.IsShow, item.ItemID}) &&
-           CurrentConnection()->Changes() > 0;
+    const VersionedRow::Outcome result = VersionedRow::Update(
+        QStringLiteral("AC_GROUPCFG"), QStringLiteral("ItemID"), item.ItemID, &item.RowVersion,
+        QStringLiteral("ItemText=?,ParentItemID=?,FunctionID=?,IconIndex=?,IsShow=?"),
+        {item.ItemText, parentItemID, item.FunctionID, item.IconIndex, item.IsShow});
+    if (outcome)
+        *outcome = result;
+    return result == VersionedRow::Outcome::Saved;
 }
 
 bool GroupBarTable::DeleteItem(qint32 itemID)

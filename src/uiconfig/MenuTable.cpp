@@ -13,8 +13,10 @@ bool MenuTable::InsertMenu(TMenu& menu, qint32 parentMenuID, bool withToolButton
         NextSequenceValue(QStringLiteral("SeqTable"), QStringLiteral("MenuOrderID")).toLongLong();
     if (menuID <= 0 || order <= 0)
         return false;
-    if (!ExecCommand(QStringLiteral("Insert into AC_MENUSTRUCT values (?,?,?,?,?)"),
-                     {menuID, menu.MenuText, parentMenuID, menu.FunctionID, order}))
+    if (!ExecCommand(
+            QStringLiteral("Insert into AC_MENUSTRUCT (MenuID,MenuText,ParentMenuID,FunctionID,OrderNum)"
+                           " values (?,?,?,?,?)"),
+            {menuID, menu.MenuText, parentMenuID, menu.FunctionID, order}))
         return false;
     if (withToolButton) {
         const qint64 buttonID =
@@ -31,13 +33,16 @@ bool MenuTable::InsertMenu(TMenu& menu, qint32 parentMenuID, bool withToolButton
     return true;
 }
 
-bool MenuTable::UpdateMenu(const TMenu& menu, qint32 parentMenuID)
+bool MenuTable::UpdateMenu(TMenu& menu, qint32 parentMenuID, VersionedRow::Outcome* outcome)
 {
     // A menu gone meanwhile (a restored older backup) is not updated.
-    return ExecCommand(QStringLiteral(
-                           "update AC_MENUSTRUCT set MenuText=?,ParentMenuID=?,FunctionID=? where MenuID=?"),
-                       {menu.MenuText, parentMenuID, menu.FunctionID, menu.MenuID}) &&
-           CurrentConnection()->Changes() > 0;
+    const VersionedRow::Outcome result =
+        VersionedRow::Update(QStringLiteral("AC_MENUSTRUCT"), QStringLiteral("MenuID"), menu.MenuID,
+                             &menu.RowVersion, QStringLiteral("MenuText=?,ParentMenuID=?,FunctionID=?"),
+                             {menu.MenuText, parentMenuID, menu.FunctionID});
+    if (outcome)
+        *outcome = result;
+    return result == VersionedRow::Outcome::Saved;
 }
 
 bool MenuTable::DeleteMenu(qint32 menuID)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TMenu.h"
+#include "VersionedRow.h"
 
 // Writes to the menu table AC_MENUSTRUCT (and, for a new menu shown on the
 // toolbar, to AC_TOOLCFG).  No widgets.
@@ -13,7 +14,9 @@ public:
     // text and function is added too (not shown until the toolbar editor marks
     // it so).  All in one transaction.
     static bool InsertMenu(TMenu& menu, qint32 parentMenuID, bool withToolButton);
-    // Text, parent and function; OrderNum stays.
-    static bool UpdateMenu(const TMenu& menu, qint32 parentMenuID);
+    // Text, parent and function; OrderNum stays.  Written only while the
+    // stored row has `menu.RowVersion`, which is counted up on success;
+    // `outcome` tells why nothing was written.
+    static bool UpdateMenu(TMenu& menu, qint32 parentMenuID, VersionedRow::Outcome* outcome = nullptr);
     static bool DeleteMenu(qint32 menuID);
 };

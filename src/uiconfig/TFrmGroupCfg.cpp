@@ -8,6 +8,7 @@
 #include "IconList.h"
 #include "PickerTree.h"
 #include "TFrmItemOrder.h"
+#include "Utilities.h"
 
 #include <QHash>
 
@@ -106,6 +107,7 @@ bool TFrmGroupCfg::LoadItemTree()
         item.IconIndex = qint32(rows.AsInteger(QStringLiteral("IconIndex")));
         item.FunctionID = rows.AsString(QStringLiteral("FunctionID"));
         item.IsShow = rows.AsString(QStringLiteral("IsShow"));
+        item.RowVersion = FieldAsInteger(rows, QStringLiteral("RowVersion"), 1);
         children[rows.AsInteger(QStringLiteral("ParentItemID"))].append(item);
     }
     BuildTree(tree, children, [](const TItem& item) { return qint64(item.ItemID); },
@@ -218,10 +220,12 @@ bool TFrmGroupCfg::UpdateSelectedItem()
         ShowMessage(QStringLiteral("没有选择项目，更新失败！"), this);
         return false;
     }
-    const TItem item = InputRecord(NodeItem(node).ItemID);
+    TItem item = InputRecord(NodeItem(node).ItemID);
+    item.RowVersion = NodeItem(node).RowVersion;
     const qint32 parentID = node->parent() ? NodeItem(node->parent()).ItemID : 0;
-    if (!GroupBarTable::UpdateItem(item, parentID)) {
-        ShowMessage(QStringLiteral("写数据时出错，更新失败！"), this);
+    VersionedRow::Outcome outcome = VersionedRow::Outcome::Failed;
+    if (!GroupBarTable::UpdateItem(item, parentID, &outcome)) {
+        ShowMessage(WriteFailureText(outcome, QStringLiteral("写数据时出错，更新失败！")), this);
         return false;
     }
     SetNode(node, item);
@@ -283,5 +287,12 @@ bool TFrmGroupCfg::MayDrop(QTreeWidgetItem* dragged, QTreeWidgetItem* target) co
 
 bool TFrmGroupCfg::WriteParent(QTreeWidgetItem* dragged, QTreeWidgetItem* target)
 {
-    return GroupBarTable::UpdateItem(NodeItem(dragged), NodeItem(target).ItemID);
+    TItem item = NodeItem(dragged);
+    VersionedRow::Outcome outcome = VersionedRow::Outcome::Failed;
+    if (!GroupBarTable::UpdateItem(item, NodeItem(target).ItemID, &outcome)) {
+        m_writeFailure = WriteFailureText(outcome, QString());
+        return false;
+    }
+    SetNode(dragged, item);
+    return true;
 }

@@ -5,7 +5,10 @@
 #include "FunctionCatalogue.h"
 #include "TFrmRightOrder.h"
 
+#include <QMenu>
 #include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+#include <QTreeWidgetItemIterator>
 
 namespace {
 
@@ -29,10 +32,27 @@ TFrmRight::TFrmRight(QWidget* parent) : TreeEditorForm(parent), ui(std::make_uni
     // to the same rule.
     ui->edtFunctionID->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,6}")), ui->edtFunctionID));
+    // Only the three modes, or none, can be typed or pasted.
+    ui->edtFormModal->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[MSDmsd]?")), ui->edtFormModal));
     connect(ui->edtFormModal, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (text != text.toUpper())
             ui->edtFormModal->setText(text.toUpper());
     });
+    // The description stops where the column does.
+    connect(ui->memDesc, &QPlainTextEdit::textChanged, this, [this] {
+        const QString text = ui->memDesc->toPlainText();
+        const QString fitted = FunctionCatalogue::FitDescription(text);
+        if (fitted == text)
+            return;
+        const QSignalBlocker blocker(ui->memDesc);
+        ui->memDesc->setPlainText(fitted);
+        ui->memDesc->moveCursor(QTextCursor::End);
+    });
+    ui->tvRight->SetDropOnEmpty(true);
+    ui->tvRight->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->tvRight, &QWidget::customContextMenuRequested, this, &TFrmRight::tvRightContextMenu);
+    connect(ui->tvRight, &DragTree::droppedOnEmpty, this, &TFrmRight::MoveToTopLevel);
     ui->tvRight->setAccessibleName(QStringLiteral("功能定义"));
 
     Parts parts = PartsByName(ui->tvRight);
@@ -162,6 +182,10 @@ void TFrmRight::btnSaveClick()
         SaveFunctionChanges();
         return;
     }
+    if (mode == QLatin1String("ADDCHILD") && !Selected()) {
+        ShowMessage(QStringLiteral("没有选择任何功能！"), this);
+        return;
+    }
     if (!FunctionCatalogue::IsValidFunctionID(ui->edtFunctionID->text())) {
         ShowMessage(QStringLiteral("功能编号必须是数字"), this);
         return;
@@ -185,7 +209,15 @@ bool TFrmRight::CheckNewNumber()
         ShowMessage(QStringLiteral("该功能编号已经存在，请使用其他编号！"), this);
         return false;
     }
-    return true;
+    return CheckFormModal();
+}
+
+bool TFrmRight::CheckFormModal()
+{
+    if (FunctionCatalogue::IsValidFormModal(ui->edtFormModal->text()))
+        return true;
+    ShowMessage(QStringLiteral("窗体模式只能是 M、S、D 或空！"), this);
+    return false;
 }
 
 bool TFrmRight::AddSameLevel()
@@ -235,12 +267,21 @@ bool TFrmRight::SaveFunctionChanges()
         ShowMessage(QStringLiteral("没有选择任何功能，更新失败！"), this);
         return false;
     }
+    if (ui->edtFunctionName->text().isEmpty()) {
+        ShowMessage(QStringLiteral("功能名称是必填项！"), this);
+        return false;
+    }
+    if (!CheckFormModal())
+        return false;
     TFunc func = FieldsRecord();
     func.FunctionID = NodeFunc(node).FunctionID;
+    func.RowVersion = NodeFunc(node).RowVersion;
+    func.FunctionDesc = FunctionCatalogue::FitDescription(func.FunctionDesc);
     if (ParentIsPublic(node))
         func.IsPublic = true;
-    if (!FunctionCatalogue::UpdateFunction(func, ParentKey(node))) {
-        ShowMessage(QStringLiteral("写数据时出错，更新失败！"), this);
+    VersionedRow::Outcome outcome = VersionedRow::Outcome::Failed;
+    if (!FunctionCatalogue::UpdateFunction(func, ParentKey(node), &outcome)) {
+        ShowMessage(WriteFailureText(outcome, QStringLiteral("写数据时出错，更新失败！")), this);
         return false;
     }
     SetNode(node, func);
@@ -250,14 +291,9 @@ bool TFrmRight::SaveFunctionChanges()
 
 void TFrmRight::btnDetectClick()
 {
-    const QString id = ui->edtFunctionID->text();
-    if (id.isEmpty()) {
-        ShowMessage(QStringLiteral("功能编号不能为空！"), this);
-        return;
-    }
-    ShowMessage(FunctionCatalogue::IsFunctionIDFree(id) ? QStringLiteral("该功能编号可以使用")
-                                                        : QStringLiteral("该功能编号已被使用"),
-                this);
+    // The same rule as saving, with the reason a number cannot be used.
+    const QString problem = FunctionCatalogue::FunctionIDProblem(ui->edtFunctionID->text(), true);
+    ShowMessage(problem.isEmpty() ? QStringLiteral("该功能编号可以使用") : problem, this);
 }
 
 void TFrmRight::btnDeleteClick()
@@ -296,7 +332,53 @@ void TFrmRight::tvRightDragDrop(QTreeWidgetItem* dragged, QTreeWidgetItem* targe
 
 bool TFrmRight::WriteParent(QTreeWidgetItem* dragged, QTreeWidgetItem* target)
 {
-    return FunctionCatalogue::UpdateFunction(NodeFunc(dragged), NodeFunc(target).FunctionID);
+    TFunc func = NodeFunc(dragged);
+    VersionedRow::Outcome outcome = VersionedRow::Outcome::Failed;
+    if (!FunctionCatalogue::UpdateFunction(func, NodeFunc(target).FunctionID, &outcome)) {
+        m_writeFailure = WriteFailureText(outcome, QString());
+        return false;
+    }
+    SetNode(dragged, func);
+    return true;
+}
+
+void TFrmRight::MoveToTopLevel(QTreeWidgetItem* node)
+{
+    if (!node || !node->parent() || !ui->chkDrag->isChecked())
+        return;
+    TFunc func = NodeFunc(node);
+    VersionedRow::Outcome outcome = VersionedRow::Outcome::Failed;
+    if (!FunctionCatalogue::UpdateFunction(func, QStringLiteral("-1"), &outcome)) {
+        ShowMessage(WriteFailureText(outcome, QStringLiteral("写数据时出错，更新失败！")), this);
+        ReloadTree();
+        return;
+    }
+    // Last among the top-level functions until the next load sorts by OrderNum.
+    QList<QTreeWidgetItem*> expanded;
+    for (QTreeWidgetItemIterator it(node); *it && DragTree::IsInSubtree(*it, node); ++it)
+        if ((*it)->isExpanded())
+            expanded << *it;
+    node->parent()->takeChild(node->parent()->indexOfChild(node));
+    ui->tvRight->addTopLevelItem(node);
+    for (QTreeWidgetItem* n : expanded)
+        n->setExpanded(true);
+    SetNode(node, func);
+    ui->tvRight->setCurrentItem(node);
+    ui->tvRight->scrollToItem(node);
+}
+
+void TFrmRight::tvRightContextMenu(const QPoint& pos)
+{
+    QTreeWidgetItem* node = ui->tvRight->itemAt(pos);
+    if (!node)
+        node = Selected();
+    QMenu menu(this);
+    QAction* toTop = menu.addAction(QStringLiteral("移到顶层"));
+    toTop->setObjectName(QStringLiteral("actMoveToTop"));
+    // Moving belongs to the drag mode, where editing is off.
+    toTop->setEnabled(node && node->parent() && ui->chkDrag->isChecked());
+    if (menu.exec(ui->tvRight->viewport()->mapToGlobal(pos)) == toTop)
+        MoveToTopLevel(node);
 }
 
 void TFrmRight::btnRootOrderClick()

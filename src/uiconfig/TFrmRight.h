@@ -34,6 +34,8 @@ public slots:
     void btnRootOrderClick();
     void btnChildOrderClick();
     void tvRightDragDrop(QTreeWidgetItem* dragged, QTreeWidgetItem* target);
+    // Makes a function below another a top-level function (drag mode).
+    void MoveToTopLevel(QTreeWidgetItem* node);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -50,6 +52,8 @@ private:
     bool AddChildFunction();
     bool SaveFunctionChanges();
     bool CheckNewNumber();
+    bool CheckFormModal();
+    void tvRightContextMenu(const QPoint& pos);
     void SetNode(QTreeWidgetItem* node, const TFunc& func);
 
     std::unique_ptr<Ui::TFrmRight> ui;

@@ -12,5 +12,6 @@ struct TItem
     qint32 IconIndex = 0;
     QString FunctionID; // empty for a main item
     QString IsShow;     // "Y": shown
+    qint64 RowVersion = 1; // as read; see VersionedRow
 };
 Q_DECLARE_METATYPE(TItem)

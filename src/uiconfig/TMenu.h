@@ -10,5 +10,6 @@ struct TMenu
     qint32 MenuID = 0;
     QString MenuText;
     QString FunctionID; // empty: the entry runs no function
+    qint64 RowVersion = 1; // as read; see VersionedRow
 };
 Q_DECLARE_METATYPE(TMenu)

@@ -7,6 +7,7 @@
 #include "MenuTable.h"
 #include "PickerTree.h"
 #include "TFrmMenuOrder.h"
+#include "Utilities.h"
 
 #include <QHash>
 
@@ -96,6 +97,7 @@ bool TfrmMenuCfg::LoadMenuTree()
         menu.MenuID = qint32(rows.AsInteger(QStringLiteral("MenuID")));
         menu.MenuText = rows.AsString(QStringLiteral("MenuText"));
         menu.FunctionID = rows.AsString(QStringLiteral("FunctionID"));
+        menu.RowVersion = FieldAsInteger(rows, QStringLiteral("RowVersion"), 1);
         children[rows.AsInteger(QStringLiteral("ParentMenuID"))].append(menu);
     }
     BuildTree(tree, children, [](const TMenu& menu) { return qint64(menu.MenuID); },
@@ -203,9 +205,11 @@ bool TfrmMenuCfg::UpdateSelectedMenu()
         ShowMessage(QStringLiteral("没有选择菜单，更新失败！"), this);
         return false;
     }
-    const TMenu menu = InputRecord(NodeMenu(node).MenuID);
-    if (!MenuTable::UpdateMenu(menu, ParentMenuID(node))) {
-        ShowMessage(QStringLiteral("写数据时出错，更新失败！"), this);
+    TMenu menu = InputRecord(NodeMenu(node).MenuID);
+    menu.RowVersion = NodeMenu(node).RowVersion;
+    VersionedRow::Outcome outcome = VersionedRow::Outcome::Failed;
+    if (!MenuTable::UpdateMenu(menu, ParentMenuID(node), &outcome)) {
+        ShowMessage(WriteFailureText(outcome, QStringLiteral("写数据时出错，更新失败！")), this);
         return false;
     }
     SetNode(node, menu);
@@ -258,5 +262,12 @@ void TfrmMenuCfg::tvMenuDragDrop(QTreeWidgetItem* dragged, QTreeWidgetItem* targ
 
 bool TfrmMenuCfg::WriteParent(QTreeWidgetItem* dragged, QTreeWidgetItem* target)
 {
-    return MenuTable::UpdateMenu(NodeMenu(dragged), NodeMenu(target).MenuID);
+    TMenu menu = NodeMenu(dragged);
+    VersionedRow::Outcome outcome = VersionedRow::Outcome::Failed;
+    if (!MenuTable::UpdateMenu(menu, NodeMenu(target).MenuID, &outcome)) {
+        m_writeFailure = WriteFailureText(outcome, QString());
+        return false;
+    }
+    SetNode(dragged, menu);
+    return true;
 }

@@ -14,6 +14,7 @@ namespace {
 constexpr int ButtonIDRole = Qt::UserRole + 1;
 constexpr int FunctionIDRole = Qt::UserRole + 2;
 constexpr int FunctionNameRole = Qt::UserRole + 3;
+constexpr int RowVersionRole = Qt::UserRole + 4;
 
 QString FunctionText(const QString& name, const QString& id)
 {
@@ -111,6 +112,7 @@ void TfrmToolCfg::SetRow(int row, const ToolButtonRow& button)
     // The function is kept beside the row, not parsed back from its text.
     first->setData(FunctionIDRole, button.FunctionID);
     first->setData(FunctionNameRole, button.FunctionName);
+    first->setData(RowVersionRole, button.RowVersion);
 }
 
 ToolButtonRow TfrmToolCfg::RowButton(int row) const
@@ -121,6 +123,7 @@ ToolButtonRow TfrmToolCfg::RowButton(int row) const
     button.ButtonID = first->data(ButtonIDRole).toLongLong();
     button.FunctionID = first->data(FunctionIDRole).toString();
     button.FunctionName = first->data(FunctionNameRole).toString();
+    button.RowVersion = first->data(RowVersionRole).toLongLong();
     button.IconIndex = first->text().toInt();
     button.OrderNum = list->item(row, ColOrder)->text();
     button.ButtonText = list->item(row, ColText)->text();
@@ -218,9 +221,14 @@ void TfrmToolCfg::btnSaveClick()
         if (row < 0)
             return;
         button.ButtonID = RowButtonID(row);
+        button.RowVersion = RowButton(row).RowVersion;
         button.OrderNum = list->item(row, ColOrder)->text();
-        if (!ToolbarTable::UpdateButton(button, TextToInt(button.OrderNum))) {
-            ShowMessage(QStringLiteral("写数据时出错，更新失败！"), this);
+        VersionedRow::Outcome outcome = VersionedRow::Outcome::Failed;
+        if (!ToolbarTable::UpdateButton(button, TextToInt(button.OrderNum), &outcome)) {
+            ShowMessage(outcome == VersionedRow::Outcome::ChangedElsewhere
+                            ? QString::fromUtf16(VersionedRow::ChangedElsewhereText)
+                            : QStringLiteral("写数据时出错，更新失败！"),
+                        this);
             return;
         }
         SetRow(row, button);

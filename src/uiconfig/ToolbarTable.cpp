@@ -23,7 +23,7 @@ bool ToolbarTable::LoadButtons(QVector<ToolButtonRow>& rows)
     MemDataset data;
     if (!OpenQuery(
             QStringLiteral("select a.ButtonID,a.ButtonText,a.IconIndex,a.IsShow,a.FunctionID,b.FunctionName,"
-                           "a.OrderNum from AC_TOOLCFG a left join AC_FUNCTIONINFO b"
+                           "a.OrderNum,a.RowVersion from AC_TOOLCFG a left join AC_FUNCTIONINFO b"
                            " on a.functionid=b.functionid order by a.OrderNum"),
             data))
         return false;
@@ -36,6 +36,7 @@ bool ToolbarTable::LoadButtons(QVector<ToolButtonRow>& rows)
         row.FunctionID = data.AsString(QStringLiteral("FunctionID"));
         row.FunctionName = data.AsString(QStringLiteral("FunctionName"));
         row.OrderNum = FieldAsText(data, QStringLiteral("OrderNum"), QStringLiteral("0"));
+        row.RowVersion = FieldAsInteger(data, QStringLiteral("RowVersion"), 1);
         rows.append(row);
     }
     return true;
@@ -49,22 +50,26 @@ bool ToolbarTable::InsertButton(ToolButtonRow& row, qint64 orderNum)
     const qint64 buttonID =
         NextSequenceValue(QStringLiteral("SeqTable"), QStringLiteral("ButtonID")).toLongLong();
     if (buttonID <= 0 ||
-        !ExecCommand(QStringLiteral("Insert into AC_TOOLCFG values (?,?,?,?,?,?)"),
-                     {buttonID, row.ButtonText, row.IconIndex, row.IsShow, row.FunctionID, orderNum}) ||
+        !ExecCommand(
+            QStringLiteral("Insert into AC_TOOLCFG (ButtonID,ButtonText,IconIndex,IsShow,FunctionID,OrderNum)"
+                           " values (?,?,?,?,?,?)"),
+            {buttonID, row.ButtonText, row.IconIndex, row.IsShow, row.FunctionID, orderNum}) ||
         !transaction.Commit())
         return false;
     row.ButtonID = buttonID;
     return true;
 }
 
-bool ToolbarTable::UpdateButton(const ToolButtonRow& row, qint64 orderNum)
+bool ToolbarTable::UpdateButton(ToolButtonRow& row, qint64 orderNum, VersionedRow::Outcome* outcome)
 {
     // A button gone meanwhile (a restored older backup) is not updated.
-    return ExecCommand(QStringLiteral(
-                           "update AC_TOOLCFG set ButtonText=?,IconIndex=?,IsShow=?,FunctionID=?,OrderNum=?"
-                           " where ButtonID=?"),
-                       {row.ButtonText, row.IconIndex, row.IsShow, row.FunctionID, orderNum, row.ButtonID}) &&
-           CurrentConnection()->Changes() > 0;
+    const VersionedRow::Outcome result = VersionedRow::Update(
+        QStringLiteral("AC_TOOLCFG"), QStringLiteral("ButtonID"), row.ButtonID, &row.RowVersion,
+        QStringLiteral("ButtonText=?,IconIndex=?,IsShow=?,FunctionID=?,OrderNum=?"),
+        {row.ButtonText, row.IconIndex, row.IsShow, row.FunctionID, orderNum});
+    if (outcome)
+        *outcome = result;
+    return result == VersionedRow::Outcome::Saved;
 }
 
 bool ToolbarTable::DeleteButton(qint64 buttonID, const QVector<qint64>& remaining)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "VersionedRow.h"
+
 #include <QString>
 #include <QVector>
 
@@ -14,6 +16,7 @@ struct ToolButtonRow
     QString FunctionID;
     QString FunctionName;
     QString OrderNum; // as stored, "0" when empty
+    qint64 RowVersion = 1; // as read; see VersionedRow
 };
 
 // Reads and writes the toolbar table AC_TOOLCFG.  No widgets.
@@ -25,7 +28,9 @@ public:
     // A new button; its ButtonID comes from the counter ButtonID in the same
     // transaction and is set in `row`.
     static bool InsertButton(ToolButtonRow& row, qint64 orderNum);
-    static bool UpdateButton(const ToolButtonRow& row, qint64 orderNum);
+    // Written only while the stored row has `row.RowVersion`, counted up on
+    // success; `outcome` tells why nothing was written.
+    static bool UpdateButton(ToolButtonRow& row, qint64 orderNum, VersionedRow::Outcome* outcome = nullptr);
     // Deletes a button and numbers the remaining ones, given in their list
     // order, 1, 2, 3 …, all or nothing.
     static bool DeleteButton(qint64 buttonID, const QVector<qint64>& remaining);

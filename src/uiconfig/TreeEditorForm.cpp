@@ -117,12 +117,21 @@ void TreeEditorForm::DropNode(QTreeWidgetItem* dragged, QTreeWidgetItem* target)
 {
     if (!dragged || !target || DragTree::IsInSubtree(target, dragged) || !MayDrop(dragged, target))
         return;
+    m_writeFailure.clear();
     if (!WriteParent(dragged, target)) {
-        ShowMessage(QStringLiteral("写数据时出错，更新失败！"), this);
+        ShowMessage(m_writeFailure.isEmpty() ? QStringLiteral("写数据时出错，更新失败！") : m_writeFailure,
+                    this);
         ReloadTree();
         return;
     }
     DragTree::MoveAsFirstChild(dragged, target);
+}
+
+QString TreeEditorForm::WriteFailureText(VersionedRow::Outcome outcome, const QString& otherwise)
+{
+    return outcome == VersionedRow::Outcome::ChangedElsewhere
+               ? QString::fromUtf16(VersionedRow::ChangedElsewhereText)
+               : otherwise;
 }
 
 QTreeWidgetItem* TreeEditorForm::AppendSibling(QTreeWidgetItem* anchor)

@@ -3,6 +3,7 @@
 #include "DragTree.h"
 #include "EditState.h"
 #include "TDefForm.h"
+#include "VersionedRow.h"
 
 #include <QHash>
 #include <QSet>
@@ -95,7 +96,13 @@ protected:
     static void BuildTree(QTreeWidget* tree, const QHash<qint64, QVector<Record>>& children, KeyOf keyOf,
                           SetNode setNode);
 
+    // What a failed record write is reported as: the conflict text when
+    // another desk changed the row since it was read, else `otherwise`.
+    static QString WriteFailureText(VersionedRow::Outcome outcome, const QString& otherwise);
+
     EditState m_state;
+    // Set by WriteParent when its failure needs its own words.
+    QString m_writeFailure;
 
 private:
     QList<QWidget*> DragLocked() const;

@@ -1,5 +1,7 @@
 #include "CheckTree.h"
 
+#include <QKeyEvent>
+
 #include <QStyledItemDelegate>
 #include <QTreeWidgetItemIterator>
 
@@ -56,6 +58,15 @@ public:
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override
     {
+        if (m_tree->ChecksReadOnly()) {
+            // Swallow what would toggle a box; other clicks select as usual.
+            const QEvent::Type type = event->type();
+            if (type == QEvent::KeyPress) {
+                const int key = static_cast<QKeyEvent*>(event)->key();
+                return key == Qt::Key_Space || key == Qt::Key_Select;
+            }
+            return type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick;
+        }
         const QVariant before = index.data(Qt::CheckStateRole);
         const bool handled = QStyledItemDelegate::editorEvent(event, model, option, index);
         if (handled && before.isValid() && index.data(Qt::CheckStateRole) != before)

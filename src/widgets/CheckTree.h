@@ -28,6 +28,10 @@ public:
     void ToggleNode(QTreeWidgetItem* item);
     // Every node, at every depth, unchecked (no propagation needed).
     void UncheckAll();
+    // A read-only tree can still be scrolled, expanded and browsed; only its
+    // check boxes ignore the user.
+    void SetChecksReadOnly(bool readOnly) { m_checksReadOnly = readOnly; }
+    bool ChecksReadOnly() const { return m_checksReadOnly; }
 
 signals:
     // A node was toggled by the user (after propagation).
@@ -37,6 +41,8 @@ private:
     friend class CheckTreeDelegate;
     void Propagate(QTreeWidgetItem* item);
     void PrepareNodes(const QModelIndex& parent, int first, int last);
+
+    bool m_checksReadOnly = false;
 };
 
 // Finds the first node, in tree order, whose identifier (NodeIdRole) equals

@@ -34,7 +34,7 @@ class TestMainWindow : public QObject
     {
         QVERIFY(ExecCommand("insert into AC_USERINFO (UserID,UserName,UserPass,IsUse,PassNotOver) "
                             "values ('CLERK','小王','pw','Y','Y')"));
-        QVERIFY(ExecCommand("insert into AC_ROLEINFO values (2,'销售员','')"));
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (2,'销售员','')"));
         QVERIFY(ExecCommand("insert into AC_ROLE_FUNCTION values (2,'2000')"));
         QVERIFY(ExecCommand("insert into AC_ROLE_USER values (2,'CLERK')"));
     }
@@ -150,7 +150,7 @@ private slots:
         // Stored in lower case, granted under a third spelling; typed in upper case.
         QVERIFY(ExecCommand("insert into AC_USERINFO (UserID,UserName,UserPass,IsUse,PassNotOver) "
                             "values ('abc','小李','pw','Y','Y')"));
-        QVERIFY(ExecCommand("insert into AC_ROLEINFO values (2,'销售员','')"));
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (2,'销售员','')"));
         QVERIFY(ExecCommand("insert into AC_ROLE_FUNCTION values (2,'2000')"));
         QVERIFY(ExecCommand("insert into AC_ROLE_USER values (2,'Abc')"));
         QVERIFY(ExecCommand("insert into AC_FUNCTION_USER values ('4000','aBC')"));

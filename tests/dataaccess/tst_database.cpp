@@ -232,24 +232,26 @@ private slots:
         const int before = roles();
         if (CurrentConnection()->IsServer()) {
             SqlTransaction transaction(CurrentConnection());
-            QVERIFY(ExecCommand("insert into AC_ROLEINFO values (90,'甲','')"));
-            QVERIFY(!ExecCommand("insert into AC_ROLEINFO values (90,'重复的键','')"));
+            QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (90,'甲','')"));
+            QVERIFY(
+                !ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (90,'重复的键','')"));
             QVERIFY(!transaction.Commit());
             QCOMPARE(roles(), before);
         }
         {
             SqlTransaction outer(CurrentConnection());
-            QVERIFY(ExecCommand("insert into AC_ROLEINFO values (91,'乙','')"));
+            QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (91,'乙','')"));
             {
                 SqlTransaction inner(CurrentConnection());
-                QVERIFY(!ExecCommand("insert into AC_ROLEINFO values (91,'重复的键','')"));
+                QVERIFY(!ExecCommand(
+                    "insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (91,'重复的键','')"));
             }
             // The failed inner part is undone; the outer one goes on.
-            QVERIFY(ExecCommand("insert into AC_ROLEINFO values (92,'丙','')"));
+            QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (92,'丙','')"));
             QVERIFY(outer.Commit());
         }
         QCOMPARE(roles(), before + 2);
-        QVERIFY(!ExecCommand("insert into AC_ROLEINFO values (92,'重复的键','')"));
+        QVERIFY(!ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (92,'重复的键','')"));
         QVERIFY(ExecCommand("delete from AC_ROLEINFO where RoleID in (91,92)"));
         QCOMPARE(roles(), before);
         QVERIFY(!CurrentConnection()->InTransaction());
@@ -284,7 +286,8 @@ private slots:
         TestEnv env;
         QVERIFY(env.IsValid());
         const QString tricky = QStringLiteral("O'Brien \"张\" '); drop table UseLog; --");
-        QVERIFY(ExecCommand("insert into AC_ROLEINFO values (?,?,?)", {7, tricky, SqlArg::Null()}));
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (?,?,?)",
+                            {7, tricky, SqlArg::Null()}));
         MemDataset d;
         QVERIFY(OpenQuery("select * from AC_ROLEINFO where RoleName=?", d, {tricky}));
         QCOMPARE(d.RecordCount(), 1);
@@ -348,13 +351,15 @@ private slots:
         auto same = [](const QStringList& a, const QStringList& b) {
             return a.join(',').compare(b.join(','), Qt::CaseInsensitive) == 0;
         };
-        QVERIFY(same(columns("AC_ROLEINFO"), QStringList({"RoleID", "RoleName", "RoleDesc"})));
-        QVERIFY(same(columns("AC_MENUSTRUCT"),
-                     QStringList({"MenuID", "MenuText", "ParentMenuID", "FunctionID", "OrderNum"})));
+        // The row version comes last, after the first release's columns.
+        QVERIFY(same(columns("AC_ROLEINFO"), QStringList({"RoleID", "RoleName", "RoleDesc", "RowVersion"})));
+        QVERIFY(same(columns("AC_MENUSTRUCT"), QStringList({"MenuID", "MenuText", "ParentMenuID", "FunctionID",
+                                                            "OrderNum", "RowVersion"})));
         QVERIFY(same(columns("AC_TOOLCFG"), QStringList({"ButtonID", "ButtonText", "IconIndex", "IsShow",
-                                                         "FunctionID", "OrderNum"})));
+                                                         "FunctionID", "OrderNum", "RowVersion"})));
         QVERIFY(same(columns("AC_GROUPCFG"), QStringList({"ItemID", "ItemText", "IconIndex", "IsShow",
-                                                          "FunctionID", "ParentItemID", "OrderNum"})));
+                                                          "FunctionID", "ParentItemID", "OrderNum",
+                                                          "RowVersion"})));
         QVERIFY(same(columns("AC_FUNCTION_USER"), QStringList({"FunctionID", "UserID"})));
         QCOMPARE(columns("SaleInfo").size(), 30);
         QCOMPARE(columns("SaleInfo").first().toLower(), QString("id"));
@@ -379,8 +384,12 @@ private slots:
         const QString now = SqlDialect::Now(CurrentConnection());
         QVERIFY(env.Scalar("select count(*) from SaleInfo where OverRun < " + now).toInt() > 0);
         QVERIFY(env.Scalar("select count(*) from SaleInfo where OverRun >= " + now).toInt() > 0);
-        // Renaming a role to an existing name is allowed.
-        QVERIFY(ExecCommand("insert into AC_ROLEINFO values (2, ?, '')", {QStringLiteral("系统管理员")}));
+        // Role names are unique, Latin letters without regard to case: the
+        // database refuses a second one, whichever desk adds it.
+        QVERIFY(!ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (2, ?, '')",
+                             {QStringLiteral("系统管理员")}));
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (2, 'Kasse', '')"));
+        QVERIFY(!ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (3, 'KASSE', '')"));
         // Ids of deleted sales are never handed out again.
         const qint64 top = env.Scalar("select max(id) from SaleInfo").toLongLong();
         QVERIFY(ExecCommand("delete from SaleInfo where id=?", {top}));
@@ -527,6 +536,39 @@ private slots:
         QCOMPARE(
             env.Scalar("select group_concat(name) from pragma_table_info('AC_FUNCTION_USER')").toString(),
             QString("FunctionID,UserID"));
+    }
+
+    void versionFourUpgradesKeepingOddCodesAndLookalikeRoles()
+    {
+        SQLITE_FILE_ONLY();
+        TestEnv env(false, false);
+        {
+            // Rows the program no longer lets anyone type: a user code with
+            // "-" and two roles whose names differ only in Latin case.
+            QVERIFY(QFile::remove(env.DatabaseFile()));
+            SqlConnection c;
+            QVERIFY(c.Create(env.DatabaseFile()));
+            QString error;
+            QVERIFY2(Schema::Upgrade(c, &error, 4), qPrintable(error));
+            for (const char* sql :
+                 {"INSERT INTO AC_USERINFO (UserID,UserName,IsUse,PassNotOver) VALUES ('OLD-1','老张','Y','Y')",
+                  "INSERT INTO AC_ROLEINFO VALUES (1,'Kasse','a'), (2,'收银',''), (3,'KASSE','b'), (4,'kasse','')",
+                  "INSERT INTO AC_MENUSTRUCT VALUES (1,'文件',0,'',1)"})
+                QVERIFY2(c.ExecRaw(sql), sql);
+        }
+        TDataM dm;
+        QVERIFY2(dm.ConnectDatabase(), qPrintable(dm.LastError()));
+        QCOMPARE(Schema::Version(dm.ADOConn), Schema::CurrentVersion);
+        QCOMPARE(env.Scalar("select UserName||RowVersion from AC_USERINFO where UserID='OLD-1'").toString(),
+                 QString("老张1"));
+        // The oldest keeps its name; the others keep their rows under a
+        // name that tells them apart.
+        QCOMPARE(env.Scalar("select group_concat(RoleID||':'||RoleName, ' ') from (select * from AC_ROLEINFO"
+                            " order by RoleID)")
+                     .toString(),
+                 QString("1:Kasse 2:收银 3:KASSE(3) 4:kasse(4)"));
+        QCOMPARE(env.Scalar("select RowVersion from AC_MENUSTRUCT where MenuID=1").toInt(), 1);
+        QVERIFY(!ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName) values (5,'kASSE')"));
     }
 
     void usageLogRowsAndWindow()

@@ -1,9 +1,11 @@
+#include "AccountGuard.h"
 #include "CheckTree.h"
 #include "DataAccess.h"
 #include "FunctionTree.h"
 #include "ScriptedDialogs.h"
 #include "TFrmRole.h"
 #include "TestEnv.h"
+#include "VersionedRow.h"
 
 #include <QAbstractSpinBox>
 #include <QAccessible>
@@ -105,10 +107,10 @@ private slots:
         form.show();
         QCOMPARE(form.size(), QSize(705, 506));
         auto* tree = Child<CheckTree>(&form, "tvRight");
-        QVERIFY(!tree->isEnabled());
+        QVERIFY(tree->isEnabled() && tree->ChecksReadOnly());
         Click(&form, "btnAdd");
         QCOMPARE(Child<QLabel>(&form, "lblState")->text(), QString("添加数据"));
-        QVERIFY(tree->isEnabled());
+        QVERIFY(!tree->ChecksReadOnly());
 
         // A parent checked: only the parent is stored.
         Child<QLineEdit>(&form, "edtRole")->setText("店长");
@@ -183,7 +185,8 @@ private slots:
 
     void aStoredRoleShowsItsBranchCheckedAndAncestorsPartly()
     {
-        QVERIFY(ExecCommand("insert into AC_ROLEINFO values (5,'记录员','只看记录')"));
+        QVERIFY(
+            ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (5,'记录员','只看记录')"));
         QVERIFY(ExecCommand("insert into AC_ROLE_FUNCTION values (5,'21')"));
         QVERIFY(ExecCommand("insert into AC_ROLE_FUNCTION values (5,'11')"));
         QVERIFY(ExecCommand("insert into AC_ROLE_FUNCTION values (5,'999')")); // no longer in the catalogue
@@ -209,7 +212,7 @@ private slots:
 
     void namesAreRequiredAndUniqueOnAddAndRename()
     {
-        QVERIFY(ExecCommand("insert into AC_ROLEINFO values (5,'收银','')"));
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (5,'收银','')"));
         TFrmRole form;
         form.show();
         Click(&form, "btnAdd");
@@ -258,7 +261,7 @@ private slots:
     {
         // The role is gone from under the open form (a restore of an older
         // backup, another desk): its save must fail, not store its functions.
-        QVERIFY(ExecCommand("insert into AC_ROLEINFO values (5,'收银','')"));
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (5,'收银','')"));
         TFrmRole form;
         form.show();
         Select(Child<QTreeWidget>(&form, "LvRole"), "收银");
@@ -271,9 +274,132 @@ private slots:
         QCOMPARE(m_env->Scalar("select count(*) from AC_ROLE_FUNCTION where RoleID=5").toInt(), 0);
     }
 
+    void browsingShowsTheTreeButItsBoxesStayPut()
+    {
+        TFrmRole form;
+        form.show();
+        Select(Child<QTreeWidget>(&form, "LvRole"), "系统管理员");
+        auto* tree = Child<CheckTree>(&form, "tvRight");
+        tree->collapseAll();
+        tree->expandItem(tree->topLevelItem(0));
+        QVERIFY(tree->topLevelItem(0)->isExpanded());
+        const QString before = States(tree);
+        tree->setFocus();
+        tree->setCurrentItem(FindFunctionNode(tree, "21"));
+        QTest::keyClick(tree, Qt::Key_Space);
+        QCOMPARE(States(tree), before);
+        Click(&form, "btnEdit");
+        tree->setCurrentItem(FindFunctionNode(tree, "21"));
+        QTest::keyClick(tree, Qt::Key_Space);
+        QVERIFY(States(tree) != before);
+    }
+
+    void namesDifferingOnlyInLatinCaseAreOneName()
+    {
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (5,'Kasse','')"));
+        TFrmRole form;
+        form.show();
+        Click(&form, "btnAdd");
+        Child<QLineEdit>(&form, "edtRole")->setText("KASSE");
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("该角色已经存在！"));
+        Child<QLineEdit>(&form, "edtRole")->setText("Kassen");
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("添加角色成功"));
+        Click(&form, "btnCancel");
+        Select(Child<QTreeWidget>(&form, "LvRole"), "Kassen");
+        Click(&form, "btnEdit");
+        Child<QLineEdit>(&form, "edtRole")->setText("kasse");
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("该角色已经存在！"));
+        // Its own name in another case is a rename, not a clash.
+        Child<QLineEdit>(&form, "edtRole")->setText("KASSEN");
+        m_dialogs->ClearRecords();
+        Click(&form, "btnSave");
+        QVERIFY(m_dialogs->Texts().isEmpty());
+        QCOMPARE(m_env->Scalar("select count(*) from AC_ROLEINFO where RoleName='KASSEN'").toInt(), 1);
+    }
+
+    void aSaveOverAnotherDesksChangeIsRefused()
+    {
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (5,'收银','')"));
+        SqlConnection second;
+        QVERIFY(m_env->OpenSecondConnection(second));
+        SqlConnection* first = CurrentConnection();
+        TFrmRole here;
+        here.show();
+        Select(Child<QTreeWidget>(&here, "LvRole"), "收银");
+        Click(&here, "btnEdit");
+        {
+            SetCurrentConnection(&second);
+            TFrmRole there;
+            there.show();
+            Select(Child<QTreeWidget>(&there, "LvRole"), "收银");
+            Click(&there, "btnEdit");
+            Child<QLineEdit>(&there, "edtDesc")->setText("那边的描述");
+            Click(&there, "btnSave");
+            SetCurrentConnection(first);
+        }
+        Child<QLineEdit>(&here, "edtDesc")->setText("这边的描述");
+        auto* tree = Child<CheckTree>(&here, "tvRight");
+        tree->ToggleNode(FindFunctionNode(tree, "2"));
+        Click(&here, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString::fromUtf16(VersionedRow::ChangedElsewhereText));
+        QCOMPARE(m_env->Scalar("select RoleDesc from AC_ROLEINFO where RoleID=5").toString(), QString("那边的描述"));
+        QVERIFY(StoredFunctions("收银").isEmpty());
+    }
+
+    // With the shop's own catalogue: the role that carries 用户管理 for the
+    // only administrator can be neither deleted nor stripped of it.
+    void theRoleOfTheLastAdministratorKeepsItsRight()
+    {
+        m_env = std::make_unique<TestEnv>();
+        QVERIFY2(m_env->IsValid(), qPrintable(m_env->Error()));
+        const QString lockOut = QString::fromUtf16(AccountGuard::LockOutText);
+        TFrmRole form;
+        form.show();
+        auto* roles = Child<QTreeWidget>(&form, "LvRole");
+        auto* tree = Child<CheckTree>(&form, "tvRight");
+        Select(roles, "系统管理员");
+        m_dialogs->QueueAnswer(Dialogs::Ok);
+        Click(&form, "btnDelete");
+        QCOMPARE(m_dialogs->LastText(), lockOut);
+        QCOMPARE(m_env->Scalar("select count(*) from AC_ROLEINFO where RoleID=1").toInt(), 1);
+
+        const int stored = m_env->Scalar("select count(*) from AC_ROLE_FUNCTION where RoleID=1").toInt();
+        for (const char* id : {"4000", "4001", "400132"}) {
+            Click(&form, "btnEdit");
+            tree->ToggleNode(FindFunctionNode(tree, id));
+            Click(&form, "btnSave");
+            QVERIFY2(m_dialogs->LastText() == lockOut, id);
+            QCOMPARE(m_env->Scalar("select count(*) from AC_ROLE_FUNCTION where RoleID=1").toInt(), stored);
+            Click(&form, "btnCancel");
+        }
+        // Taking away something else is fine.
+        Click(&form, "btnEdit");
+        tree->ToggleNode(FindFunctionNode(tree, "2000"));
+        m_dialogs->ClearRecords();
+        Click(&form, "btnSave");
+        QVERIFY(m_dialogs->Texts().isEmpty());
+
+        // An expired or disabled second administrator does not count; a valid one does.
+        QVERIFY(ExecCommand("insert into AC_USERINFO (UserID,UserName,IsUse,PassNotOver,PassOverDate) "
+                            "values ('LI','李四','Y','N',?)",
+                            {QDate::currentDate().addDays(-1)}));
+        QVERIFY(ExecCommand("insert into AC_FUNCTION_USER values ('4000','LI')"));
+        Click(&form, "btnCancel");
+        m_dialogs->QueueAnswer(Dialogs::Ok);
+        Click(&form, "btnDelete");
+        QCOMPARE(m_dialogs->LastText(), lockOut);
+        QVERIFY(ExecCommand("update AC_USERINFO set PassNotOver='Y' where UserID='LI'"));
+        m_dialogs->QueueAnswer(Dialogs::Ok);
+        Click(&form, "btnDelete");
+        QCOMPARE(m_env->Scalar("select count(*) from AC_ROLEINFO where RoleID=1").toInt(), 0);
+    }
+
     void deleteTakesTheRoleAndItsAssignmentsTogether()
     {
-        QVERIFY(ExecCommand("insert into AC_ROLEINFO values (5,'收银','')"));
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (5,'收银','')"));
         QVERIFY(ExecCommand("insert into AC_ROLE_FUNCTION values (5,'2')"));
         QVERIFY(ExecCommand("insert into AC_ROLE_USER values (5,'ADMIN')"));
         TFrmRole form;

@@ -1,3 +1,4 @@
+#include "AccountGuard.h"
 #include "DataAccess.h"
 #include "FunctionTree.h"
 #include "PasswordHash.h"
@@ -8,6 +9,7 @@
 #include "TUser.h"
 #include "TestEnv.h"
 #include "TfrmLogin.h"
+#include "VersionedRow.h"
 
 #include <QAbstractSpinBox>
 #include <QAccessible>
@@ -73,6 +75,30 @@ class TestUserAdmin : public QObject
     }
 
     static void Click(QWidget* form, const char* button) { Child<QAbstractButton>(form, button)->click(); }
+
+    // Every grant row as stored, with the row's identity: a rewrite that
+    // puts the same grants back still shows.
+    QString StoredGrantRows() const
+    {
+        QStringList rows;
+        for (const char* sql : {"select rowid,RoleID,UserID from AC_ROLE_USER order by rowid",
+                                "select rowid,FunctionID,UserID from AC_FUNCTION_USER order by rowid"}) {
+            MemDataset data;
+            if (!OpenQuery(sql, data))
+                return "unreadable";
+            for (data.First(); !data.Eof(); data.Next())
+                rows << data.Value(0).toString() + "|" + data.Value(1).toString() + "|" + data.Value(2).toString();
+        }
+        return rows.join(';');
+    }
+
+    static void AddUserRow(const char* id, const char* name, const char* isUse = "Y", const char* notOver = "Y",
+                           const QVariant& overDate = {})
+    {
+        QVERIFY(ExecCommand("insert into AC_USERINFO (UserID,UserName,IsUse,PassNotOver,PassOverDate) "
+                            "values (?,?,?,?,?)",
+                            {id, QString::fromUtf8(name), isUse, notOver, SqlArg(overDate)}));
+    }
 
     // Types a new user's code and name into the add mode of `form`.
     static void TypeUser(QWidget* form, const QString& code, const QString& name)
@@ -260,13 +286,14 @@ private slots:
         // A user deleted elsewhere in the meantime is not written again.
         QVERIFY(ExecCommand("update AC_USERINFO set UserID='GONE' where UserID='ADMIN'"));
         Click(&form, "btnSave");
-        QCOMPARE(m_dialogs->LastText(), QString("修改用户信息时发生错误"));
+        QCOMPARE(m_dialogs->LastText(), QString("该用户已经不存在，可能已被其他用户删除。"));
         QCOMPARE(m_env->Scalar("select count(*) from AC_ROLE_USER where UserID='ADMIN'").toInt(), 1);
     }
 
     void grantListKeepsKeysBesideTheRows()
     {
-        QVERIFY(ExecCommand("insert into AC_ROLEINFO values (7,'经理(前台)','x')"));
+        QVERIFY(
+            ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (7,'经理(前台)','x')"));
         TFrmUser form;
         form.show();
         Click(&form, "btnAdd");
@@ -363,7 +390,7 @@ private slots:
             Click(&form, "btnAdd");
             QCOMPARE(form.EditMode, QString("ADD"));
             QVERIFY(!Child<QLineEdit>(&form, "edtUserID")->isEnabled());
-            QVERIFY(!Child<QTreeWidget>(&form, "lvRight")->isEnabled());
+            QVERIFY(!Child<QToolButton>(&form, "btnAddRole")->isEnabled());
         }
         m_granted = {"400132"};
         TFrmUser form;
@@ -461,6 +488,314 @@ private slots:
         QCOMPARE(form.EditMode, QString());
     }
 
+    // The shop can never lose its last enabled, unexpired account that holds
+    // 用户管理 with 系统权限; everything else about it can still change.
+    void lastAdministratorCannotBeLockedOutThroughTheUserForm()
+    {
+        SessionRights::Install([this](const QString& id) { return m_granted.contains(id); },
+                               [] { return QStringLiteral("CLERK"); });
+        const QString lockOut = QString::fromUtf16(AccountGuard::LockOutText);
+        TFrmUser form;
+        form.show();
+        auto* users = Child<QTreeWidget>(&form, "lvUser");
+        users->setCurrentItem(Row(users, "ADMIN"));
+        Click(&form, "btnEdit");
+
+        Child<QCheckBox>(&form, "chkEnableUser")->setChecked(false);
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), lockOut);
+        QCOMPARE(m_env->Scalar("select IsUse from AC_USERINFO where UserID='ADMIN'").toString(), QString("Y"));
+        Child<QCheckBox>(&form, "chkEnableUser")->setChecked(true);
+
+        Child<QRadioButton>(&form, "rbOutOfDate")->click();
+        Child<QDateEdit>(&form, "dtOutOfDate")->setDate(QDate::currentDate().addDays(-1));
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), lockOut);
+        QCOMPARE(m_env->Scalar("select PassNotOver from AC_USERINFO where UserID='ADMIN'").toString(),
+                 QString("Y"));
+        Child<QRadioButton>(&form, "rbNotOverDue")->click();
+
+        const QString grants = StoredGrantRows();
+        auto* granted = Child<QTreeWidget>(&form, "lvRight");
+        granted->setCurrentItem(granted->topLevelItem(0));
+        Click(&form, "btnDeleteRole");
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), lockOut);
+        QCOMPARE(StoredGrantRows(), grants);
+
+        // His phone number is his own business.
+        Click(&form, "btnCancel");
+        Click(&form, "btnEdit");
+        Child<QLineEdit>(&form, "edtMobileTel")->setText("13800001111");
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("修改用户信息成功"));
+        QCOMPARE(m_env->Scalar("select MobileTel from AC_USERINFO where UserID='ADMIN'").toString(),
+                 QString("13800001111"));
+        QCOMPARE(Grants("ADMIN"), QStringList({"R1"}));
+
+        Click(&form, "btnCancel");
+        const QString stored = StoredGrantRows();
+        m_dialogs->QueueAnswer(Dialogs::Ok);
+        Click(&form, "btnDelete");
+        QCOMPARE(m_dialogs->LastText(), lockOut);
+        QCOMPARE(m_env->Scalar("select count(*) from AC_USERINFO where UserID='ADMIN'").toInt(), 1);
+        QCOMPARE(StoredGrantRows(), stored);
+
+        // With a second administrator, a function grant is as good as the
+        // role, and the first may go.
+        AddUserRow("LI", "李四");
+        QVERIFY(ExecCommand("insert into AC_FUNCTION_USER values ('4001','LI')"));
+        users->setCurrentItem(Row(users, "ADMIN"));
+        Click(&form, "btnEdit");
+        Child<QCheckBox>(&form, "chkEnableUser")->setChecked(false);
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("修改用户信息成功"));
+        QCOMPARE(m_env->Scalar("select IsUse from AC_USERINFO where UserID='ADMIN'").toString(), QString("N"));
+    }
+
+    void theLoggedInUserCannotDisableHimself()
+    {
+        AddUserRow("LI", "李四");
+        QVERIFY(ExecCommand("insert into AC_ROLE_USER values (1,'LI')"));
+        TFrmUser form;
+        form.show();
+        auto* users = Child<QTreeWidget>(&form, "lvUser");
+        users->setCurrentItem(Row(users, "ADMIN"));
+        Click(&form, "btnEdit");
+        Child<QCheckBox>(&form, "chkEnableUser")->setChecked(false);
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("不能停用当前登录的用户！"));
+        Child<QCheckBox>(&form, "chkEnableUser")->setChecked(true);
+        Child<QRadioButton>(&form, "rbOutOfDate")->click();
+        Child<QDateEdit>(&form, "dtOutOfDate")->setDate(QDate::currentDate().addDays(-3));
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("不能停用当前登录的用户！"));
+        QCOMPARE(m_env->Scalar("select PassNotOver from AC_USERINFO where UserID='ADMIN'").toString(),
+                 QString("Y"));
+        // Expiring today is still valid.
+        Child<QDateEdit>(&form, "dtOutOfDate")->setDate(QDate::currentDate());
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("修改用户信息成功"));
+    }
+
+    void resetPasswordMakesTheCodeThePasswordAgain()
+    {
+        AddUserRow("LI", "李四");
+        QVERIFY(SetUserPassword("LI", "secret"));
+        TFrmUser form;
+        form.show();
+        auto* reset = Child<QPushButton>(&form, "btnResetPassword");
+        auto* users = Child<QTreeWidget>(&form, "lvUser");
+        users->setCurrentItem(Row(users, "ADMIN"));
+        QVERIFY(!reset->isEnabled());
+        users->setCurrentItem(Row(users, "LI"));
+        QVERIFY(reset->isEnabled());
+
+        m_dialogs->QueueAnswer(Dialogs::Cancel);
+        reset->click();
+        TUser user;
+        QCOMPARE(LogIn("LI", "LI", user), QStringList({"用户密码有误，请重新输入！"}));
+
+        m_dialogs->QueueAnswer(Dialogs::Ok);
+        reset->click();
+        QCOMPARE(m_dialogs->LastText(), QString("用户“LI”的密码已重置为用户代码。"));
+        QVERIFY(LogIn("LI", "LI", user).isEmpty());
+        QCOMPARE(m_env->Scalar("select count(*) from UseLog where LogText=?", {"重置用户密码：LI"}).toInt(), 1);
+        const QString log = m_env->CommandLogLines().filter("UserPass").join('\n');
+        QVERIFY(log.contains("***"));
+        QVERIFY(!log.contains("$argon2"));
+        // The form still holds the current version: an edit after the reset saves.
+        Click(&form, "btnEdit");
+        Child<QLineEdit>(&form, "edtQQ")->setText("12345");
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("修改用户信息成功"));
+    }
+
+    void userCodesHoldLettersDigitsAndUnderscoresOnly()
+    {
+        AddUserRow("OLD-1", "老张");
+        TFrmUser form;
+        form.show();
+        Click(&form, "btnAdd");
+        for (const char* code : {"A-B", "A B", "张三", "A.B"}) {
+            Child<QLineEdit>(&form, "edtUserID")->setText(QString::fromUtf8(code));
+            Child<QLineEdit>(&form, "edtUserName")->setText("某人");
+            Click(&form, "btnSave");
+            QVERIFY2(m_dialogs->LastText().contains("用户代码只能由字母、数字和下划线组成！"), code);
+        }
+        TypeUser(&form, "wang_5", "王五");
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("添加用户成功"));
+        QCOMPARE(m_env->Scalar("select count(*) from AC_USERINFO").toInt(), 3);
+
+        // A stored code from before the rule loads and saves as it is.
+        Click(&form, "btnCancel");
+        auto* users = Child<QTreeWidget>(&form, "lvUser");
+        users->setCurrentItem(Row(users, "OLD-1"));
+        QCOMPARE(Child<QLineEdit>(&form, "edtUserName")->text(), QString("老张"));
+        Click(&form, "btnEdit");
+        Child<QLineEdit>(&form, "edtUserName")->setText("老张三");
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("修改用户信息成功"));
+        QCOMPARE(m_env->Scalar("select UserName from AC_USERINFO where UserID='OLD-1'").toString(),
+                 QString("老张三"));
+    }
+
+    void grantsAreWrittenOnlyWhenReadAndAllowed()
+    {
+        AddUserRow("LI", "李四");
+        QVERIFY(ExecCommand("insert into AC_ROLE_USER values (1,'LI')"));
+        QVERIFY(ExecCommand("insert into AC_FUNCTION_USER values ('1002','LI')"));
+        // A grant whose role is gone stays as stored.
+        QVERIFY(ExecCommand("insert into AC_ROLE_USER values (99,'LI')"));
+        const QString grants = StoredGrantRows();
+        {
+            TFrmUser form;
+            form.show();
+            auto* users = Child<QTreeWidget>(&form, "lvUser");
+            QVERIFY(ExecCommand("alter table AC_FUNCTION_USER rename to AC_FUNCTION_USER_AWAY"));
+            users->setCurrentItem(Row(users, "LI"));
+            QCOMPARE(m_dialogs->LastText(), QString("读取该用户的权限时出错，不能保存该用户的资料！"));
+            QVERIFY(ExecCommand("alter table AC_FUNCTION_USER_AWAY rename to AC_FUNCTION_USER"));
+            Click(&form, "btnEdit");
+            Child<QLineEdit>(&form, "edtQQ")->setText("777");
+            Click(&form, "btnSave");
+            QCOMPARE(m_dialogs->LastText(), QString("读取该用户的权限时出错，不能保存该用户的资料！"));
+            QCOMPARE(StoredGrantRows(), grants);
+            QVERIFY(m_env->Scalar("select QQ from AC_USERINFO where UserID='LI'").toString().isEmpty());
+        }
+        m_granted = {"400131"};
+        TFrmUser form;
+        form.show();
+        auto* users = Child<QTreeWidget>(&form, "lvUser");
+        users->setCurrentItem(Row(users, "LI"));
+        Click(&form, "btnEdit");
+        Child<QLineEdit>(&form, "edtMobileTel")->setText("13900002222");
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("修改用户信息成功"));
+        QCOMPARE(m_env->Scalar("select MobileTel from AC_USERINFO where UserID='LI'").toString(),
+                 QString("13900002222"));
+        QCOMPARE(StoredGrantRows(), grants);
+
+        // A user deleted at another desk is cleared from the form, not
+        // written from what it showed.
+        QVERIFY(ExecCommand("delete from AC_USERINFO where UserID='LI'"));
+        Click(&form, "btnCancel");
+        QCOMPARE(m_dialogs->LastText(), QString("该用户已经不存在，可能已被其他用户删除。"));
+        QVERIFY(Child<QLineEdit>(&form, "edtUserName")->text().isEmpty());
+        Click(&form, "btnEdit");
+        Click(&form, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("没有读出该用户的资料，不能保存！"));
+        QCOMPARE(m_env->Scalar("select count(*) from AC_USERINFO where UserID='LI'").toInt(), 0);
+    }
+
+    void aSaveOverAnotherDesksChangeIsRefused()
+    {
+        AddUserRow("LI", "李四");
+        SqlConnection second;
+        QVERIFY(m_env->OpenSecondConnection(second));
+        SqlConnection* first = CurrentConnection();
+        TFrmUser here;
+        here.show();
+        auto* users = Child<QTreeWidget>(&here, "lvUser");
+        users->setCurrentItem(Row(users, "LI"));
+        Click(&here, "btnEdit");
+        {
+            // The other desk opens, changes and saves the same user.
+            SetCurrentConnection(&second);
+            TFrmUser there;
+            there.show();
+            auto* list = Child<QTreeWidget>(&there, "lvUser");
+            list->setCurrentItem(Row(list, "LI"));
+            Click(&there, "btnEdit");
+            Child<QLineEdit>(&there, "edtWorkTel")->setText("6001");
+            Click(&there, "btnSave");
+            QCOMPARE(m_dialogs->LastText(), QString("修改用户信息成功"));
+            SetCurrentConnection(first);
+        }
+        Child<QLineEdit>(&here, "edtWorkTel")->setText("5001");
+        Click(&here, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString::fromUtf16(VersionedRow::ChangedElsewhereText));
+        QCOMPARE(m_env->Scalar("select WorkTel from AC_USERINFO where UserID='LI'").toString(), QString("6001"));
+        // Read again, the change goes through.
+        Click(&here, "btnCancel");
+        Click(&here, "btnEdit");
+        Child<QLineEdit>(&here, "edtWorkTel")->setText("5001");
+        Click(&here, "btnSave");
+        QCOMPARE(m_dialogs->LastText(), QString("修改用户信息成功"));
+    }
+
+    void emptyStartDateStaysEmpty()
+    {
+        AddUserRow("LI", "李四");
+        TFrmUser form;
+        form.show();
+        auto* users = Child<QTreeWidget>(&form, "lvUser");
+        users->setCurrentItem(Row(users, "LI"));
+        auto* start = Child<QDateEdit>(&form, "dtWorkStartDate");
+        QCOMPARE(start->text().trimmed(), QString());
+        Click(&form, "btnEdit");
+        Click(&form, "btnSave");
+        QVERIFY(m_env->Scalar("select WorkStartDate from AC_USERINFO where UserID='LI'").isNull());
+        start->setDate(QDate(2021, 3, 1));
+        Click(&form, "btnSave");
+        QCOMPARE(m_env->Scalar("select WorkStartDate from AC_USERINFO where UserID='LI'").toString().left(10),
+                 QString("2021-03-01"));
+    }
+
+    void listShowsAccountStateAndSortsNamesByPinyin()
+    {
+        AddUserRow("ZS", "张三");
+        AddUserRow("LS", "李四", "N");
+        AddUserRow("WW", "王五", "Y", "N", QDate::currentDate().addDays(-1));
+        AddUserRow("AM", "阿明", "Y", "N", QDate::currentDate());
+        TFrmUser form;
+        form.show();
+        auto* users = Child<QTreeWidget>(&form, "lvUser");
+        QCOMPARE(Row(users, "LS")->text(1), QString("李四(已停用)"));
+        QCOMPARE(Row(users, "LS")->toolTip(1), QString("该账号已停用"));
+        QCOMPARE(Row(users, "WW")->text(1), QString("王五(已过期)"));
+        QCOMPARE(Row(users, "WW")->toolTip(0), QString("该账号的密码已过期"));
+        QCOMPARE(Row(users, "WW")->foreground(0).color(), QColor(Qt::gray));
+        QCOMPARE(Row(users, "AM")->text(1), QString("阿明"));
+        QVERIFY(Row(users, "AM")->toolTip(1).isEmpty());
+
+        users->header()->sectionClicked(1);
+        users->header()->sectionClicked(1);
+        QStringList names = Column(users, 1);
+        names.removeOne("系统管理员");
+        QCOMPARE(names, QStringList({"阿明", "李四(已停用)", "王五(已过期)", "张三"}));
+        // The keyword finds a name whatever its state.
+        auto* keyword = Child<QLineEdit>(&form, "edtKeyWord");
+        keyword->setText("李四");
+        QCOMPARE(users->selectedItems().value(0), Row(users, "LS"));
+
+        // Saving changes the state shown.
+        Click(&form, "btnEdit");
+        Child<QCheckBox>(&form, "chkEnableUser")->setChecked(true);
+        Click(&form, "btnSave");
+        QCOMPARE(Row(users, "LS")->text(1), QString("李四"));
+        QVERIFY(Row(users, "LS")->toolTip(1).isEmpty());
+    }
+
+    void rightListsCanBeBrowsedButNotChanged()
+    {
+        TFrmUser form;
+        form.show();
+        Click(&form, "btnPl_2");
+        auto* users = Child<QTreeWidget>(&form, "lvUser");
+        users->setCurrentItem(Row(users, "ADMIN"));
+        auto* tree = Child<QTreeWidget>(&form, "tvRight");
+        QVERIFY(tree->isEnabled());
+        QVERIFY(Child<QTreeWidget>(&form, "LvRole")->isEnabled());
+        QVERIFY(Child<QTreeWidget>(&form, "lvRight")->isEnabled());
+        tree->collapseAll();
+        tree->expandItem(tree->topLevelItem(0));
+        QVERIFY(tree->topLevelItem(0)->isExpanded());
+        QVERIFY(!Child<QToolButton>(&form, "btnAddFunc")->isEnabled());
+        QVERIFY(!Child<QToolButton>(&form, "btnDeleteRole")->isEnabled());
+    }
+
     void listSortsAlternatelyAndSearchesExactly()
     {
         for (const char* id : {"bob", "LI", "ZHANG", "LIU"})
@@ -484,7 +819,8 @@ private slots:
 
         users->header()->sectionClicked(1);
         QCOMPARE(Child<QLabel>(&form, "lblKeyWord")->text(), QString("用户名称"));
-        QCOMPARE(Column(users, 1), QStringList({"系统管理员", "ZHANG名", "LI名", "LIU名", "bob名"}));
+        // Names follow the Chinese (pinyin) order, Chinese before Latin.
+        QCOMPARE(Column(users, 1), QStringList({"ZHANG名", "LIU名", "LI名", "bob名", "系统管理员"}));
     }
 
     void codeCombosSelectTheExactCode()

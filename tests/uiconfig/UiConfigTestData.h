@@ -33,19 +33,25 @@ inline void GrantUser(const QString& funcID, const QString& userID)
 
 inline void AddMenu(int id, const QString& text, int parent, const QString& funcID, int order)
 {
-    QVERIFY(ExecCommand("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {id, text, parent, funcID, order}));
+    QVERIFY(ExecCommand(
+        "insert into AC_MENUSTRUCT (MenuID,MenuText,ParentMenuID,FunctionID,OrderNum) values (?,?,?,?,?)",
+        {id, text, parent, funcID, order}));
 }
 
 inline void AddButton(int id, const QString& text, const QString& funcID, int order,
                       const QString& show = "Y")
 {
-    QVERIFY(ExecCommand("insert into AC_TOOLCFG values (?,?,0,?,?,?)", {id, text, show, funcID, order}));
+    QVERIFY(ExecCommand("insert into AC_TOOLCFG (ButtonID,ButtonText,IconIndex,IsShow,FunctionID,OrderNum) "
+                        "values (?,?,0,?,?,?)",
+                        {id, text, show, funcID, order}));
 }
 
 inline void AddGroupRow(int id, const QString& text, const QString& funcID, int parent, int order)
 {
-    QVERIFY(
-        ExecCommand("insert into AC_GROUPCFG values (?,?,0,'Y',?,?,?)", {id, text, funcID, parent, order}));
+    QVERIFY(ExecCommand(
+        "insert into AC_GROUPCFG (ItemID,ItemText,IconIndex,IsShow,FunctionID,ParentItemID,OrderNum) values "
+        "(?,?,0,'Y',?,?,?)",
+        {id, text, funcID, parent, order}));
 }
 
 inline QStringList Texts(const QVector<MenuEntry>& entries)

@@ -69,8 +69,11 @@ private slots:
         TestEnv env;
         // Rows with higher keys than the counters: a "max" read-back would
         // hand out their keys.
-        QVERIFY(ExecCommand("insert into AC_GROUPCFG values (500,'x',0,'Y','',0,1)"));
-        QVERIFY(ExecCommand("insert into AC_MENUSTRUCT values (500,'x',0,'',1)"));
+        QVERIFY(ExecCommand(
+            "insert into AC_GROUPCFG (ItemID,ItemText,IconIndex,IsShow,FunctionID,ParentItemID,OrderNum) "
+            "values (500,'x',0,'Y','',0,1)"));
+        QVERIFY(ExecCommand("insert into AC_MENUSTRUCT (MenuID,MenuText,ParentMenuID,FunctionID,OrderNum) "
+                            "values (500,'x',0,'',1)"));
         TItem item;
         item.ItemText = "新'项";
         item.IsShow = "Y";

@@ -1,4 +1,7 @@
 #include "EditorFixture.h"
+#include "SqlConnection.h"
+
+#include <QPushButton>
 #include "PickerTree.h"
 #include "TFrmMenuOrder.h"
 #include "TfrmMenuCfg.h"
@@ -30,7 +33,8 @@ private slots:
         QVERIFY(!f.Control<QTreeWidget>("tvRight")->isEnabled() &&
                 !f.Control<QCheckBox>("chkShowInToolBar")->isEnabled());
         // A stray high key must not be taken for the new row's.
-        QVERIFY(ExecCommand("insert into AC_MENUSTRUCT values (9999,'孤立',777,'',1)"));
+        QVERIFY(ExecCommand("insert into AC_MENUSTRUCT (MenuID,MenuText,ParentMenuID,FunctionID,OrderNum) "
+                            "values (9999,'孤立',777,'',1)"));
 
         ClearSelection(tree);
         f.Click("btnAddSame");
@@ -110,6 +114,46 @@ private slots:
         f.Click("btnCancel");
         QCOMPARE(f.Control<QLabel>("lblState")->text(), QString("浏览数据"));
         QVERIFY(!f.Control<QLineEdit>("edtMenuText")->isEnabled());
+    }
+
+    void aSaveOverAnotherDesksChangeIsRefused()
+    {
+        Fixture f;
+        SelectNode(f.form->Tree(), Menu(f, "角色管理(&R)"));
+        f.Click("btnEdit");
+        {
+            // The other desk, on its own connection, saves the same menu row.
+            SqlConnection second;
+            QVERIFY(f.env.OpenSecondConnection(second));
+            SqlConnection* first = CurrentConnection();
+            SetCurrentConnection(&second);
+            TfrmMenuCfg there;
+            there.show();
+            SelectNode(there.Tree(), NodeByText(there.Tree(), "角色管理(&R)"));
+            there.findChild<QPushButton*>("btnEdit")->click();
+            there.findChild<QLineEdit*>("edtMenuText")->setText("角色(&R)");
+            there.findChild<QPushButton*>("btnSave")->click();
+            SetCurrentConnection(first);
+        }
+        QCOMPARE(f.dialogs.LastText(), QString("更新数据成功！"));
+        f.Control<QLineEdit>("edtMenuText")->setText("角色维护(&R)");
+        f.Click("btnSave");
+        QCOMPARE(f.dialogs.LastText(), QString("该记录已被其他用户修改，请重新打开后再修改。"));
+        QCOMPARE(One("select MenuText from AC_MENUSTRUCT where MenuID=32"), QString("角色(&R)"));
+        // A drop is checked the same way; once read again, the edit saves.
+        f.Click("btnCancel");
+        f.Reopen();
+        SelectNode(f.form->Tree(), Menu(f, "角色(&R)"));
+        f.Click("btnEdit");
+        f.Control<QLineEdit>("edtMenuText")->setText("角色维护(&R)");
+        f.Click("btnSave");
+        QCOMPARE(f.dialogs.LastText(), QString("更新数据成功！"));
+        QVERIFY(ExecCommand("update AC_MENUSTRUCT set RowVersion=RowVersion+1 where MenuID=32"));
+        f.Click("btnCancel");
+        f.Click("chkDrag");
+        f.form->tvMenuDragDrop(Menu(f, "角色维护(&R)"), Menu(f, "帮助(&H)"));
+        QCOMPARE(f.dialogs.LastText(), QString("该记录已被其他用户修改，请重新打开后再修改。"));
+        QCOMPARE(One("select ParentMenuID from AC_MENUSTRUCT where MenuID=32"), QString("30"));
     }
 
     void deleteAndDrop()

@@ -76,13 +76,13 @@ private slots:
         f.Click("btnSave");
         QCOMPARE(f.dialogs.LastText(), QString("功能编号和功能名称是必填项！"));
 
-        // Below a node with nothing selected: nothing happens at all.
+        // Below a node with nothing selected: said so, nothing stored.
         f.Click("btnAddChild");
         ClearSelection(tree);
         f.dialogs.ClearRecords();
         TypeFunction(f, "4104", "丁");
         f.Click("btnSave");
-        QVERIFY(f.dialogs.Texts().isEmpty());
+        QCOMPARE(f.dialogs.Texts(), QStringList({"没有选择任何功能！"}));
         QCOMPARE(One("select count(*) from AC_FUNCTIONINFO where FunctionID='4104'"), QString("0"));
         QVERIFY(!f.dialogs.Failed());
     }
@@ -144,7 +144,9 @@ private slots:
         DragTree* tree = f.form->Tree();
         QVERIFY(ExecCommand("insert into AC_ROLE_FUNCTION values (1,'2003')"));
         QVERIFY(ExecCommand("insert into AC_FUNCTION_USER values ('2003','ADMIN')"));
-        QVERIFY(ExecCommand("insert into AC_GROUPCFG values (900,'模板',0,'Y','2003',1,900)"));
+        QVERIFY(ExecCommand(
+            "insert into AC_GROUPCFG (ItemID,ItemText,IconIndex,IsShow,FunctionID,ParentItemID,OrderNum) "
+            "values (900,'模板',0,'Y','2003',1,900)"));
         const QString menuRef = "select count(*) from AC_MENUSTRUCT where FunctionID='2003'";
         QCOMPARE(One(menuRef), QString("1"));
 
@@ -177,7 +179,7 @@ private slots:
         QCOMPARE(One("select count(*) from AC_FUNCTION_USER where FunctionID='2003'"), QString("0"));
         QCOMPARE(One(menuRef), QString("0"));
         QCOMPARE(One("select count(*) from AC_MENUSTRUCT where MenuID=14 and FunctionID=''"), QString("1"));
-        QCOMPARE(One("select FunctionID from AC_GROUPCFG where ItemID=900"), QString("2003"));
+        QCOMPARE(One("select FunctionID from AC_GROUPCFG where ItemID=900"), QString());
         QCOMPARE(f.Control<QLabel>("lblState")->text(), QString("浏览数据"));
 
         // Nothing selected.
@@ -269,6 +271,67 @@ private slots:
         f.Control<QLineEdit>("edtFunctionID")->setText("4999");
         f.Click("btnDetect");
         QCOMPARE(f.dialogs.LastText(), QString("该功能编号可以使用"));
+        // The rule of saving, with its reason: a number the check calls
+        // usable can be saved.
+        for (const char* id : {"007", "0", "-1", "+5"}) {
+            f.Control<QLineEdit>("edtFunctionID")->setText(id);
+            f.Click("btnDetect");
+            QVERIFY2(f.dialogs.LastText() == "功能编号只能是1到6位数字，不能以0开头，也不能带正负号！", id);
+        }
+    }
+
+    void anEditNeedsANameAndAKnownFormMode()
+    {
+        Fixture f;
+        SelectNode(f.form->Tree(), Node(f, "4005"));
+        f.Click("btnEdit");
+        f.Control<QLineEdit>("edtFunctionName")->clear();
+        f.Click("btnSave");
+        QCOMPARE(f.dialogs.LastText(), QString("功能名称是必填项！"));
+        f.Control<QLineEdit>("edtFunctionName")->setText("系统日志");
+
+        // Typed: only M, S or D gets in, in upper case.
+        auto* mode = f.Control<QLineEdit>("edtFormModal");
+        mode->clear();
+        QTest::keyClicks(mode, "x");
+        QCOMPARE(mode->text(), QString());
+        QTest::keyClicks(mode, "d");
+        QCOMPARE(mode->text(), QString("D"));
+        mode->setText("X");
+        f.Click("btnSave");
+        QCOMPARE(f.dialogs.LastText(), QString("窗体模式只能是 M、S、D 或空！"));
+        QCOMPARE(One("select FormModal from AC_FUNCTIONINFO where FunctionID='4005'"), QString("S"));
+
+        // The remarks stop at the column's size.
+        mode->setText("M");
+        f.Control<QPlainTextEdit>("memDesc")->setPlainText(QString(300, QChar(0x6587)));
+        const int kept = f.env.OnServer() ? 200 : 100;
+        QCOMPARE(f.Control<QPlainTextEdit>("memDesc")->toPlainText().size(), kept);
+        f.Click("btnSave");
+        QCOMPARE(f.dialogs.LastText(), QString("更新数据成功！"));
+        QCOMPARE(One("select FunctionDesc from AC_FUNCTIONINFO where FunctionID='4005'").size(), kept);
+        QCOMPARE(One("select FormModal from AC_FUNCTIONINFO where FunctionID='4005'"), QString("M"));
+    }
+
+    void aFunctionMovesBackToTheTopLevel()
+    {
+        Fixture f;
+        DragTree* tree = f.form->Tree();
+        // Outside the drag mode nothing moves.
+        f.form->MoveToTopLevel(Node(f, "4005"));
+        QCOMPARE(Node(f, "4005")->parent(), Node(f, "4000"));
+        f.Click("chkDrag");
+        f.form->MoveToTopLevel(Node(f, "4005"));
+        QVERIFY(!Node(f, "4005")->parent());
+        QCOMPARE(tree->SelectedNode(), Node(f, "4005"));
+        QCOMPARE(One("select ParentFunctionID from AC_FUNCTIONINFO where FunctionID='4005'"), QString("-1"));
+        // A subtree comes along.
+        f.form->MoveToTopLevel(Node(f, "4001"));
+        QCOMPARE(Node(f, "400131")->parent(), Node(f, "4001"));
+        QVERIFY(!Node(f, "4001")->parent());
+        f.Reopen();
+        QVERIFY(!Node(f, "4005")->parent());
+        QVERIFY(!Node(f, "4001")->parent());
     }
 
     void orderDialogExchangesNeighbours()

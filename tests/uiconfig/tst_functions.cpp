@@ -43,7 +43,7 @@ private slots:
         TestEnv env;
         QVERIFY2(env.IsValid(), qPrintable(env.Error()));
         AddUser("CLERK");
-        QVERIFY(ExecCommand("insert into AC_ROLEINFO values (2,'销售员','')"));
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (2,'销售员','')"));
         QVERIFY(ExecCommand("insert into AC_ROLE_FUNCTION values (2,'2001')"));
         QVERIFY(ExecCommand("insert into AC_ROLE_USER values (2,'CLERK')"));
 
