@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "IniFile.h"
 #include "Settings.h"
+#include "UnsavedInput.h"
 
 #include <QShowEvent>
 
@@ -22,6 +23,8 @@ TFrmOption::TFrmOption(QWidget* parent)
     ui->btnClose->setAutoDefault(false);
     connect(ui->btnSave, &QPushButton::clicked, this, &TFrmOption::btnSaveClick);
     connect(ui->btnClose, &QPushButton::clicked, this, &QDialog::reject);
+    m_watch = new InputWatch(this);
+    m_watch->WatchAll(this);
 }
 
 TFrmOption::~TFrmOption() = default;
@@ -37,6 +40,7 @@ void TFrmOption::FormShow()
 {
     m_ini = std::make_unique<IniFile>(Settings::IniPath());
     LoadSet();
+    m_watch->Reset();
 }
 
 void TFrmOption::LoadSet()
@@ -72,5 +76,17 @@ void TFrmOption::btnSaveClick()
                                           QStringLiteral("错误"), Dialogs::Icon::Critical});
         return;
     }
+    m_watch->Reset();
     accept();
+}
+
+void TFrmOption::reject()
+{
+    if (m_watch->Touched() && !AskToSaveInput(this, [this] {
+            btnSaveClick();
+            return !m_watch->Touched();
+        }))
+        return;
+    if (isVisible())
+        QDialog::reject();
 }

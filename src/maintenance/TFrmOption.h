@@ -4,6 +4,7 @@
 #include <memory>
 
 class IniFile;
+class InputWatch;
 namespace Ui {
 class TFrmOption;
 }
@@ -25,6 +26,8 @@ public:
 public slots:
     void FormShow();
     void btnSaveClick();
+    // Also Esc, 关闭 and the close box: a changed setting is asked about first.
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -32,4 +35,5 @@ protected:
 private:
     std::unique_ptr<Ui::TFrmOption> ui;
     std::unique_ptr<IniFile> m_ini;
+    InputWatch* m_watch = nullptr;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TDefForm.h"
+#include "UnsavedInput.h"
 #include "UserAdmin.h"
 
 #include <memory>
@@ -39,6 +40,11 @@ public:
     // The grants of lvRight, in list order.
     QList<UserGrant> GrantRows() const;
 
+    // In an edit mode with typed input; saving is 保存.
+    bool HasUnsavedInput() const override;
+    bool SaveUnsavedInput() override;
+    void DiscardUnsavedInput() override;
+
 public slots:
     void FormShow();
     void lvUserColumnClick(int column);
@@ -76,4 +82,5 @@ private:
 
     std::unique_ptr<Ui::TFrmUser> ui;
     bool m_shown = false;
+    InputWatch* m_watch = nullptr;
 };
