@@ -207,6 +207,8 @@ void TfrmLogin::reject()
 
 void TfrmLogin::btnLoginClick()
 {
+    // Enter pressed while the completion list is open: it goes with the dialog.
+    ui->cmbUserID->completer()->popup()->hide();
     // An entry picked from the list is "code-name": Enter right after
     // picking must send the code, as leaving the box does.
     cmbUserIDExit();

@@ -15,9 +15,15 @@
 
 bool AskToSaveInput(QWidget* parent, const std::function<bool()>& save, const std::function<void()>& discard)
 {
-    const Dialogs::Button answer = Dialogs::Instance().Ask(
-        parent, {QStringLiteral("数据已修改，是否保存？"), QString(), Dialogs::Icon::Question},
-        Dialogs::Yes | Dialogs::No | Dialogs::Cancel, Dialogs::Yes);
+    const Dialogs::Button answer =
+        Dialogs::Instance().Ask(parent,
+                                {QStringLiteral("数据已修改，是否保存？"),
+                                 QString(),
+                                 Dialogs::Icon::Question,
+                                 {{Dialogs::Yes, QStringLiteral("是")},
+                                  {Dialogs::No, QStringLiteral("否")},
+                                  {Dialogs::Cancel, QStringLiteral("取消")}}},
+                                Dialogs::Yes | Dialogs::No | Dialogs::Cancel, Dialogs::Yes);
     if (answer == Dialogs::Yes)
         return save && save();
     if (answer == Dialogs::No) {
