@@ -1,6 +1,7 @@
 #include "LoginReminder.h"
 
 #include "ExpiryNotice.h"
+#include "NoticeStrip.h"
 #include "Settings.h"
 #include "TFrmMain.h"
 #include "TFrmSaleManage.h"
@@ -8,7 +9,6 @@
 #include "WarrantyReminder.h"
 #include "WarrantySettings.h"
 
-#include <QMdiArea>
 #include <QSystemTrayIcon>
 
 namespace {
@@ -34,7 +34,7 @@ QString GrantedManagerFunction(const TFunctions& rights)
 ExpiryNotice* RemindExpiringWarranties(TFrmMain* window)
 {
     // The notice of an earlier login belongs to that login.
-    for (ExpiryNotice* earlier : window->MdiArea()->findChildren<ExpiryNotice*>(Qt::FindDirectChildrenOnly))
+    for (ExpiryNotice* earlier : window->Notices()->findChildren<ExpiryNotice*>(Qt::FindDirectChildrenOnly))
         delete earlier;
     if (!Settings::RemindAtLogin() || !window->FunctionRights())
         return nullptr;
@@ -47,13 +47,13 @@ ExpiryNotice* RemindExpiringWarranties(TFrmMain* window)
         return nullptr;
 
     const QString text = WarrantyReminder::NoticeText(count, days);
-    auto* notice = new ExpiryNotice(text, window->MdiArea());
+    auto* notice = new ExpiryNotice(text, window->Notices());
     QObject::connect(notice, &ExpiryNotice::viewRequested, window, [window, funcID] {
         window->RunFunction(funcID);
         if (auto* manager = qobject_cast<TFrmSaleManage*>(window->FindOpenForm("TFrmSaleManage")))
             manager->BtnExpiringClick();
     });
-    notice->show();
+    window->Notices()->AddNotice(notice);
     if (window->RzTrayIcon1 && window->RzTrayIcon1->isVisible())
         window->RzTrayIcon1->showMessage(Settings::SoftName(), text, QSystemTrayIcon::Information, 10000);
     return notice;

@@ -10,6 +10,7 @@
 #include "FormClasses.h"
 #include "FormRegistry.h"
 #include "TFunctions.h"
+#include "NoticeStrip.h"
 #include "GroupBar.h"
 #include "IconList.h"
 #include "LoginReminder.h"
@@ -42,6 +43,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 TFrmMain* FrmMain = nullptr;
 
@@ -162,8 +164,18 @@ void TFrmMain::CreateControls()
     m_mdiArea->setBackground(palette().color(QPalette::Dark));
     m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The work area with the notice strip below it.
+    auto* work = new QWidget(central);
+    work->setObjectName(QStringLiteral("pnlWork"));
+    auto* workLayout = new QVBoxLayout(work);
+    workLayout->setContentsMargins(0, 0, 0, 0);
+    workLayout->setSpacing(0);
+    m_mdiArea->setParent(work);
+    workLayout->addWidget(m_mdiArea, 1);
+    m_notices = new NoticeStrip(work);
+    workLayout->addWidget(m_notices);
     row->addWidget(RzSizePanel1);
-    row->addWidget(m_mdiArea, 1);
+    row->addWidget(work, 1);
     setCentralWidget(central);
 
     statusBar()->setObjectName(QStringLiteral("strMain"));
@@ -366,7 +378,7 @@ void TFrmMain::closeEvent(QCloseEvent* event)
     const Dialogs::Button answer = Dialogs::Instance().Ask(
         this, {QStringLiteral("确定要退出本程序吗？"), QStringLiteral("退出程序"), Dialogs::Icon::Question},
         Dialogs::Ok | Dialogs::Cancel, Dialogs::Cancel);
-    if (answer == Dialogs::Cancel) {
+    if (answer == Dialogs::Cancel || !ConfirmUnsavedForms()) {
         event->ignore();
         return;
     }
@@ -488,6 +500,28 @@ void TFrmMain::CloseAllChildForms()
     const QList<QMdiSubWindow*> frames = m_mdiArea->subWindowList(QMdiArea::CreationOrder);
     for (auto it = frames.crbegin(); it != frames.crend(); ++it)
         (*it)->close();
+}
+
+bool TFrmMain::ConfirmUnsavedForms()
+{
+    // The form in front first, then the others from the last opened.
+    QList<QMdiSubWindow*> frames = m_mdiArea->subWindowList(QMdiArea::StackingOrder);
+    std::reverse(frames.begin(), frames.end());
+    for (QMdiSubWindow* frame : std::as_const(frames)) {
+        auto* form = qobject_cast<TDefForm*>(frame->widget());
+        if (form && !form->ConfirmUnsavedInput())
+            return false;
+    }
+    return true;
+}
+
+void TFrmMain::RestoreOpenWindowItems()
+{
+    for (QMdiSubWindow* frame : m_mdiArea->subWindowList(QMdiArea::CreationOrder)) {
+        auto* form = qobject_cast<TDefForm*>(frame->widget());
+        if (form && !form->IsClosing() && !form->FuncID.isEmpty() && form->InstanceKey >= 0)
+            AddOpenWindowEntry(gbMain, form);
+    }
 }
 
 void TFrmMain::AddOpenWindowItem(TDefForm* form)

@@ -10,6 +10,7 @@
 #include <QPointer>
 
 class GroupBar;
+class NoticeStrip;
 class QLabel;
 class QLineEdit;
 class QMdiArea;
@@ -61,6 +62,8 @@ public:
     GroupBar* MainGroupBar() override { return gbMain; }
     QToolBar* MainToolBar() override { return tbrMain; }
     void CloseAllChildForms() override;
+    bool ConfirmUnsavedForms() override;
+    void RestoreOpenWindowItems() override;
     void SetLoginStatus(const QString& state, const QString& user) override;
     void FillSkinMenu(QMenu* item) override;
 
@@ -83,6 +86,8 @@ public:
     QString NoticeText() const;
     TFunctions* FunctionRights() const { return m_functions; }
     TNewSkin* SkinManager() const { return m_skin; }
+    // The strip below the work area where the workspace's notices go.
+    NoticeStrip* Notices() const { return m_notices; }
 
     // Controls named by the system.
     QToolBar* tbrMain = nullptr;
@@ -120,6 +125,7 @@ private:
     void ShowModalForm(QWidget* form);
 
     QMdiArea* m_mdiArea = nullptr;
+    NoticeStrip* m_notices = nullptr;
     QLabel* m_panels[4] = {};
     QLabel* m_notice = nullptr;
     TFunctions* m_functions = nullptr;

@@ -1,6 +1,7 @@
 #include "SeedData.h"
 
 #include "AppDir.h"
+#include "DataAccess.h"
 #include "PasswordHash.h"
 #include "Schema.h"
 #include "Settings.h"
@@ -409,4 +410,48 @@ bool InitConfiguredDatabase(bool demo, QString* error)
     if (Settings::DatabaseIsServer())
         return InitServerDatabase(Settings::DatabaseServer(), demo, error);
     return InitDatabase(GetAppDir() + "data/data.mdb", demo, error);
+}
+
+bool RestoreSeededInterface(SeededInterface part, QString* error)
+{
+    SqlTransaction transaction(CurrentConnection());
+    QString failure;
+    const auto run = [&failure](const QString& sql, const SqlArgs& args = {}) {
+        return failure.isEmpty() && ExecCommand(sql, args, &failure);
+    };
+    // The counters never go back: keys handed out before stay unique.
+    const auto raise = [&run](const char* column, int value) {
+        const QString name = QString::fromLatin1(column);
+        return run(QStringLiteral("update SeqTable set %1=? where %1 is null or %1<?").arg(name),
+                   {value, value});
+    };
+    bool ok = transaction.IsActive();
+    int order = 0;
+    switch (part) {
+    case SeededInterface::Menu:
+        ok = ok && run(QStringLiteral("delete from AC_MENUSTRUCT"));
+        for (const Menu& m : Menus)
+            ok = ok && run(QStringLiteral("insert into AC_MENUSTRUCT values (?,?,?,?,?)"),
+                           {m.id, Text(m.text), m.parent, Text(m.function), ++order});
+        ok = ok && raise("MenuID", Menus[std::size(Menus) - 1].id) && raise("MenuOrderID", order);
+        break;
+    case SeededInterface::Toolbar:
+        ok = ok && run(QStringLiteral("delete from AC_TOOLCFG"));
+        for (const Button& b : Buttons)
+            ok = ok && run(QStringLiteral("insert into AC_TOOLCFG values (?,?,?,?,?,?)"),
+                           {b.id, Text(b.text), b.icon, "Y", Text(b.function), ++order});
+        ok = ok && raise("ButtonID", Buttons[std::size(Buttons) - 1].id);
+        break;
+    case SeededInterface::GroupBar:
+        ok = ok && run(QStringLiteral("delete from AC_GROUPCFG"));
+        for (const GroupItem& g : GroupItems)
+            ok = ok && run(QStringLiteral("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)"),
+                           {g.id, Text(g.text), g.icon, "Y", Text(g.function), g.parent, ++order});
+        ok = ok && raise("ItemID", GroupItems[std::size(GroupItems) - 1].id) && raise("ItemOrderID", order);
+        break;
+    }
+    ok = ok && transaction.Commit();
+    if (!ok && error)
+        *error = failure.isEmpty() ? CurrentConnection()->ErrorString() : failure;
+    return ok;
 }

@@ -15,6 +15,13 @@ bool InitServerDatabase(const PgServer& server, bool demo, QString* error);
 // Same on the engine Quorel.ini names (data/data.mdb by default).
 bool InitConfiguredDatabase(bool demo, QString* error);
 
+// The parts of the interface a new database starts with.
+enum class SeededInterface { Menu, Toolbar, GroupBar };
+// Replaces every row of the menu, toolbar or group-bar table with the rows a
+// new database gets, in one transaction on the open connection; the table's
+// key and order counters are raised past the keys written.
+bool RestoreSeededInterface(SeededInterface part, QString* error);
+
 // The administrator created in a new database.
 inline constexpr const char* AdminUserID = "ADMIN";
 inline constexpr const char* AdminPassword = "admin";

@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "IniFile.h"
 #include "Settings.h"
+#include "UnsavedInput.h"
 
 #include <QDir>
 #include <QShowEvent>
@@ -26,6 +27,8 @@ TFrmOption::TFrmOption(QWidget* parent)
     connect(ui->btnBrowse, &QPushButton::clicked, this, &TFrmOption::btnBrowseClick);
     connect(ui->btnSave, &QPushButton::clicked, this, &TFrmOption::btnSaveClick);
     connect(ui->btnClose, &QPushButton::clicked, this, &QDialog::reject);
+    m_watch = new InputWatch(this);
+    m_watch->WatchAll(this);
 }
 
 TFrmOption::~TFrmOption() = default;
@@ -41,6 +44,7 @@ void TFrmOption::FormShow()
 {
     m_ini = std::make_unique<IniFile>(Settings::IniPath());
     LoadSet();
+    m_watch->Reset();
 }
 
 void TFrmOption::LoadSet()
@@ -87,5 +91,17 @@ void TFrmOption::btnSaveClick()
                                           QStringLiteral("错误"), Dialogs::Icon::Critical});
         return;
     }
+    m_watch->Reset();
     accept();
+}
+
+void TFrmOption::reject()
+{
+    if (m_watch->Touched() && !AskToSaveInput(this, [this] {
+            btnSaveClick();
+            return !m_watch->Touched();
+        }))
+        return;
+    if (isVisible())
+        QDialog::reject();
 }

@@ -4,6 +4,7 @@
 #include <memory>
 
 class IniFile;
+class InputWatch;
 namespace Ui {
 class TFrmOption;
 }
@@ -27,6 +28,8 @@ public slots:
     void btnSaveClick();
     // Picks the second folder automatic backups are copied to.
     void btnBrowseClick();
+    // Also Esc, 关闭 and the close box: a changed setting is asked about first.
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -34,4 +37,5 @@ protected:
 private:
     std::unique_ptr<Ui::TFrmOption> ui;
     std::unique_ptr<IniFile> m_ini;
+    InputWatch* m_watch = nullptr;
 };

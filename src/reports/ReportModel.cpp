@@ -129,6 +129,26 @@ int FittingPrefix(const QString& text, const QFont& font, double width)
     return qMin(fit, int(text.size()));
 }
 
+// The lines of a text fitted into its box (see Element::fitLines), with the
+// font they are set in and the horizontal condensing they need.
+QStringList FittedLines(const Element& element, FontSpec& font, double& stretch)
+{
+    const QRectF& box = element.box;
+    stretch = 1.0;
+    const QSizeF unbounded(box.width(), 1e6);
+    for (font.pointSize = element.font.pointSize; font.pointSize >= 6.0 - 1e-9; font.pointSize -= 0.5) {
+        const int room = qMin(element.fitLines, int(std::floor(box.height() / EmSize(font) + 1e-9)));
+        const QStringList lines = MemoLines(element.text, font, unbounded);
+        if (room >= 1 && lines.size() <= room)
+            return lines;
+    }
+    // Still too long at the smallest size: condensed as far as a text may be.
+    font.pointSize = 6.0;
+    stretch = kMinStretch;
+    const int room = qMax(1, qMin(element.fitLines, int(std::floor(box.height() / EmSize(font) + 1e-9))));
+    return MemoLines(element.text, font, QSizeF(box.width() / kMinStretch, 1e6)).mid(0, room);
+}
+
 void EmitElement(const Element& element, const QPointF& origin, PreparedPage& page)
 {
     const QRectF box = element.box.translated(origin);
@@ -143,6 +163,21 @@ void EmitElement(const Element& element, const QPointF& origin, PreparedPage& pa
         primitive.font = element.font;
         primitive.opaque = !element.transparent;
         primitive.rect = QRectF(box.topLeft(), QSizeF(TextWidth(element.text, element.font), box.height()));
+        if (element.fitLines > 0 && box.width() > 0 && primitive.rect.width() > box.width()) {
+            FontSpec font = element.font;
+            double stretch = 1.0;
+            const QStringList lines = FittedLines(element, font, stretch);
+            const double em = EmSize(font);
+            for (int i = 0; i < lines.size(); ++i) {
+                Primitive line = primitive;
+                line.text = lines[i];
+                line.font = font;
+                line.stretch = stretch;
+                line.rect = QRectF(box.left(), box.top() + i * em, TextWidth(lines[i], font) * stretch, em);
+                page.primitives.append(line);
+            }
+            break;
+        }
         if (element.fitWidth && primitive.rect.width() > box.width() && box.width() > 0) {
             primitive.stretch = qMax(kMinStretch, box.width() / primitive.rect.width());
             primitive.rect.setWidth(primitive.rect.width() * primitive.stretch);

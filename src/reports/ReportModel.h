@@ -68,6 +68,10 @@ struct Element
     // A fixed text laid out for narrower glyphs than the substitute font's is
     // condensed (down to 60 %) to its design width instead of running on.
     bool fitWidth = false;
+    // A field that must not run past its box: a text wider than the box is
+    // set smaller (down to 6 pt) and wrapped onto up to this many lines
+    // within the box's height; 0 lets the text run on.
+    int fitLines = 0;
 };
 
 enum class BandKind : quint8 { PageHeader, Detail, PageFooter };

@@ -68,6 +68,12 @@ public:
     {
         Add(ElementKind::Text, QString::fromLatin1(name), left, top, width, height, QString(), points, bold);
     }
+    // A field that is set smaller and wrapped rather than run past its box.
+    void WrappedField(const char* name, double left, double top, double width, double height, int lines)
+    {
+        Field(name, left, top, width, height);
+        m_band.elements.last().fitLines = lines;
+    }
     // A field that is condensed to its width rather than run past it.
     void FittedField(const char* name, double left, double top, double width, double height)
     {
@@ -137,7 +143,8 @@ void BuildHeader(BandBuilder b)
 void BuildFooter(BandBuilder b)
 {
     b.Text(4.2, 2.1, 21.4, 4.5, QStringLiteral("公司地址："));
-    b.Field("LblIncAddr", 27.5, 2.1, 21.4, 4.5);
+    // Up to the phone's caption and the next row: a long address wraps there.
+    b.WrappedField("LblIncAddr", 27.5, 2.1, 92.0, 6.3, 2);
     b.Text(120.7, 2.1, 21.4, 4.5, QStringLiteral("销售电话："));
     b.Field("LblIncPhone", 143.9, 2.1, 23.5, 4.5);
     b.Text(4.2, 8.5, 21.4, 4.5, QStringLiteral("公司电邮："));

@@ -6,9 +6,12 @@
 #include <QPushButton>
 #include <QToolButton>
 
-ExpiryNotice::ExpiryNotice(const QString& text, QWidget* area) : QFrame(area)
+ExpiryNotice::ExpiryNotice(const QString& text, QWidget* parent) : QFrame(parent)
 {
     setObjectName("ExpiryNotice");
+    // Read out as one notice with its text, then its two buttons.
+    setAccessibleName(QStringLiteral("即将过保提醒"));
+    setAccessibleDescription(text);
     setAttribute(Qt::WA_DeleteOnClose);
     setAutoFillBackground(true);
     setFrameShape(QFrame::StyledPanel);
@@ -19,6 +22,7 @@ ExpiryNotice::ExpiryNotice(const QString& text, QWidget* area) : QFrame(area)
     m_label->setObjectName("LblExpiryNotice");
     m_view = new QPushButton(QStringLiteral("查看"), this);
     m_view->setObjectName("BtnExpiryView");
+    m_view->setAccessibleName(QStringLiteral("查看即将过保的客户"));
     m_close = new QToolButton(this);
     m_close->setObjectName("BtnExpiryClose");
     m_close->setText(QStringLiteral("×"));
@@ -38,28 +42,9 @@ ExpiryNotice::ExpiryNotice(const QString& text, QWidget* area) : QFrame(area)
         close();
     });
     connect(m_close, &QToolButton::clicked, this, &QWidget::close);
-    area->installEventFilter(this);
-    adjustSize();
-    Place();
-    raise();
 }
 
 QString ExpiryNotice::Text() const
 {
     return m_label->text();
-}
-
-bool ExpiryNotice::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == parentWidget() && event->type() == QEvent::Resize)
-        Place();
-    return QFrame::eventFilter(watched, event);
-}
-
-void ExpiryNotice::Place()
-{
-    const QWidget* area = parentWidget();
-    const int margin = 12;
-    move(qMax(0, area->width() - width() - margin), qMax(0, area->height() - height() - margin));
-    raise();
 }

@@ -4,6 +4,7 @@
 #include "TDataM.h"
 #include "Dialogs.h"
 #include "DictionaryModel.h"
+#include "UnsavedInput.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -212,20 +213,15 @@ bool TFrmCompanyDirEdit::AskSavePending()
         m_model->Cancel();
         return true;
     }
-    const Dialogs::Button answer =
-        Dialogs::Instance().Ask(this,
-                                {QStringLiteral("记录已经修改，关闭之前保存吗？"), QStringLiteral("确认删除"),
-                                 Dialogs::Icon::Question},
-                                Dialogs::Yes | Dialogs::No, Dialogs::Yes);
-    if (answer != Dialogs::Yes) {
-        m_model->Cancel();
-        return true;
-    }
-    if (!m_model->Post()) {
-        ShowError(m_model->ErrorString(), QString(), this);
-        return false;
-    }
-    return true;
+    return AskToSaveInput(
+        this,
+        [this] {
+            if (m_model->Post())
+                return true;
+            ShowError(m_model->ErrorString(), QString(), this);
+            return false;
+        },
+        [this] { m_model->Cancel(); });
 }
 
 void TFrmCompanyDirEdit::SetCurrentCell(int row, int column)

@@ -6,6 +6,7 @@
 #include "GbkText.h"
 #include "Settings.h"
 #include "TDataM.h"
+#include "UnsavedInput.h"
 #include "WarrantyCard.h"
 
 #include <QLabel>
@@ -61,6 +62,10 @@ TFrmCompanySet::TFrmCompanySet(QWidget* parent)
     GbkLengthValidator::Apply(ui->EditInc, NameMaxBytes);
     for (const ProfileColumn& c : ProfileColumns)
         GbkLengthValidator::Apply((*ui).*c.box, c.maxBytes);
+    m_watch = new InputWatch(this);
+    m_watch->Watch({ui->EditInc, ui->edtSoftName});
+    for (const ProfileColumn& c : ProfileColumns)
+        m_watch->Watch({(*ui).*c.box});
     connect(ui->btnSave, &QPushButton::clicked, this, &TFrmCompanySet::btnSaveClick);
     connect(ui->btnClose, &QPushButton::clicked, this, &TFrmCompanySet::btnCloseClick);
 }
@@ -80,6 +85,7 @@ void TFrmCompanySet::FormShow()
         ((*ui).*c.box)->clear();
     ReadNameSettings();
     LoadCompanyProfile();
+    m_watch->Reset();
 }
 
 void TFrmCompanySet::ReadNameSettings()
@@ -161,12 +167,34 @@ bool TFrmCompanySet::SaveCompanyProfile()
 
 void TFrmCompanySet::btnSaveClick()
 {
+    if (SaveAll())
+        accept();
+}
+
+bool TFrmCompanySet::SaveAll()
+{
     // The settings go first, so they are kept even when the row cannot be.
     const bool settings = WriteNameSettings();
     if (!settings)
         ShowError(QStringLiteral("无法写入设置文件：") + Settings::IniPath(), QString(), this);
-    if (SaveCompanyProfile() && settings)
-        accept();
+    if (!SaveCompanyProfile() || !settings)
+        return false;
+    m_watch->Reset();
+    return true;
+}
+
+void TFrmCompanySet::reject()
+{
+    if (m_watch->Touched()) {
+        bool saved = false;
+        if (!AskToSaveInput(this, [this, &saved] { return saved = SaveAll(); }))
+            return;
+        if (saved) {
+            accept();
+            return;
+        }
+    }
+    QDialog::reject();
 }
 
 void TFrmCompanySet::btnCloseClick()

@@ -6,6 +6,7 @@
 namespace Ui {
 class TFrmCompanySet;
 }
+class InputWatch;
 
 // "本单位信息设置": the shop's own profile, the one AC_Company row printed on
 // the warranty card, and the names CoName/SoftName of Quorel.ini.  A modal
@@ -29,6 +30,8 @@ public slots:
     void FormShow();
     void btnSaveClick();
     void btnCloseClick();
+    // Also Esc and the close box: typed input is asked about first.
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -36,6 +39,9 @@ protected:
 private:
     // The caption of a box's label, without the colon.
     QString LabelOf(const QWidget* box) const;
+    // The settings, then the profile row; true when both were written.
+    bool SaveAll();
 
     std::unique_ptr<Ui::TFrmCompanySet> ui;
+    InputWatch* m_watch = nullptr;
 };

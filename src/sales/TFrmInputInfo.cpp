@@ -8,11 +8,13 @@
 #include "Settings.h"
 #include "Shell.h"
 #include "TDataM.h"
+#include "UnsavedInput.h"
 #include "WarrantyCardCode.h"
 #include "ui_TFrmInputInfo.h"
 
 #include <QPointer>
 #include <QRegularExpressionValidator>
+#include <QShowEvent>
 
 namespace {
 
@@ -51,6 +53,14 @@ TFrmInputInfo::TFrmInputInfo(QWidget* parent) : QDialog(parent), m_ui(std::make_
         edit->setSpecialValueText(QStringLiteral(" "));
     }
 
+    m_watch = new InputWatch(this);
+    QList<QWidget*> inputs;
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        if (edit->objectName().startsWith('E'))
+            inputs << edit;
+    inputs << m_ui->Memo << m_ui->CmbQuality << m_ui->DateBuy << m_ui->DateBao;
+    m_watch->Watch(inputs);
+
     m_ui->BtnModify->setVisible(false);
     connect(m_ui->BtnAdd, &QPushButton::clicked, this, &TFrmInputInfo::BtnAddClick);
     connect(m_ui->BtnModify, &QPushButton::clicked, this, &TFrmInputInfo::BtnAddClick);
@@ -81,6 +91,12 @@ void TFrmInputInfo::ClearEntry()
     m_addedId = -1;
     m_ui->EAmount->setText("1");
     m_ui->CmbQuality->setCurrentIndex(0);
+    m_watch->Reset();
+}
+
+bool TFrmInputInfo::HasUnsavedInput() const
+{
+    return m_watch->Touched();
 }
 
 bool TFrmInputInfo::IsAddMode() const
@@ -143,16 +159,24 @@ void TFrmInputInfo::EAmountChange()
 
 void TFrmInputInfo::BtnAddClick()
 {
+    SaveEntry();
+}
+
+bool TFrmInputInfo::SaveEntry()
+{
     // Required fields are enforced by moving the focus, without a message.
     if (SaleRecord::IsBlank(m_ui->EUser->text())) {
         m_ui->EUser->setFocus();
-        return;
+        return false;
     }
     if (SaleRecord::IsBlank(m_ui->EAddr->text())) {
         m_ui->EAddr->setFocus();
-        return;
+        return false;
     }
-    SaveSaleRecord();
+    if (!SaveSaleRecord())
+        return false;
+    m_watch->Reset();
+    return true;
 }
 
 bool TFrmInputInfo::SaveSaleRecord()
@@ -328,8 +352,19 @@ void TFrmInputInfo::BtnExit1Click()
     close();
 }
 
+void TFrmInputInfo::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // What the caller filled in is the starting point.
+    if (!event->spontaneous())
+        m_watch->Reset();
+}
+
 void TFrmInputInfo::done(int result)
 {
+    if (result == QDialog::Rejected && isVisible() && HasUnsavedInput() &&
+        !AskToSaveInput(this, [this] { return SaveEntry(); }))
+        return;
     QDialog::done(result);
     // However the dialog closes, an open record manager shows the rows of
     // its last toolbar filter again.

@@ -9,6 +9,7 @@
 namespace Ui {
 class TFrmInputInfo;
 }
+class InputWatch;
 class TQuickReport1;
 class QDateEdit;
 
@@ -31,6 +32,8 @@ public:
     // SetRecordId in edit mode.  Errors are shown; false then and
     // nothing is stored.
     bool SaveSaleRecord();
+    // Typed into the boxes since the dialog was shown, cleared or saved.
+    bool HasUnsavedInput() const;
     // The card's texts: the boxes as they stand, the company profile and the
     // software name.  None, with the message shown, when the profile cannot
     // be read.
@@ -64,10 +67,15 @@ private slots:
     void EAmountChange();
 
 protected:
+    // Closing with typed input that is not saved asks first.
     void done(int result) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     TQuickReport1& Card();
+    // Required name and address (the focus goes to the empty one), then
+    // SaveSaleRecord.
+    bool SaveEntry();
     // The number of the record on show: the one being edited, or the one
     // this add-mode dialog stored last; -1 when it is not saved yet.
     qint64 ShownRecordId() const;
@@ -80,6 +88,7 @@ private:
     qint64 m_addedId = -1;
     qint64 m_recordId = -1;
     qint64 m_rowVersion = -1;
+    InputWatch* m_watch = nullptr;
 };
 
 // The one entry dialog of the program, made on first use (a child of the

@@ -15,6 +15,7 @@
 #include "ui_TFrmInputInfo.h"
 #include "ui_TFrmSaleManage.h"
 
+#include <QAccessibleWidget>
 #include <QActionGroup>
 #include <QDir>
 #include <QFileInfo>
@@ -25,6 +26,71 @@
 #include <QMenu>
 #include <QTimer>
 #include <QToolButton>
+
+namespace {
+
+// A split button (its face runs the action, its arrow opens the menu) as a
+// screen reader sees it: both actions, where the toolkit offers only the
+// menu for a tool button that has one.
+class SplitButtonAccessible : public QAccessibleWidget
+{
+public:
+    explicit SplitButtonAccessible(QToolButton* button) : QAccessibleWidget(button, QAccessible::ButtonDropDown) {}
+
+    // Marks the button; an interface the toolkit made for it before is dropped.
+    static void Install(QToolButton* button)
+    {
+        InstallFactory();
+        button->setProperty("splitButton", true);
+        if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(button);
+            made && !dynamic_cast<SplitButtonAccessible*>(made))
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+    }
+
+private:
+    static void InstallFactory()
+    {
+        static bool installed = false;
+        if (installed)
+            return;
+        installed = true;
+        QAccessible::installFactory([](const QString&, QObject* object) -> QAccessibleInterface* {
+            auto* button = qobject_cast<QToolButton*>(object);
+            if (button && button->property("splitButton").toBool())
+                return new SplitButtonAccessible(button);
+            return nullptr;
+        });
+    }
+
+public:
+    QString text(QAccessible::Text t) const override
+    {
+        const QString own = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && own.isEmpty())
+            return Button()->text();
+        return own;
+    }
+    QStringList actionNames() const override
+    {
+        if (!widget()->isEnabled())
+            return {};
+        return {pressAction(), showMenuAction()};
+    }
+    void doAction(const QString& action) override
+    {
+        if (!widget()->isEnabled())
+            return;
+        if (action == pressAction())
+            Button()->click();
+        else if (action == showMenuAction())
+            Button()->showMenu();
+    }
+
+private:
+    QToolButton* Button() const { return static_cast<QToolButton*>(widget()); }
+};
+
+} // namespace
 
 namespace {
 
@@ -489,9 +555,13 @@ void TFrmSaleManage::SetupExpiringButton()
 
     m_expiringButton = qobject_cast<QToolButton*>(m_ui->ToolBar3->widgetForAction(expiring));
     if (m_expiringButton) {
+        m_expiringButton->setObjectName("BtnExpiringButton");
+        m_expiringButton->setAccessibleName(QStringLiteral("即将过保"));
+
         m_expiringButton->setMenu(menu);
         m_expiringButton->setPopupMode(QToolButton::MenuButtonPopup);
         m_expiringButton->setMinimumSize(77, 36);
+        SplitButtonAccessible::Install(m_expiringButton);
     }
     expiring->setToolTip(QStringLiteral("即将过保（%1 天内到期）").arg(days));
     m_model->SetExpiringDays(days);

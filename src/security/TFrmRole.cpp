@@ -25,7 +25,10 @@ TFrmRole::TFrmRole(QWidget* parent) : TDefForm(parent), ui(std::make_unique<Ui::
     ui->LvRole->setColumnWidth(1, 200);
     SetInputs(false);
 
-    connect(ui->LvRole, &QTreeWidget::itemSelectionChanged, this, &TFrmRole::LvRoleClick);
+    m_watch = new InputWatch(this);
+    m_watch->Watch({ui->edtRole, ui->edtDesc});
+    m_watch->WatchChecks(ui->tvRight);
+    connect(ui->LvRole, &QTreeWidget::itemSelectionChanged, this, &TFrmRole::RoleRowChanged);
     connect(ui->btnEdit, &QPushButton::clicked, this, &TFrmRole::btnEditClick);
     connect(ui->btnAdd, &QPushButton::clicked, this, &TFrmRole::btnAddClick);
     connect(ui->btnSave, &QPushButton::clicked, this, &TFrmRole::btnSaveClick);
@@ -54,6 +57,43 @@ QTreeWidgetItem* TFrmRole::SelectedRoleRow() const
 {
     const QList<QTreeWidgetItem*> selected = ui->LvRole->selectedItems();
     return selected.isEmpty() ? nullptr : selected.first();
+}
+
+void TFrmRole::RoleRowChanged()
+{
+    QTreeWidgetItem* row = SelectedRoleRow();
+    const auto selectQuietly = [this](QTreeWidgetItem* item) {
+        const QSignalBlocker blocker(ui->LvRole);
+        ui->LvRole->setCurrentItem(item);
+    };
+    QTreeWidgetItem* shown = nullptr;
+    for (int i = 0; i < ui->LvRole->topLevelItemCount(); ++i)
+        if (ui->LvRole->topLevelItem(i)->data(0, RoleIdRole).toLongLong() == CurrentRoleID)
+            shown = ui->LvRole->topLevelItem(i);
+    if (row && shown && row != shown && HasUnsavedInput()) {
+        // Back on the role being edited while the user decides.
+        selectQuietly(shown);
+        if (!ConfirmUnsavedInput())
+            return;
+        selectQuietly(row);
+    }
+    LvRoleClick();
+}
+
+bool TFrmRole::HasUnsavedInput() const
+{
+    return !EditMode.isEmpty() && m_watch->Touched();
+}
+
+bool TFrmRole::SaveUnsavedInput()
+{
+    btnSaveClick();
+    return !m_watch->Touched();
+}
+
+void TFrmRole::DiscardUnsavedInput()
+{
+    btnCancelClick();
 }
 
 void TFrmRole::LvRoleClick()
@@ -118,6 +158,7 @@ void TFrmRole::btnEditClick()
     SetInputs(true);
     ui->edtRole->setFocus();
     EditMode = QStringLiteral("UPDATE");
+    m_watch->Reset();
     ui->lblState->setText(QStringLiteral("修改数据"));
 }
 
@@ -131,6 +172,7 @@ void TFrmRole::btnAddClick()
     ClearRoleFields();
     ui->edtRole->setFocus();
     EditMode = QStringLiteral("ADD");
+    m_watch->Reset();
     ui->lblState->setText(QStringLiteral("添加数据"));
 }
 
@@ -142,6 +184,7 @@ void TFrmRole::btnCancelClick()
     ui->btnSave->setEnabled(false);
     SetInputs(false);
     EditMode.clear();
+    m_watch->Reset();
     ui->lblState->setText(QStringLiteral("浏览数据"));
     LvRoleClick();
 }
@@ -174,6 +217,7 @@ void TFrmRole::btnSaveClick()
             row->setData(0, RoleIdRole, key);
             row->setData(0, RoleVersionRole, 1);
         }
+        m_watch->Reset();
         ShowMessage(QStringLiteral("添加角色成功"), this);
         return;
     }
@@ -211,6 +255,7 @@ void TFrmRole::btnSaveClick()
     row->setData(0, RoleVersionRole, version);
     row->setText(0, name);
     row->setText(1, desc);
+    m_watch->Reset();
 }
 
 void TFrmRole::btnDeleteClick()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TDefForm.h"
+#include "UnsavedInput.h"
 
 #include <QStringList>
 #include <memory>
@@ -36,10 +37,18 @@ public slots:
     void btnDeleteClick();
     void btnCancelClick();
 
+public:
+    // In an edit mode with typed input; saving is 保存.
+    bool HasUnsavedInput() const override;
+    bool SaveUnsavedInput() override;
+    void DiscardUnsavedInput() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Another role row was selected: typed input is asked about first.
+    void RoleRowChanged();
     void ClearRoleFields();
     void LoadRoleFunctions(qint64 roleID);
     void SetInputs(bool editable);
@@ -47,4 +56,5 @@ private:
 
     std::unique_ptr<Ui::TFrmRole> ui;
     bool m_shown = false;
+    InputWatch* m_watch = nullptr;
 };

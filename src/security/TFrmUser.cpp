@@ -157,6 +157,14 @@ TFrmUser::TFrmUser(QWidget* parent) : TDefForm(parent), ui(std::make_unique<Ui::
     SetBasicInputs(false, true);
     SetRightsInputs(false);
 
+    m_watch = new InputWatch(this);
+    m_watch->Watch({ui->edtUserID,     ui->edtUserName,  ui->cmbDept,         ui->cmbWorkPost,
+                    ui->cmbPersonType, ui->cmbSex,       ui->dtWorkStartDate, ui->edtHomeTel,
+                    ui->edtMobileTel,  ui->edtWorkTel,   ui->edtEmail,        ui->edtQQ,
+                    ui->edtMSN,        ui->edtAddress,   ui->chkEnableUser,   ui->rbNotOverDue,
+                    ui->rbOutOfDate,   ui->dtOutOfDate,  ui->btnAddRole,      ui->btnDeleteRole,
+                    ui->btnAddFunc,    ui->btnDeleteFunc});
+
     connect(ui->lvUser->header(), &QHeaderView::sectionClicked, this, &TFrmUser::lvUserColumnClick);
     connect(ui->lvUser, &QTreeWidget::itemSelectionChanged, this, &TFrmUser::lvUserSelectItem);
     connect(ui->edtKeyWord, &QLineEdit::textChanged, this, &TFrmUser::edtKeyWordChange);
@@ -295,8 +303,40 @@ QTreeWidgetItem* TFrmUser::SelectedUserRow() const
 
 void TFrmUser::lvUserSelectItem()
 {
-    if (QTreeWidgetItem* row = SelectedUserRow())
+    QTreeWidgetItem* row = SelectedUserRow();
+    if (row && HasUnsavedInput() && row->text(0).trimmed() != SelectedUserID) {
+        // Back on the user being edited while the user decides.
+        const auto selectQuietly = [this](const QString& userID) {
+            const QSignalBlocker blocker(ui->lvUser);
+            for (int i = 0; i < ui->lvUser->topLevelItemCount(); ++i)
+                if (ui->lvUser->topLevelItem(i)->text(0).trimmed() == userID)
+                    ui->lvUser->setCurrentItem(ui->lvUser->topLevelItem(i));
+        };
+        const QString chosen = row->text(0).trimmed();
+        selectQuietly(SelectedUserID);
+        if (!ConfirmUnsavedInput())
+            return;
+        selectQuietly(chosen);
+        row = SelectedUserRow();
+    }
+    if (row)
         LoadUser(row->text(0).trimmed());
+}
+
+bool TFrmUser::HasUnsavedInput() const
+{
+    return !EditMode.isEmpty() && m_watch->Touched();
+}
+
+bool TFrmUser::SaveUnsavedInput()
+{
+    btnSaveClick();
+    return !m_watch->Touched();
+}
+
+void TFrmUser::DiscardUnsavedInput()
+{
+    btnCancelClick();
 }
 
 void TFrmUser::LoadUser(const QString& userID)
@@ -445,6 +485,7 @@ void TFrmUser::btnEditClick()
     if (CanEditRights)
         SetRightsInputs(true);
     EditMode = QStringLiteral("UPDATE");
+    m_watch->Reset();
     ui->lblState->setText(QStringLiteral("修改用户资料"));
     UpdateResetButton();
 }
@@ -464,6 +505,7 @@ void TFrmUser::btnAddClick()
         SetRightsInputs(true);
     ClearUserFields();
     EditMode = QStringLiteral("ADD");
+    m_watch->Reset();
     ui->lblState->setText(QStringLiteral("添加用户"));
     UpdateResetButton();
     if (CanEditBasic)
@@ -481,6 +523,7 @@ void TFrmUser::btnCancelClick()
     if (CanEditRights)
         SetRightsInputs(false);
     EditMode.clear();
+    m_watch->Reset();
     ui->lblState->setText(QStringLiteral("浏览用户信息"));
     lvUserSelectItem();
 }
@@ -620,6 +663,7 @@ void TFrmUser::btnSaveClick()
                                                        QDate::currentDate())});
         }
         ClearUserFields();
+        m_watch->Reset();
         return;
     }
     if (EditMode != QStringLiteral("UPDATE"))
@@ -677,6 +721,7 @@ void TFrmUser::btnSaveClick()
         ShowUserRow(row, {user.UserID, user.UserName, user.IsUse,
                           !AccountGuard::IsAccountValid(true, user.PassNotOver, user.PassOverDate,
                                                         QDate::currentDate())});
+    m_watch->Reset();
     ShowMessage(QStringLiteral("修改用户信息成功"), this);
 }
 

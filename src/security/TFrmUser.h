@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TDefForm.h"
+#include "UnsavedInput.h"
 #include "UserAdmin.h"
 
 #include <memory>
@@ -38,6 +39,11 @@ public:
     static bool AddGrantRow(const QString& name, const QString& key, QTreeWidget* list, UserGrant::Kind kind);
     // The grants of lvRight, in list order.
     QList<UserGrant> GrantRows() const;
+
+    // In an edit mode with typed input; saving is 保存.
+    bool HasUnsavedInput() const override;
+    bool SaveUnsavedInput() override;
+    void DiscardUnsavedInput() override;
 
 public slots:
     void FormShow();
@@ -81,4 +87,5 @@ private:
     QString m_loadedUserID;   // the user whose stored data the fields show
     qint64 m_rowVersion = 0;  // that user's row version as read
     bool m_grantsRead = true; // lvRight holds that user's grants in full
+    InputWatch* m_watch = nullptr;
 };

@@ -8,10 +8,12 @@
 #include "Utilities.h"
 #include "ui_TfrmLogin.h"
 
+#include <QAbstractItemView>
 #include <QCompleter>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QValidator>
@@ -64,6 +66,8 @@ TfrmLogin::TfrmLogin(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui:
     ui->cmbUserID->completer()->setCaseSensitivity(Qt::CaseInsensitive);
     ui->cmbUserID->installEventFilter(this);
     ui->cmbUserID->lineEdit()->installEventFilter(this);
+    // The list opens above the box, not over the password box below it.
+    ui->cmbUserID->completer()->popup()->installEventFilter(this);
 
     connect(ui->btnLogin, &QPushButton::clicked, this, &TfrmLogin::btnLoginClick);
     connect(ui->btnClear, &QPushButton::clicked, this, &TfrmLogin::btnClearClick);
@@ -119,8 +123,50 @@ void TfrmLogin::FormActivate()
         ui->edtPassWord->setFocus();
 }
 
+QPoint TfrmLogin::CompletionListPlace(const QWidget* popup) const
+{
+    const QRect box(ui->cmbUserID->mapToGlobal(QPoint(0, 0)), ui->cmbUserID->size());
+    const QScreen* screen = ui->cmbUserID->screen();
+    const QRect room = screen ? screen->availableGeometry() : QRect();
+    if (room.isNull() || box.top() - popup->height() >= room.top())
+        return QPoint(popup->x(), box.top() - popup->height());
+    // No room above: beside the box.
+    return QPoint(qMin(box.right() + 1, room.right() - popup->width()), box.top());
+}
+
+bool TfrmLogin::CompletionListEvent(QWidget* popup, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Show:
+    case QEvent::Move:
+    case QEvent::Resize: {
+        // The completer places the list below the box whenever it fills it.
+        const QPoint place = CompletionListPlace(popup);
+        if (popup->pos() != place)
+            popup->move(place);
+        return false;
+    }
+    case QEvent::MouseButtonPress: {
+        // One click on the password box closes the list and puts the cursor
+        // there; the list would otherwise swallow the click.
+        const QPointF global = static_cast<QMouseEvent*>(event)->globalPosition();
+        const QPoint local = ui->edtPassWord->mapFromGlobal(global.toPoint());
+        if (!ui->edtPassWord->rect().contains(local))
+            return false;
+        popup->hide();
+        ui->edtPassWord->setFocus(Qt::MouseFocusReason);
+        ui->edtPassWord->setCursorPosition(ui->edtPassWord->cursorPositionAt(local));
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 bool TfrmLogin::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == ui->cmbUserID->completer()->popup())
+        return CompletionListEvent(ui->cmbUserID->completer()->popup(), event);
     if (event->type() == QEvent::FocusOut) {
         // Focus moving inside the combo (to its completion list) or away from
         // the window is not leaving the box.
@@ -161,6 +207,8 @@ void TfrmLogin::reject()
 
 void TfrmLogin::btnLoginClick()
 {
+    // Enter pressed while the completion list is open: it goes with the dialog.
+    ui->cmbUserID->completer()->popup()->hide();
     // An entry picked from the list is "code-name": Enter right after
     // picking must send the code, as leaving the box does.
     cmbUserIDExit();

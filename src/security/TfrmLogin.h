@@ -54,6 +54,10 @@ protected:
 private:
     void FormActivate();
     void cmbUserIDExit();
+    // The user-code completion list: where it opens, and a click on the
+    // password box while it is open.
+    QPoint CompletionListPlace(const QWidget* popup) const;
+    bool CompletionListEvent(QWidget* popup, QEvent* event);
 
     std::unique_ptr<Ui::TfrmLogin> ui;
     TUser* m_user = nullptr;

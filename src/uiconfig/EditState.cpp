@@ -1,5 +1,7 @@
 #include "EditState.h"
 
+#include "InputShade.h"
+
 #include <QLabel>
 #include <QPushButton>
 
@@ -14,25 +16,20 @@ void EditState::SetInputs(const QList<QWidget*>& inputs, const QList<QWidget*>& 
 {
     m_inputs = inputs;
     m_coloured = coloured;
+    m_watch.Watch(inputs);
 }
 
 void EditState::SetInputEnabled(QWidget* input, bool enabled, bool coloured)
 {
     input->setEnabled(enabled);
-    if (!coloured)
-        return;
-    // A rule for this one widget by name, so that it wins over the skin's
-    // style sheet and does not reach the widget's scroll bars.
-    // A disabled box keeps a dark text so that the record shown stays
-    // readable on silver.
-    const QString rule = enabled ? QStringLiteral("background-color: #FFFFFF;")
-                                 : QStringLiteral("background-color: #C0C0C0; color: #303030;");
-    input->setStyleSheet(QStringLiteral("#%1 { %2 }").arg(input->objectName(), rule));
+    if (coloured)
+        ShadeInput(input, enabled);
 }
 
 void EditState::Enter(const QString& mode, const QString& stateText, const QList<QWidget*>& locked)
 {
     EditMode = mode;
+    m_watch.Reset();
     if (m_lblState)
         m_lblState->setText(stateText);
     for (QWidget* input : m_inputs)
@@ -46,6 +43,7 @@ void EditState::Enter(const QString& mode, const QString& stateText, const QList
 void EditState::Browse()
 {
     EditMode.clear();
+    m_watch.Reset();
     if (m_lblState)
         m_lblState->setText(QStringLiteral("浏览数据"));
     for (QWidget* input : m_inputs)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UnsavedInput.h"
+
 #include <QList>
 #include <QString>
 
@@ -28,6 +30,13 @@ public:
 
     QString EditMode;
 
+    // In an edit mode with input the user typed since entering it (or since
+    // the last save).
+    bool Modified() const { return !EditMode.isEmpty() && m_watch.Touched(); }
+    // What the inputs hold is stored (the form stays in its mode).
+    void MarkSaved() { m_watch.Reset(); }
+    InputWatch& Watch() { return m_watch; }
+
     // Enables or disables one input and colours its box to match.
     static void SetInputEnabled(QWidget* input, bool enabled, bool coloured = true);
 
@@ -37,4 +46,5 @@ private:
     QPushButton* m_btnCancel = nullptr;
     QList<QWidget*> m_inputs;
     QList<QWidget*> m_coloured;
+    InputWatch m_watch;
 };

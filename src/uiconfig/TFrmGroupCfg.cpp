@@ -3,10 +3,12 @@
 
 #include "DataAccess.h"
 #include "Dialogs.h"
+#include "EditorAccess.h"
 #include "FunctionTree.h"
 #include "GroupBarTable.h"
 #include "IconList.h"
 #include "PickerTree.h"
+#include "SeedData.h"
 #include "TFrmItemOrder.h"
 #include "Utilities.h"
 
@@ -51,6 +53,7 @@ TFrmGroupCfg::TFrmGroupCfg(QWidget* parent) : TreeEditorForm(parent), ui(std::ma
     connect(ui->btnRootOrder, &QPushButton::clicked, this, &TFrmGroupCfg::btnRootOrderClick);
     connect(ui->btnChildOrder, &QPushButton::clicked, this, &TFrmGroupCfg::btnChildOrderClick);
     connect(ui->chkDrag, &QCheckBox::clicked, this, &TFrmGroupCfg::chkDragClick);
+    connect(ui->btnRestoreDefault, &QPushButton::clicked, this, &TFrmGroupCfg::btnRestoreDefaultClick);
 }
 
 TFrmGroupCfg::~TFrmGroupCfg() = default;
@@ -209,6 +212,7 @@ bool TFrmGroupCfg::AddItem(QTreeWidgetItem* parent)
     }
     SetNode(parent ? AppendChild(parent) : new QTreeWidgetItem(ui->tvItem), item);
     ClearInputs();
+    RecordsChanged();
     ShowMessage(QStringLiteral("添加数据成功！"), this);
     return true;
 }
@@ -223,12 +227,20 @@ bool TFrmGroupCfg::UpdateSelectedItem()
     TItem item = InputRecord(NodeItem(node).ItemID);
     item.RowVersion = NodeItem(node).RowVersion;
     const qint32 parentID = node->parent() ? NodeItem(node->parent()).ItemID : 0;
+    EditorAccess::Change change;
+    change.table = EditorAccess::Change::GroupBar;
+    change.key = QString::number(item.ItemID);
+    change.functionID = item.FunctionID;
+    change.shown = item.IsShow == QLatin1String("Y");
+    if (!EditorAccess::MayChange(change, this))
+        return false;
     VersionedRow::Outcome outcome = VersionedRow::Outcome::Failed;
     if (!GroupBarTable::UpdateItem(item, parentID, &outcome)) {
         ShowMessage(WriteFailureText(outcome, QStringLiteral("写数据时出错，更新失败！")), this);
         return false;
     }
     SetNode(node, item);
+    RecordsChanged();
     ShowMessage(QStringLiteral("更新数据成功！"), this);
     return true;
 }
@@ -236,6 +248,15 @@ bool TFrmGroupCfg::UpdateSelectedItem()
 void TFrmGroupCfg::btnDeleteClick()
 {
     DeleteSelected();
+}
+
+bool TFrmGroupCfg::MayDelete(QTreeWidgetItem* node)
+{
+    EditorAccess::Change change;
+    change.table = EditorAccess::Change::GroupBar;
+    change.key = QString::number(NodeItem(node).ItemID);
+    change.removed = true;
+    return EditorAccess::MayChange(change, this);
 }
 
 bool TFrmGroupCfg::DeleteRecord(QTreeWidgetItem* node)
@@ -255,6 +276,7 @@ void TFrmGroupCfg::btnRootOrderClick()
     TFrmItemOrder* dialog = FrmItemOrder();
     dialog->LoadOrderList(QStringLiteral("主项数据"), QStringLiteral("0"));
     dialog->exec();
+    RecordsChanged();
 }
 
 void TFrmGroupCfg::btnChildOrderClick()
@@ -266,6 +288,25 @@ void TFrmGroupCfg::btnChildOrderClick()
     TFrmItemOrder* dialog = FrmItemOrder();
     dialog->LoadOrderList(item.ItemText, QString::number(item.ItemID));
     dialog->exec();
+    RecordsChanged();
+}
+
+void TFrmGroupCfg::btnRestoreDefaultClick()
+{
+    if (!ConfirmUnsavedInput())
+        return;
+    if (Dialogs::Instance().Ask(
+            this,
+            {QStringLiteral("恢复默认界面将删除所有侧边栏项目，换成程序自带的项目。\n确定要恢复吗？"),
+             QString(), Dialogs::Icon::Question},
+            Dialogs::Ok | Dialogs::Cancel, Dialogs::Cancel) != Dialogs::Ok)
+        return;
+    QString error;
+    if (!RestoreSeededInterface(SeededInterface::GroupBar, &error))
+        ShowError(QStringLiteral("恢复默认侧边栏失败：") + error, QString(), this);
+    CancelEdit();
+    ReloadTree();
+    RecordsChanged();
 }
 
 void TFrmGroupCfg::chkDragClick()

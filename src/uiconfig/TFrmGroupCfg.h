@@ -13,8 +13,8 @@ class TFrmGroupCfg;
 // items (the groups) and their sub-items (the entries that open functions).
 // Items are added, edited with text, icon, shown flag and function, deleted
 // when they have no sub-items, moved under another main item by drag and
-// drop and ordered in FrmItemOrder.  The running group bar changes at the
-// next login.
+// drop and ordered in FrmItemOrder.  The main window's group bar follows
+// every stored change at once.
 class TFrmGroupCfg : public TreeEditorForm
 {
     Q_OBJECT
@@ -36,12 +36,15 @@ public slots:
     void btnRootOrderClick();
     void btnChildOrderClick();
     void chkDragClick();
+    // Puts the group bar a new database starts with back, after a question.
+    void btnRestoreDefaultClick();
     void tvItemDragDrop(QTreeWidgetItem* dragged, QTreeWidgetItem* target);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void ShowNode(QTreeWidgetItem* node) override;
     void ClearInputs() override;
+    bool MayDelete(QTreeWidgetItem* node) override;
     bool DeleteRecord(QTreeWidgetItem* node) override;
     bool MayDrop(QTreeWidgetItem* dragged, QTreeWidgetItem* target) const override;
     bool WriteParent(QTreeWidgetItem* dragged, QTreeWidgetItem* target) override;

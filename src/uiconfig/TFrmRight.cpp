@@ -2,6 +2,7 @@
 #include "ui_TFrmRight.h"
 
 #include "Dialogs.h"
+#include "EditorAccess.h"
 #include "FunctionCatalogue.h"
 #include "TFrmRightOrder.h"
 
@@ -235,6 +236,7 @@ bool TFrmRight::AddSameLevel()
     }
     SetNode(AppendSibling(anchor), func);
     ClearFunctionFields();
+    RecordsChanged();
     ShowMessage(QStringLiteral("添加数据成功！"), this);
     return true;
 }
@@ -256,6 +258,7 @@ bool TFrmRight::AddChildFunction()
     SetNode(AppendChild(parent), func);
     parent->setExpanded(true);
     ClearFunctionFields();
+    RecordsChanged();
     ShowMessage(QStringLiteral("添加数据成功！"), this);
     return true;
 }
@@ -279,12 +282,15 @@ bool TFrmRight::SaveFunctionChanges()
     func.FunctionDesc = FunctionCatalogue::FitDescription(func.FunctionDesc);
     if (ParentIsPublic(node))
         func.IsPublic = true;
+    if (!MayStore(func))
+        return false;
     VersionedRow::Outcome outcome = VersionedRow::Outcome::Failed;
     if (!FunctionCatalogue::UpdateFunction(func, ParentKey(node), &outcome)) {
         ShowMessage(WriteFailureText(outcome, QStringLiteral("写数据时出错，更新失败！")), this);
         return false;
     }
     SetNode(node, func);
+    RecordsChanged();
     ShowMessage(QStringLiteral("更新数据成功！"), this);
     return true;
 }
@@ -299,6 +305,24 @@ void TFrmRight::btnDetectClick()
 void TFrmRight::btnDeleteClick()
 {
     DeleteSelected();
+}
+
+bool TFrmRight::MayStore(const TFunc& func)
+{
+    EditorAccess::Change change;
+    change.table = EditorAccess::Change::Catalogue;
+    change.key = func.FunctionID;
+    change.controlName = func.ControlName;
+    return EditorAccess::MayChange(change, this);
+}
+
+bool TFrmRight::MayDelete(QTreeWidgetItem* node)
+{
+    EditorAccess::Change change;
+    change.table = EditorAccess::Change::Catalogue;
+    change.key = NodeFunc(node).FunctionID;
+    change.removed = true;
+    return EditorAccess::MayChange(change, this);
 }
 
 bool TFrmRight::DeleteRecord(QTreeWidgetItem* node)

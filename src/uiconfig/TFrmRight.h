@@ -41,6 +41,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void ShowNode(QTreeWidgetItem* node) override;
     void ClearInputs() override;
+    bool MayDelete(QTreeWidgetItem* node) override;
     bool DeleteRecord(QTreeWidgetItem* node) override;
     bool WriteParent(QTreeWidgetItem* dragged, QTreeWidgetItem* target) override;
     void ReloadTree() override;
@@ -54,6 +55,8 @@ private:
     bool CheckNewNumber();
     bool CheckFormModal();
     void tvRightContextMenu(const QPoint& pos);
+    // Refuses a change that would leave an editor without any entry.
+    bool MayStore(const TFunc& func);
     void SetNode(QTreeWidgetItem* node, const TFunc& func);
 
     std::unique_ptr<Ui::TFrmRight> ui;

@@ -280,7 +280,8 @@ bool TFunctions::RunFunction(const QString& funcID)
         if (frmChangePassWord)
             frmChangePassWord->Execute(CurrentUser());
     } else if (funcID == QLatin1String("1003")) {
-        if (frmLogin)
+        // Logging in as someone closes every form: typed input is asked about first.
+        if (frmLogin && (!m_host || m_host->ConfirmUnsavedForms()))
             frmLogin->Execute(CurrentUser());
     } else if (funcID == QLatin1String("1004")) {
         LogOff();
@@ -319,6 +320,8 @@ bool TFunctions::RunFunction(const QString& funcID)
 
 void TFunctions::LogOff()
 {
+    if (m_host && !m_host->ConfirmUnsavedForms())
+        return;
     if (m_host) {
         m_host->CloseAllChildForms();
         m_host->SetLoginStatus(QStringLiteral("未登录"), QStringLiteral("当前用户："));
@@ -328,6 +331,13 @@ void TFunctions::LogOff()
 }
 
 // --- generated controls -----------------------------------------------------------
+
+void TFunctions::RebuildUserInterface()
+{
+    BuildUserInterface(CurrentUser().UserID);
+    if (m_host)
+        m_host->RestoreOpenWindowItems();
+}
 
 void TFunctions::BuildUserInterface(const QString& userID)
 {

@@ -35,6 +35,9 @@ public:
     // Fills the three datasets for `userID` (empty: public functions only)
     // and, with a host, rebuilds menu, toolbar and group bar.
     void BuildUserInterface(const QString& userID);
+    // The same for the user logged in, while forms are open: after the menu,
+    // toolbar, group bar or catalogue was edited.
+    void RebuildUserInterface();
     // The widget-free part: catalogue, menu rows, grants and the IsUse marks.
     void ResolveRights(const QString& userID);
 

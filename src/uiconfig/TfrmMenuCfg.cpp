@@ -3,9 +3,11 @@
 
 #include "DataAccess.h"
 #include "Dialogs.h"
+#include "EditorAccess.h"
 #include "FunctionTree.h"
 #include "MenuTable.h"
 #include "PickerTree.h"
+#include "SeedData.h"
 #include "TFrmMenuOrder.h"
 #include "Utilities.h"
 
@@ -47,6 +49,7 @@ TfrmMenuCfg::TfrmMenuCfg(QWidget* parent) : TreeEditorForm(parent), ui(std::make
     connect(ui->btnRootOrder, &QPushButton::clicked, this, &TfrmMenuCfg::btnRootOrderClick);
     connect(ui->btnChildOrder, &QPushButton::clicked, this, &TfrmMenuCfg::btnChildOrderClick);
     connect(ui->chkDrag, &QCheckBox::clicked, this, &TfrmMenuCfg::chkDragClick);
+    connect(ui->btnRestoreDefault, &QPushButton::clicked, this, &TfrmMenuCfg::btnRestoreDefaultClick);
 }
 
 TfrmMenuCfg::~TfrmMenuCfg() = default;
@@ -183,6 +186,7 @@ bool TfrmMenuCfg::AddMenu(QTreeWidgetItem* parent, QTreeWidgetItem* anchor)
     }
     SetNode(parent ? AppendChild(parent) : AppendSibling(anchor), menu);
     ClearInputs();
+    RecordsChanged();
     ShowMessage(QStringLiteral("添加数据成功！"), this);
     return true;
 }
@@ -207,12 +211,19 @@ bool TfrmMenuCfg::UpdateSelectedMenu()
     }
     TMenu menu = InputRecord(NodeMenu(node).MenuID);
     menu.RowVersion = NodeMenu(node).RowVersion;
+    EditorAccess::Change change;
+    change.table = EditorAccess::Change::Menu;
+    change.key = QString::number(menu.MenuID);
+    change.functionID = menu.FunctionID;
+    if (!EditorAccess::MayChange(change, this))
+        return false;
     VersionedRow::Outcome outcome = VersionedRow::Outcome::Failed;
     if (!MenuTable::UpdateMenu(menu, ParentMenuID(node), &outcome)) {
         ShowMessage(WriteFailureText(outcome, QStringLiteral("写数据时出错，更新失败！")), this);
         return false;
     }
     SetNode(node, menu);
+    RecordsChanged();
     ShowMessage(QStringLiteral("更新数据成功！"), this);
     return true;
 }
@@ -220,6 +231,15 @@ bool TfrmMenuCfg::UpdateSelectedMenu()
 void TfrmMenuCfg::btnDeleteClick()
 {
     DeleteSelected();
+}
+
+bool TfrmMenuCfg::MayDelete(QTreeWidgetItem* node)
+{
+    EditorAccess::Change change;
+    change.table = EditorAccess::Change::Menu;
+    change.key = QString::number(NodeMenu(node).MenuID);
+    change.removed = true;
+    return EditorAccess::MayChange(change, this);
 }
 
 bool TfrmMenuCfg::DeleteRecord(QTreeWidgetItem* node)
@@ -237,6 +257,7 @@ void TfrmMenuCfg::btnRootOrderClick()
     TFrmMenuOrder* dialog = FrmMenuOrder();
     dialog->LoadOrderList(QStringLiteral("根菜单项"), QStringLiteral("0"));
     dialog->exec();
+    RecordsChanged();
 }
 
 void TfrmMenuCfg::btnChildOrderClick()
@@ -248,6 +269,25 @@ void TfrmMenuCfg::btnChildOrderClick()
     TFrmMenuOrder* dialog = FrmMenuOrder();
     dialog->LoadOrderList(menu.MenuText, QString::number(menu.MenuID));
     dialog->exec();
+    RecordsChanged();
+}
+
+void TfrmMenuCfg::btnRestoreDefaultClick()
+{
+    if (!ConfirmUnsavedInput())
+        return;
+    if (Dialogs::Instance().Ask(
+            this,
+            {QStringLiteral("恢复默认界面将删除所有菜单项，换成程序自带的菜单。\n确定要恢复吗？"), QString(),
+             Dialogs::Icon::Question},
+            Dialogs::Ok | Dialogs::Cancel, Dialogs::Cancel) != Dialogs::Ok)
+        return;
+    QString error;
+    if (!RestoreSeededInterface(SeededInterface::Menu, &error))
+        ShowError(QStringLiteral("恢复默认菜单失败：") + error, QString(), this);
+    CancelEdit();
+    ReloadTree();
+    RecordsChanged();
 }
 
 void TfrmMenuCfg::chkDragClick()

@@ -13,7 +13,7 @@ class TfrmMenuCfg;
 // selected one (optionally with a toolbar button for the same function),
 // edited with the function picked from the catalogue, deleted when they
 // have no submenus, moved by drag and drop and ordered in FrmMenuOrder.  The
-// running menu changes at the next login.
+// main window's menu follows every stored change at once.
 class TfrmMenuCfg : public TreeEditorForm
 {
     Q_OBJECT
@@ -35,12 +35,15 @@ public slots:
     void btnRootOrderClick();
     void btnChildOrderClick();
     void chkDragClick();
+    // Puts the menu a new database starts with back, after a question.
+    void btnRestoreDefaultClick();
     void tvMenuDragDrop(QTreeWidgetItem* dragged, QTreeWidgetItem* target);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void ShowNode(QTreeWidgetItem* node) override;
     void ClearInputs() override;
+    bool MayDelete(QTreeWidgetItem* node) override;
     bool DeleteRecord(QTreeWidgetItem* node) override;
     bool WriteParent(QTreeWidgetItem* dragged, QTreeWidgetItem* target) override;
     void ReloadTree() override;

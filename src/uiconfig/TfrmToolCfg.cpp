@@ -2,12 +2,16 @@
 #include "ui_TfrmToolCfg.h"
 
 #include "Dialogs.h"
+#include "EditorAccess.h"
 #include "FunctionTree.h"
 #include "IconList.h"
 #include "PickerTree.h"
+#include "SeedData.h"
+#include "UnsavedInput.h"
 #include "Utilities.h"
 
 #include <QHeaderView>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -15,6 +19,9 @@ constexpr int ButtonIDRole = Qt::UserRole + 1;
 constexpr int FunctionIDRole = Qt::UserRole + 2;
 constexpr int FunctionNameRole = Qt::UserRole + 3;
 constexpr int RowVersionRole = Qt::UserRole + 4;
+// The order number stored for the row, which ▲/▼ do not change: the order
+// column shows the place in the list.
+constexpr int StoredOrderRole = Qt::UserRole + 5;
 
 QString FunctionText(const QString& name, const QString& id)
 {
@@ -49,8 +56,8 @@ TfrmToolCfg::TfrmToolCfg(QWidget* parent) : TDefForm(parent), ui(std::make_uniqu
     m_state.SetInputs({ui->edtText, ui->cmbIcon, ui->chkIsShow, ui->tvRight}, {ui->edtText, ui->tvRight});
     m_state.Browse();
 
-    connect(list, &QTableWidget::currentCellChanged, this, [this](int row) { ShowRow(row); });
-    connect(list, &QTableWidget::cellClicked, this, [this](int row) { ShowRow(row); });
+    connect(list, &QTableWidget::currentCellChanged, this,
+            [this](int row, int, int previous) { CurrentRowChanged(row, previous); });
     connect(ui->btnAdd, &QPushButton::clicked, this, &TfrmToolCfg::btnAddClick);
     connect(ui->btnEdit, &QPushButton::clicked, this, &TfrmToolCfg::btnEditClick);
     connect(ui->btnSave, &QPushButton::clicked, this, &TfrmToolCfg::btnSaveClick);
@@ -60,6 +67,7 @@ TfrmToolCfg::TfrmToolCfg(QWidget* parent) : TDefForm(parent), ui(std::make_uniqu
     connect(ui->btnMoveUp, &QPushButton::clicked, this, &TfrmToolCfg::btnMoveUpClick);
     connect(ui->btnMoveDown, &QPushButton::clicked, this, &TfrmToolCfg::btnMoveDownClick);
     connect(ui->btnSaveSeq, &QPushButton::clicked, this, &TfrmToolCfg::btnSaveSeqClick);
+    connect(ui->btnRestoreDefault, &QPushButton::clicked, this, &TfrmToolCfg::btnRestoreDefaultClick);
 }
 
 TfrmToolCfg::~TfrmToolCfg() = default;
@@ -89,8 +97,11 @@ void TfrmToolCfg::LoadButtonList()
     QVector<ToolButtonRow> rows;
     ToolbarTable::LoadButtons(rows);
     list->setRowCount(int(rows.size()));
-    for (int i = 0; i < rows.size(); ++i)
+    for (int i = 0; i < rows.size(); ++i) {
         SetRow(i, rows[i]);
+        list->item(i, ColIcon)->setData(StoredOrderRole, rows[i].OrderNum);
+    }
+    m_orderMoved = false;
 }
 
 void TfrmToolCfg::SetRow(int row, const ToolButtonRow& button)
@@ -142,6 +153,29 @@ int TfrmToolCfg::SelectedRow() const
     return selected.isEmpty() ? -1 : selected.first()->row();
 }
 
+void TfrmToolCfg::CurrentRowChanged(int row, int previous)
+{
+    const QString mode = m_state.EditMode;
+    if (mode == QLatin1String("ADD"))
+        return;
+    if (mode == QLatin1String("UPDATE") && m_state.Modified() && previous >= 0 && previous != row) {
+        // Back on the edited row while the user decides.
+        SelectRowQuietly(previous);
+        if (!AskToSaveInput(
+                this, [this] { return SaveEdit(); }, [this] { m_state.MarkSaved(); }))
+            return;
+        SelectRowQuietly(row);
+    }
+    ShowRow(row);
+    m_state.MarkSaved();
+}
+
+void TfrmToolCfg::SelectRowQuietly(int row)
+{
+    const QSignalBlocker blocker(ui->LvButton);
+    ui->LvButton->selectRow(row);
+}
+
 void TfrmToolCfg::ShowRow(int row)
 {
     if (row < 0 || row >= ui->LvButton->rowCount() || !ui->LvButton->item(row, ColIcon))
@@ -191,9 +225,25 @@ void TfrmToolCfg::btnCancelClick()
 
 void TfrmToolCfg::btnSaveClick()
 {
+    SaveEdit();
+}
+
+bool TfrmToolCfg::MayStore(const ToolButtonRow& button, bool removed)
+{
+    EditorAccess::Change change;
+    change.table = EditorAccess::Change::Toolbar;
+    change.key = QString::number(button.ButtonID);
+    change.removed = removed;
+    change.functionID = button.FunctionID;
+    change.shown = button.IsShow == QLatin1String("Y");
+    return EditorAccess::MayChange(change, this);
+}
+
+bool TfrmToolCfg::SaveEdit()
+{
     if (ui->edtText->text().isEmpty()) {
         ShowMessage(QStringLiteral("按钮文字是必填项！"), this);
-        return;
+        return false;
     }
     const TFunc func = PickedFunction(ui->tvRight);
     ToolButtonRow button;
@@ -208,32 +258,45 @@ void TfrmToolCfg::btnSaveClick()
         const int n = list->rowCount();
         if (!ToolbarTable::InsertButton(button, n + 1)) {
             ShowMessage(QStringLiteral("添加数据出错！"), this);
-            return;
+            return false;
         }
         button.OrderNum = QString::number(n + 1);
         list->setRowCount(n + 1);
         SetRow(n, button);
-        list->selectRow(n);
+        list->item(n, ColIcon)->setData(StoredOrderRole, button.OrderNum);
+        SelectRowQuietly(n);
         ShowRow(n);
+        m_state.MarkSaved();
+        EditorAccess::InterfaceChanged(ui->lblNote);
         ShowMessage(QStringLiteral("添加工具栏按钮成功"), this);
-    } else if (EditMode() == QLatin1String("UPDATE")) {
-        const int row = SelectedRow();
-        if (row < 0)
-            return;
-        button.ButtonID = RowButtonID(row);
-        button.RowVersion = RowButton(row).RowVersion;
-        button.OrderNum = list->item(row, ColOrder)->text();
-        VersionedRow::Outcome outcome = VersionedRow::Outcome::Failed;
-        if (!ToolbarTable::UpdateButton(button, TextToInt(button.OrderNum), &outcome)) {
-            ShowMessage(outcome == VersionedRow::Outcome::ChangedElsewhere
-                            ? QString::fromUtf16(VersionedRow::ChangedElsewhereText)
-                            : QStringLiteral("写数据时出错，更新失败！"),
-                        this);
-            return;
-        }
-        SetRow(row, button);
-        ShowMessage(QStringLiteral("更新工具栏按钮成功"), this);
+        return true;
     }
+    if (EditMode() != QLatin1String("UPDATE"))
+        return false;
+    const int row = SelectedRow();
+    if (row < 0)
+        return false;
+    button.ButtonID = RowButtonID(row);
+    button.RowVersion = RowButton(row).RowVersion;
+    // The number stored for the row, not its place after moves that are
+    // not stored: two buttons must never share one.
+    const QString stored = list->item(row, ColIcon)->data(StoredOrderRole).toString();
+    button.OrderNum = list->item(row, ColOrder)->text();
+    if (!MayStore(button, false))
+        return false;
+    VersionedRow::Outcome outcome = VersionedRow::Outcome::Failed;
+    if (!ToolbarTable::UpdateButton(button, TextToInt(stored), &outcome)) {
+        ShowMessage(outcome == VersionedRow::Outcome::ChangedElsewhere
+                        ? QString::fromUtf16(VersionedRow::ChangedElsewhereText)
+                        : QStringLiteral("写数据时出错，更新失败！"),
+                    this);
+        return false;
+    }
+    SetRow(row, button);
+    m_state.MarkSaved();
+    EditorAccess::InterfaceChanged(ui->lblNote);
+    ShowMessage(QStringLiteral("更新工具栏按钮成功"), this);
+    return true;
 }
 
 QVector<qint64> TfrmToolCfg::ListedButtonIDs() const
@@ -255,6 +318,8 @@ void TfrmToolCfg::btnDeleteClick()
             this, {QStringLiteral("确定要删除该工具栏按钮吗？"), QString(), Dialogs::Icon::Question},
             Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok) == Dialogs::Cancel)
         return;
+    if (!MayStore(RowButton(row), true))
+        return;
     const qint64 buttonID = RowButtonID(row);
     QVector<qint64> remaining = ListedButtonIDs();
     remaining.removeAt(row);
@@ -265,10 +330,15 @@ void TfrmToolCfg::btnDeleteClick()
     }
     QTableWidget* list = ui->LvButton;
     list->removeRow(row);
-    for (int i = 0; i < list->rowCount(); ++i)
+    // The rest are stored in the list's order now, moves included.
+    for (int i = 0; i < list->rowCount(); ++i) {
         list->item(i, ColOrder)->setText(QString::number(i + 1));
+        list->item(i, ColIcon)->setData(StoredOrderRole, QString::number(i + 1));
+    }
+    m_orderMoved = false;
     if (list->rowCount() > 0)
         list->selectRow(0);
+    EditorAccess::InterfaceChanged(ui->lblNote);
 }
 
 void TfrmToolCfg::btnClearSelFuncClick()
@@ -289,9 +359,14 @@ void TfrmToolCfg::MoveSelected(int step)
     // until "保存按钮顺序".
     ToolButtonRow moved = RowButton(row);
     ToolButtonRow other = RowButton(neighbour);
+    const QVariant movedStored = list->item(row, ColIcon)->data(StoredOrderRole);
+    const QVariant otherStored = list->item(neighbour, ColIcon)->data(StoredOrderRole);
     std::swap(moved.OrderNum, other.OrderNum);
     SetRow(neighbour, moved);
     SetRow(row, other);
+    list->item(neighbour, ColIcon)->setData(StoredOrderRole, movedStored);
+    list->item(row, ColIcon)->setData(StoredOrderRole, otherStored);
+    m_orderMoved = true;
     list->selectRow(neighbour);
 }
 
@@ -307,14 +382,67 @@ void TfrmToolCfg::btnMoveDownClick()
 
 void TfrmToolCfg::btnSaveSeqClick()
 {
+    SaveOrder();
+}
+
+bool TfrmToolCfg::SaveOrder()
+{
     QTableWidget* list = ui->LvButton;
     if (!ToolbarTable::SaveButtonOrder(ListedButtonIDs())) {
         ShowMessage(QStringLiteral("写数据时出错，更新失败！"), this);
         LoadButtonList();
-        return;
+        return false;
     }
     // The list shows the numbers now stored, so a later edit of a row keeps
     // its place.
-    for (int row = 0; row < list->rowCount(); ++row)
+    for (int row = 0; row < list->rowCount(); ++row) {
         list->item(row, ColOrder)->setText(QString::number(row + 1));
+        list->item(row, ColIcon)->setData(StoredOrderRole, QString::number(row + 1));
+    }
+    m_orderMoved = false;
+    EditorAccess::InterfaceChanged(ui->lblNote);
+    return true;
+}
+
+bool TfrmToolCfg::HasUnsavedInput() const
+{
+    return m_state.Modified() || m_orderMoved;
+}
+
+bool TfrmToolCfg::SaveUnsavedInput()
+{
+    if (m_state.Modified() && !SaveEdit())
+        return false;
+    return !m_orderMoved || SaveOrder();
+}
+
+void TfrmToolCfg::DiscardUnsavedInput()
+{
+    if (m_orderMoved) {
+        // The stored order back on screen.
+        const qint64 current = m_currentButtonID;
+        LoadButtonList();
+        for (int row = 0; row < ui->LvButton->rowCount(); ++row)
+            if (RowButtonID(row) == current)
+                SelectRowQuietly(row);
+    }
+    btnCancelClick();
+}
+
+void TfrmToolCfg::btnRestoreDefaultClick()
+{
+    if (!ConfirmUnsavedInput())
+        return;
+    if (Dialogs::Instance().Ask(
+            this,
+            {QStringLiteral("恢复默认界面将删除所有工具栏按钮，换成程序自带的按钮。\n确定要恢复吗？"),
+             QString(), Dialogs::Icon::Question},
+            Dialogs::Ok | Dialogs::Cancel, Dialogs::Cancel) != Dialogs::Ok)
+        return;
+    QString error;
+    if (!RestoreSeededInterface(SeededInterface::Toolbar, &error))
+        ShowError(QStringLiteral("恢复默认工具栏失败：") + error, QString(), this);
+    LoadButtonList();
+    btnCancelClick();
+    EditorAccess::InterfaceChanged(ui->lblNote);
 }

@@ -1,10 +1,13 @@
 #include "TreeEditorForm.h"
 
 #include "Dialogs.h"
+#include "EditorAccess.h"
+#include "UnsavedInput.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 TreeEditorForm::TreeEditorForm(QWidget* parent) : TDefForm(parent) {}
 
@@ -17,14 +20,63 @@ void TreeEditorForm::SetUpEditor(const Parts& parts, const DeleteTexts& texts)
     m_state.Browse();
     parts.lblDragInfo->hide();
     parts.tree->SetDragMode(false);
-    connect(parts.tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
-        if (!current)
-            return;
-        // The node whose record the inputs show is the selected one, also
-        // when the tree made it current by itself on getting the focus.
-        current->setSelected(true);
-        ShowNode(current);
+    connect(parts.tree, &QTreeWidget::currentItemChanged, this, &TreeEditorForm::CurrentNodeChanged);
+    // The edited node took the inputs' values: they are stored.
+    connect(parts.tree, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* node) {
+        if (m_state.EditMode == QLatin1String("UPDATE") && node == Selected())
+            m_state.MarkSaved();
     });
+}
+
+void TreeEditorForm::CurrentNodeChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous)
+{
+    if (!current)
+        return;
+    const QString mode = m_state.EditMode;
+    if (mode == QLatin1String("UPDATE") && m_state.Modified() && previous && previous != current) {
+        // Back on the edited node while the user decides.
+        SelectNode(previous);
+        if (!AskToSaveInput(
+                this, [this] { return SaveUnsavedInput(); }, [this] { m_state.MarkSaved(); }))
+            return;
+        SelectNode(current);
+    } else if (!mode.isEmpty() && mode != QLatin1String("UPDATE")) {
+        // Adding: the node picked is where the new item goes; what was typed stays.
+        current->setSelected(true);
+        return;
+    }
+    // The node whose record the inputs show is the selected one, also
+    // when the tree made it current by itself on getting the focus.
+    current->setSelected(true);
+    ShowNode(current);
+    m_state.MarkSaved();
+}
+
+void TreeEditorForm::SelectNode(QTreeWidgetItem* node)
+{
+    const QSignalBlocker blocker(m_parts.tree);
+    m_parts.tree->setCurrentItem(node);
+    node->setSelected(true);
+}
+
+bool TreeEditorForm::HasUnsavedInput() const
+{
+    return m_state.Modified();
+}
+
+bool TreeEditorForm::SaveUnsavedInput()
+{
+    if (!m_parts.btnSave->isEnabled())
+        return false;
+    // The form's own 保存: an add that succeeds starts the next one with
+    // empty inputs, an update marks the inputs stored.
+    m_parts.btnSave->click();
+    return !m_state.Modified();
+}
+
+void TreeEditorForm::DiscardUnsavedInput()
+{
+    CancelEdit();
 }
 
 TreeEditorForm::Parts TreeEditorForm::PartsByName(DragTree* tree) const
@@ -49,6 +101,16 @@ TreeEditorForm::Parts TreeEditorForm::PartsByName(DragTree* tree) const
 bool TreeEditorForm::MayDrop(QTreeWidgetItem*, QTreeWidgetItem*) const
 {
     return true;
+}
+
+bool TreeEditorForm::MayDelete(QTreeWidgetItem*)
+{
+    return true;
+}
+
+void TreeEditorForm::RecordsChanged()
+{
+    EditorAccess::InterfaceChanged(findChild<QLabel*>(QStringLiteral("lblNote")));
 }
 
 void TreeEditorForm::EnterMode(const QString& mode, const QString& stateText, const QList<QWidget*>& locked)
@@ -80,6 +142,8 @@ void TreeEditorForm::DeleteSelected()
         ShowMessage(m_deleteTexts.hasChildren, this);
         return;
     }
+    if (!MayDelete(node))
+        return;
     if (Dialogs::Instance().Ask(this, {m_deleteTexts.confirm, QString(), Dialogs::Icon::Question},
                                 Dialogs::Ok | Dialogs::Cancel, Dialogs::Ok) == Dialogs::Cancel)
         return;
@@ -89,6 +153,7 @@ void TreeEditorForm::DeleteSelected()
     }
     delete node;
     CancelEdit();
+    RecordsChanged();
 }
 
 QList<QWidget*> TreeEditorForm::DragLocked() const
@@ -125,6 +190,7 @@ void TreeEditorForm::DropNode(QTreeWidgetItem* dragged, QTreeWidgetItem* target)
         return;
     }
     DragTree::MoveAsFirstChild(dragged, target);
+    RecordsChanged();
 }
 
 QString TreeEditorForm::WriteFailureText(VersionedRow::Outcome outcome, const QString& otherwise)

@@ -27,6 +27,11 @@ public:
     QString EditMode() const { return m_state.EditMode; }
     DragTree* Tree() const { return m_parts.tree; }
 
+    // In an edit mode with typed input; saving is the form's 保存.
+    bool HasUnsavedInput() const override;
+    bool SaveUnsavedInput() override;
+    void DiscardUnsavedInput() override;
+
 protected:
     explicit TreeEditorForm(QWidget* parent = nullptr);
 
@@ -71,6 +76,11 @@ protected:
     virtual bool MayDrop(QTreeWidgetItem* dragged, QTreeWidgetItem* target) const;
     // Fills the tree from the table again.
     virtual void ReloadTree() = 0;
+    // Whether the node may be deleted (the form says why not).
+    virtual bool MayDelete(QTreeWidgetItem* node);
+    // A change was stored: the main window's interface is built anew and
+    // the note lblNote says so.
+    void RecordsChanged();
 
     QTreeWidgetItem* Selected() const { return m_parts.tree->SelectedNode(); }
     // Enters an edit mode; `locked` inputs stay disabled.
@@ -106,6 +116,11 @@ protected:
 
 private:
     QList<QWidget*> DragLocked() const;
+    // The tree's current node changed from `previous`: the inputs follow it,
+    // except in an add mode, where the node only anchors the new item.  In
+    // the edit mode with typed input the user is asked first.
+    void CurrentNodeChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+    void SelectNode(QTreeWidgetItem* node);
 
     Parts m_parts;
     DeleteTexts m_deleteTexts;

@@ -66,6 +66,18 @@ QWidget* OwnerOr(QWidget* parent)
     return parent ? parent : QApplication::activeWindow();
 }
 
+// Once a box has closed, the window it belonged to is the active one again.
+// The window system may hand the activation back late or not at all (two
+// boxes in a row), and a window the program does not know to be active lets
+// the focus left in it decide which form is in front.
+void ReactivateOwner(QWidget* owner)
+{
+    QWidget* window = owner ? owner->window() : nullptr;
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (window && window->isVisible() && !window->isActiveWindow() && (!modal || modal == window))
+        window->activateWindow();
+}
+
 // The suffix of the first pattern of a Qt name filter: "PDF文件 (*.pdf *.PDF)"
 // -> "pdf"; none for "*.*" or "*".
 QString FilterSuffix(const QString& nameFilter)
@@ -137,9 +149,11 @@ QString Dialogs::QtFilter(const QString& filter)
 
 void QtDialogs::Inform(QWidget* parent, const Message& message)
 {
+    QWidget* owner = OwnerOr(parent);
     QMessageBox box(ToQtIcon(message.icon), CaptionOrTitle(message.caption), message.text, QMessageBox::Ok,
-                    OwnerOr(parent));
+                    owner);
     box.exec();
+    ReactivateOwner(owner);
 }
 
 Dialogs::Button QtDialogs::Ask(QWidget* parent, const Message& message, int buttons, Button defaultButton)
@@ -159,6 +173,7 @@ Dialogs::Button QtDialogs::Ask(QWidget* parent, const Message& message, int butt
     const Button escape = EscapeButton(buttons);
     box.setEscapeButton(ToQtButton(escape));
     box.exec();
+    ReactivateOwner(box.parentWidget());
     const QMessageBox::StandardButton clicked = box.standardButton(box.clickedButton());
     for (const auto& pair : kButtons)
         if (pair.qt == clicked)

@@ -4,12 +4,15 @@
 #include "GroupBar.h"
 #include "IconList.h"
 #include "Shell.h"
+#include "UnsavedInput.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
+#include <QTimer>
 
 namespace {
 
@@ -99,7 +102,46 @@ void TDefForm::ShowAsChild()
         area->addSubWindow(frame);
     }
     frame->showMaximized();
+    BringToFront(area, frame);
+    // Activation the window system hands back late (after a box closed, or
+    // once the menu that opened the form has gone) must not put another form
+    // in front again.
+    QPointer<QMdiSubWindow> shown(frame);
+    QTimer::singleShot(0, frame, [area, shown] {
+        if (shown && shown->isVisible() && area->activeSubWindow() != shown)
+            BringToFront(area, shown);
+    });
+}
+
+void TDefForm::BringToFront(QMdiArea* area, QMdiSubWindow* frame)
+{
+    // The main window must be the active one, or the area makes the frame
+    // active only on paper and the form that holds the focus stays in front.
+    QWidget* window = area->window();
+    if (window && !window->isActiveWindow())
+        window->activateWindow();
     area->setActiveSubWindow(frame);
+    frame->raise();
+    // The focus goes into the form: focus left in another form (the control
+    // that opened a box) would activate that form's frame again.
+    QWidget* form = frame->widget();
+    QWidget* focus = QApplication::focusWidget();
+    if (form && !(focus && frame->isAncestorOf(focus))) {
+        QWidget* target = form->focusWidget();
+        if (!target || !target->isVisible() || !target->isEnabled())
+            target = form;
+        if (target == form) {
+            // The first control that takes the focus, else the form itself.
+            for (QWidget* next = form->nextInFocusChain(); next && next != form;
+                 next = next->nextInFocusChain())
+                if (form->isAncestorOf(next) && next->isVisible() && next->isEnabled() &&
+                    (next->focusPolicy() & Qt::TabFocus)) {
+                    target = next;
+                    break;
+                }
+        }
+        target->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void TDefForm::CloseChild()
@@ -131,8 +173,36 @@ void TDefForm::AddOpenWindowItem()
         Shell::Instance()->AddOpenWindowItem(this);
 }
 
+bool TDefForm::HasUnsavedInput() const
+{
+    return false;
+}
+
+bool TDefForm::SaveUnsavedInput()
+{
+    return true;
+}
+
+void TDefForm::DiscardUnsavedInput() {}
+
+bool TDefForm::ConfirmUnsavedInput()
+{
+    if (m_closed || !HasUnsavedInput())
+        return true;
+    // The question is about this form: show it.
+    if (isHidden() ||
+        (SubWindow() && SubWindow()->mdiArea() && SubWindow()->mdiArea()->activeSubWindow() != SubWindow()))
+        ShowAsChild();
+    return AskToSaveInput(
+        this, [this] { return SaveUnsavedInput() && !HasUnsavedInput(); }, [this] { DiscardUnsavedInput(); });
+}
+
 void TDefForm::closeEvent(QCloseEvent* event)
 {
+    if (!ConfirmUnsavedInput()) {
+        event->ignore();
+        return;
+    }
     QWidget::closeEvent(event);
     ChildFormClose();
     auto* frame = dynamic_cast<ChildFrame*>(SubWindow());

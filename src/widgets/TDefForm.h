@@ -5,6 +5,7 @@
 class GroupBar;
 class GroupBarItem;
 class QKeyEvent;
+class QMdiArea;
 class QMdiSubWindow;
 
 // Base class of every form the main window shows as an MDI child.  A newly
@@ -13,7 +14,9 @@ class QMdiSubWindow;
 // the form.
 //
 // A descendant that may refuse to close overrides closeEvent and calls
-// TDefForm::closeEvent only when it lets the form go.
+// TDefForm::closeEvent only when it lets the form go.  A form with an edit
+// mode tells through HasUnsavedInput whether it holds typed input not yet
+// stored; closing it then asks first (ConfirmUnsavedInput).
 class TDefForm : public QWidget
 {
     Q_OBJECT
@@ -39,6 +42,17 @@ public:
     bool IsClosing() const { return m_closed; }
     QMdiSubWindow* SubWindow() const;
 
+    // Typed input that is not stored yet (none by default).
+    virtual bool HasUnsavedInput() const;
+    // Stores it; false when that failed (the form has said why).
+    virtual bool SaveUnsavedInput();
+    // Drops it: the form shows the stored values again.
+    virtual void DiscardUnsavedInput();
+    // Before something that would lose typed input: true when the form holds
+    // none, or the user had it saved (successfully) or dropped; false when
+    // he chose to stay.  The form comes to the front to ask.
+    bool ConfirmUnsavedInput();
+
 public slots:
     // The form's open-windows entry was clicked: the form comes to the front.
     void OpenWindowItemClick();
@@ -52,6 +66,8 @@ protected:
 
 private:
     friend class KeyPreviewFilter;
+    // Makes the frame the active, topmost one with the focus inside it.
+    static void BringToFront(QMdiArea* area, QMdiSubWindow* frame);
     void ChildFormClose();
     bool m_closed = false;
     bool m_hasOpenWindowItem = false;

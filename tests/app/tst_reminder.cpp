@@ -7,6 +7,7 @@
 #include "TFrmSaleManage.h"
 #include "WarrantySettings.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QTimer>
 #include <QToolButton>
@@ -26,7 +27,7 @@ class TestReminder : public QObject
     static ExpiryNotice* Notice(AppTestFixture& app)
     {
         AppTestFixture::FlushDeletes();
-        return app.Main()->MdiArea()->findChild<ExpiryNotice*>();
+        return app.Main()->findChild<ExpiryNotice*>();
     }
 
     // Logs in again through "重新登录", as the user would.
@@ -63,10 +64,24 @@ private slots:
         QCOMPARE(notice->findChild<QLabel*>("LblExpiryNotice")->text(),
                  QStringLiteral("有 2 位客户的保修将在 30 天内到期"));
         QVERIFY(app.dialogs->Texts().isEmpty()); // no box, nothing blocks
-        // In the lower right corner of the work area.
-        const QRect area = app.Main()->MdiArea()->rect();
-        QVERIFY(area.contains(notice->geometry()));
-        QVERIFY(notice->geometry().bottom() > area.height() - 40);
+        // At the right below the work area, never over a form's controls.
+        const QWidget* window = app.Main();
+        const QRect area(app.Main()->MdiArea()->mapTo(window, QPoint(0, 0)), app.Main()->MdiArea()->size());
+        const QRect placed(notice->mapTo(window, QPoint(0, 0)), notice->size());
+        QVERIFY(!placed.intersects(area));
+        QVERIFY(placed.top() >= area.bottom() && placed.right() > area.right() - 40);
+        // A screen reader finds its text and its two buttons.
+        QStringList names;
+        QList<QAccessibleInterface*> pending{QAccessible::queryAccessibleInterface(app.Main())};
+        while (!pending.isEmpty()) {
+            QAccessibleInterface* node = pending.takeFirst();
+            names << node->text(QAccessible::Name);
+            for (int i = 0; i < node->childCount(); ++i)
+                pending << node->child(i);
+        }
+        QVERIFY(names.contains(QStringLiteral("有 2 位客户的保修将在 30 天内到期")));
+        QVERIFY(names.contains(QStringLiteral("查看即将过保的客户")));
+        QVERIFY(names.contains(QStringLiteral("关闭")));
 
         // "查看" opens the manager on the expiring-soon filter and closes the notice.
         notice->findChild<QPushButton*>("BtnExpiryView")->click();
@@ -75,6 +90,11 @@ private slots:
         auto* manager = qobject_cast<TFrmSaleManage*>(app.Main()->FindOpenForm("TFrmSaleManage"));
         QVERIFY(manager);
         QCOMPARE(manager->ListMode, int(TFrmSaleManage::ModeExpiring));
+        // The 即将过保 split button can be pressed without opening its menu.
+        QAccessibleInterface* split =
+            QAccessible::queryAccessibleInterface(manager->findChild<QToolButton*>("BtnExpiringButton"));
+        QVERIFY(split && split->actionInterface());
+        QVERIFY(split->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
         QCOMPARE(manager->Model()->rowCount(), 2);
         QCOMPARE(manager->StatusText(), QStringLiteral("共有 [2] 项"));
 

@@ -215,8 +215,8 @@ private slots:
             QVERIFY(form.GridModel()->IsEditing());
             dialogs.QueueAnswer(Dialogs::No);
             Click(&form, "btnClose");
-            QCOMPARE(dialogs.LastText(), QString("记录已经修改，关闭之前保存吗？"));
-            QCOMPARE(dialogs.Boxes().last().buttons, int(Dialogs::Yes | Dialogs::No));
+            QCOMPARE(dialogs.LastText(), QString("数据已修改，是否保存？"));
+            QCOMPARE(dialogs.Boxes().last().buttons, int(Dialogs::Yes | Dialogs::No | Dialogs::Cancel));
             QVERIFY(!form.isVisible());
             QVERIFY(!form.GridModel()->IsEditing());
             QCOMPARE(env.Scalar("select DeptName from AC_DEPT where DeptID=1").toString(), QString("销售部"));

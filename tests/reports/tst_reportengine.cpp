@@ -257,6 +257,7 @@ private slots:
     void cardFieldsInPdf();
     void cardFixedTextsLinesAndFrame();
     void cardLongRemarkClipped();
+    void cardLongCompanyAddressStopsBeforeThePhone();
     void cardLongestPromisesFitTheCard();
     void cardEmptyAndPlaceholderTexts();
     void memoLineBreaksAndWrapping();
@@ -406,6 +407,38 @@ void TestReportEngine::cardLongestPromisesFitTheCard()
     // A short promise is printed as designed, not stretched.
     data.LblCN1 = QStringLiteral("整机一年免费保修，终身维护。");
     QCOMPARE(PrepareWarrantyCard(data).Named(0, QStringLiteral("LblCN1")).value(0).stretch, 1.0);
+}
+
+void TestReportEngine::cardLongCompanyAddressStopsBeforeThePhone()
+{
+    // The address column holds 50 characters.
+    WarrantyCardData data;
+    data.LblIncAddr = QString(50, QChar(0x8def));
+    data.LblIncPhone = QStringLiteral("0571-88888888");
+    data.LblIncMail = QStringLiteral("shop@example.com");
+    const PreparedReport card = PrepareWarrantyCard(data);
+    const QVector<Primitive> lines = card.Named(0, QStringLiteral("LblIncAddr"));
+    QVERIFY(!lines.isEmpty() && lines.size() <= 2);
+    Primitive caption;
+    for (const Primitive& primitive : card.pages[0].primitives)
+        if (primitive.text == QStringLiteral("销售电话："))
+            caption = primitive;
+    QVERIFY(caption.rect.width() > 0);
+    const Primitive mail = card.Named(0, QStringLiteral("LblIncMail")).value(0);
+    QString printed;
+    for (const Primitive& line : lines) {
+        printed += line.text;
+        QVERIFY2(line.rect.right() < caption.rect.left(), qPrintable(QString::number(line.rect.right())));
+        QVERIFY(line.rect.bottom() <= mail.rect.top() + kTolerance);
+        QVERIFY(line.font.pointSize >= 6);
+    }
+    QCOMPARE(printed, data.LblIncAddr);
+    // A short address prints as designed.
+    data.LblIncAddr = QStringLiteral("杭州市西湖区文三路1号");
+    const QVector<Primitive> shortAddress = PrepareWarrantyCard(data).Named(0, QStringLiteral("LblIncAddr"));
+    QCOMPARE(shortAddress.size(), 1);
+    QCOMPARE(shortAddress[0].font.pointSize, 12.0);
+    QCOMPARE(shortAddress[0].stretch, 1.0);
 }
 
 void TestReportEngine::cardLongRemarkClipped()

@@ -10,6 +10,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -106,6 +107,28 @@ private slots:
         QTest::keyClick(combo, Qt::Key_Tab);
         QCOMPARE(combo->currentText(), QString("ADMIN"));
         QVERIFY(password->hasFocus());
+    }
+
+    void completionListLeavesThePasswordBoxFree()
+    {
+        TfrmLogin login;
+        ShowActive(&login);
+        auto* combo = Child<QComboBox>(&login, "cmbUserID");
+        auto* password = Child<QLineEdit>(&login, "edtPassWord");
+        password->setText("abc");
+        combo->setFocus();
+        QTest::keyClicks(combo->lineEdit(), "a");
+        QAbstractItemView* list = combo->completer()->popup();
+        QTRY_VERIFY(list->isVisible());
+        const QRect passwordBox(password->mapToGlobal(QPoint(0, 0)), password->size());
+        QVERIFY(!list->geometry().intersects(passwordBox));
+        // One click on the password box closes the list and puts the cursor there.
+        const QPoint target = password->rect().center();
+        QTest::mouseClick(list, Qt::LeftButton, Qt::NoModifier, list->mapFromGlobal(password->mapToGlobal(target)));
+        QVERIFY(!list->isVisible());
+        QVERIFY(password->hasFocus());
+        QCOMPARE(password->cursorPosition(), password->cursorPositionAt(target));
+        QCOMPARE(combo->currentText(), QString("A"));
     }
 
     void passwordsShowStarsUnderASkin()

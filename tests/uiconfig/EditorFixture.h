@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -70,6 +71,13 @@ inline QStringList Rows(const QString& sql, const SqlArgs& args = {})
         lines << values.join(QLatin1Char('|'));
     }
     return lines;
+}
+
+// Typed into the input as the keyboard would (any characters).
+inline void TypeText(QWidget* input, const QString& text)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+    QApplication::sendEvent(input, &press);
 }
 
 inline QString One(const QString& sql, const SqlArgs& args = {})

@@ -186,6 +186,40 @@ private slots:
         QVERIFY(f.Enabled("btnRootOrder") && f.Enabled("btnEdit") && !f.Enabled("btnSave"));
     }
 
+    void switchingNodesKeepsTypedWork()
+    {
+        Fixture f;
+        DragTree* tree = f.form->Tree();
+        SelectNode(tree, Menu(f, "角色管理(&R)"));
+        f.Click("btnEdit");
+        auto* edit = f.Control<QLineEdit>("edtMenuText");
+        edit->selectAll();
+        TypeText(edit, "角色");
+        QVERIFY(f.form->HasUnsavedInput());
+        // 取消: the edited node stays selected with what was typed.
+        f.dialogs.QueueAnswer(Dialogs::Cancel);
+        tree->setCurrentItem(Menu(f, "用户管理(&U)"));
+        QCOMPARE(f.dialogs.LastText(), QString("数据已修改，是否保存？"));
+        QCOMPARE(tree->currentItem(), Menu(f, "角色管理(&R)"));
+        QCOMPARE(edit->text(), QString("角色"));
+        // 是 stores it for the node it was typed for, then shows the other one.
+        f.dialogs.QueueAnswer(Dialogs::Yes);
+        tree->setCurrentItem(Menu(f, "用户管理(&U)"));
+        QCOMPARE(One("select MenuText from AC_MENUSTRUCT where MenuID=32"), QString("角色"));
+        QCOMPARE(One("select MenuText from AC_MENUSTRUCT where MenuID=31"), QString("用户管理(&U)"));
+        QCOMPARE(edit->text(), QString("用户管理(&U)"));
+        QVERIFY(!f.form->HasUnsavedInput());
+
+        // Adding: the node clicked only anchors the new menu.
+        f.Click("btnAddSame");
+        TypeText(edit, "新菜单");
+        tree->setCurrentItem(Menu(f, "备份数据(&B)"));
+        QCOMPARE(edit->text(), QString("新菜单"));
+        f.Click("btnSave");
+        QCOMPARE(One("select ParentMenuID from AC_MENUSTRUCT where MenuText=?", {"新菜单"}), QString("50"));
+        QVERIFY(f.dialogs.PendingAnswers() == 0 && !f.dialogs.Failed());
+    }
+
     void orderDialog()
     {
         Fixture f;

@@ -103,6 +103,39 @@ private slots:
         QVERIFY(f.dialogs.Texts().isEmpty());
     }
 
+    void movesAreTypedWorkAndEditsKeepTheStoredNumber()
+    {
+        Fixture f;
+        QTableWidget* list = f.Control<QTableWidget>("LvButton");
+        list->selectRow(0);
+        f.Click("btnMoveDown");
+        QVERIFY(f.form->HasUnsavedInput());
+        // Button 1 now stands second; an edit before the order is saved keeps its number.
+        f.Click("btnEdit");
+        f.Control<QLineEdit>("edtText")->setText("销售");
+        f.Click("btnSave");
+        QCOMPARE(One("select ButtonText,OrderNum from AC_TOOLCFG where ButtonID=1"), QString("销售|1"));
+        QCOMPARE(One("select count(*) from AC_TOOLCFG a, AC_TOOLCFG b "
+                     "where a.OrderNum=b.OrderNum and a.ButtonID<b.ButtonID"),
+                 QString("0"));
+        // Closing with the moves not stored asks; 否 shows the stored order.
+        f.dialogs.QueueAnswer(Dialogs::Cancel);
+        QVERIFY(!f.form->close());
+        QCOMPARE(f.dialogs.LastText(), QString("数据已修改，是否保存？"));
+        f.dialogs.QueueAnswer(Dialogs::No);
+        QVERIFY(f.form->close());
+        QCOMPARE(ListedIDs(f).mid(0, 2), QStringList({"1", "2"}));
+        QCOMPARE(Rows("select ButtonID from AC_TOOLCFG order by OrderNum").mid(0, 2), QStringList({"1", "2"}));
+
+        // In the add mode a click on a row keeps what was typed.
+        f.Reopen();
+        f.Click("btnAdd");
+        TypeText(f.Control<QLineEdit>("edtText"), "新按钮");
+        f.Control<QTableWidget>("LvButton")->selectRow(3);
+        QCOMPARE(f.Control<QLineEdit>("edtText")->text(), QString("新按钮"));
+        QVERIFY(!f.dialogs.Failed());
+    }
+
     void orderNumbersAreWrittenAsOneToN()
     {
         Fixture f;
