@@ -189,6 +189,12 @@ public:
     }
     bool Ok() const { return m_ok; }
     QString Error() const { return m_error; }
+    SqlConnection& Connection() { return m_connection; }
+    void Fail(const QString& error)
+    {
+        m_ok = false;
+        m_error = error;
+    }
 
 private:
     SqlConnection& m_connection;
@@ -200,6 +206,135 @@ QString Text(const char* s)
 {
     return QString::fromUtf8(s);
 }
+
+} // namespace
+
+namespace {
+
+// The repair desk in the catalogue: a group, its two forms, the settings
+// dialog and three rights below the list.
+const Function RepairFunctions[] = {
+    {"6000", "维修服务", "", "", "-1", "N", "送修机器的登记、检修、取机与维修档案"},
+    {"6001", "维修登记", "TFrmRepairInput", "S", "6000", "N", "接收送修机器、检修与取机结算"},
+    {"6002", "维修管理", "TFrmRepairManage", "S", "6000", "N", "查询与跟踪维修记录"},
+    {"600201", "维修检修", "", "", "6002", "N", "可以开始检修、完工、返修，填写检测结果与更换配件"},
+    {"600202", "取机结算", "", "", "6002", "N", "可以办理取机结算"},
+    {"600203", "维修高级操作", "", "", "6002", "N", "撤销取机、取机后修改费用、删除未检修的维修记录"},
+    {"6003", "维修设置", "TFrmRepairOption", "D", "6000", "N", "维修期限、常用故障与维修须知"},
+};
+
+qint64 ScalarOf(SqlConnection& c, const QString& sql, const SqlArgs& args, bool* ok)
+{
+    SqlStatement statement(&c, sql);
+    if (!statement.Bind(args) || !statement.Step()) {
+        *ok = false;
+        return 0;
+    }
+    return statement.ColumnIsNull(0) ? 0 : statement.ColumnValue(0).toLongLong();
+}
+
+// The last place of a group of rows: the greatest OrderNum of the row
+// holding `function`'s parent and all that parent's children, so that new
+// rows follow that group.  The table's last place when there is no such row.
+qint64 PlaceAfter(SqlConnection& c, const QString& table, const QString& key, const QString& parent,
+                  const QString& function, bool* ok)
+{
+    const qint64 group = ScalarOf(
+        c, "select " + parent + " from " + table + " where FunctionID=? order by " + key + " limit 1",
+        {function}, ok);
+    qint64 place = 0;
+    if (group > 0)
+        place = ScalarOf(c, "select max(OrderNum) from " + table + " where " + key + "=? or " + parent + "=?",
+                         {group, group}, ok);
+    if (place <= 0)
+        place = ScalarOf(c, "select max(OrderNum) from " + table, {}, ok);
+    return place;
+}
+
+} // namespace
+
+bool AddRepairCatalogue(SqlConnection& c, QString* error)
+{
+    bool ok = true;
+    Writer w(c);
+    // A new database gets the rows when it is seeded; one that has them
+    // already is left alone.
+    if (ScalarOf(c, "select count(*) from AC_FUNCTIONINFO", {}, &ok) == 0 ||
+        ScalarOf(c, "select count(*) from AC_FUNCTIONINFO where FunctionID=?", {"6000"}, &ok) > 0) {
+        if (!ok)
+            *error = c.ErrorString();
+        return ok;
+    }
+    qint64 order = ScalarOf(c, "select max(OrderNum) from AC_FUNCTIONINFO", {}, &ok);
+    for (const Function& f : RepairFunctions)
+        w.Run("insert into AC_FUNCTIONINFO values (?,?,?,?,?,?,?,?)",
+              {Text(f.id), Text(f.name), Text(f.desc), Text(f.control), Text(f.modal), Text(f.parent),
+               Text(f.isPublic), ++order});
+    w.Run("update SeqTable set FuncOrderID=? where FuncOrderID is null or FuncOrderID<?", {order, order});
+    // Roles that administer the system get the repair desk; others are
+    // granted it by the administrator like any function.
+    w.Run("insert into AC_ROLE_FUNCTION (RoleID, FunctionID) select distinct RoleID, ? from AC_ROLE_FUNCTION"
+          " where FunctionID=?",
+          {"6000", "4000"});
+
+    // Menu: a 维修服务 menu after the sale menu.
+    if (ScalarOf(c, "select count(*) from AC_MENUSTRUCT", {}, &ok) > 0) {
+        const qint64 place = PlaceAfter(c, "AC_MENUSTRUCT", "MenuID", "ParentMenuID", "2001", &ok);
+        qint64 id = qMax(ScalarOf(c, "select max(MenuID) from AC_MENUSTRUCT", {}, &ok),
+                         ScalarOf(c, "select max(MenuID) from SeqTable", {}, &ok));
+        w.Run("update AC_MENUSTRUCT set OrderNum=OrderNum+5 where OrderNum>?", {place});
+        const qint64 top = ++id;
+        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {top, "维修服务(&R)", 0, "", place + 1});
+        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {++id, "维修登记(&I)", top, "6001", place + 2});
+        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {++id, "维修管理(&M)", top, "6002", place + 3});
+        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {++id, "-", top, "", place + 4});
+        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {++id, "维修设置(&S)", top, "6003", place + 5});
+        const qint64 last = ScalarOf(c, "select max(OrderNum) from AC_MENUSTRUCT", {}, &ok);
+        w.Run("update SeqTable set MenuID=? where MenuID is null or MenuID<?", {id, id});
+        w.Run("update SeqTable set MenuOrderID=? where MenuOrderID is null or MenuOrderID<?", {last, last});
+    }
+    // Toolbar: two buttons after the sale buttons.
+    if (ScalarOf(c, "select count(*) from AC_TOOLCFG", {}, &ok) > 0) {
+        qint64 place = ScalarOf(c, "select max(OrderNum) from AC_TOOLCFG where FunctionID in (?,?)",
+                                {"2001", "2002"}, &ok);
+        if (place <= 0)
+            place = ScalarOf(c, "select max(OrderNum) from AC_TOOLCFG", {}, &ok);
+        qint64 id = qMax(ScalarOf(c, "select max(ButtonID) from AC_TOOLCFG", {}, &ok),
+                         ScalarOf(c, "select max(ButtonID) from SeqTable", {}, &ok));
+        w.Run("update AC_TOOLCFG set OrderNum=OrderNum+2 where OrderNum>?", {place});
+        w.Run("insert into AC_TOOLCFG values (?,?,?,?,?,?)", {++id, "维修登记", 37, "Y", "6001", place + 1});
+        w.Run("insert into AC_TOOLCFG values (?,?,?,?,?,?)", {++id, "维修管理", 32, "Y", "6002", place + 2});
+        w.Run("update SeqTable set ButtonID=? where ButtonID is null or ButtonID<?", {id, id});
+    }
+    // Side bar: a group after the sale group.
+    if (ScalarOf(c, "select count(*) from AC_GROUPCFG", {}, &ok) > 0) {
+        const qint64 place = PlaceAfter(c, "AC_GROUPCFG", "ItemID", "ParentItemID", "2001", &ok);
+        qint64 id = qMax(ScalarOf(c, "select max(ItemID) from AC_GROUPCFG", {}, &ok),
+                         ScalarOf(c, "select max(ItemID) from SeqTable", {}, &ok));
+        w.Run("update AC_GROUPCFG set OrderNum=OrderNum+4 where OrderNum>?", {place});
+        const qint64 group = ++id;
+        w.Run("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)",
+              {group, "维修服务", 37, "Y", "", 0, place + 1});
+        w.Run("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)",
+              {++id, "维修登记", 37, "Y", "6001", group, place + 2});
+        w.Run("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)",
+              {++id, "维修管理", 32, "Y", "6002", group, place + 3});
+        w.Run("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)",
+              {++id, "维修设置", 10, "Y", "6003", group, place + 4});
+        const qint64 last = ScalarOf(c, "select max(OrderNum) from AC_GROUPCFG", {}, &ok);
+        w.Run("update SeqTable set ItemID=? where ItemID is null or ItemID<?", {id, id});
+        w.Run("update SeqTable set ItemOrderID=? where ItemOrderID is null or ItemOrderID<?", {last, last});
+    }
+    if (!ok) {
+        *error = c.ErrorString();
+        return false;
+    }
+    if (!w.Ok())
+        *error = w.Error();
+    return w.Ok();
+}
+
+namespace {
 
 void SeedConfiguration(Writer& w)
 {
@@ -238,6 +373,10 @@ void SeedConfiguration(Writer& w)
         {Text(AdminUserID), "系统管理员", "男", QDate::currentDate(), PasswordHash::Hash(Text(AdminPassword)),
          "Y", "Y", QDate::currentDate().addYears(10)});
     w.Run("insert into AC_ROLE_USER values (1,?)", {Text(AdminUserID)});
+    // The repair desk's functions and rows, placed as an upgrade places them.
+    QString error;
+    if (w.Ok() && !AddRepairCatalogue(w.Connection(), &error))
+        w.Fail(error);
 }
 
 void SeedDemo(Writer& w)
