@@ -7,8 +7,10 @@
 #include "SqlConnection.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QRandomGenerator>
 
 namespace {
@@ -379,6 +381,146 @@ void SeedConfiguration(Writer& w)
         w.Fail(error);
 }
 
+// A few visits of the repair desk in every state: a machine in warranty
+// whose memory was replaced twice, late and waiting machines, a picked-up
+// visit that was charged and a machine bought elsewhere.
+void SeedDemoRepairs(Writer& w, const QDate& today)
+{
+    QHash<QString, int> perDay;
+    int visitCount = 0;
+    struct Swap
+    {
+        const char* part;
+        const char* oldModel;
+        const char* oldSerial;
+        const char* newModel;
+        const char* newSerial;
+        int price;
+        bool covered;
+    };
+    const auto visit = [&](bool inWarranty, int which, int daysAgo, int status, const char* problem,
+                           const char* diagnosis, const char* action, int labor, int deposit,
+                           const QVector<Swap>& swaps, bool outside = false) {
+        const QDateTime received(today.addDays(-daysAgo), QTime(9 + visitCount % 8, 15));
+        const QString day = received.date().toString(QStringLiteral("yyMMdd"));
+        const int number = ++perDay[day];
+        const QString no = QStringLiteral("WX%1-%2").arg(day).arg(number, 3, 10, QChar('0'));
+        ++visitCount;
+        // The `which`-th sale in (or out of) warranty on the receive date.
+        const QString sale =
+            inWarranty
+                ? QStringLiteral("(select id from SaleInfo where OverRun>=? order by id limit 1 offset ?)")
+                : QStringLiteral(
+                      "(select id from SaleInfo where OverRun<? order by id desc limit 1 offset ?)");
+        const QDateTime ready =
+            status >= 2 ? received.addDays(qMin(daysAgo, 2)).addSecs(3600 * 5) : QDateTime();
+        const QDateTime picked =
+            status == 3 ? ready.addDays(qMin(daysAgo - qMin(daysAgo, 2), 1)) : QDateTime();
+        qint64 total = labor;
+        for (const Swap& s : swaps)
+            total += s.covered ? 0 : s.price;
+        const auto when = [](const QDateTime& t) { return t.isValid() ? SqlArg(t) : SqlArg::Null(); };
+        if (outside)
+            w.Run(
+                "insert into RepairInfo "
+                "(RepairNo,SaleID,Outside,CustomerName,CustomerAddr,CPU,MainBoard,Memory,HD,"
+                "ContactName,ContactPhone,ReceivedAt,DueAt,ReadyAt,PickedUpAt,Problem,Accessories,Appearance,"
+                "Diagnosis,Action,Technician,ReceivedBy,Remark,Status,Outcome,InWarranty,WarrantyReason,"
+                "LaborFee,"
+                "Deposit,Total) values (?,null,1,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,0,?,?,?,?)",
+                {no,
+                 "钱多多",
+                 "北京市朝阳区望京街道",
+                 "Intel Core i7-8700",
+                 "华硕 B360M",
+                 "8GB DDR4 2400",
+                 "1TB 机械",
+                 "钱多多",
+                 "186-0000-1234",
+                 received,
+                 received.addDays(3),
+                 when(ready),
+                 when(picked),
+                 Text(problem),
+                 "电源线",
+                 "机箱侧板有划痕",
+                 Text(diagnosis),
+                 Text(action),
+                 status >= 1 ? "王工" : "",
+                 "ADMIN",
+                 "",
+                 status,
+                 status >= 2 ? "已修复" : "",
+                 "",
+                 labor,
+                 deposit,
+                 total});
+        else {
+            SqlStatement find(&w.Connection(), "select id, Name, Mobile from SaleInfo where id=" + sale);
+            if (!find.Bind({inWarranty ? today : received.date(), which}) || !find.Step())
+                return;
+            w.Run("insert into RepairInfo (RepairNo,SaleID,Outside,ContactName,ContactPhone,ReceivedAt,DueAt,"
+                  "ReadyAt,PickedUpAt,Problem,Accessories,Appearance,Diagnosis,Action,Technician,ReceivedBy,"
+                  "Remark,"
+                  "Status,Outcome,InWarranty,WarrantyReason,LaborFee,Deposit,Total)"
+                  " values (?,?,0,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                  {no,
+                   find.ColumnValue(0).toLongLong(),
+                   find.ColumnValue(1).toString(),
+                   find.ColumnValue(2).toString(),
+                   received,
+                   received.addDays(3),
+                   when(ready),
+                   when(picked),
+                   Text(problem),
+                   "电源线",
+                   "外观完好",
+                   Text(diagnosis),
+                   Text(action),
+                   status >= 1 ? "王工" : "",
+                   "ADMIN",
+                   "",
+                   status,
+                   status >= 2 ? "已修复" : "",
+                   inWarranty ? 1 : 0,
+                   "",
+                   labor,
+                   deposit,
+                   total});
+        }
+        SqlStatement key(&w.Connection(), "select RepairID from RepairInfo where RepairNo=?");
+        if (!key.Bind({no}) || !key.Step())
+            return;
+        const qint64 repairID = key.ColumnValue(0).toLongLong();
+        for (const Swap& s : swaps)
+            w.Run(
+                "insert into RepairSwap (RepairID,Component,OldModel,OldSerial,NewModel,NewSerial,Qty,Price,"
+                "Covered,WarrantyUntil) values (?,?,?,?,?,?,1,?,?,?)",
+                {repairID, Text(s.part), Text(s.oldModel), Text(s.oldSerial), Text(s.newModel),
+                 Text(s.newSerial), s.price, s.covered ? 1 : 0,
+                 picked.isValid() ? SqlArg(picked.date().addDays(90)) : SqlArg::Null()});
+    };
+    // The machine whose memory was replaced twice (in warranty both times).
+    visit(true, 0, 75, 3, "开机后蓝屏，提示内存错误", "内存条损坏", "更换内存条", 0, 0,
+          {{"内存", "16GB DDR4 3200", "KF3200-A1127", "16GB DDR4 3200", "KF3200-B5530", 29900, true}});
+    visit(true, 0, 20, 3, "运行大型软件卡顿，要求升级内存", "内存容量不足",
+          "升级为 32GB 内存（客户自费升级）", 0, 0,
+          {{"内存", "16GB DDR4 3200", "KF3200-B5530", "32GB DDR4 3200", "CT32G-77Q1", 59900, false}});
+    visit(true, 1, 0, 0, "不开机，电源指示灯不亮", "", "", 0, 0, {});
+    visit(false, 0, 6, 1, "硬盘异响，系统很慢", "硬盘坏道较多", "", 0, 5000, {});
+    visit(true, 2, 2, 2, "无法上网", "网卡驱动损坏", "重装网卡驱动", 0, 0, {});
+    visit(false, 1, 12, 2, "屏幕花屏", "显卡显存损坏", "更换显卡", 8000, 20000,
+          {{"显卡", "GeForce RTX 3060 12GB", "GPU-3060-0042", "GeForce RTX 3060 12GB", "GPU-3060-9917",
+            189900, false}});
+    visit(false, 2, 45, 2, "自动重启", "电源老化", "更换电源", 5000, 0,
+          {{"电源", "航嘉 500W", "HJ500-7781", "航嘉 550W", "HJ550-1020", 29900, false}});
+    visit(false, 3, 30, 3, "开机无显示", "主板供电损坏", "更换主板", 10000, 30000,
+          {{"主板", "华硕 B660M", "B660M-55A1", "华硕 B660M", "B660M-90C3", 79900, false}});
+    visit(false, 0, 4, 1, "噪音大", "CPU 风扇积灰", "", 0, 0, {}, true);
+    for (auto it = perDay.cbegin(); it != perDay.cend(); ++it)
+        w.Run("insert into RepairCounter (Day, LastNo) values (?,?)", {it.key(), it.value()});
+}
+
 void SeedDemo(Writer& w)
 {
     w.Run("insert into AC_Company values (?,?,?,?,?,?,?,?,?,?)",
@@ -458,6 +600,7 @@ void SeedDemo(Writer& w)
                "无",
                special ? QStringLiteral("单位客户，上门服务。") : QStringLiteral("无")});
     }
+    SeedDemoRepairs(w, today);
 }
 
 } // namespace
