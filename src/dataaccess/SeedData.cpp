@@ -492,17 +492,25 @@ void SeedDemoRepairs(Writer& w, const QDate& today)
         if (!key.Bind({no}) || !key.Step())
             return;
         const qint64 repairID = key.ColumnValue(0).toLongLong();
+        // A swap without an old model takes the machine's memory as sold.
+        QString soldMemory;
+        if (!outside) {
+            SqlStatement memory(&w.Connection(), "select Memory from SaleInfo where id=(select SaleID from"
+                                                 " RepairInfo where RepairID=?)");
+            if (memory.Bind({repairID}) && memory.Step())
+                soldMemory = memory.ColumnValue(0).toString();
+        }
         for (const Swap& s : swaps)
             w.Run(
                 "insert into RepairSwap (RepairID,Component,OldModel,OldSerial,NewModel,NewSerial,Qty,Price,"
                 "Covered,WarrantyUntil) values (?,?,?,?,?,?,1,?,?,?)",
-                {repairID, Text(s.part), Text(s.oldModel), Text(s.oldSerial), Text(s.newModel),
-                 Text(s.newSerial), s.price, s.covered ? 1 : 0,
+                {repairID, Text(s.part), *s.oldModel ? Text(s.oldModel) : soldMemory, Text(s.oldSerial),
+                 Text(s.newModel), Text(s.newSerial), s.price, s.covered ? 1 : 0,
                  picked.isValid() ? SqlArg(picked.date().addDays(90)) : SqlArg::Null()});
     };
     // The machine whose memory was replaced twice (in warranty both times).
     visit(true, 0, 75, 3, "开机后蓝屏，提示内存错误", "内存条损坏", "更换内存条", 0, 0,
-          {{"内存", "16GB DDR4 3200", "KF3200-A1127", "16GB DDR4 3200", "KF3200-B5530", 29900, true}});
+          {{"内存", "", "KF3200-A1127", "16GB DDR4 3200", "KF3200-B5530", 29900, true}});
     visit(true, 0, 20, 3, "运行大型软件卡顿，要求升级内存", "内存容量不足",
           "升级为 32GB 内存（客户自费升级）", 0, 0,
           {{"内存", "16GB DDR4 3200", "KF3200-B5530", "32GB DDR4 3200", "CT32G-77Q1", 59900, false}});

@@ -230,14 +230,14 @@ PreparedReport PrepareRepairOrder(const RepairSlipData& data, bool receipt)
     slip.title = QStringLiteral("维修单 ") + data.visit.repairNo;
     if (receipt) {
         // One page per copy: the printer cuts between them.
-        slip.page = ReceiptPage(200);
-        Builder b(slip.AddBand(BandKind::Detail, 192));
+        slip.page = ReceiptPage(220);
+        Builder b(slip.AddBand(BandKind::Detail, 212));
         OrderCopy(b, data, QStringLiteral("客户联"), QStringLiteral("_C"), 0, 74, true);
         PreparedReport first = Prepare(slip);
         ReportTemplate second;
         second.title = slip.title;
         second.page = slip.page;
-        Builder b2(second.AddBand(BandKind::Detail, 192));
+        Builder b2(second.AddBand(BandKind::Detail, 212));
         OrderCopy(b2, data, QStringLiteral("店铺联"), QStringLiteral("_S"), 0, 74, true);
         first.pages += Prepare(second).pages;
         return first;
@@ -245,8 +245,8 @@ PreparedReport PrepareRepairOrder(const RepairSlipData& data, bool receipt)
     // A4: the customer's half above, the shop's below, a cutting line between.
     Builder b(slip.AddBand(BandKind::Detail, 277));
     OrderCopy(b, data, QStringLiteral("客户联"), QStringLiteral("_C"), 0, 190, false);
-    b.HLine(0, 138.3, 190, 1, PenStyle::DashDotDot);
-    OrderCopy(b, data, QStringLiteral("店铺联"), QStringLiteral("_S"), 141, 190, false);
+    b.HLine(0, 139.6, 190, 1, PenStyle::DashDotDot);
+    OrderCopy(b, data, QStringLiteral("店铺联"), QStringLiteral("_S"), 141.5, 190, false);
     return Prepare(slip);
 }
 
@@ -268,8 +268,9 @@ PreparedReport PreparePickupSlip(const RepairSlipData& d, bool receipt)
     y += receipt ? 7 : 9;
     b.Label(0, y + 1, QStringLiteral("单号"), small);
     b.Value("RepairNo", receipt ? 10 : 14, y, 70, v.repairNo, receipt ? 13 : 16, true);
-    if (v.inWarranty) {
-        // The stamp: a framed 保修免费 in the free corner.
+    if (v.inWarranty && v.ComputedTotal() == 0) {
+        // The stamp: a framed 保修免费 in the free corner, where nothing is
+        // charged (an upgrade the customer asked for is paid in warranty too).
         const QRectF stamp(width - (receipt ? 30 : 46), receipt ? 6 : 2, receipt ? 28 : 44,
                            receipt ? 11 : 16);
         b.Rect(stamp, 2);
