@@ -9,12 +9,17 @@
 #include "FirstStart.h"
 #include "FormClasses.h"
 #include "HelpWindow.h"
+#include "RepairRecord.h"
+#include "RepairSlips.h"
+#include "ReportExportFilters.h"
 #include "SaleImport.h"
 #include "SeedData.h"
 #include "SqlConnection.h"
 #include "StartUpForms.h"
 #include "TDataM.h"
 #include "TFrmMain.h"
+#include "TFrmRepairHistory.h"
+#include "TFrmRepairInput.h"
 #include "TFrmSaleImport.h"
 #include "TFunctions.h"
 
@@ -42,7 +47,7 @@ namespace {
 
 struct Step
 {
-    int delay;  // milliseconds to let the window settle before the action
+    int delay; // milliseconds to let the window settle before the action
     std::function<void()> action;
 };
 
@@ -159,10 +164,12 @@ void ShowImportPreview(QWidget* parent, const QString& folder)
 void FillSale(QWidget* entry)
 {
     const QList<QPair<const char*, const char*>> values = {
-        {"EUser", "王小明"}, {"EMobile", "13800001234"}, {"EAddr", "新华路 18 号"},
-        {"ECPU", "英特尔 酷睿 i5-12400"}, {"EMainBoard", "华硕 B660M"}, {"EMemory", "16GB DDR4"},
-        {"EHD", "1TB 固态硬盘"}, {"EDisPlayCard", "集成显卡"}, {"EDisPlay", "AOC 24 英寸"},
-        {"EKeyBoard", "罗技 K120"}, {"EMouse", "罗技 M100"}};
+        {"EUser", "王小明"},          {"EMobile", "13800001234"},
+        {"EAddr", "新华路 18 号"},    {"ECPU", "英特尔 酷睿 i5-12400"},
+        {"EMainBoard", "华硕 B660M"}, {"EMemory", "16GB DDR4"},
+        {"EHD", "1TB 固态硬盘"},      {"EDisPlayCard", "集成显卡"},
+        {"EDisPlay", "AOC 24 英寸"},  {"EKeyBoard", "罗技 K120"},
+        {"EMouse", "罗技 M100"}};
     for (const auto& [name, text] : values)
         if (auto* edit = Child<QLineEdit>(entry, name))
             edit->setText(QString::fromUtf8(text));
@@ -315,9 +322,10 @@ int main(int argc, char* argv[])
 
     // The question of the first start of an installed program.
     // (The box is closed with 退出, so nothing is created at the path shown.)
-    g_steps << Step{300, [] {
-                        Later([] { OfferNewDatabase(QStringLiteral("/home/staff/.local/share/weibao/data/data.mdb")); });
-                    }};
+    g_steps << Step{
+        300, [] {
+            Later([] { OfferNewDatabase(QStringLiteral("/home/staff/.local/share/weibao/data/data.mdb")); });
+        }};
     g_steps << Step{900, [main] {
                         Save(QApplication::activeModalWidget(), "first-start.png");
                         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
@@ -343,6 +351,74 @@ int main(int argc, char* argv[])
                         Save(help, "help-search.png");
                         help->close();
                     }};
+
+    // The repair desk: four digits of a phone into 查找, the machine picked,
+    // the visit typed and 保存并打印 (the slip as the preview shows it).
+    g_steps << Step{300, [] { Later([] { Functions->RunFunction("6001"); }); }};
+    g_steps << Step{
+        900, [main] {
+            MemDataset twice;
+            OpenQuery("select r.SaleID from RepairSwap s join RepairInfo r on r.RepairID=s.RepairID"
+                      " where s.Component=? group by r.SaleID having count(*)>=2",
+                      twice, {QStringLiteral("内存")});
+            MemDataset sale;
+            OpenQuery("select Mobile from SaleInfo where id=?", sale, {twice.AsInteger("SaleID")});
+            if (auto* find = Child<QLineEdit>(main, "EFind")) {
+                find->setFocus();
+                find->insert(sale.AsString("Mobile").right(4));
+            }
+        }};
+    g_steps << Step{900, [main] {
+                        if (auto* form = main->findChild<TFrmRepairInput*>())
+                            QMetaObject::invokeMethod(form, "EFindReturnPressed");
+                    }};
+    g_steps << Step{600, [main] {
+                        if (auto* problem = Child<QPlainTextEdit>(main, "MemProblem"))
+                            problem->setPlainText(QStringLiteral("开机后风扇狂转，屏幕无显示"));
+                        if (auto* box = Child<QAbstractButton>(main, "ChkCable"))
+                            box->setChecked(true);
+                        Save(main, "repair-input.png");
+                        TFrmRepairInput::SlipSink = [](const Report::PreparedReport& report) {
+                            Report::RenderPageImage(report, 0, 90).save(g_out + "/repair-order.png");
+                            g_taken << "repair-order.png";
+                            QString error;
+                            Report::ExportPdf(report, g_out + "/../repair-order.pdf", &error);
+                        };
+                        Click(main, "BtnSavePrint");
+                    }};
+    g_steps << Step{900, [main] { Click(main, "BtnHistory"); }};
+    g_steps << Step{
+        900, [main] {
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (auto* history = qobject_cast<TFrmRepairHistory*>(window);
+                    history && history->isVisible()) {
+                    history->resize(980, 600);
+                    Save(history, "repair-history.png");
+                    history->close();
+                }
+            // Two 取机单: a repair in warranty (free) and an expired one (charged), and
+            // the 80 mm receipt of a 维修单.
+            MemDataset visits;
+            OpenQuery("select RepairID, InWarranty from RepairInfo where Status=3 order by RepairID", visits);
+            for (visits.First(); !visits.Eof(); visits.Next()) {
+                RepairVisit v;
+                QString error;
+                RepairRecord::Load(visits.AsInteger("RepairID"), &v, &error);
+                const RepairSlipData data = RepairSlips::DataOf(v);
+                if (v.inWarranty && v.ComputedTotal() > 0)
+                    continue;
+                const QString file = v.inWarranty ? "repair-pickup-free.png" : "repair-pickup-charged.png";
+                Report::RenderPageImage(RepairSlips::PreparePickupSlip(data, false), 0, 90)
+                    .save(g_out + "/" + file);
+                g_taken << file;
+                Report::RenderPageImage(RepairSlips::PrepareRepairOrder(data, true), 0, 150)
+                    .save(g_out + "/repair-receipt.png");
+            }
+            g_taken << "repair-receipt.png";
+            TFrmRepairInput::SlipSink = nullptr;
+            CloseFront(main);
+        }};
+    ShootFunction(main, "repair-options.png", "6003");
 
     RunNext();
     const int result = app.exec();

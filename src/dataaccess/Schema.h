@@ -17,7 +17,10 @@ namespace Schema {
 // Version 4: the row version of a sale record (SaleInfo.RowVersion).
 // Version 5: row versions of users, roles, functions, menu, toolbar and side
 // bar rows; role names unique without regard to Latin case.
-inline constexpr int CurrentVersion = 5;
+// Version 6: the repair desk (RepairInfo, RepairSwap, RepairCounter,
+// RepairSetting), its phone index and its functions, menus and buttons.
+inline constexpr int CurrentVersion = 6;
+inline constexpr int RepairVersion = 6;
 inline constexpr int QuickFindVersion = 2;
 
 int Version(SqlConnection& connection);
