@@ -1,22 +1,24 @@
 #include "FormClasses.h"
 
+#include "FormRegistry.h"
 #include "TFrmAboutMe.h"
 #include "TFrmBackUp.h"
-#include "TFrmCompressData.h"
-#include "TFrmOption.h"
-#include "TFrmInputInfo.h"
-#include "TfrmMenuCfg.h"
-#include "TFrmSaleManage.h"
 #include "TFrmCompanyDirEdit.h"
 #include "TFrmCompanySet.h"
+#include "TFrmCompressData.h"
 #include "TFrmGroupCfg.h"
+#include "TFrmInputInfo.h"
+#include "TFrmOption.h"
 #include "TFrmPrintMode.h"
+#include "TFrmRepairInput.h"
+#include "TFrmRepairOption.h"
 #include "TFrmRight.h"
-#include "TFrmSysLog.h"
 #include "TFrmRole.h"
+#include "TFrmSaleManage.h"
+#include "TFrmSysLog.h"
 #include "TFrmUser.h"
+#include "TfrmMenuCfg.h"
 #include "TfrmToolCfg.h"
-#include "FormRegistry.h"
 
 namespace {
 
@@ -41,6 +43,7 @@ void RegisterFormClasses()
     Register<TFrmUser>("用户管理", ChildForm);
     Register<TFrmGroupCfg>("GroupBar设置", ChildForm);
     Register<TFrmSaleManage>("销售记录管理", ChildForm);
+    Register<TFrmRepairInput>("维修登记", ChildForm);
     Register<TFrmSysLog>("系统日志", ChildForm);
     Register<TFrmBackUp>("备份数据", DialogForm);
     Register<TFrmCompressData>("压缩数据库", DialogForm);
@@ -49,4 +52,5 @@ void RegisterFormClasses()
     Register<TFrmCompanyDirEdit>("单位字典编辑", DialogForm);
     Register<TFrmInputInfo>("客户信息输入", DialogForm);
     Register<TFrmAboutMe>("关于作者", DialogForm);
+    Register<TFrmRepairOption>("维修设置", DialogForm);
 }

@@ -1,5 +1,6 @@
 #include "Schema.h"
 
+#include "SeedData.h"
 #include "SqlConnection.h"
 #include "SqlDialect.h"
 
@@ -31,7 +32,8 @@ const char* const Version1[] = {
     "CREATE TABLE AC_ROLE_FUNCTION (RoleID INTEGER, FunctionID TEXT(6))",
     "CREATE TABLE AC_FUNCTION_USER (FunctionID TEXT(6), UserID TEXT(10))",
 
-    "CREATE TABLE AC_MENUSTRUCT (MenuID INTEGER NOT NULL PRIMARY KEY, MenuText TEXT(50), ParentMenuID INTEGER,"
+    "CREATE TABLE AC_MENUSTRUCT (MenuID INTEGER NOT NULL PRIMARY KEY, MenuText TEXT(50), ParentMenuID "
+    "INTEGER,"
     " FunctionID TEXT(6), OrderNum INTEGER)",
     "CREATE TABLE AC_TOOLCFG (ButtonID INTEGER NOT NULL PRIMARY KEY, ButtonText TEXT(50), IconIndex INTEGER,"
     " IsShow TEXT(1), FunctionID TEXT(6), OrderNum INTEGER)",
@@ -120,6 +122,81 @@ const char* const Version3[] = {
 const char* const Version4[] = {
     "ALTER TABLE SaleInfo ADD COLUMN RowVersion INTEGER NOT NULL DEFAULT 1",
 };
+
+// The phone numbers of a sale record as digits alone (dashes and blanks
+// dropped), each closed by a unit separator, for the repair desk's search
+// by phone: "138-0013-5678" and "13800135678" are the same number.
+// clang-format off
+#define SALE_PHONE_DIGITS(row)                                                                         \
+    "char(31)||replace(replace(ifnull(" row ".Phone,''),'-',''),' ','')||char(31)||replace(replace(ifnull(" \
+    row ".Mobile,''),'-',''),' ','')||char(31)"
+
+// Step 5: the repair desk.  RepairInfo holds one visit of a machine, either
+// a sale record of the shop (SaleID) or a machine bought elsewhere (Outside,
+// no sale record, customer and machine on the visit itself and never under
+// warranty).  RepairSwap holds the components replaced during a visit and is
+// deleted with it.  RepairCounter numbers the visits of each day and only
+// counts up, so a deleted visit's number is never handed out again;
+// RepairSetting holds the desk settings every desk shares.  Keys count up
+// only (AUTOINCREMENT).  Foreign keys are not enforced by this engine, so
+// triggers keep a sale with visits and delete a visit's swaps with it.
+const char* const Version5[] = {
+    "CREATE TABLE RepairInfo (RepairID INTEGER PRIMARY KEY AUTOINCREMENT, RepairNo TEXT(20) NOT NULL,"
+    " SaleID INTEGER REFERENCES SaleInfo(id), Outside INTEGER NOT NULL DEFAULT 0, CustomerName TEXT(20),"
+    " CustomerAddr TEXT(100), CPU TEXT(40), MainBoard TEXT(40), Memory TEXT(40), HD TEXT(40),"
+    " ContactName TEXT(20), ContactPhone TEXT(30), ReceivedAt DATETIME NOT NULL, DueAt DATETIME,"
+    " ReadyAt DATETIME, PickedUpAt DATETIME, NotifiedAt DATETIME, Problem TEXT NOT NULL,"
+    " Accessories TEXT(200), Appearance TEXT(200), Diagnosis TEXT, Action TEXT, Technician TEXT(20),"
+    " ReceivedBy TEXT(20), Remark TEXT, Status INTEGER NOT NULL DEFAULT 0 CHECK (Status BETWEEN 0 AND 3),"
+    " Outcome TEXT(10), InWarranty INTEGER NOT NULL DEFAULT 0, WarrantyReason TEXT(50),"
+    " LaborFee INTEGER NOT NULL DEFAULT 0 CHECK (LaborFee >= 0), Deposit INTEGER NOT NULL DEFAULT 0"
+    " CHECK (Deposit >= 0), Total INTEGER NOT NULL DEFAULT 0 CHECK (Total >= 0),"
+    " RowVersion INTEGER NOT NULL DEFAULT 1,"
+    " CHECK ((Outside = 0 AND SaleID IS NOT NULL) OR"
+    " (Outside = 1 AND SaleID IS NULL AND InWarranty = 0 AND CustomerName IS NOT NULL)))",
+    "CREATE UNIQUE INDEX RepairInfo_RepairNo ON RepairInfo (RepairNo)",
+    "CREATE INDEX RepairInfo_SaleID ON RepairInfo (SaleID, ReceivedAt)",
+    "CREATE INDEX RepairInfo_Status ON RepairInfo (Status, ReceivedAt)",
+    "CREATE INDEX RepairInfo_ReceivedAt ON RepairInfo (ReceivedAt)",
+    "CREATE INDEX RepairInfo_ContactName ON RepairInfo (ContactName)",
+
+    "CREATE TABLE RepairSwap (SwapID INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " RepairID INTEGER NOT NULL REFERENCES RepairInfo(RepairID) ON DELETE CASCADE, Component TEXT(20) NOT NULL,"
+    " OldModel TEXT(40), OldSerial TEXT(50), NewModel TEXT(40), NewSerial TEXT(50),"
+    " Qty INTEGER NOT NULL DEFAULT 1 CHECK (Qty > 0), Price INTEGER NOT NULL DEFAULT 0 CHECK (Price >= 0),"
+    " Covered INTEGER NOT NULL DEFAULT 0, WarrantyUntil DATETIME)",
+    "CREATE INDEX RepairSwap_RepairID ON RepairSwap (RepairID, SwapID)",
+    "CREATE INDEX RepairSwap_OldSerial ON RepairSwap (OldSerial)",
+    "CREATE INDEX RepairSwap_NewSerial ON RepairSwap (NewSerial)",
+
+    "CREATE TABLE RepairCounter (Day TEXT(6) NOT NULL PRIMARY KEY, LastNo INTEGER NOT NULL)",
+    "CREATE TABLE RepairSetting (Name TEXT(50) NOT NULL PRIMARY KEY, Value TEXT)",
+
+    "CREATE TRIGGER RepairInfo_KeepSale BEFORE DELETE ON SaleInfo"
+    " WHEN EXISTS (SELECT 1 FROM RepairInfo WHERE SaleID = old.id) BEGIN"
+    " SELECT RAISE(ABORT, '该机器有维修记录，不能删除。'); END",
+    "CREATE TRIGGER RepairSwap_Cascade AFTER DELETE ON RepairInfo BEGIN"
+    " DELETE FROM RepairSwap WHERE RepairID = old.RepairID; END",
+
+    // The sale records' phones as digits, in an index of their own.
+    "CREATE VIRTUAL TABLE SalePhoneFind USING fts5(Digits, content='', tokenize='trigram')",
+    "CREATE TRIGGER SalePhoneFind_Insert AFTER INSERT ON SaleInfo BEGIN"
+    " INSERT INTO SalePhoneFind(rowid, Digits) VALUES (new.id, " SALE_PHONE_DIGITS("new") "); END",
+    "CREATE TRIGGER SalePhoneFind_Delete AFTER DELETE ON SaleInfo BEGIN"
+    " INSERT INTO SalePhoneFind(SalePhoneFind, rowid, Digits) VALUES ('delete', old.id, "
+    SALE_PHONE_DIGITS("old") "); END",
+    "CREATE TRIGGER SalePhoneFind_Update AFTER UPDATE OF id, Phone, Mobile ON SaleInfo BEGIN"
+    " INSERT INTO SalePhoneFind(SalePhoneFind, rowid, Digits) VALUES ('delete', old.id, "
+    SALE_PHONE_DIGITS("old") ");"
+    " INSERT INTO SalePhoneFind(rowid, Digits) VALUES (new.id, " SALE_PHONE_DIGITS("new") "); END",
+    "CREATE TRIGGER SalePhoneFind_Replace BEFORE INSERT ON SaleInfo"
+    " WHEN new.id IS NOT NULL AND EXISTS (SELECT 1 FROM SaleInfo WHERE id = new.id) BEGIN"
+    " INSERT INTO SalePhoneFind(SalePhoneFind, rowid, Digits) SELECT 'delete', id, "
+    SALE_PHONE_DIGITS("SaleInfo") " FROM SaleInfo WHERE id = new.id; END",
+    "INSERT INTO SalePhoneFind(rowid, Digits) SELECT id, " SALE_PHONE_DIGITS("SaleInfo") " FROM SaleInfo",
+};
+#undef SALE_PHONE_DIGITS
+// clang-format on
 
 // The same schema on a PostgreSQL server.  Every table ends in "rowid", the
 // row's identity for the updatable datasets (SQLite's own rowid): the
@@ -215,10 +292,61 @@ const char* const PgVersion4[] = {
     "ALTER TABLE SaleInfo ADD COLUMN IF NOT EXISTS RowVersion INTEGER NOT NULL DEFAULT 1",
 };
 
+// Step 5 on the server: the repair desk as above.  The server enforces the
+// foreign keys itself: a sale with visits cannot be deleted, and a visit's
+// swaps go with it.  Trigram indexes serve the searches by a fragment of a
+// phone (as digits), a name or a serial number.
+// clang-format off
+const char* const PgVersion5[] = {
+    "CREATE TABLE RepairInfo (RepairID BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,"
+    " RepairNo VARCHAR(20) NOT NULL, SaleID BIGINT REFERENCES SaleInfo(id), Outside INTEGER NOT NULL DEFAULT 0,"
+    " CustomerName VARCHAR(20), CustomerAddr VARCHAR(100), CPU VARCHAR(40), MainBoard VARCHAR(40),"
+    " Memory VARCHAR(40), HD VARCHAR(40), ContactName VARCHAR(20), ContactPhone VARCHAR(30),"
+    " ReceivedAt TIMESTAMP(0) NOT NULL, DueAt TIMESTAMP(0), ReadyAt TIMESTAMP(0), PickedUpAt TIMESTAMP(0),"
+    " NotifiedAt TIMESTAMP(0), Problem TEXT NOT NULL, Accessories VARCHAR(200), Appearance VARCHAR(200),"
+    " Diagnosis TEXT, Action TEXT, Technician VARCHAR(20), ReceivedBy VARCHAR(20), Remark TEXT,"
+    " Status INTEGER NOT NULL DEFAULT 0 CHECK (Status BETWEEN 0 AND 3), Outcome VARCHAR(10),"
+    " InWarranty INTEGER NOT NULL DEFAULT 0, WarrantyReason VARCHAR(50),"
+    " LaborFee BIGINT NOT NULL DEFAULT 0 CHECK (LaborFee >= 0), Deposit BIGINT NOT NULL DEFAULT 0"
+    " CHECK (Deposit >= 0), Total BIGINT NOT NULL DEFAULT 0 CHECK (Total >= 0),"
+    " RowVersion INTEGER NOT NULL DEFAULT 1,"
+    " CHECK ((Outside = 0 AND SaleID IS NOT NULL) OR"
+    " (Outside = 1 AND SaleID IS NULL AND InWarranty = 0 AND CustomerName IS NOT NULL)),"
+    " rowid BIGINT GENERATED ALWAYS AS (RepairID) STORED)",
+    "CREATE UNIQUE INDEX RepairInfo_RepairNo ON RepairInfo (RepairNo)",
+    "CREATE INDEX RepairInfo_SaleID ON RepairInfo (SaleID, ReceivedAt)",
+    "CREATE INDEX RepairInfo_Status ON RepairInfo (Status, ReceivedAt)",
+    "CREATE INDEX RepairInfo_ReceivedAt ON RepairInfo (ReceivedAt)",
+    "CREATE INDEX RepairInfo_Find ON RepairInfo USING gin ((chr(31)||coalesce(ContactName,'')||chr(31)"
+    "||replace(replace(coalesce(ContactPhone,''),'-',''),' ','')||chr(31)||coalesce(CustomerName,'')||chr(31))"
+    " gin_trgm_ops)",
+
+    "CREATE TABLE RepairSwap (SwapID BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,"
+    " RepairID BIGINT NOT NULL REFERENCES RepairInfo(RepairID) ON DELETE CASCADE, Component VARCHAR(20) NOT NULL,"
+    " OldModel VARCHAR(40), OldSerial VARCHAR(50), NewModel VARCHAR(40), NewSerial VARCHAR(50),"
+    " Qty INTEGER NOT NULL DEFAULT 1 CHECK (Qty > 0), Price BIGINT NOT NULL DEFAULT 0 CHECK (Price >= 0),"
+    " Covered INTEGER NOT NULL DEFAULT 0, WarrantyUntil TIMESTAMP(0),"
+    " rowid BIGINT GENERATED ALWAYS AS (SwapID) STORED)",
+    "CREATE INDEX RepairSwap_RepairID ON RepairSwap (RepairID, SwapID)",
+    "CREATE INDEX RepairSwap_Serial ON RepairSwap USING gin ((chr(31)||coalesce(OldSerial,'')||chr(31)"
+    "||coalesce(NewSerial,'')||chr(31)) gin_trgm_ops)",
+
+    "CREATE TABLE RepairCounter (Day VARCHAR(6) NOT NULL PRIMARY KEY, LastNo INTEGER NOT NULL,"
+    " rowid BIGINT GENERATED BY DEFAULT AS IDENTITY UNIQUE)",
+    "CREATE TABLE RepairSetting (Name VARCHAR(50) NOT NULL PRIMARY KEY, Value TEXT,"
+    " rowid BIGINT GENERATED BY DEFAULT AS IDENTITY UNIQUE)",
+
+    "CREATE INDEX SaleInfo_PhoneDigits ON SaleInfo USING gin ((chr(31)||replace(replace(coalesce(Phone,''),'-',''),"
+    "' ','')||chr(31)||replace(replace(coalesce(Mobile,''),'-',''),' ','')||chr(31)) gin_trgm_ops)",
+};
+// clang-format on
+
 struct Step
 {
     const char* const* statements;
     int count;
+    // Run after the statements: rows a step adds to the configuration.
+    bool (*extra)(SqlConnection& connection, QString* error) = nullptr;
 };
 
 const Step Steps[] = {
@@ -226,12 +354,14 @@ const Step Steps[] = {
     {Version2, int(std::size(Version2))},
     {Version3, int(std::size(Version3))},
     {Version4, int(std::size(Version4))},
+    {Version5, int(std::size(Version5)), AddRepairCatalogue},
 };
 const Step PgSteps[] = {
     {PgVersion1, int(std::size(PgVersion1))},
     {PgVersion2, int(std::size(PgVersion2))},
     {PgVersion3, int(std::size(PgVersion3))},
     {PgVersion4, int(std::size(PgVersion4))},
+    {PgVersion5, int(std::size(PgVersion5)), AddRepairCatalogue},
 };
 static_assert(std::size(Steps) == Schema::CurrentVersion, "one upgrade step per schema version");
 static_assert(std::size(PgSteps) == Schema::CurrentVersion, "one server step per schema version");
@@ -253,7 +383,8 @@ bool Upgrade(SqlConnection& connection, QString* error, int target)
         return false;
     }
     if (version > CurrentVersion) {
-        *error = QStringLiteral("数据库由更新版本的程序创建（数据库版本 %1，本程序支持到版本 %2），请使用新版本的程序。")
+        *error = QStringLiteral(
+                     "数据库由更新版本的程序创建（数据库版本 %1，本程序支持到版本 %2），请使用新版本的程序。")
                      .arg(version)
                      .arg(CurrentVersion);
         return false;
@@ -274,9 +405,10 @@ bool Upgrade(SqlConnection& connection, QString* error, int target)
                 return false;
             }
         }
+        if (step.extra && !step.extra(connection, error))
+            return false;
     }
-    if (!SqlDialect::SetSchemaVersion(connection, target) ||
-        !transaction.Commit()) {
+    if (!SqlDialect::SetSchemaVersion(connection, target) || !transaction.Commit()) {
         *error = connection.ErrorString();
         return false;
     }
@@ -286,10 +418,11 @@ bool Upgrade(SqlConnection& connection, QString* error, int target)
 const QStringList& DataTables()
 {
     static const QStringList tables = {
-        "SeqTable",     "UseLog",           "AC_USERINFO",      "AC_ROLEINFO",   "AC_FUNCTIONINFO",
-        "AC_ROLE_USER", "AC_ROLE_FUNCTION", "AC_FUNCTION_USER", "AC_MENUSTRUCT", "AC_TOOLCFG",
-        "AC_GROUPCFG",  "AC_DEPT",          "AC_WORKPOST",      "AC_PERSONTYPE", "SaleInfo",
-        "AC_Company",   "AreaData",
+        "SeqTable",      "UseLog",           "AC_USERINFO",      "AC_ROLEINFO",   "AC_FUNCTIONINFO",
+        "AC_ROLE_USER",  "AC_ROLE_FUNCTION", "AC_FUNCTION_USER", "AC_MENUSTRUCT", "AC_TOOLCFG",
+        "AC_GROUPCFG",   "AC_DEPT",          "AC_WORKPOST",      "AC_PERSONTYPE", "SaleInfo",
+        "AC_Company",    "AreaData",         "RepairInfo",       "RepairSwap",    "RepairCounter",
+        "RepairSetting",
     };
     return tables;
 }

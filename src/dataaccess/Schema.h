@@ -15,7 +15,10 @@ namespace Schema {
 // Version 3: user codes in AC_ROLE_USER and AC_FUNCTION_USER compare
 // without regard to case.
 // Version 4: the row version of a sale record (SaleInfo.RowVersion).
-inline constexpr int CurrentVersion = 4;
+// Version 5: the repair desk (RepairInfo, RepairSwap, RepairCounter,
+// RepairSetting), its phone index and its functions, menus and buttons.
+inline constexpr int CurrentVersion = 5;
+inline constexpr int RepairVersion = 5;
 inline constexpr int QuickFindVersion = 2;
 
 int Version(SqlConnection& connection);

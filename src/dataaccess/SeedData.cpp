@@ -7,8 +7,10 @@
 #include "SqlConnection.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QRandomGenerator>
 
 namespace {
@@ -189,6 +191,12 @@ public:
     }
     bool Ok() const { return m_ok; }
     QString Error() const { return m_error; }
+    SqlConnection& Connection() { return m_connection; }
+    void Fail(const QString& error)
+    {
+        m_ok = false;
+        m_error = error;
+    }
 
 private:
     SqlConnection& m_connection;
@@ -200,6 +208,135 @@ QString Text(const char* s)
 {
     return QString::fromUtf8(s);
 }
+
+} // namespace
+
+namespace {
+
+// The repair desk in the catalogue: a group, its two forms, the settings
+// dialog and three rights below the list.
+const Function RepairFunctions[] = {
+    {"6000", "维修服务", "", "", "-1", "N", "送修机器的登记、检修、取机与维修档案"},
+    {"6001", "维修登记", "TFrmRepairInput", "S", "6000", "N", "接收送修机器、检修与取机结算"},
+    {"6002", "维修管理", "TFrmRepairManage", "S", "6000", "N", "查询与跟踪维修记录"},
+    {"600201", "维修检修", "", "", "6002", "N", "可以开始检修、完工、返修，填写检测结果与更换配件"},
+    {"600202", "取机结算", "", "", "6002", "N", "可以办理取机结算"},
+    {"600203", "维修高级操作", "", "", "6002", "N", "撤销取机、取机后修改费用、删除未检修的维修记录"},
+    {"6003", "维修设置", "TFrmRepairOption", "D", "6000", "N", "维修期限、常用故障与维修须知"},
+};
+
+qint64 ScalarOf(SqlConnection& c, const QString& sql, const SqlArgs& args, bool* ok)
+{
+    SqlStatement statement(&c, sql);
+    if (!statement.Bind(args) || !statement.Step()) {
+        *ok = false;
+        return 0;
+    }
+    return statement.ColumnIsNull(0) ? 0 : statement.ColumnValue(0).toLongLong();
+}
+
+// The last place of a group of rows: the greatest OrderNum of the row
+// holding `function`'s parent and all that parent's children, so that new
+// rows follow that group.  The table's last place when there is no such row.
+qint64 PlaceAfter(SqlConnection& c, const QString& table, const QString& key, const QString& parent,
+                  const QString& function, bool* ok)
+{
+    const qint64 group = ScalarOf(
+        c, "select " + parent + " from " + table + " where FunctionID=? order by " + key + " limit 1",
+        {function}, ok);
+    qint64 place = 0;
+    if (group > 0)
+        place = ScalarOf(c, "select max(OrderNum) from " + table + " where " + key + "=? or " + parent + "=?",
+                         {group, group}, ok);
+    if (place <= 0)
+        place = ScalarOf(c, "select max(OrderNum) from " + table, {}, ok);
+    return place;
+}
+
+} // namespace
+
+bool AddRepairCatalogue(SqlConnection& c, QString* error)
+{
+    bool ok = true;
+    Writer w(c);
+    // A new database gets the rows when it is seeded; one that has them
+    // already is left alone.
+    if (ScalarOf(c, "select count(*) from AC_FUNCTIONINFO", {}, &ok) == 0 ||
+        ScalarOf(c, "select count(*) from AC_FUNCTIONINFO where FunctionID=?", {"6000"}, &ok) > 0) {
+        if (!ok)
+            *error = c.ErrorString();
+        return ok;
+    }
+    qint64 order = ScalarOf(c, "select max(OrderNum) from AC_FUNCTIONINFO", {}, &ok);
+    for (const Function& f : RepairFunctions)
+        w.Run("insert into AC_FUNCTIONINFO values (?,?,?,?,?,?,?,?)",
+              {Text(f.id), Text(f.name), Text(f.desc), Text(f.control), Text(f.modal), Text(f.parent),
+               Text(f.isPublic), ++order});
+    w.Run("update SeqTable set FuncOrderID=? where FuncOrderID is null or FuncOrderID<?", {order, order});
+    // Roles that administer the system get the repair desk; others are
+    // granted it by the administrator like any function.
+    w.Run("insert into AC_ROLE_FUNCTION (RoleID, FunctionID) select distinct RoleID, ? from AC_ROLE_FUNCTION"
+          " where FunctionID=?",
+          {"6000", "4000"});
+
+    // Menu: a 维修服务 menu after the sale menu.
+    if (ScalarOf(c, "select count(*) from AC_MENUSTRUCT", {}, &ok) > 0) {
+        const qint64 place = PlaceAfter(c, "AC_MENUSTRUCT", "MenuID", "ParentMenuID", "2001", &ok);
+        qint64 id = qMax(ScalarOf(c, "select max(MenuID) from AC_MENUSTRUCT", {}, &ok),
+                         ScalarOf(c, "select max(MenuID) from SeqTable", {}, &ok));
+        w.Run("update AC_MENUSTRUCT set OrderNum=OrderNum+5 where OrderNum>?", {place});
+        const qint64 top = ++id;
+        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {top, "维修服务(&R)", 0, "", place + 1});
+        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {++id, "维修登记(&I)", top, "6001", place + 2});
+        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {++id, "维修管理(&M)", top, "6002", place + 3});
+        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {++id, "-", top, "", place + 4});
+        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {++id, "维修设置(&S)", top, "6003", place + 5});
+        const qint64 last = ScalarOf(c, "select max(OrderNum) from AC_MENUSTRUCT", {}, &ok);
+        w.Run("update SeqTable set MenuID=? where MenuID is null or MenuID<?", {id, id});
+        w.Run("update SeqTable set MenuOrderID=? where MenuOrderID is null or MenuOrderID<?", {last, last});
+    }
+    // Toolbar: two buttons after the sale buttons.
+    if (ScalarOf(c, "select count(*) from AC_TOOLCFG", {}, &ok) > 0) {
+        qint64 place = ScalarOf(c, "select max(OrderNum) from AC_TOOLCFG where FunctionID in (?,?)",
+                                {"2001", "2002"}, &ok);
+        if (place <= 0)
+            place = ScalarOf(c, "select max(OrderNum) from AC_TOOLCFG", {}, &ok);
+        qint64 id = qMax(ScalarOf(c, "select max(ButtonID) from AC_TOOLCFG", {}, &ok),
+                         ScalarOf(c, "select max(ButtonID) from SeqTable", {}, &ok));
+        w.Run("update AC_TOOLCFG set OrderNum=OrderNum+2 where OrderNum>?", {place});
+        w.Run("insert into AC_TOOLCFG values (?,?,?,?,?,?)", {++id, "维修登记", 37, "Y", "6001", place + 1});
+        w.Run("insert into AC_TOOLCFG values (?,?,?,?,?,?)", {++id, "维修管理", 32, "Y", "6002", place + 2});
+        w.Run("update SeqTable set ButtonID=? where ButtonID is null or ButtonID<?", {id, id});
+    }
+    // Side bar: a group after the sale group.
+    if (ScalarOf(c, "select count(*) from AC_GROUPCFG", {}, &ok) > 0) {
+        const qint64 place = PlaceAfter(c, "AC_GROUPCFG", "ItemID", "ParentItemID", "2001", &ok);
+        qint64 id = qMax(ScalarOf(c, "select max(ItemID) from AC_GROUPCFG", {}, &ok),
+                         ScalarOf(c, "select max(ItemID) from SeqTable", {}, &ok));
+        w.Run("update AC_GROUPCFG set OrderNum=OrderNum+4 where OrderNum>?", {place});
+        const qint64 group = ++id;
+        w.Run("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)",
+              {group, "维修服务", 37, "Y", "", 0, place + 1});
+        w.Run("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)",
+              {++id, "维修登记", 37, "Y", "6001", group, place + 2});
+        w.Run("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)",
+              {++id, "维修管理", 32, "Y", "6002", group, place + 3});
+        w.Run("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)",
+              {++id, "维修设置", 10, "Y", "6003", group, place + 4});
+        const qint64 last = ScalarOf(c, "select max(OrderNum) from AC_GROUPCFG", {}, &ok);
+        w.Run("update SeqTable set ItemID=? where ItemID is null or ItemID<?", {id, id});
+        w.Run("update SeqTable set ItemOrderID=? where ItemOrderID is null or ItemOrderID<?", {last, last});
+    }
+    if (!ok) {
+        *error = c.ErrorString();
+        return false;
+    }
+    if (!w.Ok())
+        *error = w.Error();
+    return w.Ok();
+}
+
+namespace {
 
 void SeedConfiguration(Writer& w)
 {
@@ -238,6 +375,150 @@ void SeedConfiguration(Writer& w)
         {Text(AdminUserID), "系统管理员", "男", QDate::currentDate(), PasswordHash::Hash(Text(AdminPassword)),
          "Y", "Y", QDate::currentDate().addYears(10)});
     w.Run("insert into AC_ROLE_USER values (1,?)", {Text(AdminUserID)});
+    // The repair desk's functions and rows, placed as an upgrade places them.
+    QString error;
+    if (w.Ok() && !AddRepairCatalogue(w.Connection(), &error))
+        w.Fail(error);
+}
+
+// A few visits of the repair desk in every state: a machine in warranty
+// whose memory was replaced twice, late and waiting machines, a picked-up
+// visit that was charged and a machine bought elsewhere.
+void SeedDemoRepairs(Writer& w, const QDate& today)
+{
+    QHash<QString, int> perDay;
+    int visitCount = 0;
+    struct Swap
+    {
+        const char* part;
+        const char* oldModel;
+        const char* oldSerial;
+        const char* newModel;
+        const char* newSerial;
+        int price;
+        bool covered;
+    };
+    const auto visit = [&](bool inWarranty, int which, int daysAgo, int status, const char* problem,
+                           const char* diagnosis, const char* action, int labor, int deposit,
+                           const QVector<Swap>& swaps, bool outside = false) {
+        const QDateTime received(today.addDays(-daysAgo), QTime(9 + visitCount % 8, 15));
+        const QString day = received.date().toString(QStringLiteral("yyMMdd"));
+        const int number = ++perDay[day];
+        const QString no = QStringLiteral("WX%1-%2").arg(day).arg(number, 3, 10, QChar('0'));
+        ++visitCount;
+        // The `which`-th sale in (or out of) warranty on the receive date.
+        const QString sale =
+            inWarranty
+                ? QStringLiteral("(select id from SaleInfo where OverRun>=? order by id limit 1 offset ?)")
+                : QStringLiteral(
+                      "(select id from SaleInfo where OverRun<? order by id desc limit 1 offset ?)");
+        const QDateTime ready =
+            status >= 2 ? received.addDays(qMin(daysAgo, 2)).addSecs(3600 * 5) : QDateTime();
+        const QDateTime picked =
+            status == 3 ? ready.addDays(qMin(daysAgo - qMin(daysAgo, 2), 1)) : QDateTime();
+        qint64 total = labor;
+        for (const Swap& s : swaps)
+            total += s.covered ? 0 : s.price;
+        const auto when = [](const QDateTime& t) { return t.isValid() ? SqlArg(t) : SqlArg::Null(); };
+        if (outside)
+            w.Run(
+                "insert into RepairInfo "
+                "(RepairNo,SaleID,Outside,CustomerName,CustomerAddr,CPU,MainBoard,Memory,HD,"
+                "ContactName,ContactPhone,ReceivedAt,DueAt,ReadyAt,PickedUpAt,Problem,Accessories,Appearance,"
+                "Diagnosis,Action,Technician,ReceivedBy,Remark,Status,Outcome,InWarranty,WarrantyReason,"
+                "LaborFee,"
+                "Deposit,Total) values (?,null,1,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,0,?,?,?,?)",
+                {no,
+                 "钱多多",
+                 "北京市朝阳区望京街道",
+                 "Intel Core i7-8700",
+                 "华硕 B360M",
+                 "8GB DDR4 2400",
+                 "1TB 机械",
+                 "钱多多",
+                 "186-0000-1234",
+                 received,
+                 received.addDays(3),
+                 when(ready),
+                 when(picked),
+                 Text(problem),
+                 "电源线",
+                 "机箱侧板有划痕",
+                 Text(diagnosis),
+                 Text(action),
+                 status >= 1 ? "王工" : "",
+                 "ADMIN",
+                 "",
+                 status,
+                 status >= 2 ? "已修复" : "",
+                 "",
+                 labor,
+                 deposit,
+                 total});
+        else {
+            SqlStatement find(&w.Connection(), "select id, Name, Mobile from SaleInfo where id=" + sale);
+            if (!find.Bind({inWarranty ? today : received.date(), which}) || !find.Step())
+                return;
+            w.Run("insert into RepairInfo (RepairNo,SaleID,Outside,ContactName,ContactPhone,ReceivedAt,DueAt,"
+                  "ReadyAt,PickedUpAt,Problem,Accessories,Appearance,Diagnosis,Action,Technician,ReceivedBy,"
+                  "Remark,"
+                  "Status,Outcome,InWarranty,WarrantyReason,LaborFee,Deposit,Total)"
+                  " values (?,?,0,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                  {no,
+                   find.ColumnValue(0).toLongLong(),
+                   find.ColumnValue(1).toString(),
+                   find.ColumnValue(2).toString(),
+                   received,
+                   received.addDays(3),
+                   when(ready),
+                   when(picked),
+                   Text(problem),
+                   "电源线",
+                   "外观完好",
+                   Text(diagnosis),
+                   Text(action),
+                   status >= 1 ? "王工" : "",
+                   "ADMIN",
+                   "",
+                   status,
+                   status >= 2 ? "已修复" : "",
+                   inWarranty ? 1 : 0,
+                   "",
+                   labor,
+                   deposit,
+                   total});
+        }
+        SqlStatement key(&w.Connection(), "select RepairID from RepairInfo where RepairNo=?");
+        if (!key.Bind({no}) || !key.Step())
+            return;
+        const qint64 repairID = key.ColumnValue(0).toLongLong();
+        for (const Swap& s : swaps)
+            w.Run(
+                "insert into RepairSwap (RepairID,Component,OldModel,OldSerial,NewModel,NewSerial,Qty,Price,"
+                "Covered,WarrantyUntil) values (?,?,?,?,?,?,1,?,?,?)",
+                {repairID, Text(s.part), Text(s.oldModel), Text(s.oldSerial), Text(s.newModel),
+                 Text(s.newSerial), s.price, s.covered ? 1 : 0,
+                 picked.isValid() ? SqlArg(picked.date().addDays(90)) : SqlArg::Null()});
+    };
+    // The machine whose memory was replaced twice (in warranty both times).
+    visit(true, 0, 75, 3, "开机后蓝屏，提示内存错误", "内存条损坏", "更换内存条", 0, 0,
+          {{"内存", "16GB DDR4 3200", "KF3200-A1127", "16GB DDR4 3200", "KF3200-B5530", 29900, true}});
+    visit(true, 0, 20, 3, "运行大型软件卡顿，要求升级内存", "内存容量不足",
+          "升级为 32GB 内存（客户自费升级）", 0, 0,
+          {{"内存", "16GB DDR4 3200", "KF3200-B5530", "32GB DDR4 3200", "CT32G-77Q1", 59900, false}});
+    visit(true, 1, 0, 0, "不开机，电源指示灯不亮", "", "", 0, 0, {});
+    visit(false, 0, 6, 1, "硬盘异响，系统很慢", "硬盘坏道较多", "", 0, 5000, {});
+    visit(true, 2, 2, 2, "无法上网", "网卡驱动损坏", "重装网卡驱动", 0, 0, {});
+    visit(false, 1, 12, 2, "屏幕花屏", "显卡显存损坏", "更换显卡", 8000, 20000,
+          {{"显卡", "GeForce RTX 3060 12GB", "GPU-3060-0042", "GeForce RTX 3060 12GB", "GPU-3060-9917",
+            189900, false}});
+    visit(false, 2, 45, 2, "自动重启", "电源老化", "更换电源", 5000, 0,
+          {{"电源", "航嘉 500W", "HJ500-7781", "航嘉 550W", "HJ550-1020", 29900, false}});
+    visit(false, 3, 30, 3, "开机无显示", "主板供电损坏", "更换主板", 10000, 30000,
+          {{"主板", "华硕 B660M", "B660M-55A1", "华硕 B660M", "B660M-90C3", 79900, false}});
+    visit(false, 0, 4, 1, "噪音大", "CPU 风扇积灰", "", 0, 0, {}, true);
+    for (auto it = perDay.cbegin(); it != perDay.cend(); ++it)
+        w.Run("insert into RepairCounter (Day, LastNo) values (?,?)", {it.key(), it.value()});
 }
 
 void SeedDemo(Writer& w)
@@ -319,6 +600,7 @@ void SeedDemo(Writer& w)
                "无",
                special ? QStringLiteral("单位客户，上门服务。") : QStringLiteral("无")});
     }
+    SeedDemoRepairs(w, today);
 }
 
 } // namespace

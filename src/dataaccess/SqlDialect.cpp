@@ -89,6 +89,46 @@ QString SaleFindKeySource(const SqlConnection* connection)
     return QStringLiteral("select rowid from SaleFind where SaleFind match ?");
 }
 
+QString RepairFindCondition(const SqlConnection* connection)
+{
+    if (Server(connection))
+        return QStringLiteral(
+            "(chr(31)||coalesce(ContactName,'')||chr(31)||replace(replace(coalesce(ContactPhone,''),"
+            "'-',''),' ','')||chr(31)||coalesce(CustomerName,'')||chr(31)) ilike ?");
+    return QStringLiteral(
+        "(char(31)||ifnull(ContactName,'')||char(31)||replace(replace(ifnull(ContactPhone,''),"
+        "'-',''),' ','')||char(31)||ifnull(CustomerName,'')||char(31)) like ? escape '\\'");
+}
+
+QString RepairSerialCondition(const SqlConnection* connection)
+{
+    if (Server(connection))
+        return QStringLiteral(
+            "(chr(31)||coalesce(OldSerial,'')||chr(31)||coalesce(NewSerial,'')||chr(31)) ilike ?");
+    return QStringLiteral("(char(31)||ifnull(OldSerial,'')||char(31)||ifnull(NewSerial,'')||char(31)) like ?"
+                          " escape '\\'");
+}
+
+QString SalePhoneCondition(const SqlConnection* connection)
+{
+    if (Server(connection))
+        return QStringLiteral(
+            "(chr(31)||replace(replace(coalesce(Phone,''),'-',''),' ','')||chr(31)||replace(replace("
+            "coalesce(Mobile,''),'-',''),' ','')||chr(31)) like ?");
+    return {};
+}
+
+QString SalePhoneKeySource(const SqlConnection* connection)
+{
+    Q_UNUSED(connection);
+    return QStringLiteral("select rowid from SalePhoneFind where SalePhoneFind match ?");
+}
+
+QString ContainsCondition(const SqlConnection* connection, const QString& column)
+{
+    return Server(connection) ? column + " ilike ?" : column + " like ? escape '\\'";
+}
+
 QString RefreshStatistics(const SqlConnection* connection, const QString& table)
 {
     return Server(connection) ? "ANALYZE " + table : QString();
@@ -124,7 +164,8 @@ QString CountTables(const SqlConnection* connection, int count)
         marks << QStringLiteral("lower(?)");
     const QString in = marks.join(',');
     if (Server(connection))
-        return "select count(*) from pg_tables where schemaname = current_schema() and tablename in (" + in + ')';
+        return "select count(*) from pg_tables where schemaname = current_schema() and tablename in (" + in +
+               ')';
     return "select count(*) from sqlite_master where type='table' and lower(name) in (" + in + ')';
 }
 

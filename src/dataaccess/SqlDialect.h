@@ -41,6 +41,21 @@ QString ContainsPattern(const QString& fragment);
 // to its "?" matches, ending in its where clause.
 QString SaleFindKeySource(const SqlConnection* connection);
 
+// The repair desk's searches.  A condition with one "?" for
+// ContainsPattern(fragment), over the same text as the engine's index:
+// RepairInfo's contact name, contact phone as digits and customer name
+// (RepairFindCondition), RepairSwap's old and new serial
+// (RepairSerialCondition), SaleInfo's phone and mobile as digits
+// (SalePhoneCondition, the server only: SQLite reads the table
+// SalePhoneFind through SalePhoneKeySource, one "?" for an FTS5 phrase).
+QString RepairFindCondition(const SqlConnection* connection);
+QString RepairSerialCondition(const SqlConnection* connection);
+QString SalePhoneCondition(const SqlConnection* connection);
+QString SalePhoneKeySource(const SqlConnection* connection);
+// "column" contains the "?" of ContainsPattern(fragment), Latin letters
+// compared without regard to case.
+QString ContainsCondition(const SqlConnection* connection, const QString& column);
+
 // After many rows were written at once: the statement that lets the server's
 // planner know the tables' new sizes and values (without it, until the
 // server's own background analysis comes round, a search may read a whole

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QVector>
+
+// The 查找 box of the repair desk: a machine by a fragment of a phone
+// (digits; dashes and blanks ignored), a name, a visit's number or the serial
+// of a component that went into or came out of it.  Sale records are read
+// through the quick-find indexes; % and _ are literal.
+namespace RepairSearch {
+
+struct Hit
+{
+    qint64 saleID = 0;   // 0: a machine bought elsewhere (repairID names its visit)
+    qint64 repairID = 0; // the visit that matched, if one did
+    QString name, phone, addr, machine;
+    QDate buyDate;
+    QString matched; // what was found: 客户, 电话, 单号, 序列号
+};
+
+// At most `limit` machines, the most recent first; each machine once.
+QVector<Hit> Find(const QString& typed, int limit, QString* error);
+
+// The sale record a scanned warranty card names (its code's first line
+// "保修档案编号：N"), or 0 when `text` is not such a code.
+qint64 CardRecordId(const QString& text);
+// A later line of a scanned card's code (客户：, 购机日期：, 过保日期：,
+// 商家：), which a scanner types after the first line's Enter.
+bool IsCardLine(const QString& text);
+
+} // namespace RepairSearch
