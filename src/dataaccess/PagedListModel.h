@@ -1,0 +1,172 @@
+#pragma once
+
+#include "SqlConnection.h"
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+#include <array>
+#include <functional>
+
+// The rows of one table that a filter or search matches, in columns given by
+// a definition, fetched as the view asks for them: pages ordered by the key
+// (or by one column, then the key) and continued after the last row held,
+// each page one short statement, so nothing stays open between events and
+// memory follows the rows viewed.  The texts of a page live in one UTF-8
+// block; a row keeps where its texts end.  Colours and other roles come from
+// a provider the user of the model sets, reading marks that the columns'
+// shapers left on each row while the page was read.
+class PagedListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    // Numbers a shaper may leave on a row (a day, a state, a flag), read by
+    // the role provider without parsing texts again.
+    static constexpr int MarkCount = 4;
+    using Marks = std::array<qint64, MarkCount>;
+    // Appends the text shown for a stored value (`n` bytes of UTF-8, null
+    // reads as empty) to `block` and may set marks.
+    using Shaper = std::function<void(QByteArray& block, const char* text, int n, Marks& marks)>;
+
+    struct Column
+    {
+        QString caption;
+        // What is selected: a column of the table or an expression over it.
+        // The key's own name lists the key without storing its text.
+        QString field;
+        Shaper shape{};
+        // Line breaks are shown as spaces (the held text keeps them).
+        bool flatten = false;
+        // Shown as the role provider says (a figure that changes with the
+        // clock); the held text is what the shaper made of the stored value.
+        bool computed = false;
+    };
+
+    struct Definition
+    {
+        QString table;
+        QString key = QStringLiteral("id");
+        QVector<Column> columns;
+        // A number read with every row and kept beside it (a row version);
+        // empty: none.
+        QString version{};
+        // Numbers read with every row straight into a mark (whether a row
+        // has something elsewhere, say), without a column of their own.
+        struct MarkField
+        {
+            QString field;
+            int mark;
+            // Turns the stored text into the number (a date into its
+            // seconds, say); none: the value is read as a number.
+            std::function<qint64(const char* text, int n)> convert{};
+        };
+        QVector<MarkField> markFields{};
+    };
+
+    // Which rows, and in which order.
+    struct Query
+    {
+        QString where; // empty: every row
+        SqlArgs args;
+        // An index of the table that a range in `where` runs on: counted
+        // first, and a narrow range is paged through it.
+        QString rangeIndex{};
+        // Listed by this column, then the key, instead of by the key alone
+        // (an index on (column, key) keeps each page short).
+        QString orderColumn{};
+        // Instead of `where`: a query of the matching keys as "rowid", ending
+        // in its where clause (a full-text index).
+        QString keySource{};
+        // Newest first: by the key (or the column) downwards.  Not with a
+        // key source.
+        bool descending = false;
+    };
+
+    // Called for the roles the model does not answer itself (anything but
+    // display and edit): colours, fonts, alignment.
+    using RoleProvider = std::function<QVariant(const PagedListModel& model, int row, int column, int role)>;
+
+    static constexpr int FirstPageSize = 256;
+    static constexpr int PageSize = 2048;
+    static constexpr int MaxPageSize = 16384;
+    // A range on an indexed column matching at most this many rows is paged
+    // through its index; a wider one walks the table in key order.
+    static constexpr qint64 IndexPlanLimit = 20000;
+
+    explicit PagedListModel(Definition definition, QObject* parent = nullptr);
+
+    const Definition& ListDefinition() const { return m_definition; }
+    void SetRoleProvider(RoleProvider provider) { m_roles = std::move(provider); }
+
+    // Replaces the list with the rows matching `query` and fetches the first
+    // page.  With `count` the number of matching rows is read too
+    // (MatchCount).  false with the database's message on failure; the list
+    // then holds what was read before the failure.
+    bool LoadQuery(const Query& query, bool count, QString* error = nullptr);
+    void Clear();
+    const Query& CurrentQuery() const { return m_query; }
+    // -1 when the last load did not count.
+    qint64 MatchCount() const { return m_matchCount; }
+
+    qint64 RecordId(int row) const;
+    qint64 RowVersion(int row) const;
+    qint64 Mark(int row, int mark) const;
+    // The text of a cell as held (shaped, line breaks kept).
+    QString Text(int row, int column) const;
+    // Drops one row from the list (the database is not touched).
+    bool RemoveListRow(int row);
+    // Tells the views that the roles of every row may have changed (a new
+    // colour rule, a new day).
+    void RolesChanged();
+
+    QString ColumnCaption(int column) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
+
+    // The select list of the definition: the key, the columns, the version.
+    QString SelectList() const;
+
+signals:
+    // A page could not be read; the rows held so far stay.
+    void fetchFailed(const QString& error);
+
+private:
+    struct Row
+    {
+        qint64 id = 0;
+        qint64 version = 0;
+        qint32 page = 0;
+        quint32 start = 0; // of the row's texts in its page block
+        quint32 ends = 0;  // of the row's column ends in m_ends
+        Marks marks{};
+    };
+
+    bool FetchPage(QString* error);
+    bool CountMatches(QString* error);
+
+    Definition m_definition;
+    RoleProvider m_roles;
+    QString m_select;
+    int m_keyColumn = -1;
+    int m_orderColumn = -1; // in the select list, when ordered by a column
+    Query m_query;
+    QString m_tableHint;
+    bool m_indexPlan = false;
+    qint64 m_lastId = 0;
+    QByteArray m_lastOrder;
+    bool m_done = true;
+    bool m_fetching = false;
+    bool m_resetting = false;
+    qint64 m_matchCount = -1;
+    QVector<QByteArray> m_pages;
+    QVector<Row> m_rows;
+    // Per row, the end of each column's text after the row's start.
+    QVector<quint32> m_ends;
+};
