@@ -2,6 +2,7 @@
 
 #include "TFrmAboutMe.h"
 #include "TFrmBackUp.h"
+#include "TFrmChangeLog.h"
 #include "TFrmCompressData.h"
 #include "TFrmOption.h"
 #include "TFrmInputInfo.h"
@@ -42,6 +43,7 @@ void RegisterFormClasses()
     Register<TFrmGroupCfg>("GroupBar设置", ChildForm);
     Register<TFrmSaleManage>("销售记录管理", ChildForm);
     Register<TFrmSysLog>("系统日志", ChildForm);
+    Register<TFrmChangeLog>("数据修改记录", ChildForm);
     Register<TFrmBackUp>("备份数据", DialogForm);
     Register<TFrmCompressData>("压缩数据库", DialogForm);
     Register<TFrmOption>("备份数据库设置", DialogForm);

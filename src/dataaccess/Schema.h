@@ -15,7 +15,11 @@ namespace Schema {
 // Version 3: user codes in AC_ROLE_USER and AC_FUNCTION_USER compare
 // without regard to case.
 // Version 4: the row version of a sale record (SaleInfo.RowVersion).
-inline constexpr int CurrentVersion = 4;
+// Version 5: the change log (ChangeLog) and its triggers.  The triggers are
+// made anew from the logged tables' columns at the end of every upgrade
+// (ChangeLog::CreateTriggers), so later steps that add columns stay logged.
+inline constexpr int CurrentVersion = 5;
+inline constexpr int ChangeLogVersion = 5;
 inline constexpr int QuickFindVersion = 2;
 
 int Version(SqlConnection& connection);

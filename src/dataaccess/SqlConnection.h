@@ -101,6 +101,16 @@ public:
     // Runs statements without logging (schema work, transactions).
     bool ExecRaw(const QString& sql);
 
+    // Who works through this connection, kept across a reconnect so that
+    // ChangeLog::ApplySession can give a new session the same values.
+    void SetSessionValues(const QString& userID, const QString& desk)
+    {
+        m_sessionUser = userID;
+        m_sessionDesk = desk;
+    }
+    QString SessionUser() const { return m_sessionUser; }
+    QString SessionDesk() const { return m_sessionDesk; }
+
     static QString MakeConnectionString(const QString& fileName);
     static QString MakeServerConnectionString(const PgServer& server);
 
@@ -110,6 +120,8 @@ private:
     std::unique_ptr<SqlEngine> m_engine;
     Engine m_kind = Engine::SQLite;
     QString m_connectionString;
+    QString m_sessionUser;
+    QString m_sessionDesk;
     QString m_error;
     int m_errorCode = 0;
 };

@@ -58,6 +58,8 @@ public slots:
     void BtnPreviewClick();
     void BtnPrintClick();
     void BtnExit1Click();
+    // "修改记录": the change history of the record on show.
+    void BtnHistoryClick();
 
 private slots:
     void DateBuyChange();
@@ -68,6 +70,8 @@ protected:
 
 private:
     TQuickReport1& Card();
+    // 修改记录 needs a stored record.
+    void UpdateHistoryButton();
     // The number of the record on show: the one being edited, or the one
     // this add-mode dialog stored last; -1 when it is not saved yet.
     qint64 ShownRecordId() const;
