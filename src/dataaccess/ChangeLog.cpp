@@ -123,7 +123,8 @@ bool DropTriggers(SqlConnection& connection, QString* error)
         bool ok = false;
         if (Columns(connection, QString::fromLatin1(table.name), &ok).isEmpty())
             continue;
-        if (!Run(connection, SqlDialect::DropChangeLogTriggers(&connection, QString::fromLatin1(table.name)), error))
+        if (!Run(connection, SqlDialect::DropChangeLogTriggers(&connection, QString::fromLatin1(table.name)),
+                 error))
             return false;
     }
     return true;
@@ -284,16 +285,16 @@ bool Purge(SqlConnection& connection, int years, qint64* removed, QString* error
         return false;
     }
     *removed = connection.Changes();
-    const QString fields = QString::fromUtf8(QJsonDocument(QJsonObject{
-                                                 {QStringLiteral("before"),
-                                                  QJsonArray{QJsonValue(), SqlDateTimeText(before)}},
-                                                 {QStringLiteral("count"), QJsonArray{QJsonValue(),
-                                                                                     QString::number(*removed)}},
-                                             })
-                                                 .toJson(QJsonDocument::Compact));
-    SqlStatement log(&connection, "insert into ChangeLog (LogTime, UserID, Desk, TableName, RecordKey, Action,"
-                                  " Fields) values (" +
-                                      SqlDialect::Now(&connection) + ",?,?,?,?,?,?)");
+    const QString fields = QString::fromUtf8(
+        QJsonDocument(QJsonObject{
+                          {QStringLiteral("before"), QJsonArray{QJsonValue(), SqlDateTimeText(before)}},
+                          {QStringLiteral("count"), QJsonArray{QJsonValue(), QString::number(*removed)}},
+                      })
+            .toJson(QJsonDocument::Compact));
+    SqlStatement log(&connection,
+                     "insert into ChangeLog (LogTime, UserID, Desk, TableName, RecordKey, Action,"
+                     " Fields) values (" +
+                         SqlDialect::Now(&connection) + ",?,?,?,?,?,?)");
     if (!log.Exec({connection.SessionUser(), connection.SessionDesk(), "ChangeLog", "", Purged, fields}) ||
         !transaction.Commit()) {
         *error = log.ErrorString().isEmpty() ? connection.ErrorString() : log.ErrorString();

@@ -10,17 +10,19 @@
 #include <QStandardItemModel>
 
 ChangeHistoryDialog::ChangeHistoryDialog(QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::ChangeHistoryDialog>()), m_model(new QStandardItemModel(this))
+    : QDialog(parent), m_ui(std::make_unique<Ui::ChangeHistoryDialog>()),
+      m_model(new QStandardItemModel(this))
 {
     m_ui->setupUi(this);
-    m_model->setHorizontalHeaderLabels({QStringLiteral("时间"), QStringLiteral("用户"), QStringLiteral("电脑"),
-                                        QStringLiteral("操作"), QStringLiteral("字段"),
-                                        QStringLiteral("原值 → 新值")});
+    m_model->setHorizontalHeaderLabels({QStringLiteral("时间"), QStringLiteral("用户"),
+                                        QStringLiteral("电脑"), QStringLiteral("操作"),
+                                        QStringLiteral("字段"), QStringLiteral("原值 → 新值")});
     QTableView* grid = m_ui->GridHistory;
     grid->setModel(m_model);
     grid->verticalHeader()->setVisible(false);
     grid->horizontalHeader()->setStretchLastSection(true);
-    grid->setColumnWidth(0, grid->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 12);
+    grid->setColumnWidth(0,
+                         grid->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 12);
     connect(m_ui->BtnClose, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -58,7 +60,8 @@ bool ChangeHistoryDialog::Load(const QString& table, const QString& key, const Q
     return true;
 }
 
-void ChangeHistoryDialog::Show(QWidget* parent, const QString& table, const QString& key, const QString& title)
+void ChangeHistoryDialog::Show(QWidget* parent, const QString& table, const QString& key,
+                               const QString& title)
 {
     ChangeHistoryDialog dialog(parent);
     if (dialog.Load(table, key, title))

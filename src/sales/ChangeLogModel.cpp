@@ -12,7 +12,8 @@ namespace {
 const char16_t* const Captions[] = {u"时间", u"用户", u"电脑", u"数据表", u"记录号", u"操作", u"修改内容"};
 const double Widths[] = {20, 10, 14, 10, 10, 6, 80};
 
-const char* const Columns = "select LogID, LogTime, UserID, Desk, TableName, RecordKey, Action, Fields from ChangeLog";
+const char* const Columns =
+    "select LogID, LogTime, UserID, Desk, TableName, RecordKey, Action, Fields from ChangeLog";
 
 } // namespace
 
@@ -79,7 +80,8 @@ bool ChangeLogModel::FetchPage(const Filter& filter, qint64 below, int size, QVe
                                QString* error)
 {
     SqlArgs args;
-    const QString sql = QString::fromLatin1(Columns) + Where(filter, below, &args) + " order by LogID desc limit ?";
+    const QString sql =
+        QString::fromLatin1(Columns) + Where(filter, below, &args) + " order by LogID desc limit ?";
     args << SqlArg(size);
     SqlStatement rows(CurrentConnection(), sql);
     int read = 0;
@@ -192,7 +194,8 @@ void ChangeLogModel::fetchMore(const QModelIndex& parent)
     m_fetching = true;
     QVector<Row> rows;
     QString error;
-    const bool ok = FetchPage(m_filter, m_rows.isEmpty() ? 0 : m_rows.last().logID, PageSize, &rows, &m_done, &error);
+    const bool ok =
+        FetchPage(m_filter, m_rows.isEmpty() ? 0 : m_rows.last().logID, PageSize, &rows, &m_done, &error);
     if (!rows.isEmpty()) {
         beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + rows.size()) - 1);
         m_rows += rows;
@@ -218,8 +221,8 @@ bool ChangeLogModel::Write(const Filter& filter, const QString& fileName,
     if (!writer.AppendRow(captions, error))
         return false;
     SqlArgs args;
-    SqlStatement rows(CurrentConnection(), QString::fromLatin1(Columns) + Where(filter, 0, &args) +
-                                               " order by LogID desc");
+    SqlStatement rows(CurrentConnection(),
+                      QString::fromLatin1(Columns) + Where(filter, 0, &args) + " order by LogID desc");
     *written = 0;
     if (rows.Bind(args))
         while (rows.Step()) {
@@ -232,7 +235,8 @@ bool ChangeLogModel::Write(const Filter& filter, const QString& fileName,
                 ChangeLogCaptions::TableCaption(table),
                 rows.ColumnValue(5).toString(),
                 action,
-                ChangeLogCaptions::Summary(table, action, ChangeLog::ParseFields(rows.ColumnValue(7).toString())),
+                ChangeLogCaptions::Summary(table, action,
+                                           ChangeLog::ParseFields(rows.ColumnValue(7).toString())),
             };
             if (!writer.AppendRow(cells, error)) {
                 writer.Discard();

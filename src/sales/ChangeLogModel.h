@@ -53,8 +53,8 @@ public:
     // first, streamed from the database.  The file appears only complete.
     // `progress` is told the rows written now and then; false from it
     // cancels (no file, *error empty).
-    static bool Write(const Filter& filter, const QString& fileName, const std::function<bool(qint64)>& progress,
-                      qint64* written, QString* error);
+    static bool Write(const Filter& filter, const QString& fileName,
+                      const std::function<bool(qint64)>& progress, qint64* written, QString* error);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

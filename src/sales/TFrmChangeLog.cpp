@@ -55,9 +55,11 @@ TFrmChangeLog::TFrmChangeLog(QWidget* parent) : TDefForm(parent), m_ui(std::make
     connect(m_ui->BtnExport, &QPushButton::clicked, this, &TFrmChangeLog::BtnExportClick);
     connect(m_ui->BtnClose, &QPushButton::clicked, this, &TFrmChangeLog::BtnCloseClick);
     connect(grid, &QTableView::doubleClicked, this, &TFrmChangeLog::GridMainDblClick);
-    connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &TFrmChangeLog::UpdateButtons);
-    connect(m_model, &ChangeLogModel::fetchFailed, this,
-            [this](const QString& error) { ShowError(QStringLiteral("读取修改记录失败：") + error, QString(), this); });
+    connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &TFrmChangeLog::UpdateButtons);
+    connect(m_model, &ChangeLogModel::fetchFailed, this, [this](const QString& error) {
+        ShowError(QStringLiteral("读取修改记录失败：") + error, QString(), this);
+    });
     connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] {
         m_ui->sb1->showMessage(QStringLiteral("已列出 %1 条修改记录").arg(m_model->rowCount()));
     });
@@ -76,8 +78,8 @@ void TFrmChangeLog::FillChoices()
     for (const QString& table : ChangeLogCaptions::Tables())
         m_ui->CmbTable->addItem(ChangeLogCaptions::TableCaption(table), table);
     m_ui->CmbAction->addItem(QStringLiteral("全部"), QString());
-    for (const QString& action : {ChangeLog::Inserted, ChangeLog::Updated, ChangeLog::Deleted, ChangeLog::Restored,
-                                  ChangeLog::Purged})
+    for (const QString& action : {ChangeLog::Inserted, ChangeLog::Updated, ChangeLog::Deleted,
+                                  ChangeLog::Restored, ChangeLog::Purged})
         m_ui->CmbAction->addItem(action, action);
 }
 
@@ -136,7 +138,9 @@ void TFrmChangeLog::BtnRestoreClick()
     if (QString::number(key) == oldKey)
         ShowMessage(QStringLiteral("记录已恢复，记录号 %1。").arg(key), this);
     else
-        ShowMessage(QStringLiteral("原记录号 %1 已被其他记录使用，记录已恢复为新记录号 %2。").arg(oldKey).arg(key), this);
+        ShowMessage(
+            QStringLiteral("原记录号 %1 已被其他记录使用，记录已恢复为新记录号 %2。").arg(oldKey).arg(key),
+            this);
     BtnSearchClick();
 }
 
@@ -146,7 +150,8 @@ void TFrmChangeLog::BtnPurgeClick()
         return;
     const int years = m_ui->SpinYears->value();
     const QString question =
-        QStringLiteral("确定要清理 %1 年以前的修改记录吗？\n清理后这些记录无法再查看，也不能再据此恢复已删除的记录。")
+        QStringLiteral(
+            "确定要清理 %1 年以前的修改记录吗？\n清理后这些记录无法再查看，也不能再据此恢复已删除的记录。")
             .arg(years);
     if (Dialogs::Instance().Ask(this, {question, QStringLiteral("清理修改记录"), Dialogs::Icon::Question},
                                 Dialogs::Yes | Dialogs::No, Dialogs::No) != Dialogs::Yes)
@@ -187,7 +192,9 @@ void TFrmChangeLog::BtnExportClick()
         &written, &error);
     progress.close();
     if (done)
-        ShowMessage(QStringLiteral("已导出 %1 条修改记录到：\n%2").arg(written).arg(QDir::toNativeSeparators(file)), this);
+        ShowMessage(
+            QStringLiteral("已导出 %1 条修改记录到：\n%2").arg(written).arg(QDir::toNativeSeparators(file)),
+            this);
     else if (error.isEmpty())
         ShowMessage(QStringLiteral("导出已取消，没有生成文件。"), this);
     else
@@ -206,9 +213,9 @@ void TFrmChangeLog::GridMainDblClick()
     const QString table = m_model->Table(row);
     if (row < 0 || key.isEmpty() || !ChangeLog::FindTable(table))
         return;
-    ChangeHistoryDialog::Show(this, table, key,
-                              QStringLiteral("%1 %2 的修改记录（最新的在前）")
-                                  .arg(ChangeLogCaptions::TableCaption(table), key));
+    ChangeHistoryDialog::Show(
+        this, table, key,
+        QStringLiteral("%1 %2 的修改记录（最新的在前）").arg(ChangeLogCaptions::TableCaption(table), key));
 }
 
 bool TFrmChangeLog::FormKeyDown(QKeyEvent* event)

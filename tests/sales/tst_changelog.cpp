@@ -47,7 +47,10 @@ private slots:
 private:
     // The log rows written after `after`, oldest first.
     QVector<ChangeLog::Entry> RowsAfter(qint64 after) const;
-    qint64 LastLogID() const { return m_env->Scalar("select coalesce(max(LogID),0) from ChangeLog").toLongLong(); }
+    qint64 LastLogID() const
+    {
+        return m_env->Scalar("select coalesce(max(LogID),0) from ChangeLog").toLongLong();
+    }
     // Every column of a sale record as the engine hands it back, type and value.
     QStringList StoredRow(qint64 id) const;
 
@@ -175,13 +178,16 @@ void TestChangeLog::importLogsEveryRowInItsTransaction()
 
     QCOMPARE(SaleImport::Write(preview, false, &written, &error), SaleImport::Outcome::Done);
     QCOMPARE(written, 1000);
-    QCOMPARE(m_env->Scalar("select count(*) from ChangeLog where LogID>? and Action=? and TableName='SaleInfo'",
-                           {start, ChangeLog::Inserted})
-                 .toLongLong(),
-             1000);
+    QCOMPARE(
+        m_env
+            ->Scalar("select count(*) from ChangeLog where LogID>? and Action=? and TableName='SaleInfo'",
+                     {start, ChangeLog::Inserted})
+            .toLongLong(),
+        1000);
     // Each names its own record.
-    QCOMPARE(m_env->Scalar("select count(distinct RecordKey) from ChangeLog where LogID>?", {start}).toLongLong(),
-             1000);
+    QCOMPARE(
+        m_env->Scalar("select count(distinct RecordKey) from ChangeLog where LogID>?", {start}).toLongLong(),
+        1000);
 }
 
 void TestChangeLog::deletedRecordComesBackIdentical()
@@ -201,7 +207,8 @@ void TestChangeLog::deletedRecordComesBackIdentical()
     QCOMPARE(rows[0].action, ChangeLog::Deleted);
     qint64 restored = 0;
     QString error;
-    QVERIFY2(ChangeLog::RestoreDeleted(*CurrentConnection(), rows[0].logID, &restored, &error), qPrintable(error));
+    QVERIFY2(ChangeLog::RestoreDeleted(*CurrentConnection(), rows[0].logID, &restored, &error),
+             qPrintable(error));
     QCOMPARE(restored, id);
     QCOMPARE(StoredRow(id), before);
     rows = RowsAfter(rows[0].logID);
@@ -241,7 +248,9 @@ void TestChangeLog::passwordsAreNeverLogged()
     // A new user's whole row is logged with the password hidden too.
     QVERIFY(ExecCommand("insert into AC_USERINFO (UserID, UserName, UserPass) values (?,?,?)",
                         {"ZHANG", QStringLiteral("张三"), SqlArg::Secret("plain-pw")}));
-    QVERIFY(!m_env->Scalar("select Fields from ChangeLog where RecordKey='ZHANG'").toString().contains("plain-pw"));
+    QVERIFY(!m_env->Scalar("select Fields from ChangeLog where RecordKey='ZHANG'")
+                 .toString()
+                 .contains("plain-pw"));
 }
 
 void TestChangeLog::userAndDeskComeFromTheConnection()
@@ -297,8 +306,9 @@ void TestChangeLog::writesOfAnotherProgramAreLogged()
     } else {
         // Straight through the library, as the sqlite3 shell writes.
         sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open_v2(m_env->DatabaseFile().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr),
-                 SQLITE_OK);
+        QCOMPARE(
+            sqlite3_open_v2(m_env->DatabaseFile().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr),
+            SQLITE_OK);
         const QByteArray sql = "update SaleInfo set Memo='direct' where id=" + QByteArray::number(id);
         char* message = nullptr;
         const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &message);
@@ -344,8 +354,8 @@ void TestChangeLog::purgeRemovesOldRowsAndSaysSo()
 {
     InsertSale({});
     InsertSale({});
-    QVERIFY(ExecCommand("update ChangeLog set LogTime=? where LogID=?", {QDateTime(QDate(2015, 5, 1), QTime(9, 0)),
-                                                                          LastLogID()}));
+    QVERIFY(ExecCommand("update ChangeLog set LogTime=? where LogID=?",
+                        {QDateTime(QDate(2015, 5, 1), QTime(9, 0)), LastLogID()}));
     const qint64 total = m_env->Scalar("select count(*) from ChangeLog").toLongLong();
     qint64 removed = 0;
     QString error;
