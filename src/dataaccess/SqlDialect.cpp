@@ -124,7 +124,8 @@ QString CountTables(const SqlConnection* connection, int count)
         marks << QStringLiteral("lower(?)");
     const QString in = marks.join(',');
     if (Server(connection))
-        return "select count(*) from pg_tables where schemaname = current_schema() and tablename in (" + in + ')';
+        return "select count(*) from pg_tables where schemaname = current_schema() and tablename in (" + in +
+               ')';
     return "select count(*) from sqlite_master where type='table' and lower(name) in (" + in + ')';
 }
 
@@ -259,7 +260,8 @@ QString WholeRow(bool server, const ChangeLogTable& spec, const QString& row, bo
         const QString value =
             JsonValue(server, row, column, spec.secrets.contains(column, Qt::CaseInsensitive));
         const QString name = "\"" + column.toLower() + "\":[";
-        parts << (inserted ? "'" + name + "null,'||" + value + "||']'" : "'" + name + "'||" + value + "||',null]'");
+        parts << (inserted ? "'" + name + "null,'||" + value + "||']'"
+                           : "'" + name + "'||" + value + "||',null]'");
     }
     return "'{'||" + parts.join("||','||") + "||'}'";
 }
@@ -279,8 +281,8 @@ QString ChangedColumns(bool server, const ChangeLogTable& spec, QString* conditi
         const bool secret = spec.secrets.contains(column, Qt::CaseInsensitive);
         tests << test;
         parts << "CASE WHEN " + test + " THEN ',\"" + column.toLower() + "\":['||" +
-                     JsonValue(server, "old", column, secret) + "||','||" + JsonValue(server, "new", column, secret) +
-                     "||']' ELSE '' END";
+                     JsonValue(server, "old", column, secret) + "||','||" +
+                     JsonValue(server, "new", column, secret) + "||']' ELSE '' END";
     }
     *condition = tests.isEmpty() ? QStringLiteral("false") : tests.join(" OR ");
     return parts.isEmpty() ? QStringLiteral("''") : parts.join("||");
@@ -289,8 +291,9 @@ QString ChangedColumns(bool server, const ChangeLogTable& spec, QString* conditi
 QString LogInsert(const QString& time, const QString& user, const QString& desk, const QString& table,
                   const QString& key, const QString& action, const QString& fields)
 {
-    return "INSERT INTO ChangeLog (LogTime, UserID, Desk, TableName, RecordKey, Action, Fields) VALUES (" + time +
-           ", " + user + ", " + desk + ", '" + table + "', " + key + ", " + action + ", " + fields + ")";
+    return "INSERT INTO ChangeLog (LogTime, UserID, Desk, TableName, RecordKey, Action, Fields) VALUES (" +
+           time + ", " + user + ", " + desk + ", '" + table + "', " + key + ", " + action + ", " + fields +
+           ")";
 }
 
 QString Quoted(const QString& text)
@@ -310,8 +313,7 @@ QStringList ChangeLogTriggers(const SqlConnection* connection, const ChangeLogTa
         const QString user = QStringLiteral("coalesce(current_setting('weibao.user',true),'')");
         const QString desk = QStringLiteral("coalesce(current_setting('weibao.desk',true),'')");
         const QString time = QStringLiteral("localtimestamp(0)");
-        const QString inserted =
-            Quoted(QStringLiteral("新增"));
+        const QString inserted = Quoted(QStringLiteral("新增"));
         const QString body =
             "CREATE OR REPLACE FUNCTION ChangeLog_" + table +
             "() RETURNS trigger LANGUAGE plpgsql AS $body$\nDECLARE f text;\nBEGIN\n"
@@ -334,17 +336,17 @@ QStringList ChangeLogTriggers(const SqlConnection* connection, const ChangeLogTa
     const QString empty = QStringLiteral("''");
     QStringList statements = DropChangeLogTriggers(connection, table);
     statements << "CREATE TRIGGER ChangeLog_" + table + "_Insert AFTER INSERT ON " + table + " BEGIN " +
-                      LogInsert(time, empty, empty, table, KeyText(false, spec, "new"), Quoted(QStringLiteral("新增")),
-                                WholeRow(false, spec, "new", true)) +
+                      LogInsert(time, empty, empty, table, KeyText(false, spec, "new"),
+                                Quoted(QStringLiteral("新增")), WholeRow(false, spec, "new", true)) +
                       "; END"
                << "CREATE TRIGGER ChangeLog_" + table + "_Delete AFTER DELETE ON " + table + " BEGIN " +
-                      LogInsert(time, empty, empty, table, KeyText(false, spec, "old"), Quoted(QStringLiteral("删除")),
-                                WholeRow(false, spec, "old", false)) +
+                      LogInsert(time, empty, empty, table, KeyText(false, spec, "old"),
+                                Quoted(QStringLiteral("删除")), WholeRow(false, spec, "old", false)) +
                       "; END"
-               << "CREATE TRIGGER ChangeLog_" + table + "_Update AFTER UPDATE ON " + table + " WHEN " + changed +
-                      " BEGIN " +
-                      LogInsert(time, empty, empty, table, KeyText(false, spec, "new"), Quoted(QStringLiteral("修改")),
-                                "'{'||substr(" + changes + ",2)||'}'") +
+               << "CREATE TRIGGER ChangeLog_" + table + "_Update AFTER UPDATE ON " + table + " WHEN " +
+                      changed + " BEGIN " +
+                      LogInsert(time, empty, empty, table, KeyText(false, spec, "new"),
+                                Quoted(QStringLiteral("修改")), "'{'||substr(" + changes + ",2)||'}'") +
                       "; END";
     return statements;
 }
@@ -361,19 +363,22 @@ QStringList DropChangeLogTriggers(const SqlConnection* connection, const QString
 QStringList ChangeSessionSql(const SqlConnection* connection)
 {
     if (Server(connection))
-        return {QStringLiteral("select set_config('weibao.user',?,false), set_config('weibao.desk',?,false)")};
+        return {
+            QStringLiteral("select set_config('weibao.user',?,false), set_config('weibao.desk',?,false)")};
     // A trigger of the file cannot read this connection's temporary tables
     // (its names resolve in its own schema), but a temporary trigger on the
     // log can: it completes every row this connection logs.  Another
     // program writing the file logs without a user and desk.
-    return {QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ChangeSession (UserID TEXT, Desk TEXT, Action TEXT)"),
-            QStringLiteral("DELETE FROM temp.ChangeSession"),
-            QStringLiteral("INSERT INTO temp.ChangeSession (UserID, Desk) VALUES (?,?)"),
-            QStringLiteral("CREATE TEMP TRIGGER IF NOT EXISTS ChangeLog_Session AFTER INSERT ON main.ChangeLog BEGIN"
-                           " UPDATE ChangeLog SET UserID=(SELECT UserID FROM temp.ChangeSession),"
-                           " Desk=(SELECT Desk FROM temp.ChangeSession),"
-                           " Action=CASE WHEN new.Action='新增' THEN coalesce((SELECT Action FROM temp.ChangeSession"
-                           " WHERE Action<>''),new.Action) ELSE new.Action END WHERE LogID=new.LogID; END")};
+    return {
+        QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ChangeSession (UserID TEXT, Desk TEXT, Action TEXT)"),
+        QStringLiteral("DELETE FROM temp.ChangeSession"),
+        QStringLiteral("INSERT INTO temp.ChangeSession (UserID, Desk) VALUES (?,?)"),
+        QStringLiteral(
+            "CREATE TEMP TRIGGER IF NOT EXISTS ChangeLog_Session AFTER INSERT ON main.ChangeLog BEGIN"
+            " UPDATE ChangeLog SET UserID=(SELECT UserID FROM temp.ChangeSession),"
+            " Desk=(SELECT Desk FROM temp.ChangeSession),"
+            " Action=CASE WHEN new.Action='新增' THEN coalesce((SELECT Action FROM temp.ChangeSession"
+            " WHERE Action<>''),new.Action) ELSE new.Action END WHERE LogID=new.LogID; END")};
 }
 
 QString ChangeActionSql(const SqlConnection* connection)
