@@ -35,6 +35,10 @@ TFrmChangeLog::TFrmChangeLog(QWidget* parent) : TDefForm(parent), m_ui(std::make
     const QDate today = QDate::currentDate();
     m_ui->DateFrom->setDate(today.addMonths(-1));
     m_ui->DateTo->setDate(today);
+    // A whole date, whatever the font.
+    const int dateWidth = m_ui->DateFrom->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 40;
+    m_ui->DateFrom->setMinimumWidth(dateWidth);
+    m_ui->DateTo->setMinimumWidth(dateWidth);
     m_ui->CmbUser->setAccessibleName(QStringLiteral("用户"));
     m_ui->CmbTable->setAccessibleName(QStringLiteral("数据表"));
     m_ui->CmbAction->setAccessibleName(QStringLiteral("操作"));
