@@ -5,6 +5,8 @@
 #include "AppDir.h"
 #include "BackupEngine.h"
 #include "BackupFolder.h"
+#include "ChangeHistoryDialog.h"
+#include "ChangeLog.h"
 #include "DataAccess.h"
 #include "FirstStart.h"
 #include "FormClasses.h"
@@ -13,6 +15,7 @@
 #include "RepairSlips.h"
 #include "ReportExportFilters.h"
 #include "SaleImport.h"
+#include "SaleRecord.h"
 #include "SeedData.h"
 #include "SqlConnection.h"
 #include "StartUpForms.h"
@@ -33,6 +36,7 @@
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTableView>
@@ -190,6 +194,35 @@ void ShootFunction(TFrmMain* main, const QString& file, const QString& funcID,
                     }};
 }
 
+// A record edited at two desks by two users, and two records deleted: what
+// the change log then shows.
+void EditAtTwoDesks()
+{
+    SqlConnection& connection = *CurrentConnection();
+    ExecCommand("insert into AC_USERINFO (UserID, UserName, Sex, UserPass, IsUse, PassNotOver) values (?,?,?,?,?,?)",
+                {"WANG", QStringLiteral("王芳"), QStringLiteral("女"), SqlArg::Secret("wang"), "Y", "Y"});
+    const QString admin = connection.SessionUser();
+    const QString desk = connection.SessionDesk();
+    QString error;
+    ChangeLog::SetSession(connection, "WANG", QStringLiteral("XIAOSHOU-2"));
+    qint64 version = SaleRecord::ReadRowVersion(1).value_or(-1);
+    SaleRecord::UpdateRecord(1, &version, {{"Phone", "010-62558899"}, {"CPU", QStringLiteral("英特尔 酷睿 i7-12700")}},
+                             &error);
+    ChangeLog::SetSession(connection, admin, desk);
+    SaleRecord::UpdateRecord(1, &version,
+                             {{"OverRun", QDate::currentDate().addYears(2)}, {"Memo", QStringLiteral("延保两年")}},
+                             &error);
+    ExecCommand("delete from SaleInfo where id in (5, 6)");
+}
+
+// Answers the question box on top with 是.
+void AnswerYes()
+{
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+        if (QAbstractButton* yes = box->button(QMessageBox::Yes))
+            yes->click();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -299,6 +332,53 @@ int main(int argc, char* argv[])
     ShootFunction(main, "roles.png", "4002", [](QWidget* front) { SelectFirst(front, "LvRole"); });
     ShootFunction(main, "functions.png", "4004");
     ShootFunction(main, "syslog.png", "4005");
+    // The change log: a record's history, then the deletions and one brought back.
+    g_steps << Step{300, [] { EditAtTwoDesks(); }};
+    g_steps << Step{300, [main] {
+                        Later([main] {
+                            ChangeHistoryDialog::Show(main, "SaleInfo", "1",
+                                                      QStringLiteral("销售记录 1 的修改记录（最新的在前）"));
+                        });
+                    }};
+    g_steps << Step{900, [main] {
+                        Save(Front(main), "change-history.png");
+                        CloseFront(main);
+                    }};
+    g_steps << Step{300, [] { Later([] { Functions->RunFunction("4009"); }); }};
+    g_steps << Step{900, [main] {
+                        QWidget* form = main->findChild<QWidget*>(QStringLiteral("TFrmChangeLog"));
+                        if (auto* action = Child<QComboBox>(form, "CmbAction"))
+                            action->setCurrentText(QStringLiteral("删除"));
+                        Click(form, "BtnSearch");
+                    }};
+    g_steps << Step{600, [main] {
+                        QWidget* form = main->findChild<QWidget*>(QStringLiteral("TFrmChangeLog"));
+                        if (auto* grid = Child<QTableView>(form, "GridMain"))
+                            grid->setCurrentIndex(grid->model()->index(1, 0));
+                    }};
+    g_steps << Step{600, [main] { Save(main, "changelog.png"); }};
+    g_steps << Step{300, [main] {
+                        Click(main->findChild<QWidget*>(QStringLiteral("TFrmChangeLog")), "BtnRestore");
+                    }};
+    g_steps << Step{900, [main] {
+                        Save(Front(main), "changelog-restore-question.png");
+                        AnswerYes();
+                    }};
+    g_steps << Step{900, [main] {
+                        Save(Front(main), "changelog-restored.png");
+                        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                            box->accept();
+                    }};
+    g_steps << Step{900, [main] {
+                        QWidget* form = main->findChild<QWidget*>(QStringLiteral("TFrmChangeLog"));
+                        if (auto* action = Child<QComboBox>(form, "CmbAction"))
+                            action->setCurrentIndex(0);
+                        Click(form, "BtnSearch");
+                    }};
+    g_steps << Step{900, [main] {
+                        Save(main, "changelog-all.png");
+                        CloseFront(main);
+                    }};
     ShootFunction(main, "menu-editor.png", "4006");
     ShootFunction(main, "toolbar-editor.png", "4007");
     ShootFunction(main, "groupbar-editor.png", "4008");

@@ -3,6 +3,7 @@
 #include "FormRegistry.h"
 #include "TFrmAboutMe.h"
 #include "TFrmBackUp.h"
+#include "TFrmChangeLog.h"
 #include "TFrmCompanyDirEdit.h"
 #include "TFrmCompanySet.h"
 #include "TFrmCompressData.h"
@@ -45,6 +46,7 @@ void RegisterFormClasses()
     Register<TFrmSaleManage>("销售记录管理", ChildForm);
     Register<TFrmRepairInput>("维修登记", ChildForm);
     Register<TFrmSysLog>("系统日志", ChildForm);
+    Register<TFrmChangeLog>("数据修改记录", ChildForm);
     Register<TFrmBackUp>("备份数据", DialogForm);
     Register<TFrmCompressData>("压缩数据库", DialogForm);
     Register<TFrmOption>("备份数据库设置", DialogForm);

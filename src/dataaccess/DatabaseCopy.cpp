@@ -1,6 +1,7 @@
 #include "DatabaseCopy.h"
 
 #include "AppDir.h"
+#include "ChangeLog.h"
 #include "Schema.h"
 #include "Settings.h"
 #include "SqlConnection.h"
@@ -581,12 +582,22 @@ bool Copy(SqlConnection& source, SqlConnection& target, const Report& report, QS
         }
     }
 
+    // The change log is copied as it stands: the rows copied into the
+    // logged tables are no changes of their own.
+    if (!ChangeLog::DropTriggers(target, &reason)) {
+        *error = QStringLiteral("无法在目标数据库中建立表：") + reason + nothingWritten;
+        return false;
+    }
     report(QStringLiteral("从 %1\n复制到 %2").arg(Describe(source), Describe(target)));
     for (const QString& table : Schema::DataTables()) {
         if (!CopyTable(source, target, table, report, error)) {
             *error += nothingWritten;
             return false;
         }
+    }
+    if (!ChangeLog::CreateTriggers(target, &reason)) {
+        *error = QStringLiteral("无法在目标数据库中建立触发器：") + reason + nothingWritten;
+        return false;
     }
     if (!writing.Commit()) {
         *error = QStringLiteral("提交失败：") + target.ErrorString() + nothingWritten;

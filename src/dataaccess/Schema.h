@@ -19,8 +19,12 @@ namespace Schema {
 // bar rows; role names unique without regard to Latin case.
 // Version 6: the repair desk (RepairInfo, RepairSwap, RepairCounter,
 // RepairSetting), its phone index and its functions, menus and buttons.
-inline constexpr int CurrentVersion = 6;
 inline constexpr int RepairVersion = 6;
+// Version 7: the change log (ChangeLog) and its triggers.  The triggers are
+// made anew from the logged tables' columns at the end of every upgrade
+// (ChangeLog::CreateTriggers), so later steps that add columns stay logged.
+inline constexpr int CurrentVersion = 7;
+inline constexpr int ChangeLogVersion = 7;
 inline constexpr int QuickFindVersion = 2;
 
 int Version(SqlConnection& connection);

@@ -54,6 +54,8 @@ const Function Functions[] = {
     {"4006", "菜单设置", "TfrmMenuCfg", "S", "4000", "N", "主菜单配置"},
     {"4007", "工具栏设置", "TfrmToolCfg", "S", "4000", "N", "工具栏配置"},
     {"4008", "GroupBar设置", "TFrmGroupCfg", "S", "4000", "N", "侧边栏配置"},
+    {"4009", "数据修改记录", "TFrmChangeLog", "S", "4000", "N", "谁在何时修改了哪些数据"},
+    {"400931", "恢复与清理", "", "", "4009", "N", "可以恢复已删除的记录、清理旧的修改记录"},
     {"5000", "数据维护", "", "", "-1", "N", "备份、恢复与压缩"},
     {"5001", "备份数据", "TFrmBackUp", "D", "5000", "N", "备份与恢复数据库"},
     {"5002", "压缩数据库", "TFrmCompressData", "D", "5000", "N", "压缩数据库文件"},
@@ -103,6 +105,7 @@ const Menu Menus[] = {
     {37, "GroupBar设置(&G)", 30, "4008"},
     {38, "-", 30, ""},
     {39, "系统日志(&L)", 30, "4005"},
+    {41, "数据修改记录(&H)", 30, "4009"},
     {40, "界面皮肤(&K)", 30, "4003"},
     {50, "数据维护(&D)", 0, ""},
     {51, "备份数据(&B)", 50, "5001"},
@@ -165,6 +168,7 @@ const GroupItem GroupItems[] = {
     {10, "角色管理", 3, "4002", 8},
     {11, "功能定义", 6, "4004", 8},
     {12, "系统日志", 36, "4005", 8},
+    {21, "数据修改记录", 36, "4009", 8},
     {13, "数据维护", 21, "", 0},
     {14, "备份数据", 22, "5001", 13},
     {15, "压缩数据库", 25, "5002", 13},
@@ -364,9 +368,13 @@ void SeedConfiguration(Writer& w)
               {g.id, Text(g.text), g.icon, "Y", Text(g.function), g.parent, ++order});
     const int menus = int(std::size(Menus)), buttons = int(std::size(Buttons)),
               items = int(std::size(GroupItems));
+    int lastMenu = 0, lastItem = 0;
+    for (const Menu& m : Menus)
+        lastMenu = qMax(lastMenu, m.id);
+    for (const GroupItem& g : GroupItems)
+        lastItem = qMax(lastItem, g.id);
     w.Run("insert into SeqTable values (?,?,?,?,?,?,?)",
-          {Menus[menus - 1].id, menus, Buttons[buttons - 1].id, int(std::size(Functions)), 1,
-           GroupItems[items - 1].id, items});
+          {lastMenu, menus, Buttons[buttons - 1].id, int(std::size(Functions)), 1, lastItem, items});
 
     // The administrator role holds every top-level function (a grant covers
     // all functions below it).

@@ -122,6 +122,15 @@ public:
     void SetResetHandler(ResetHandler handler) { m_resetHandler = std::move(handler); }
     static QString ReconnectedMessage();
     static QString TransactionLostMessage();
+    // Who works through this connection, kept across a reconnect so that
+    // ChangeLog::ApplySession can give a new session the same values.
+    void SetSessionValues(const QString& userID, const QString& desk)
+    {
+        m_sessionUser = userID;
+        m_sessionDesk = desk;
+    }
+    QString SessionUser() const { return m_sessionUser; }
+    QString SessionDesk() const { return m_sessionDesk; }
 
     static QString MakeConnectionString(const QString& fileName);
     static QString MakeServerConnectionString(const PgServer& server);
@@ -133,6 +142,8 @@ private:
     ResetHandler m_resetHandler;
     Engine m_kind = Engine::SQLite;
     QString m_connectionString;
+    QString m_sessionUser;
+    QString m_sessionDesk;
     QString m_error;
     int m_errorCode = 0;
 };

@@ -259,4 +259,180 @@ bool SetKeyCounter(SqlConnection& connection, const QString& table, const QStrin
     return insert.Exec({table, last});
 }
 
+QString ColumnNames(const SqlConnection* connection)
+{
+    if (Server(connection))
+        return QStringLiteral("select column_name from information_schema.columns"
+                              " where table_schema=current_schema() and table_name=lower(?)"
+                              " and column_name<>'rowid' order by ordinal_position");
+    return QStringLiteral("select name from pragma_table_info(?) order by cid");
+}
+
+namespace {
+
+// One value of a row as a JSON text: a string, or null.  Both engines
+// write a column's value as text the same way (dates "yyyy-MM-dd
+// HH:mm:ss", integers in digits), and quote it the same way.
+QString JsonValue(bool server, const QString& row, const QString& column, bool secret)
+{
+    const QString value = row + '.' + column;
+    if (secret)
+        return "CASE WHEN " + value + " IS NULL THEN 'null' ELSE '\"***\"' END";
+    if (server)
+        return "coalesce(to_json(" + value + "::text)::text,'null')";
+    return "json_quote(CAST(" + value + " AS TEXT))";
+}
+
+QString TextOf(bool server, const QString& value)
+{
+    return server ? value + "::text" : "CAST(" + value + " AS TEXT)";
+}
+
+// The record key of the old or new row: the key columns' texts joined by "/".
+QString KeyText(bool server, const ChangeLogTable& spec, const QString& row)
+{
+    if (spec.keys.isEmpty())
+        return QStringLiteral("''");
+    QStringList parts;
+    for (const QString& key : spec.keys)
+        parts << "coalesce(" + TextOf(server, row + '.' + key) + ",'')";
+    return parts.join("||'/'||");
+}
+
+// '{"a":[old,new],...}' with every column: old or new is null throughout.
+QString WholeRow(bool server, const ChangeLogTable& spec, const QString& row, bool inserted)
+{
+    QStringList parts;
+    for (const QString& column : spec.columns) {
+        const QString value =
+            JsonValue(server, row, column, spec.secrets.contains(column, Qt::CaseInsensitive));
+        const QString name = "\"" + column.toLower() + "\":[";
+        parts << (inserted ? "'" + name + "null,'||" + value + "||']'"
+                           : "'" + name + "'||" + value + "||',null]'");
+    }
+    return "'{'||" + parts.join("||','||") + "||'}'";
+}
+
+// The changed columns: ',"a":[old,new]' for each, '' for none.
+QString ChangedColumns(bool server, const ChangeLogTable& spec, QString* condition)
+{
+    QStringList parts, tests;
+    for (const QString& column : spec.columns) {
+        if (spec.unchanged.contains(column, Qt::CaseInsensitive))
+            continue;
+        // Compared as text, byte for byte: a user code typed in another
+        // letter case is a change even where the column ignores case.
+        const QString test = server ? "old." + column + "::text IS DISTINCT FROM new." + column + "::text"
+                                    : "CAST(old." + column + " AS TEXT) IS NOT CAST(new." + column +
+                                          " AS TEXT) COLLATE BINARY";
+        const bool secret = spec.secrets.contains(column, Qt::CaseInsensitive);
+        tests << test;
+        parts << "CASE WHEN " + test + " THEN ',\"" + column.toLower() + "\":['||" +
+                     JsonValue(server, "old", column, secret) + "||','||" +
+                     JsonValue(server, "new", column, secret) + "||']' ELSE '' END";
+    }
+    *condition = tests.isEmpty() ? QStringLiteral("false") : tests.join(" OR ");
+    return parts.isEmpty() ? QStringLiteral("''") : parts.join("||");
+}
+
+QString LogInsert(const QString& time, const QString& user, const QString& desk, const QString& table,
+                  const QString& key, const QString& action, const QString& fields)
+{
+    return "INSERT INTO ChangeLog (LogTime, UserID, Desk, TableName, RecordKey, Action, Fields) VALUES (" +
+           time + ", " + user + ", " + desk + ", '" + table + "', " + key + ", " + action + ", " + fields +
+           ")";
+}
+
+QString Quoted(const QString& text)
+{
+    return '\'' + QString(text).replace('\'', QLatin1String("''")) + '\'';
+}
+
+} // namespace
+
+QStringList ChangeLogTriggers(const SqlConnection* connection, const ChangeLogTable& spec)
+{
+    const bool server = Server(connection);
+    QString changed;
+    const QString changes = ChangedColumns(server, spec, &changed);
+    const QString table = spec.table;
+    if (server) {
+        const QString user = QStringLiteral("coalesce(current_setting('weibao.user',true),'')");
+        const QString desk = QStringLiteral("coalesce(current_setting('weibao.desk',true),'')");
+        const QString time = QStringLiteral("localtimestamp(0)");
+        const QString inserted = Quoted(QStringLiteral("新增"));
+        const QString body =
+            "CREATE OR REPLACE FUNCTION ChangeLog_" + table +
+            "() RETURNS trigger LANGUAGE plpgsql AS $body$\nDECLARE f text;\nBEGIN\n"
+            "IF TG_OP = 'INSERT' THEN\n" +
+            LogInsert(time, user, desk, table, KeyText(true, spec, "new"),
+                      "coalesce(nullif(current_setting('weibao.action',true),'')," + inserted + ")",
+                      WholeRow(true, spec, "new", true)) +
+            ";\nELSIF TG_OP = 'DELETE' THEN\n" +
+            LogInsert(time, user, desk, table, KeyText(true, spec, "old"), Quoted(QStringLiteral("删除")),
+                      WholeRow(true, spec, "old", false)) +
+            ";\nELSE\nf := " + changes + ";\nIF f <> '' THEN\n" +
+            LogInsert(time, user, desk, table, KeyText(true, spec, "new"), Quoted(QStringLiteral("修改")),
+                      "'{'||substr(f,2)||'}'") +
+            ";\nEND IF;\nEND IF;\nRETURN NULL;\nEND\n$body$";
+        return {body, "DROP TRIGGER IF EXISTS ChangeLog_" + table + " ON " + table,
+                "CREATE TRIGGER ChangeLog_" + table + " AFTER INSERT OR UPDATE OR DELETE ON " + table +
+                    " FOR EACH ROW EXECUTE FUNCTION ChangeLog_" + table + "()"};
+    }
+    const QString time = QStringLiteral("datetime('now','localtime')");
+    const QString empty = QStringLiteral("''");
+    QStringList statements = DropChangeLogTriggers(connection, table);
+    statements << "CREATE TRIGGER ChangeLog_" + table + "_Insert AFTER INSERT ON " + table + " BEGIN " +
+                      LogInsert(time, empty, empty, table, KeyText(false, spec, "new"),
+                                Quoted(QStringLiteral("新增")), WholeRow(false, spec, "new", true)) +
+                      "; END"
+               << "CREATE TRIGGER ChangeLog_" + table + "_Delete AFTER DELETE ON " + table + " BEGIN " +
+                      LogInsert(time, empty, empty, table, KeyText(false, spec, "old"),
+                                Quoted(QStringLiteral("删除")), WholeRow(false, spec, "old", false)) +
+                      "; END"
+               << "CREATE TRIGGER ChangeLog_" + table + "_Update AFTER UPDATE ON " + table + " WHEN " +
+                      changed + " BEGIN " +
+                      LogInsert(time, empty, empty, table, KeyText(false, spec, "new"),
+                                Quoted(QStringLiteral("修改")), "'{'||substr(" + changes + ",2)||'}'") +
+                      "; END";
+    return statements;
+}
+
+QStringList DropChangeLogTriggers(const SqlConnection* connection, const QString& table)
+{
+    if (Server(connection))
+        return {"DROP TRIGGER IF EXISTS ChangeLog_" + table + " ON " + table};
+    return {"DROP TRIGGER IF EXISTS ChangeLog_" + table + "_Insert",
+            "DROP TRIGGER IF EXISTS ChangeLog_" + table + "_Delete",
+            "DROP TRIGGER IF EXISTS ChangeLog_" + table + "_Update"};
+}
+
+QStringList ChangeSessionSql(const SqlConnection* connection)
+{
+    if (Server(connection))
+        return {
+            QStringLiteral("select set_config('weibao.user',?,false), set_config('weibao.desk',?,false)")};
+    // A trigger of the file cannot read this connection's temporary tables
+    // (its names resolve in its own schema), but a temporary trigger on the
+    // log can: it completes every row this connection logs.  Another
+    // program writing the file logs without a user and desk.
+    return {
+        QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ChangeSession (UserID TEXT, Desk TEXT, Action TEXT)"),
+        QStringLiteral("DELETE FROM temp.ChangeSession"),
+        QStringLiteral("INSERT INTO temp.ChangeSession (UserID, Desk) VALUES (?,?)"),
+        QStringLiteral(
+            "CREATE TEMP TRIGGER IF NOT EXISTS ChangeLog_Session AFTER INSERT ON main.ChangeLog BEGIN"
+            " UPDATE ChangeLog SET UserID=(SELECT UserID FROM temp.ChangeSession),"
+            " Desk=(SELECT Desk FROM temp.ChangeSession),"
+            " Action=CASE WHEN new.Action='新增' THEN coalesce((SELECT Action FROM temp.ChangeSession"
+            " WHERE Action<>''),new.Action) ELSE new.Action END WHERE LogID=new.LogID; END")};
+}
+
+QString ChangeActionSql(const SqlConnection* connection)
+{
+    if (Server(connection))
+        return QStringLiteral("select set_config('weibao.action',?,true)");
+    return QStringLiteral("UPDATE temp.ChangeSession SET Action=?");
+}
+
 } // namespace SqlDialect

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class SqlConnection;
 
@@ -97,5 +98,33 @@ qint64 KeyCounter(SqlConnection& connection, const QString& table, const QString
 // Makes that counter hand out values above `last` from now on (at least
 // above the largest value stored); nothing where there is no counter.
 bool SetKeyCounter(SqlConnection& connection, const QString& table, const QString& column, qint64 last);
+
+// The columns of `table` in their order (without the server's "rowid"): a
+// SELECT of the name, with one "?" for the table name.
+QString ColumnNames(const SqlConnection* connection);
+
+// What the change-log triggers of one table are made from.
+struct ChangeLogTable
+{
+    QString table;         // as the program names it (written into ChangeLog.TableName)
+    QStringList columns;   // the table's current columns
+    QStringList keys;      // the record key, joined with "/"; empty for a one-row table
+    QStringList secrets;   // written "***"
+    QStringList unchanged; // never counted as a change on their own (row versions)
+};
+// The statements that (re)create the triggers writing one ChangeLog row for
+// every inserted, updated or deleted row of the table.  The changed fields
+// are a JSON object of lower-case column names, each [old, new] as text or
+// null, written alike by both engines.  Only the server reads the user and
+// desk from the connection (session settings); on SQLite the log row is
+// completed by the connection's own temporary trigger (ChangeSessionSql).
+QStringList ChangeLogTriggers(const SqlConnection* connection, const ChangeLogTable& spec);
+QStringList DropChangeLogTriggers(const SqlConnection* connection, const QString& table);
+// The statements that give this connection's log rows its user and desk
+// (bound "?": user, desk); run again after every new connection.
+QStringList ChangeSessionSql(const SqlConnection* connection);
+// The statement naming what inserts in the current transaction are logged
+// as (one "?"; empty text for the usual 新增).
+QString ChangeActionSql(const SqlConnection* connection);
 
 } // namespace SqlDialect

@@ -1,6 +1,7 @@
 #include "TDataM.h"
 
 #include "AppDir.h"
+#include "ChangeLog.h"
 #include "CommandLog.h"
 #include "Schema.h"
 #include "Settings.h"
@@ -112,6 +113,9 @@ bool TDataM::ConnectDatabase()
             m_error = adoSetProvince.ErrorString();
         else if (!OpenLogWindow())
             m_error = adoSetLog.ErrorString();
+        // A connection opened again (after a restore) logs for the same user.
+        else
+            ChangeLog::ApplySession(ADOConn);
     }
     if (!m_error.isEmpty()) {
         DisconnectDatabase();

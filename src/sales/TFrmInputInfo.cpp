@@ -1,5 +1,6 @@
 #include "TFrmInputInfo.h"
 
+#include "ChangeHistoryDialog.h"
 #include "Dialogs.h"
 #include "GbkLengthValidator.h"
 #include "QuickReport1.h"
@@ -67,6 +68,7 @@ TFrmInputInfo::TFrmInputInfo(QWidget* parent) : QDialog(parent), m_ui(std::make_
     connect(m_ui->BtnPreview, &QPushButton::clicked, this, &TFrmInputInfo::BtnPreviewClick);
     connect(m_ui->BtnPrint, &QPushButton::clicked, this, &TFrmInputInfo::BtnPrintClick);
     connect(m_ui->BtnExit1, &QPushButton::clicked, this, &TFrmInputInfo::BtnExit1Click);
+    connect(m_ui->BtnHistory, &QPushButton::clicked, this, &TFrmInputInfo::BtnHistoryClick);
     connect(m_ui->DateBuy, &QDateEdit::dateChanged, this, &TFrmInputInfo::DateBuyChange);
     connect(m_ui->EAmount, &QLineEdit::textChanged, this, &TFrmInputInfo::EAmountChange);
 
@@ -89,6 +91,7 @@ void TFrmInputInfo::ClearEntry()
             edit->clear();
     m_ui->Memo->clear();
     m_addedId = -1;
+    UpdateHistoryButton();
     m_ui->EAmount->setText("1");
     m_ui->CmbQuality->setCurrentIndex(0);
     m_watch->Reset();
@@ -110,6 +113,7 @@ void TFrmInputInfo::SetAddMode(bool add)
     m_ui->BtnModify->setVisible(!add);
     if (add)
         m_recordId = -1;
+    UpdateHistoryButton();
     // A new sale always has its dates: empty ones left by a record whose
     // dates could not be read become today's.
     if (add && (!DateRead(m_ui->DateBuy) || !DateRead(m_ui->DateBao))) {
@@ -135,6 +139,21 @@ void TFrmInputInfo::SetRecordId(qint64 id, std::optional<qint64> rowVersion)
     if (!rowVersion && id >= 0)
         rowVersion = SaleRecord::ReadRowVersion(id);
     m_rowVersion = rowVersion.value_or(-1);
+    UpdateHistoryButton();
+}
+
+void TFrmInputInfo::UpdateHistoryButton()
+{
+    m_ui->BtnHistory->setEnabled(ShownRecordId() >= 0);
+}
+
+void TFrmInputInfo::BtnHistoryClick()
+{
+    const qint64 id = ShownRecordId();
+    if (id < 0)
+        return;
+    ChangeHistoryDialog::Show(this, QStringLiteral("SaleInfo"), QString::number(id),
+                              QStringLiteral("销售记录 %1 的修改记录（最新的在前）").arg(id));
 }
 
 bool TFrmInputInfo::DateRead(const QDateEdit* edit)
@@ -244,8 +263,10 @@ bool TFrmInputInfo::SaveSaleRecord()
     for (const auto& [column, value] : values)
         query.SetValue(column, value);
     const bool posted = query.Post();
-    if (posted)
+    if (posted) {
         m_addedId = query.AsInteger("id");
+        UpdateHistoryButton();
+    }
     const QString error = query.ErrorString();
     query.Close();
     if (!posted)

@@ -61,6 +61,8 @@ public slots:
     void BtnPreviewClick();
     void BtnPrintClick();
     void BtnExit1Click();
+    // "修改记录": the change history of the record on show.
+    void BtnHistoryClick();
 
 private slots:
     void DateBuyChange();
@@ -76,6 +78,8 @@ private:
     // Required name and address (the focus goes to the empty one), then
     // SaveSaleRecord.
     bool SaveEntry();
+    // 修改记录 needs a stored record.
+    void UpdateHistoryButton();
     // The number of the record on show: the one being edited, or the one
     // this add-mode dialog stored last; -1 when it is not saved yet.
     qint64 ShownRecordId() const;

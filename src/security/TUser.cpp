@@ -1,5 +1,6 @@
 #include "TUser.h"
 
+#include "ChangeLog.h"
 #include "DataAccess.h"
 #include "Dialogs.h"
 #include "PasswordHash.h"
@@ -34,6 +35,9 @@ int TUser::Login(const QString& userID, const QString& password)
     UserID = storedID;
     UserName = rows.AsString("UserName").trimmed();
     UserPass = password;
+    // Every change this desk writes from now on is logged under this user.
+    if (SqlConnection* connection = CurrentConnection())
+        ChangeLog::SetSession(*connection, UserID);
     return Success;
 }
 
@@ -57,4 +61,6 @@ void TUser::Clear()
     UserID.clear();
     UserName.clear();
     UserPass.clear();
+    if (SqlConnection* connection = CurrentConnection())
+        ChangeLog::SetSession(*connection, QString());
 }

@@ -96,6 +96,13 @@ QString ServerRowsDigest(SqlConnection* connection = CurrentConnection())
     return s.Step() ? s.ColumnValue(0).toString() : s.ErrorString();
 }
 
+// The rows of the change log and the last of them, as one text.
+QString ChangeLogState()
+{
+    SqlStatement s(CurrentConnection(), "select count(*), max(LogID) from ChangeLog");
+    return s.Step() ? s.ColumnValue(0).toString() + '/' + s.ColumnValue(1).toString() : s.ErrorString();
+}
+
 QStringList ScratchDatabases()
 {
     // This program's own: suites running beside it restore too.
@@ -246,7 +253,9 @@ void TestBackupEngine::zipRoundTrip()
     // Not owner-only like the temporary file it was written as.
     QCOMPARE(QFileInfo(made).permissions(), QFileInfo(env.DatabaseFile()).permissions());
 
+    const QString logged = ChangeLogState();
     QVERIFY(ExecCommand("delete from SaleInfo"));
+    QVERIFY(ChangeLogState() != logged);
     CountingHost host;
     QVERIFY2(engine.Restore(made, host), qPrintable(engine.Error()));
     // The connection stayed open through the restore and was opened anew
@@ -255,6 +264,10 @@ void TestBackupEngine::zipRoundTrip()
     QCOMPARE(host.connects, 1);
     QVERIFY(DataM->ADOConn.IsOpen());
     QCOMPARE(SaleCount(), 500);
+    // The change log comes back as it was backed up, the deletions with it gone.
+    QCOMPARE(ChangeLogState(), logged);
+    QCOMPARE(ExecCommand("delete from SaleInfo where id=1"), true);
+    QCOMPARE(ChangeLogState().section('/', 0, 0).toLongLong(), logged.section('/', 0, 0).toLongLong() + 1);
     QCOMPARE(QFileInfo(env.DatabaseFile()).permissions(), QFileInfo(engine.KeptFile()).permissions());
     // The database it replaced is kept beside the backups.
     QVERIFY(QFileInfo(engine.KeptFile()).fileName().startsWith("before-restore-"));
@@ -516,6 +529,8 @@ void TestBackupEngine::compactShrinksAndSurvivesLeftover()
     QVERIFY(env.IsValid());
     AddSales(3000);
     QVERIFY(ExecCommand("delete from SaleInfo where id > 100"));
+    // The deleted records live on in the change log until it is cleared.
+    QVERIFY(ExecCommand("delete from ChangeLog"));
     const qint64 before = QFileInfo(env.DatabaseFile()).size();
     const QString leftover = QFileInfo(env.DatabaseFile()).absolutePath() + "/_afs.da";
     {
@@ -626,6 +641,7 @@ void TestBackupEngine::serverBackupRestoreRoundTrip()
     QVERIFY2(env.IsValid(), qPrintable(env.Error()));
     AddSales(300);
     const QString saved = ServerRowsDigest();
+    const QString logged = ChangeLogState();
     const int savedCount = SaleCount();
     PgBackup engine(Settings::DatabaseServer(), BackupFolder::Path());
     const QDateTime when(QDate(2024, 3, 5), QTime(14, 7, 9));
@@ -658,10 +674,13 @@ void TestBackupEngine::serverBackupRestoreRoundTrip()
     QVERIFY(DataM->ADOConn.IsOpen());
     QCOMPARE(ServerRowsDigest(), saved);
     QCOMPARE(ServerRowsDigest(&otherDesk), saved);
+    QCOMPARE(ChangeLogState(), logged);
     QCOMPARE(Schema::Version(DataM->ADOConn), Schema::CurrentVersion);
     // The key counter goes on after the restored records.
     QVERIFY(ExecCommand("insert into SaleInfo (Name) values ('赵六')"));
     QCOMPARE(SaleCount(), savedCount + 1);
+    // The restored triggers log on.
+    QCOMPARE(ChangeLogState().section('/', 0, 0).toLongLong(), logged.section('/', 0, 0).toLongLong() + 1);
     // The replaced database is kept beside the backups, and restores too.
     QVERIFY(QFileInfo(engine.KeptFile()).fileName().startsWith("before-restore-"));
     QVERIFY(engine.KeptFile().endsWith(".pgdump"));
