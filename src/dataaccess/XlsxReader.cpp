@@ -228,7 +228,9 @@ bool XlsxReader::NextToken(XmlPart& part)
         // While a token is incomplete the parser looks at it again with each
         // piece: the pieces grow with it, so that it is looked at a few
         // times, not once for every 64 KB.
-        const qint64 wanted = qMax<qint64>(ChunkSize, part.pending);
+        // Never much past the bound, so that a token over it is refused
+        // before it is complete.
+        const qint64 wanted = qMax<qint64>(ChunkSize, qMin(part.pending, MaxToken - part.pending));
         QByteArray feed;
         while (feed.size() < wanted) {
             char buffer[ChunkSize];
