@@ -168,12 +168,17 @@ bool XlsxReader::OpenPart(XmlPart* part, const QString& path)
     archive_entry* entry = nullptr;
     int status;
     while ((status = archive_read_next_header(part->archive, &entry)) == ARCHIVE_OK) {
+        // The size the zip gives is checked before a byte is unpacked (an
+        // entry passed over may be unpacked to find its end, so every entry
+        // is); the bytes themselves are counted as they come, whatever it
+        // said.
+        const qint64 size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
+        if (size > MaxUnpacked)
+            return Count(size);
         if (QString::fromUtf8(archive_entry_pathname(entry)) != path)
             continue;
-        // The size the zip gives is checked before a byte is unpacked; the
-        // bytes themselves are counted as they come, whatever it said.
-        if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > MaxUnpacked - m_unpacked)
-            return Count(archive_entry_size(entry));
+        if (size > MaxUnpacked - m_unpacked)
+            return Count(size);
         return true;
     }
     if (status == ARCHIVE_FATAL)
@@ -228,7 +233,9 @@ bool XlsxReader::NextToken(XmlPart& part)
         // While a token is incomplete the parser looks at it again with each
         // piece: the pieces grow with it, so that it is looked at a few
         // times, not once for every 64 KB.
-        const qint64 wanted = qMax<qint64>(ChunkSize, part.pending);
+        // Never much past the bound, so that a token over it is refused
+        // before it is complete.
+        const qint64 wanted = qMax<qint64>(ChunkSize, qMin(part.pending, MaxToken - part.pending));
         QByteArray feed;
         while (feed.size() < wanted) {
             char buffer[ChunkSize];

@@ -360,10 +360,10 @@ private slots:
                        }};
         QVERIFY(WriteZip(file, WorkbookEntries(sheet)));
         QVERIFY(QFileInfo(file).size() < 2 * 1024 * 1024);
+        // Refused by the size the zip gives, before a byte is unpacked.
         XlsxReader reader;
-        QVERIFY(reader.Open(file));
         QVector<QVariant> row;
-        QVERIFY(!reader.ReadRow(&row));
+        QVERIFY(!reader.Open(file) || !reader.ReadRow(&row));
         QVERIFY2(reader.ErrorString().contains(QStringLiteral("解压后的数据量过大")),
                  qPrintable(reader.ErrorString()));
     }

@@ -631,8 +631,8 @@ private slots:
 
         QCOMPARE(SaleImport::RemoveLeftoverStages(temp.path()), 1);
         QCOMPARE(folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot),
-                 QStringList({"other-import-Ij56Kl", "weibao-import-Ef34Gh", "weibao-import-Mn78Op",
-                              "weibao-import-kept"}));
+                 QStringList({"other-import-Ij56Kl", "weibao-import-Ef34Gh", "weibao-import-kept",
+                              "weibao-import-Mn78Op"}));
         // Once its program lets go, the last stage goes too.
         inUse.unlock();
         QVERIFY(::utime(QFile::encodeName(folder.filePath("weibao-import-Mn78Op")).constData(), &times) == 0);
