@@ -5,10 +5,13 @@
 class QLabel;
 class QPushButton;
 class QToolButton;
+class QVBoxLayout;
 
 // The small notice of warranties about to end that sits in the lower right
 // corner of the main window's work area after a login: the count, a "查看"
-// button and a close button.  It does not block anything; it stays until
+// button and a close button; further lines (with links) below the count,
+// for other things the desk should see to.  Without a count only the
+// further lines show.  It does not block anything; it stays until
 // it is closed or its button is used, and follows the area when it resizes.
 class ExpiryNotice : public QFrame
 {
@@ -17,10 +20,14 @@ public:
     ExpiryNotice(const QString& text, QWidget* area);
 
     QString Text() const;
+    // A line of rich text below the count; its links are reported by
+    // linkActivated, and following one closes the notice.
+    QLabel* AddLine(const QString& html, const QString& objectName);
 
 signals:
     // "查看" was pressed; the notice closes itself afterwards.
     void viewRequested();
+    void linkActivated(const QString& link);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -28,6 +35,7 @@ protected:
 private:
     void Place();
 
+    QVBoxLayout* m_lines;
     QLabel* m_label;
     QPushButton* m_view;
     QToolButton* m_close;
