@@ -11,7 +11,9 @@
 #include "TFrmInputInfo.h"
 #include "TFrmOption.h"
 #include "TFrmPrintMode.h"
+#include "TFrmRepairHistory.h"
 #include "TFrmRepairInput.h"
+#include "TFrmRepairManage.h"
 #include "TFrmRepairOption.h"
 #include "TFrmRight.h"
 #include "TFrmRole.h"
@@ -45,6 +47,7 @@ void RegisterFormClasses()
     Register<TFrmGroupCfg>("GroupBar设置", ChildForm);
     Register<TFrmSaleManage>("销售记录管理", ChildForm);
     Register<TFrmRepairInput>("维修登记", ChildForm);
+    Register<TFrmRepairManage>("维修管理", ChildForm);
     Register<TFrmSysLog>("系统日志", ChildForm);
     Register<TFrmChangeLog>("数据修改记录", ChildForm);
     Register<TFrmBackUp>("备份数据", DialogForm);
@@ -55,4 +58,8 @@ void RegisterFormClasses()
     Register<TFrmInputInfo>("客户信息输入", DialogForm);
     Register<TFrmAboutMe>("关于作者", DialogForm);
     Register<TFrmRepairOption>("维修设置", DialogForm);
+    // The record manager's 维修记录 opens the repair desk's window of a machine.
+    TFrmSaleManage::OpenRepairHistory = [](qint64 saleID, QWidget* parent) {
+        ShowRepairHistory(saleID, parent);
+    };
 }

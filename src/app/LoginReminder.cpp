@@ -9,6 +9,9 @@
 #include "WarrantyReminder.h"
 #include "WarrantySettings.h"
 
+#include "RepairReminderLine.h"
+
+#include <QStatusBar>
 #include <QSystemTrayIcon>
 
 namespace {
@@ -29,6 +32,25 @@ QString GrantedManagerFunction(const TFunctions& rights)
     return {};
 }
 
+// The open-repairs line in the status bar for a user who may open the
+// repair list (removed for one who may not); the line's text for the notice
+// when something is open, else empty.
+QString ShowRepairReminders(TFrmMain* window)
+{
+    RepairReminderLine* line = window->statusBar()->findChild<RepairReminderLine*>();
+    if (!window->FunctionRights() || !window->FunctionRights()->IsGranted(QStringLiteral("6002"))) {
+        delete line;
+        return {};
+    }
+    if (!line) {
+        line = new RepairReminderLine(window->statusBar());
+        window->statusBar()->addPermanentWidget(line);
+    }
+    line->Refresh();
+    line->show();
+    return line->Counts().IsEmpty() ? QString() : line->text();
+}
+
 } // namespace
 
 ExpiryNotice* RemindExpiringWarranties(TFrmMain* window)
@@ -36,25 +58,34 @@ ExpiryNotice* RemindExpiringWarranties(TFrmMain* window)
     // The notice of an earlier login belongs to that login.
     for (ExpiryNotice* earlier : window->Notices()->findChildren<ExpiryNotice*>(Qt::FindDirectChildrenOnly))
         delete earlier;
-    if (!Settings::RemindAtLogin() || !window->FunctionRights())
+    if (!window->FunctionRights())
         return nullptr;
+    const QString repairs = ShowRepairReminders(window);
+    QString text;
     const QString funcID = GrantedManagerFunction(*window->FunctionRights());
-    if (funcID.isEmpty())
-        return nullptr;
-    const int days = Settings::ExpiringDays();
-    const qint64 count = WarrantyReminder::CountExpiring(QDateTime::currentDateTime(), days);
-    if (count <= 0)
+    if (Settings::RemindAtLogin() && !funcID.isEmpty()) {
+        const int days = Settings::ExpiringDays();
+        const qint64 count = WarrantyReminder::CountExpiring(QDateTime::currentDateTime(), days);
+        if (count > 0)
+            text = WarrantyReminder::NoticeText(count, days);
+    }
+    if (text.isEmpty() && repairs.isEmpty())
         return nullptr;
 
-    const QString text = WarrantyReminder::NoticeText(count, days);
+    // One notice: the warranties, then the open repairs.
     auto* notice = new ExpiryNotice(text, window->Notices());
     QObject::connect(notice, &ExpiryNotice::viewRequested, window, [window, funcID] {
         window->RunFunction(funcID);
         if (auto* manager = qobject_cast<TFrmSaleManage*>(window->FindOpenForm("TFrmSaleManage")))
             manager->BtnExpiringClick();
     });
+    if (!repairs.isEmpty()) {
+        notice->AddLine(QStringLiteral("维修：") + repairs, QStringLiteral("LblRepairNotice"));
+        QObject::connect(notice, &ExpiryNotice::linkActivated, window,
+                         [window](const QString& link) { RepairReminderLine::OpenLink(link, window); });
+    }
     window->Notices()->AddNotice(notice);
-    if (window->RzTrayIcon1 && window->RzTrayIcon1->isVisible())
+    if (!text.isEmpty() && window->RzTrayIcon1 && window->RzTrayIcon1->isVisible())
         window->RzTrayIcon1->showMessage(Settings::SoftName(), text, QSystemTrayIcon::Information, 10000);
     return notice;
 }

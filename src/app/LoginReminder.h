@@ -7,5 +7,7 @@ class TFrmMain;
 // record manager and at least one warranty ends within the expiring-soon
 // days, the notice in the main window's work area (and, with a tray icon,
 // the same words as a tray message).  Its "查看" opens the record manager on
-// the expiring-soon filter.  Returns the notice, or nullptr when there is none.
+// the expiring-soon filter.  For a user who may open the repair list, the
+// open repairs join the same notice (when there are any) and show in the
+// status bar.  Returns the notice, or nullptr when there is none.
 ExpiryNotice* RemindExpiringWarranties(TFrmMain* window);

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 ExpiryNotice::ExpiryNotice(const QString& text, QWidget* parent) : QFrame(parent)
 {
@@ -33,9 +34,15 @@ ExpiryNotice::ExpiryNotice(const QString& text, QWidget* parent) : QFrame(parent
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(10, 6, 4, 6);
     layout->setSpacing(8);
-    layout->addWidget(m_label);
-    layout->addWidget(m_view);
-    layout->addWidget(m_close);
+    m_lines = new QVBoxLayout;
+    m_lines->setSpacing(4);
+    m_lines->addWidget(m_label);
+    layout->addLayout(m_lines);
+    layout->addWidget(m_view, 0, Qt::AlignTop);
+    layout->addWidget(m_close, 0, Qt::AlignTop);
+    // Only further lines to show: no count, nothing to view.
+    m_label->setVisible(!text.isEmpty());
+    m_view->setVisible(!text.isEmpty());
 
     connect(m_view, &QPushButton::clicked, this, [this] {
         emit viewRequested();
@@ -48,3 +55,19 @@ QString ExpiryNotice::Text() const
 {
     return m_label->text();
 }
+
+QLabel* ExpiryNotice::AddLine(const QString& html, const QString& objectName)
+{
+    auto* line = new QLabel(html, this);
+    line->setObjectName(objectName);
+    line->setTextFormat(Qt::RichText);
+    line->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    connect(line, &QLabel::linkActivated, this, [this](const QString& link) {
+        emit linkActivated(link);
+        close();
+    });
+    m_lines->addWidget(line);
+    adjustSize();
+    return line;
+}
+

@@ -159,13 +159,17 @@ bool PurgeExpired(QWidget* parent)
                   parent);
         return false;
     }
+    const QString kept = result.kept > 0
+                             ? QStringLiteral("\n有维修记录的 %1 台机器的记录已保留。").arg(result.kept)
+                             : QString();
     if (result.deleted == 0) {
-        ShowMessage(QStringLiteral("数据己经成功删除！"), parent);
+        ShowMessage(QStringLiteral("数据己经成功删除！") + kept, parent);
         return false;
     }
     ShowMessage(QStringLiteral("数据己经成功删除！\n删除的 %1 条记录已保存在：%2")
-                    .arg(result.deleted)
-                    .arg(Native(result.copyFile)),
+                        .arg(result.deleted)
+                        .arg(Native(result.copyFile)) +
+                    kept,
                 parent);
     return true;
 }

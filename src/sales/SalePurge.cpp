@@ -33,7 +33,11 @@ bool PurgeExpiredOrdinary(const QDateTime& now, Result* result, QString* error,
 {
     *result = {};
     SaleRecord::Condition condition;
-    condition.where = QStringLiteral("OverRun<=? and TB<>?");
+    // A machine's repair history needs its sale record: such records stay.
+    const QString expired = QStringLiteral("OverRun<=? and TB<>?");
+    const QString repaired =
+        QStringLiteral("exists (select 1 from RepairInfo where RepairInfo.SaleID=SaleInfo.id)");
+    condition.where = expired + " and not " + repaired;
     condition.args = {SqlArg(now), SqlArg("1")};
 
     SqlTransaction transaction(CurrentConnection());
@@ -47,6 +51,13 @@ bool PurgeExpiredOrdinary(const QDateTime& now, Result* result, QString* error,
         return false;
     }
     const qint64 expected = count.ColumnValue(0).toLongLong();
+    SqlStatement kept(CurrentConnection(),
+                      "select count(*) from SaleInfo where " + expired + " and " + repaired);
+    if (!kept.Bind(condition.args) || !kept.Step()) {
+        *error = kept.ErrorString();
+        return false;
+    }
+    result->kept = kept.ColumnValue(0).toLongLong();
     if (expected == 0)
         return true;
 

@@ -14,6 +14,8 @@ namespace SalePurge {
 struct Result
 {
     qint64 deleted = 0;
+    // Expired records kept because their machine has repair visits.
+    qint64 kept = 0;
     QString copyFile; // empty when nothing was to be deleted
     bool cancelled = false;
 };
@@ -28,8 +30,8 @@ QString BackupFolder();
 int RemovePartialCopies();
 
 // Records whose warranty ended at or before `now` and whose class is not
-// special.  false with *error, and nothing deleted, when the copy cannot be
-// written or the deletion fails; false with result->cancelled, and nothing
+// special; a machine with repair visits keeps its record (counted in kept).  false with *error, and nothing
+// deleted, when the copy cannot be written or the deletion fails; false with result->cancelled, and nothing
 // deleted, when `progress` cancels the copy.
 bool PurgeExpiredOrdinary(const QDateTime& now, Result* result, QString* error,
                           const SaleExport::Progress& progress = {});

@@ -253,6 +253,17 @@ std::optional<qint64> ReadRowVersion(qint64 id, QString* error)
     return std::nullopt;
 }
 
+bool HasRepairVisits(qint64 id, QString* error)
+{
+    SqlStatement visits(CurrentConnection(), "select count(*) from RepairInfo where SaleID=?");
+    if (!visits.IsValid() || !visits.Bind({SqlArg(id)}) || !visits.Step()) {
+        if (error)
+            *error = visits.ErrorString();
+        return true;
+    }
+    return visits.ColumnInt64(0) > 0;
+}
+
 UpdateOutcome UpdateRecord(qint64 id, qint64* rowVersion, const QVector<std::pair<QString, QVariant>>& values,
                            QString* error)
 {

@@ -93,6 +93,11 @@ bool SearchCondition(const QString& column, const QString& op, const QString& va
 // record no longer exists or cannot be read (`error` says which).
 std::optional<qint64> ReadRowVersion(qint64 id, QString* error = nullptr);
 
+// Whether the machine of record `id` has repair visits; its record is then
+// kept (never deleted).  Unknown (the table cannot be read) counts as yes.
+bool HasRepairVisits(qint64 id, QString* error = nullptr);
+inline constexpr const char16_t* HasRepairVisitsText = u"该机器有维修记录，不能删除。";
+
 // What became of a save of an edited record.
 enum class UpdateOutcome {
     Saved,            // written; the remembered version now is the new one

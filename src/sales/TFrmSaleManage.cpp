@@ -180,6 +180,7 @@ TFrmSaleManage::TFrmSaleManage(QWidget* parent)
     SetupList();
     connect(m_model, &SaleListModel::fetchFailed, this, &TFrmSaleManage::ModelFetchFailed);
     SetupExpiringButton();
+    SetupRepairHistory();
     SetupQuickFind();
     // Whatever an entry dialog did, the list shows its toolbar filter again.
     connect(SaleEntryEvents::Instance(), &SaleEntryEvents::entryClosed, this, &TFrmSaleManage::ReloadList);
@@ -465,6 +466,11 @@ void TFrmSaleManage::BtnDelClick()
     const int row = SelectedRow();
     if (row < 0)
         return;
+    // The machine's repair history refers to its record: such a record stays.
+    if (SaleRecord::HasRepairVisits(m_model->RecordId(row))) {
+        ShowMessage(QString::fromUtf16(SaleRecord::HasRepairVisitsText), this);
+        return;
+    }
     const Dialogs::Message question{QStringLiteral("你确定要删除该项信息吗？删除后资料是不可恢复的！"),
                                     QStringLiteral("确定删除"), Dialogs::Icon::Question};
     if (Dialogs::Instance().Ask(this, question, Dialogs::Yes | Dialogs::No, Dialogs::No) != Dialogs::Yes)
@@ -506,11 +512,39 @@ void TFrmSaleManage::TBtnImportClick()
         ReloadList();
 }
 
+void TFrmSaleManage::SetupRepairHistory()
+{
+    // The repair desk's window of one machine, where the program has one.
+    m_repairHistory = new QAction(IconList::Icon(IconList::Settings), QStringLiteral("维修记录"), this);
+    m_repairHistory->setObjectName("TBtnRepairHistory");
+    m_repairHistory->setToolTip(QStringLiteral("查看所选机器的维修档案"));
+    m_repairHistory->setVisible(bool(OpenRepairHistory));
+    const QList<QAction*> actions = m_ui->ToolBar3->actions();
+    const qsizetype after = actions.indexOf(m_ui->TBtnAll);
+    m_ui->ToolBar3->insertAction(after + 1 < actions.size() ? actions[after + 1] : nullptr, m_repairHistory);
+    if (QWidget* button = m_ui->ToolBar3->widgetForAction(m_repairHistory))
+        button->setMinimumSize(77, 36);
+    connect(m_repairHistory, &QAction::triggered, this, &TFrmSaleManage::TBtnRepairHistoryClick);
+}
+
+void TFrmSaleManage::TBtnRepairHistoryClick()
+{
+    const int row = SelectedRow();
+    if (row < 0) {
+        ShowMessage(QStringLiteral("请先选择一台机器。"), this);
+        return;
+    }
+    if (OpenRepairHistory)
+        OpenRepairHistory(m_model->RecordId(row), this);
+}
+
 void TFrmSaleManage::ListView1ContextPopup(const QPoint& pos)
 {
     QMenu menu(this);
     menu.addAction(m_ui->N11);
     menu.setDefaultAction(m_ui->N11);
+    if (OpenRepairHistory)
+        menu.addAction(m_repairHistory);
     menu.addSeparator();
     menu.addAction(m_ui->N13);
     menu.addSeparator();

@@ -1,14 +1,16 @@
 #pragma once
 
-#include "TDefForm.h"
 #include "SaleRecord.h"
+#include "TDefForm.h"
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
 class TFrmSaleManage;
 }
 class SaleListModel;
+class QAction;
 class QLabel;
 class QTimer;
 class QToolButton;
@@ -37,6 +39,9 @@ public:
     QString StatusText() const;
 
     SaleListModel* Model() const { return m_model; }
+    // Opens the repair history of a machine (set where the repair desk is
+    // part of the program; without it the 维修记录 action is hidden).
+    static inline std::function<void(qint64 saleID, QWidget* parent)> OpenRepairHistory;
     // The list's column widths for the current user in set.ini (the user's
     // own, kept across runs); false when there is no user or no file.
     bool SaveColumnWidths();
@@ -65,6 +70,8 @@ public slots:
     void QuickFindRun();
     // Esc in EditFind: empties it and shows the last filter again.
     void QuickFindCancel();
+    // "维修记录": the selected machine's repair history.
+    void TBtnRepairHistoryClick();
     // Every record the current filter or search matches, to .xlsx or CSV.
     void TBtnExportClick();
     // Records from .xlsx, .xls or CSV after a preview.
@@ -87,6 +94,7 @@ private:
     int SelectedRow() const;
     void SetupExpiringButton();
     void SetupQuickFind();
+    void SetupRepairHistory();
     void ReturnToLastFilter();
 
     std::unique_ptr<Ui::TFrmSaleManage> m_ui;
@@ -101,4 +109,5 @@ private:
     SaleRecord::Condition m_lastFilter;
     int m_lastFilterMode = 0;
     QTimer* m_saveWidths = nullptr;
+    QAction* m_repairHistory = nullptr;
 };
