@@ -22,7 +22,9 @@ const QVector<Table>& Tables()
         {"AC_ROLE_FUNCTION", "RoleID,FunctionID", "", false},
         {"AC_FUNCTION_USER", "FunctionID,UserID", "", false},
         {"AC_Company", "", "", false},
-        // The repair desk's tables: {"RepairInfo", "<key>", "", true}, {"RepairSwap", "<key>", "", false},
+        // The repair desk's visits and their swapped parts (logged once the tables exist).
+        {"RepairInfo", "RepairID", "", false},
+        {"RepairSwap", "SwapID", "", false},
     };
     return tables;
 }
