@@ -22,6 +22,7 @@ const QVector<Table>& Tables()
         {"AC_ROLE_FUNCTION", "RoleID,FunctionID", "", false},
         {"AC_FUNCTION_USER", "FunctionID,UserID", "", false},
         {"AC_Company", "", "", false},
+        // The repair desk's visits and their swapped parts (logged once the tables exist).
         {"RepairInfo", "RepairID", "", false},
         {"RepairSwap", "SwapID", "", false},
     };

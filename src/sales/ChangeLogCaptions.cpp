@@ -17,7 +17,8 @@ struct Caption
 const Caption TableCaptions[] = {
     {"SaleInfo", u"销售记录"},     {"AC_USERINFO", u"用户"},          {"AC_ROLEINFO", u"角色"},
     {"AC_ROLE_USER", u"用户角色"}, {"AC_ROLE_FUNCTION", u"角色功能"}, {"AC_FUNCTION_USER", u"用户功能"},
-    {"AC_Company", u"本单位信息"}, {"ChangeLog", u"修改记录"},
+    {"AC_Company", u"本单位信息"}, {"ChangeLog", u"修改记录"},        {"RepairInfo", u"维修记录"},
+    {"RepairSwap", u"更换配件"},
 };
 
 // Fields of the administration tables, keyed "table.field" in lower case.

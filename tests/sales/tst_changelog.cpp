@@ -6,8 +6,10 @@
 #include "SaleImport.h"
 #include "SaleRecord.h"
 #include "SalesFixture.h"
+#include "Schema.h"
 #include "ScriptedDialogs.h"
 #include "SessionRights.h"
+#include "SqlDialect.h"
 #include "TDataM.h"
 #include "TFrmChangeLog.h"
 #include "TFrmInputInfo.h"
@@ -43,6 +45,7 @@ private slots:
     void purgeRemovesOldRowsAndSaysSo();
     void windowFiltersPagesAndRestores();
     void entryDialogShowsTheHistory();
+    void upgradeAddsTheLogToAnOlderDatabase();
 
 private:
     // The log rows written after `after`, oldest first.
@@ -458,6 +461,44 @@ void TestChangeLog::entryDialogShowsTheHistory()
     QCOMPARE(lines->item(0, 4)->text(), QStringLiteral("处理器(CPU)"));
     QCOMPARE(lines->item(0, 5)->text(), QStringLiteral("Intel Core i5 → AMD Ryzen 5"));
     QCOMPARE(lines->item(1, 3)->text(), ChangeLog::Inserted);
+}
+
+void TestChangeLog::upgradeAddsTheLogToAnOlderDatabase()
+{
+    // The database as the build before the log made it.
+    QString error;
+    SqlConnection& connection = *CurrentConnection();
+    QVERIFY2(ChangeLog::DropTriggers(connection, &error), qPrintable(error));
+    QVERIFY(ExecCommand("drop table ChangeLog"));
+    QVERIFY(ExecCommand("delete from AC_FUNCTIONINFO where FunctionID in ('4009','400931')"));
+    QVERIFY(ExecCommand("delete from AC_MENUSTRUCT where FunctionID='4009'"));
+    QVERIFY(ExecCommand("delete from AC_GROUPCFG where FunctionID='4009'"));
+    QVERIFY(ExecCommand("update SeqTable set MenuID=74, ItemID=20"));
+    QVERIFY(SqlDialect::SetSchemaVersion(connection, Schema::ChangeLogVersion - 1));
+    const qint64 menus = m_env->Scalar("select count(*) from AC_MENUSTRUCT").toLongLong();
+
+    QVERIFY2(Schema::Upgrade(connection, &error), qPrintable(error));
+    QCOMPARE(
+        m_env->Scalar("select count(*) from AC_FUNCTIONINFO where FunctionID in ('4009','400931')").toInt(),
+        2);
+    QCOMPARE(m_env->Scalar("select count(*) from AC_MENUSTRUCT").toLongLong(), menus + 1);
+    // Beside 系统日志, with a key the counters go on from.
+    QCOMPARE(m_env->Scalar("select ParentMenuID from AC_MENUSTRUCT where FunctionID='4009'").toInt(),
+             m_env->Scalar("select ParentMenuID from AC_MENUSTRUCT where FunctionID='4005'").toInt());
+    QCOMPARE(m_env->Scalar("select MenuID from AC_MENUSTRUCT where FunctionID='4009'").toInt(),
+             m_env->Scalar("select MenuID from SeqTable").toInt());
+    QCOMPARE(m_env->Scalar("select ParentItemID from AC_GROUPCFG where FunctionID='4009'").toInt(),
+             m_env->Scalar("select ParentItemID from AC_GROUPCFG where FunctionID='4005'").toInt());
+    QCOMPARE(m_env->Scalar("select ItemID from AC_GROUPCFG where FunctionID='4009'").toInt(),
+             m_env->Scalar("select ItemID from SeqTable").toInt());
+    // Logging from the first change on.
+    InsertSale({});
+    QCOMPARE(m_env->Scalar("select count(*) from ChangeLog").toLongLong(), 1);
+    // Upgraded again (a restored copy), nothing doubles.
+    QVERIFY(SqlDialect::SetSchemaVersion(connection, Schema::ChangeLogVersion - 1));
+    QVERIFY(ExecCommand("drop table ChangeLog"));
+    QVERIFY2(Schema::Upgrade(connection, &error), qPrintable(error));
+    QCOMPARE(m_env->Scalar("select count(*) from AC_MENUSTRUCT").toLongLong(), menus + 1);
 }
 
 QTEST_MAIN(TestChangeLog)
