@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QFile>
 
+#include "ChangeLog.h"
 #include "CommandLog.h"
 #include "PgEngine.h"
 #include "SqliteEngine.h"
@@ -336,6 +337,16 @@ bool SqlConnection::OpenServer(const PgServer& server)
     }
     engine->SetResetHandler([this] {
         WriteLogLine(ReconnectedMessage());
+        // A new session knows nothing of the old one's settings: the change
+        // log's user and desk are given to it again before the statement
+        // that found the break runs.  Not again while doing so, should the
+        // server drop this session too.
+        static thread_local bool reapplying = false;
+        if (!reapplying) {
+            reapplying = true;
+            ChangeLog::ApplySession(*this);
+            reapplying = false;
+        }
         if (m_resetHandler)
             m_resetHandler(ReconnectedMessage());
     });
