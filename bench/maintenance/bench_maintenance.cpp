@@ -11,6 +11,7 @@
 #include "BenchSupport.h"
 #include "BackupEngine.h"
 #include "BackupFolder.h"
+#include "DataAccess.h"
 #include "DataModuleHost.h"
 #include "Schema.h"
 #include "SeedData.h"

@@ -89,24 +89,27 @@ QString SaleFindKeySource(const SqlConnection* connection)
     return QStringLiteral("select rowid from SaleFind where SaleFind match ?");
 }
 
-QString RepairFindCondition(const SqlConnection* connection)
+QString RepairFindCondition(const SqlConnection* connection, bool digits, int* marks)
 {
+    *marks = 1;
     if (Server(connection))
         return QStringLiteral(
             "(chr(31)||coalesce(ContactName,'')||chr(31)||replace(replace(coalesce(ContactPhone,''),"
             "'-',''),' ','')||chr(31)||coalesce(CustomerName,'')||chr(31)) ilike ?");
-    return QStringLiteral(
-        "(char(31)||ifnull(ContactName,'')||char(31)||replace(replace(ifnull(ContactPhone,''),"
-        "'-',''),' ','')||char(31)||ifnull(CustomerName,'')||char(31)) like ? escape '\\'");
+    // SQLite reads every row: the columns the fragment can be in, each alone.
+    if (digits)
+        return QStringLiteral("replace(replace(ContactPhone,'-',''),' ','') like ? escape '\\'");
+    *marks = 2;
+    return QStringLiteral("(ContactName like ? escape '\\' or CustomerName like ? escape '\\')");
 }
 
-QString RepairSerialCondition(const SqlConnection* connection)
+QString RepairSerialCondition(const SqlConnection* connection, int* marks)
 {
+    *marks = Server(connection) ? 1 : 2;
     if (Server(connection))
         return QStringLiteral(
             "(chr(31)||coalesce(OldSerial,'')||chr(31)||coalesce(NewSerial,'')||chr(31)) ilike ?");
-    return QStringLiteral("(char(31)||ifnull(OldSerial,'')||char(31)||ifnull(NewSerial,'')||char(31)) like ?"
-                          " escape '\\'");
+    return QStringLiteral("(OldSerial like ? escape '\\' or NewSerial like ? escape '\\')");
 }
 
 QString SalePhoneCondition(const SqlConnection* connection)

@@ -42,15 +42,15 @@ QString ContainsPattern(const QString& fragment);
 // to its "?" matches, ending in its where clause.
 QString SaleFindKeySource(const SqlConnection* connection);
 
-// The repair desk's searches.  A condition with one "?" for
-// ContainsPattern(fragment), over the same text as the engine's index:
-// RepairInfo's contact name, contact phone as digits and customer name
-// (RepairFindCondition), RepairSwap's old and new serial
+// The repair desk's searches.  A condition with `*marks` "?" each bound to
+// ContainsPattern(fragment), over the same text as the server's index:
+// RepairInfo's contact name and customer name, or its contact phone as
+// digits (RepairFindCondition), RepairSwap's old and new serial
 // (RepairSerialCondition), SaleInfo's phone and mobile as digits
 // (SalePhoneCondition, the server only: SQLite reads the table
 // SalePhoneFind through SalePhoneKeySource, one "?" for an FTS5 phrase).
-QString RepairFindCondition(const SqlConnection* connection);
-QString RepairSerialCondition(const SqlConnection* connection);
+QString RepairFindCondition(const SqlConnection* connection, bool digits, int* marks);
+QString RepairSerialCondition(const SqlConnection* connection, int* marks);
 QString SalePhoneCondition(const SqlConnection* connection);
 QString SalePhoneKeySource(const SqlConnection* connection);
 // "column" contains the "?" of ContainsPattern(fragment), Latin letters

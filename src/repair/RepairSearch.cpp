@@ -26,6 +26,15 @@ bool IsDigits(const QString& text)
     return !text.isEmpty();
 }
 
+// Serial numbers are written in Latin letters, digits and signs.
+bool IsSerialText(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.unicode() > 0x7e)
+            return false;
+    return true;
+}
+
 // Collects matches in order, each machine (or outside visit) once.
 class Collector
 {
@@ -171,17 +180,22 @@ QVector<Hit> Find(const QString& typed, int limit, QString* error)
                  QStringLiteral("客户"), found, error))
         return {};
     // The visits' contacts: 送修人, 联系电话 (as digits), a customer from elsewhere.
-    const QString visitText = phone ? digits : fragment;
-    if (!Collect("select coalesce(SaleID,0), RepairID from RepairInfo where " +
-                     SqlDialect::RepairFindCondition(c) + " order by RepairID desc",
-                 {SqlDialect::ContainsPattern(visitText)}, QStringLiteral("送修人"), found, error))
+    int marks = 1;
+    const QString contacts = SqlDialect::RepairFindCondition(c, phone, &marks);
+    if (!Collect("select coalesce(SaleID,0), RepairID from RepairInfo where " + contacts +
+                     " order by RepairID desc",
+                 SqlArgs(marks, SqlArg(SqlDialect::ContainsPattern(phone ? digits : fragment))),
+                 QStringLiteral("送修人"), found, error))
         return {};
-    // A component's serial: the machine it went into or came out of.
-    if (!Collect("select coalesce(r.SaleID,0), r.RepairID from RepairSwap s join RepairInfo r on "
-                 "r.RepairID=s.RepairID"
-                 " where " +
-                     SqlDialect::RepairSerialCondition(c) + " order by s.SwapID desc",
-                 {SqlDialect::ContainsPattern(fragment)}, QStringLiteral("序列号"), found, error))
+    // A component's serial (Latin letters and digits): the machine it went
+    // into or came out of.
+    const QString serials = SqlDialect::RepairSerialCondition(c, &marks);
+    if (IsSerialText(fragment) && !Collect("select coalesce(r.SaleID,0), r.RepairID from RepairSwap s join "
+                                           "RepairInfo r on r.RepairID=s.RepairID"
+                                           " where " +
+                                               serials + " order by s.SwapID desc",
+                                           SqlArgs(marks, SqlArg(SqlDialect::ContainsPattern(fragment))),
+                                           QStringLiteral("序列号"), found, error))
         return {};
     if (!Describe(found.Hits(), error))
         return {};
