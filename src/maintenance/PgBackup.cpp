@@ -298,6 +298,13 @@ bool PgBackup::Restore(const QString& backupFile, ConnectionHost& host)
             return Fail(QStringLiteral("无法保留当前的数据库：") + (error.isEmpty() ? kept : error));
     }
 
+    // pg_restore waits for locks without limit (its archives switch the
+    // lock timeout off): the tables must be free now, or the restore stops
+    // here after the lock timeout, before anything was replaced.
+    if (!TablesFree(admin, &error)) {
+        QFile::remove(kept);
+        return Fail(error);
+    }
     host.Disconnect();
     const bool replaced = RestoreInto(pgRestore, m_server, verified.fileName(), true, &error);
     QString connectError;
@@ -313,6 +320,34 @@ bool PgBackup::Restore(const QString& backupFile, ConnectionHost& host)
     if (!connected)
         return Fail(QStringLiteral("数据库已还原") + reconnectFailure);
     return true;
+}
+
+bool PgBackup::TablesFree(SqlConnection& connection, QString* error)
+{
+    QStringList tables;
+    {
+        SqlStatement list(&connection, "select quote_ident(tablename) from pg_tables "
+                                       "where schemaname = current_schema() order by tablename");
+        while (list.Step())
+            tables << list.ColumnValue(0).toString();
+    }
+    if (tables.isEmpty())
+        return true;
+    // One round trip: the locks are taken and given back at once.
+    const bool free = connection.ExecRaw(QStringLiteral("BEGIN; SET LOCAL lock_timeout = %1; LOCK TABLE %2 IN "
+                                                        "ACCESS EXCLUSIVE MODE; ROLLBACK")
+                                             .arg(PgTools::LockTimeout())
+                                             .arg(tables.join(", ")));
+    const QString why = connection.ErrorString();
+    if (!free)
+        connection.ExecRaw(QStringLiteral("ROLLBACK"));
+    if (free)
+        return true;
+    *error = why.contains(QLatin1String("lock timeout"))
+                 ? QStringLiteral("其他电脑正在使用数据库，等待 %1 秒后仍未能取得数据表的锁，请稍后再试。")
+                       .arg(PgTools::LockTimeout() / 1000)
+                 : QStringLiteral("无法锁定数据表：") + why;
+    return false;
 }
 
 // --- compaction ---------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <QString>
 
 class ConnectionHost;
+class SqlConnection;
 
 // Backup, restore and compaction of the database on a PostgreSQL server,
 // without windows, safe to run on a worker thread.  The work is done by the
@@ -63,6 +64,9 @@ private:
     bool RestoreInto(const QString& pgRestore, const PgServer& to, const QString& file, bool replace,
                      QString* error);
     static bool Verify(const PgServer& database, QString* error);
+    // Whether every table of the database can be locked within the lock
+    // timeout (nobody else is in the middle of using one).
+    static bool TablesFree(SqlConnection& connection, QString* error);
 
     PgServer m_server;
     QString m_backupDir;
