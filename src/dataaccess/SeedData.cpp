@@ -264,6 +264,12 @@ bool AddRepairCatalogue(SqlConnection& c, QString* error)
 {
     bool ok = true;
     Writer w(c);
+    // Column lists: a later step may add columns (row versions) to these tables.
+    const QString menuSql = "insert into AC_MENUSTRUCT (MenuID,MenuText,ParentMenuID,FunctionID,OrderNum) values (?,?,?,?,?)";
+    const QString buttonSql =
+        "insert into AC_TOOLCFG (ButtonID,ButtonText,IconIndex,IsShow,FunctionID,OrderNum) values (?,?,?,?,?,?)";
+    const QString itemSql = "insert into AC_GROUPCFG (ItemID,ItemText,IconIndex,IsShow,FunctionID,ParentItemID,OrderNum)"
+                         " values (?,?,?,?,?,?,?)";
     // A new database gets the rows when it is seeded; one that has them
     // already is left alone.
     if (ScalarOf(c, "select count(*) from AC_FUNCTIONINFO", {}, &ok) == 0 ||
@@ -274,7 +280,8 @@ bool AddRepairCatalogue(SqlConnection& c, QString* error)
     }
     qint64 order = ScalarOf(c, "select max(OrderNum) from AC_FUNCTIONINFO", {}, &ok);
     for (const Function& f : RepairFunctions)
-        w.Run("insert into AC_FUNCTIONINFO values (?,?,?,?,?,?,?,?)",
+        w.Run("insert into AC_FUNCTIONINFO (FunctionID,FunctionName,FunctionDesc,ControlName,FormModal,"
+              "ParentFunctionID,IsPublic,OrderNum) values (?,?,?,?,?,?,?,?)",
               {Text(f.id), Text(f.name), Text(f.desc), Text(f.control), Text(f.modal), Text(f.parent),
                Text(f.isPublic), ++order});
     w.Run("update SeqTable set FuncOrderID=? where FuncOrderID is null or FuncOrderID<?", {order, order});
@@ -291,11 +298,11 @@ bool AddRepairCatalogue(SqlConnection& c, QString* error)
                          ScalarOf(c, "select max(MenuID) from SeqTable", {}, &ok));
         w.Run("update AC_MENUSTRUCT set OrderNum=OrderNum+5 where OrderNum>?", {place});
         const qint64 top = ++id;
-        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {top, "维修服务(&R)", 0, "", place + 1});
-        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {++id, "维修登记(&I)", top, "6001", place + 2});
-        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {++id, "维修管理(&M)", top, "6002", place + 3});
-        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {++id, "-", top, "", place + 4});
-        w.Run("insert into AC_MENUSTRUCT values (?,?,?,?,?)", {++id, "维修设置(&S)", top, "6003", place + 5});
+        w.Run(menuSql, {top, "维修服务(&R)", 0, "", place + 1});
+        w.Run(menuSql, {++id, "维修登记(&I)", top, "6001", place + 2});
+        w.Run(menuSql, {++id, "维修管理(&M)", top, "6002", place + 3});
+        w.Run(menuSql, {++id, "-", top, "", place + 4});
+        w.Run(menuSql, {++id, "维修设置(&S)", top, "6003", place + 5});
         const qint64 last = ScalarOf(c, "select max(OrderNum) from AC_MENUSTRUCT", {}, &ok);
         w.Run("update SeqTable set MenuID=? where MenuID is null or MenuID<?", {id, id});
         w.Run("update SeqTable set MenuOrderID=? where MenuOrderID is null or MenuOrderID<?", {last, last});
@@ -309,8 +316,8 @@ bool AddRepairCatalogue(SqlConnection& c, QString* error)
         qint64 id = qMax(ScalarOf(c, "select max(ButtonID) from AC_TOOLCFG", {}, &ok),
                          ScalarOf(c, "select max(ButtonID) from SeqTable", {}, &ok));
         w.Run("update AC_TOOLCFG set OrderNum=OrderNum+2 where OrderNum>?", {place});
-        w.Run("insert into AC_TOOLCFG values (?,?,?,?,?,?)", {++id, "维修登记", 37, "Y", "6001", place + 1});
-        w.Run("insert into AC_TOOLCFG values (?,?,?,?,?,?)", {++id, "维修管理", 32, "Y", "6002", place + 2});
+        w.Run(buttonSql, {++id, "维修登记", 37, "Y", "6001", place + 1});
+        w.Run(buttonSql, {++id, "维修管理", 32, "Y", "6002", place + 2});
         w.Run("update SeqTable set ButtonID=? where ButtonID is null or ButtonID<?", {id, id});
     }
     // Side bar: a group after the sale group.
@@ -320,13 +327,13 @@ bool AddRepairCatalogue(SqlConnection& c, QString* error)
                          ScalarOf(c, "select max(ItemID) from SeqTable", {}, &ok));
         w.Run("update AC_GROUPCFG set OrderNum=OrderNum+4 where OrderNum>?", {place});
         const qint64 group = ++id;
-        w.Run("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)",
+        w.Run(itemSql,
               {group, "维修服务", 37, "Y", "", 0, place + 1});
-        w.Run("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)",
+        w.Run(itemSql,
               {++id, "维修登记", 37, "Y", "6001", group, place + 2});
-        w.Run("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)",
+        w.Run(itemSql,
               {++id, "维修管理", 32, "Y", "6002", group, place + 3});
-        w.Run("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)",
+        w.Run(itemSql,
               {++id, "维修设置", 10, "Y", "6003", group, place + 4});
         const qint64 last = ScalarOf(c, "select max(OrderNum) from AC_GROUPCFG", {}, &ok);
         w.Run("update SeqTable set ItemID=? where ItemID is null or ItemID<?", {id, id});
@@ -729,21 +736,21 @@ bool RestoreSeededInterface(SeededInterface part, QString* error)
     case SeededInterface::Menu:
         ok = ok && run(QStringLiteral("delete from AC_MENUSTRUCT"));
         for (const Menu& m : Menus)
-            ok = ok && run(QStringLiteral("insert into AC_MENUSTRUCT values (?,?,?,?,?)"),
+            ok = ok && run(QStringLiteral(Menu),
                            {m.id, Text(m.text), m.parent, Text(m.function), ++order});
         ok = ok && raise("MenuID", Menus[std::size(Menus) - 1].id) && raise("MenuOrderID", order);
         break;
     case SeededInterface::Toolbar:
         ok = ok && run(QStringLiteral("delete from AC_TOOLCFG"));
         for (const Button& b : Buttons)
-            ok = ok && run(QStringLiteral("insert into AC_TOOLCFG values (?,?,?,?,?,?)"),
+            ok = ok && run(QStringLiteral(Button),
                            {b.id, Text(b.text), b.icon, "Y", Text(b.function), ++order});
         ok = ok && raise("ButtonID", Buttons[std::size(Buttons) - 1].id);
         break;
     case SeededInterface::GroupBar:
         ok = ok && run(QStringLiteral("delete from AC_GROUPCFG"));
         for (const GroupItem& g : GroupItems)
-            ok = ok && run(QStringLiteral("insert into AC_GROUPCFG values (?,?,?,?,?,?,?)"),
+            ok = ok && run(QStringLiteral(Item),
                            {g.id, Text(g.text), g.icon, "Y", Text(g.function), g.parent, ++order});
         ok = ok && raise("ItemID", GroupItems[std::size(GroupItems) - 1].id) && raise("ItemOrderID", order);
         break;
