@@ -265,11 +265,14 @@ bool AddRepairCatalogue(SqlConnection& c, QString* error)
     bool ok = true;
     Writer w(c);
     // Column lists: a later step may add columns (row versions) to these tables.
-    const QString menuSql = "insert into AC_MENUSTRUCT (MenuID,MenuText,ParentMenuID,FunctionID,OrderNum) values (?,?,?,?,?)";
+    const QString menuSql =
+        "insert into AC_MENUSTRUCT (MenuID,MenuText,ParentMenuID,FunctionID,OrderNum) values (?,?,?,?,?)";
     const QString buttonSql =
-        "insert into AC_TOOLCFG (ButtonID,ButtonText,IconIndex,IsShow,FunctionID,OrderNum) values (?,?,?,?,?,?)";
-    const QString itemSql = "insert into AC_GROUPCFG (ItemID,ItemText,IconIndex,IsShow,FunctionID,ParentItemID,OrderNum)"
-                         " values (?,?,?,?,?,?,?)";
+        "insert into AC_TOOLCFG (ButtonID,ButtonText,IconIndex,IsShow,FunctionID,OrderNum) values "
+        "(?,?,?,?,?,?)";
+    const QString itemSql =
+        "insert into AC_GROUPCFG (ItemID,ItemText,IconIndex,IsShow,FunctionID,ParentItemID,OrderNum)"
+        " values (?,?,?,?,?,?,?)";
     // A new database gets the rows when it is seeded; one that has them
     // already is left alone.
     if (ScalarOf(c, "select count(*) from AC_FUNCTIONINFO", {}, &ok) == 0 ||
@@ -327,14 +330,10 @@ bool AddRepairCatalogue(SqlConnection& c, QString* error)
                          ScalarOf(c, "select max(ItemID) from SeqTable", {}, &ok));
         w.Run("update AC_GROUPCFG set OrderNum=OrderNum+4 where OrderNum>?", {place});
         const qint64 group = ++id;
-        w.Run(itemSql,
-              {group, "维修服务", 37, "Y", "", 0, place + 1});
-        w.Run(itemSql,
-              {++id, "维修登记", 37, "Y", "6001", group, place + 2});
-        w.Run(itemSql,
-              {++id, "维修管理", 32, "Y", "6002", group, place + 3});
-        w.Run(itemSql,
-              {++id, "维修设置", 10, "Y", "6003", group, place + 4});
+        w.Run(itemSql, {group, "维修服务", 37, "Y", "", 0, place + 1});
+        w.Run(itemSql, {++id, "维修登记", 37, "Y", "6001", group, place + 2});
+        w.Run(itemSql, {++id, "维修管理", 32, "Y", "6002", group, place + 3});
+        w.Run(itemSql, {++id, "维修设置", 10, "Y", "6003", group, place + 4});
         const qint64 last = ScalarOf(c, "select max(OrderNum) from AC_GROUPCFG", {}, &ok);
         w.Run("update SeqTable set ItemID=? where ItemID is null or ItemID<?", {id, id});
         w.Run("update SeqTable set ItemOrderID=? where ItemOrderID is null or ItemOrderID<?", {last, last});
@@ -736,22 +735,30 @@ bool RestoreSeededInterface(SeededInterface part, QString* error)
     case SeededInterface::Menu:
         ok = ok && run(QStringLiteral("delete from AC_MENUSTRUCT"));
         for (const Menu& m : Menus)
-            ok = ok && run(QStringLiteral(Menu),
+            ok = ok && run(QStringLiteral(
+                               "insert into AC_MENUSTRUCT (MenuID,MenuText,ParentMenuID,FunctionID,OrderNum)"
+                               " values (?,?,?,?,?)"),
                            {m.id, Text(m.text), m.parent, Text(m.function), ++order});
         ok = ok && raise("MenuID", Menus[std::size(Menus) - 1].id) && raise("MenuOrderID", order);
         break;
     case SeededInterface::Toolbar:
         ok = ok && run(QStringLiteral("delete from AC_TOOLCFG"));
         for (const Button& b : Buttons)
-            ok = ok && run(QStringLiteral(Button),
-                           {b.id, Text(b.text), b.icon, "Y", Text(b.function), ++order});
+            ok = ok &&
+                 run(QStringLiteral(
+                         "insert into AC_TOOLCFG (ButtonID,ButtonText,IconIndex,IsShow,FunctionID,OrderNum)"
+                         " values (?,?,?,?,?,?)"),
+                     {b.id, Text(b.text), b.icon, "Y", Text(b.function), ++order});
         ok = ok && raise("ButtonID", Buttons[std::size(Buttons) - 1].id);
         break;
     case SeededInterface::GroupBar:
         ok = ok && run(QStringLiteral("delete from AC_GROUPCFG"));
         for (const GroupItem& g : GroupItems)
-            ok = ok && run(QStringLiteral(Item),
-                           {g.id, Text(g.text), g.icon, "Y", Text(g.function), g.parent, ++order});
+            ok = ok &&
+                 run(QStringLiteral(
+                         "insert into AC_GROUPCFG (ItemID,ItemText,IconIndex,IsShow,FunctionID,ParentItemID,"
+                         "OrderNum) values (?,?,?,?,?,?,?)"),
+                     {g.id, Text(g.text), g.icon, "Y", Text(g.function), g.parent, ++order});
         ok = ok && raise("ItemID", GroupItems[std::size(GroupItems) - 1].id) && raise("ItemOrderID", order);
         break;
     }
