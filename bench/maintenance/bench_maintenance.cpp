@@ -8,6 +8,7 @@
 // renaming it over the database with the connection closed.
 //   bench_maintenance [megabytes]
 #include "AppDir.h"
+#include "DataAccess.h"
 #include "BenchSupport.h"
 #include "BackupEngine.h"
 #include "BackupFolder.h"
