@@ -175,6 +175,17 @@ bool PagedListModel::FetchPage(QString* error)
             sql += " where " + condition + '(' + order + ',' + key + ')' + beyond + "(?,?)" + by;
             args << SqlArg(QString::fromUtf8(m_lastOrder)) << after;
         }
+    } else if (down && m_lastId == std::numeric_limits<qint64>::max()) {
+        // Newest first, nothing held yet: no key to continue after (a bound
+        // that large would not fit a server's 4-byte key).
+        const QString where = m_query.where.isEmpty() ? QString() : " where " + m_query.where;
+        if (m_indexPlan)
+            sql += " where " + key + " in (select " + key + " from " + table +
+                   SqlDialect::IndexHint(CurrentConnection(), m_query.rangeIndex) + where + " order by " +
+                   key + direction + " limit ?) order by " + key + direction;
+        else
+            sql += m_tableHint + where + " order by " + key + direction + " limit ?";
+        args << SqlArg(limit);
     } else if (m_indexPlan) {
         // The page's keys come sorted from the index alone, then their rows.
         sql += " where " + key + " in (select " + key + " from " + table +
