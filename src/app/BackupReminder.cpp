@@ -3,6 +3,7 @@
 #include "BackupFolder.h"
 #include "BackupStatus.h"
 #include "ExpiryNotice.h"
+#include "NoticeStrip.h"
 #include "TFrmBackUp.h"
 #include "TFrmMain.h"
 #include "TFunctions.h"
@@ -30,7 +31,7 @@ bool MayBackUp(const TFunctions& rights)
 
 ExpiryNotice* RemindStaleBackup(TFrmMain* window)
 {
-    for (ExpiryNotice* earlier : window->MdiArea()->findChildren<ExpiryNotice*>(Qt::FindDirectChildrenOnly))
+    for (ExpiryNotice* earlier : window->Notices()->findChildren<ExpiryNotice*>(Qt::FindDirectChildrenOnly))
         if (earlier->property(BackupNoticeProperty).toBool())
             delete earlier;
     BackupStatusLabel::RefreshAll();
@@ -40,22 +41,21 @@ ExpiryNotice* RemindStaleBackup(TFrmMain* window)
         BackupStatus::NoticeText(BackupStatus::Read(BackupFolder::Path()), BackupStatus::Now());
     if (text.isEmpty())
         return nullptr;
-    // Above the warranty notice when there is one.
-    const QList<ExpiryNotice*> others = window->MdiArea()->findChildren<ExpiryNotice*>(Qt::FindDirectChildrenOnly);
-    auto* notice = new ExpiryNotice(text, window->MdiArea());
+    // In the notice strip beside the warranty notice, never over a form.
+    auto* notice = new ExpiryNotice(text, window->Notices());
+    notice->setObjectName(QStringLiteral("BackupNotice"));
+    notice->setAccessibleName(QStringLiteral("备份提醒"));
     notice->setProperty(BackupNoticeProperty, true);
     if (auto* button = notice->findChild<QPushButton*>("BtnExpiryView")) {
         button->setObjectName("BtnBackupNow");
         button->setText(QStringLiteral("立即备份"));
     }
     notice->adjustSize();
-    if (!others.isEmpty())
-        notice->move(notice->x(), others.first()->y() - notice->height() - 8);
     QObject::connect(notice, &ExpiryNotice::viewRequested, window, [window] {
         TFrmBackUp dialog(window);
         dialog.ReadSettings();
         dialog.btnBackupClick();
     });
-    notice->show();
+    window->Notices()->AddNotice(notice);
     return notice;
 }

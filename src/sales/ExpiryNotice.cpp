@@ -17,7 +17,7 @@ ExpiryNotice::ExpiryNotice(const QString& text, QWidget* parent) : QFrame(parent
     setAutoFillBackground(true);
     setFrameShape(QFrame::StyledPanel);
     // Orange like the expiring rows of the record manager, so the two read as one.
-    setStyleSheet("#ExpiryNotice { background: #fff4e0; border: 1px solid #ffa500; border-radius: 3px; }");
+    setStyleSheet("ExpiryNotice { background: #fff4e0; border: 1px solid #ffa500; border-radius: 3px; }");
 
     m_label = new QLabel(text, this);
     m_label->setObjectName("LblExpiryNotice");

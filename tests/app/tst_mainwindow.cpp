@@ -93,12 +93,12 @@ private slots:
         app.Login("ADMIN", "admin");
         QVERIFY(!StartingUp);
         QCOMPARE(app.TopMenuTexts(),
-                 QStringList({"【系统(&S)】", "【销售管理(&B)】", "【单位设置(&C)】", "【系统管理(&A)】",
+                 QStringList({"【系统(&S)】", "【销售管理(&B)】", "【维修服务(&R)】", "【单位设置(&C)】", "【系统管理(&A)】",
                               "【数据维护(&D)】", "【工具(&T)】", "【帮助(&H)】"}));
         QCOMPARE(app.Main()->tbrMain->actions().first()->text(), QString("销售记录"));
         QCOMPARE(app.OpenWindowsGroup()->Caption(), QString("当前打开的窗体"));
         QVERIFY(app.OpenWindowsGroup()->IsSpecial());
-        QCOMPARE(app.Main()->gbMain->GroupCount(), 6);
+        QCOMPARE(app.Main()->gbMain->GroupCount(), 7);
         QCOMPARE(app.Main()->StatusText(0), QString("已经登录"));
         QCOMPARE(app.Main()->StatusText(1), QString("当前用户：系统管理员(ADMIN)"));
         QCOMPARE(app.env->Scalar("select UserID from UseLog where LogText='登录系统'").toString(),

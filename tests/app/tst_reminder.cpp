@@ -27,7 +27,7 @@ class TestReminder : public QObject
     static ExpiryNotice* Notice(AppTestFixture& app)
     {
         AppTestFixture::FlushDeletes();
-        return app.Main()->findChild<ExpiryNotice*>();
+        return app.Main()->findChild<ExpiryNotice*>(QStringLiteral("ExpiryNotice"));
     }
 
     // Logs in again through "重新登录", as the user would.

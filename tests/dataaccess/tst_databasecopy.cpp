@@ -116,6 +116,7 @@ void TestDatabaseCopy::AddAwkwardRows()
 {
     const QString none = QStringLiteral("无");
     // Gaps in the ids, and a deleted last id the counter must remember.
+    QVERIFY(ExecCommand("delete from RepairInfo where SaleID in (2,3,5)"));
     QVERIFY(ExecCommand("delete from SaleInfo where id in (2,3,5)"));
     QVERIFY(ExecCommand("insert into SaleInfo (id, Name, addr) values (?,?,?)", {500, "x", "y"}));
     QVERIFY(ExecCommand(
@@ -159,7 +160,7 @@ void TestDatabaseCopy::dataTablesAreEveryTableOfTheSchema()
         expected << table.toLower();
     QStringList found;
     for (const QString& table : TablesOf(*CurrentConnection()))
-        if (!table.startsWith("sqlite_") && !table.startsWith("salefind"))
+        if (!table.startsWith("sqlite_") && !table.startsWith("salefind") && !table.startsWith("salephonefind"))
             found << table;
     expected.sort();
     found.sort();

@@ -20,7 +20,7 @@ private slots:
         Fixture f;
         QVERIFY2(f.env.IsValid(), qPrintable(f.env.Error()));
         DragTree* tree = f.form->Tree();
-        QCOMPARE(tree->topLevelItemCount(), 5);
+        QCOMPARE(tree->topLevelItemCount(), 6);
         QVERIFY(!Item(f, "销售管理")->icon(0).isNull());
 
         // 添加主项 with a sub-item selected still adds a main item.
@@ -38,7 +38,7 @@ private slots:
             One("select ItemText,IconIndex,IsShow,FunctionID,ParentItemID from AC_GROUPCFG where ItemID=?",
                 {id}),
             QString("常用 'A' \"B\"|9|Y||0"));
-        QCOMPARE(tree->topLevelItem(5)->text(0), QString("常用 'A' \"B\""));
+        QCOMPARE(tree->topLevelItem(6)->text(0), QString("常用 'A' \"B\""));
         QCOMPARE(f.form->EditMode(), QString("ADDSAME"));
         QVERIFY(f.Control<QLineEdit>("edtText")->text().isEmpty() &&
                 f.Control<QCheckBox>("chkIsShow")->isChecked());
@@ -48,7 +48,7 @@ private slots:
         f.Control<QLineEdit>("edtText")->setText("三级");
         f.Click("btnSave");
         QCOMPARE(f.dialogs.LastText(), QString("最多只能有两级,先选择主项目!"));
-        SelectNode(tree, tree->topLevelItem(5));
+        SelectNode(tree, tree->topLevelItem(6));
         f.Click("btnAddChild");
         f.Control<QLineEdit>("edtText")->setText("计算器");
         f.Control<QCheckBox>("chkIsShow")->setChecked(false);
@@ -56,7 +56,7 @@ private slots:
         f.Click("btnSave");
         QCOMPARE(One("select IsShow,FunctionID,ParentItemID from AC_GROUPCFG where ItemText='计算器'"),
                  QString("N|9006|") + id);
-        QCOMPARE(tree->topLevelItem(5)->child(0)->text(0), QString("计算器"));
+        QCOMPARE(tree->topLevelItem(6)->child(0)->text(0), QString("计算器"));
         QCOMPARE(f.form->EditMode(), QString("ADDCHILD"));
 
         // Nothing selected: nothing happens.
@@ -129,11 +129,11 @@ private slots:
         QTableWidget* list = dialog->OrderList();
         QCOMPARE(list->objectName(), QString("LvItem"));
         QCOMPARE(ListRows(list).first(), QString("1|销售管理|1"));
-        list->selectRow(4);
+        list->selectRow(5);
         dialog->btnMoveUpClick();
         dialog->btnMoveUpClick();
         dialog->LoadOrderList("主项数据", "0");
-        QCOMPARE(ListRows(list).mid(2, 3), QStringList({"17|系统|8", "8|系统管理|13", "13|数据维护|17"}));
+        QCOMPARE(ListRows(list).mid(3, 3), QStringList({"17|系统|12", "8|系统管理|18", "13|数据维护|22"}));
         // A sub-item has no children: an empty list.
         WhileModal([&] { f.Click("btnChildOrder"); },
                    [&](QDialog*) { QCOMPARE(dialog->ParentLabel()->text(), QString("备份数据")); });

@@ -66,7 +66,7 @@ private slots:
         Type(f, "乙", "4005");
         f.Click("btnSave");
         QCOMPARE(Rows("select MenuText,FunctionID from AC_MENUSTRUCT where ParentMenuID=30 order by OrderNum")
-                     .mid(10),
+                     .mid(11),
                  QStringList({"甲|", "乙|4005"}));
         QCOMPARE(Menu(f, "乙")->parent(), Menu(f, "系统管理(&A)"));
 
@@ -240,7 +240,7 @@ private slots:
         QCOMPARE(ListRows(list)[0].section('|', 0, 0), QString("72"));
         WhileModal([&] { f.Click("btnRootOrder"); },
                    [&](QDialog*) { QCOMPARE(dialog->ParentLabel()->text(), QString("根菜单项")); });
-        QCOMPARE(list->rowCount(), 7);
+        QCOMPARE(list->rowCount(), 8);
     }
 };
 

@@ -63,7 +63,7 @@ private slots:
         f.Click("btnSave");
         QCOMPARE(
             Rows("select FunctionID from AC_FUNCTIONINFO where ParentFunctionID='4000' order by OrderNum")
-                .mid(8),
+                .mid(9),
             QStringList({"4101", "4102"}));
         QTreeWidgetItem* parent = Node(f, "4000");
         QCOMPARE(parent->child(parent->childCount() - 1)->text(0), QString("乙(4102)"));
@@ -347,12 +347,12 @@ private slots:
                        QCOMPARE(dialog->ParentKey(), QString("-1"));
                    });
         const QStringList roots = ListRows(list);
-        QCOMPARE(roots.size(), 7);
+        QCOMPARE(roots.size(), 8);
 
         // ▲ on the first row and ▼ on the last do nothing.
         list->selectRow(0);
         dialog->btnMoveUpClick();
-        list->selectRow(6);
+        list->selectRow(7);
         dialog->btnMoveDownClick();
         QCOMPARE(ListRows(list), roots);
 
@@ -367,7 +367,7 @@ private slots:
         QCOMPARE(list->item(2, 0)->text(), ids[0]);
         QCOMPARE(list->item(2, 2)->text(), roots[2].section('|', 2)); // numbers stay in place
         dialog->LoadOrderList("功能定义根项", "-1");
-        QCOMPARE(Rows(stored), QStringList({ids[1], ids[2], ids[0], ids[3], ids[4], ids[5], ids[6]}));
+        QCOMPARE(Rows(stored), QStringList({ids[1], ids[2], ids[0], ids[3], ids[4], ids[5], ids[6], ids[7]}));
         QCOMPARE(ListRows(list).at(2).section('|', 0, 0), ids[0]);
 
         // A failed write: reported, and the list shows the stored order.

@@ -117,7 +117,7 @@ private slots:
         QVERIFY(env.IsValid());
         TFunctions functions;
         functions.ResolveRights("ADMIN");
-        QCOMPARE(MainMenuEntries(functions.MenuSet).size(), 7);
+        QCOMPARE(MainMenuEntries(functions.MenuSet).size(), 8);
 
         // Log-off rebuilds with an empty user code.
         functions.ResolveRights(QString());
