@@ -350,7 +350,10 @@ void TFrmMain::LoginSucceeded()
     if (DataM)
         DataM->WriteUsageLog(QStringLiteral("登录系统"));
     // The day's automatic backup, on a thread of its own: the login never waits.
-    AutoBackup::StartIfDue(this);
+    // When it ends, the backup notice is judged again, so that it neither
+    // asks for a backup just made nor misses one that failed.
+    if (AutoBackup* backup = AutoBackup::StartIfDue(this))
+        connect(backup, &AutoBackup::Finished, this, [this] { RemindStaleBackup(this); });
     show();
     RemindExpiringWarranties(this);
     RemindStaleBackup(this);
