@@ -16,6 +16,19 @@
 
 namespace {
 
+// The rows of the configuration tables, columns named: later steps add
+// columns (row versions) that take their defaults.
+const char* const InsertFunction =
+    "insert into AC_FUNCTIONINFO (FunctionID,FunctionName,FunctionDesc,ControlName,"
+    "FormModal,ParentFunctionID,IsPublic,OrderNum) values (?,?,?,?,?,?,?,?)";
+const char* const InsertMenu =
+    "insert into AC_MENUSTRUCT (MenuID,MenuText,ParentMenuID,FunctionID,OrderNum) values (?,?,?,?,?)";
+const char* const InsertButton =
+    "insert into AC_TOOLCFG (ButtonID,ButtonText,IconIndex,IsShow,FunctionID,OrderNum) values (?,?,?,?,?,?)";
+const char* const InsertItem =
+    "insert into AC_GROUPCFG (ItemID,ItemText,IconIndex,IsShow,FunctionID,ParentItemID,"
+    "OrderNum) values (?,?,?,?,?,?,?)";
+
 struct Function
 {
     const char* id;
@@ -264,15 +277,6 @@ bool AddRepairCatalogue(SqlConnection& c, QString* error)
 {
     bool ok = true;
     Writer w(c);
-    // Column lists: a later step may add columns (row versions) to these tables.
-    const QString menuSql =
-        "insert into AC_MENUSTRUCT (MenuID,MenuText,ParentMenuID,FunctionID,OrderNum) values (?,?,?,?,?)";
-    const QString buttonSql =
-        "insert into AC_TOOLCFG (ButtonID,ButtonText,IconIndex,IsShow,FunctionID,OrderNum) values "
-        "(?,?,?,?,?,?)";
-    const QString itemSql =
-        "insert into AC_GROUPCFG (ItemID,ItemText,IconIndex,IsShow,FunctionID,ParentItemID,OrderNum)"
-        " values (?,?,?,?,?,?,?)";
     // A new database gets the rows when it is seeded; one that has them
     // already is left alone.
     if (ScalarOf(c, "select count(*) from AC_FUNCTIONINFO", {}, &ok) == 0 ||
@@ -283,10 +287,8 @@ bool AddRepairCatalogue(SqlConnection& c, QString* error)
     }
     qint64 order = ScalarOf(c, "select max(OrderNum) from AC_FUNCTIONINFO", {}, &ok);
     for (const Function& f : RepairFunctions)
-        w.Run("insert into AC_FUNCTIONINFO (FunctionID,FunctionName,FunctionDesc,ControlName,FormModal,"
-              "ParentFunctionID,IsPublic,OrderNum) values (?,?,?,?,?,?,?,?)",
-              {Text(f.id), Text(f.name), Text(f.desc), Text(f.control), Text(f.modal), Text(f.parent),
-               Text(f.isPublic), ++order});
+        w.Run(InsertFunction, {Text(f.id), Text(f.name), Text(f.desc), Text(f.control), Text(f.modal),
+                               Text(f.parent), Text(f.isPublic), ++order});
     w.Run("update SeqTable set FuncOrderID=? where FuncOrderID is null or FuncOrderID<?", {order, order});
     // Roles that administer the system get the repair desk; others are
     // granted it by the administrator like any function.
@@ -301,11 +303,11 @@ bool AddRepairCatalogue(SqlConnection& c, QString* error)
                          ScalarOf(c, "select max(MenuID) from SeqTable", {}, &ok));
         w.Run("update AC_MENUSTRUCT set OrderNum=OrderNum+5 where OrderNum>?", {place});
         const qint64 top = ++id;
-        w.Run(menuSql, {top, "维修服务(&R)", 0, "", place + 1});
-        w.Run(menuSql, {++id, "维修登记(&I)", top, "6001", place + 2});
-        w.Run(menuSql, {++id, "维修管理(&M)", top, "6002", place + 3});
-        w.Run(menuSql, {++id, "-", top, "", place + 4});
-        w.Run(menuSql, {++id, "维修设置(&S)", top, "6003", place + 5});
+        w.Run(InsertMenu, {top, "维修服务(&R)", 0, "", place + 1});
+        w.Run(InsertMenu, {++id, "维修登记(&I)", top, "6001", place + 2});
+        w.Run(InsertMenu, {++id, "维修管理(&M)", top, "6002", place + 3});
+        w.Run(InsertMenu, {++id, "-", top, "", place + 4});
+        w.Run(InsertMenu, {++id, "维修设置(&S)", top, "6003", place + 5});
         const qint64 last = ScalarOf(c, "select max(OrderNum) from AC_MENUSTRUCT", {}, &ok);
         w.Run("update SeqTable set MenuID=? where MenuID is null or MenuID<?", {id, id});
         w.Run("update SeqTable set MenuOrderID=? where MenuOrderID is null or MenuOrderID<?", {last, last});
@@ -319,8 +321,8 @@ bool AddRepairCatalogue(SqlConnection& c, QString* error)
         qint64 id = qMax(ScalarOf(c, "select max(ButtonID) from AC_TOOLCFG", {}, &ok),
                          ScalarOf(c, "select max(ButtonID) from SeqTable", {}, &ok));
         w.Run("update AC_TOOLCFG set OrderNum=OrderNum+2 where OrderNum>?", {place});
-        w.Run(buttonSql, {++id, "维修登记", 37, "Y", "6001", place + 1});
-        w.Run(buttonSql, {++id, "维修管理", 32, "Y", "6002", place + 2});
+        w.Run(InsertButton, {++id, "维修登记", 37, "Y", "6001", place + 1});
+        w.Run(InsertButton, {++id, "维修管理", 32, "Y", "6002", place + 2});
         w.Run("update SeqTable set ButtonID=? where ButtonID is null or ButtonID<?", {id, id});
     }
     // Side bar: a group after the sale group.
@@ -330,10 +332,10 @@ bool AddRepairCatalogue(SqlConnection& c, QString* error)
                          ScalarOf(c, "select max(ItemID) from SeqTable", {}, &ok));
         w.Run("update AC_GROUPCFG set OrderNum=OrderNum+4 where OrderNum>?", {place});
         const qint64 group = ++id;
-        w.Run(itemSql, {group, "维修服务", 37, "Y", "", 0, place + 1});
-        w.Run(itemSql, {++id, "维修登记", 37, "Y", "6001", group, place + 2});
-        w.Run(itemSql, {++id, "维修管理", 32, "Y", "6002", group, place + 3});
-        w.Run(itemSql, {++id, "维修设置", 10, "Y", "6003", group, place + 4});
+        w.Run(InsertItem, {group, "维修服务", 37, "Y", "", 0, place + 1});
+        w.Run(InsertItem, {++id, "维修登记", 37, "Y", "6001", group, place + 2});
+        w.Run(InsertItem, {++id, "维修管理", 32, "Y", "6002", group, place + 3});
+        w.Run(InsertItem, {++id, "维修设置", 10, "Y", "6003", group, place + 4});
         const qint64 last = ScalarOf(c, "select max(OrderNum) from AC_GROUPCFG", {}, &ok);
         w.Run("update SeqTable set ItemID=? where ItemID is null or ItemID<?", {id, id});
         w.Run("update SeqTable set ItemOrderID=? where ItemOrderID is null or ItemOrderID<?", {last, last});
@@ -353,25 +355,17 @@ void SeedConfiguration(Writer& w)
 {
     int order = 0;
     for (const Function& f : Functions)
-        w.Run("insert into AC_FUNCTIONINFO (FunctionID,FunctionName,FunctionDesc,ControlName,FormModal,"
-              "ParentFunctionID,IsPublic,OrderNum) values (?,?,?,?,?,?,?,?)",
-              {Text(f.id), Text(f.name), Text(f.desc), Text(f.control), Text(f.modal), Text(f.parent),
-               Text(f.isPublic), ++order});
+        w.Run(InsertFunction, {Text(f.id), Text(f.name), Text(f.desc), Text(f.control), Text(f.modal),
+                               Text(f.parent), Text(f.isPublic), ++order});
     order = 0;
     for (const Menu& m : Menus)
-        w.Run(
-            "insert into AC_MENUSTRUCT (MenuID,MenuText,ParentMenuID,FunctionID,OrderNum) values (?,?,?,?,?)",
-            {m.id, Text(m.text), m.parent, Text(m.function), ++order});
+        w.Run(InsertMenu, {m.id, Text(m.text), m.parent, Text(m.function), ++order});
     order = 0;
     for (const Button& b : Buttons)
-        w.Run("insert into AC_TOOLCFG (ButtonID,ButtonText,IconIndex,IsShow,FunctionID,OrderNum)"
-              " values (?,?,?,?,?,?)",
-              {b.id, Text(b.text), b.icon, "Y", Text(b.function), ++order});
+        w.Run(InsertButton, {b.id, Text(b.text), b.icon, "Y", Text(b.function), ++order});
     order = 0;
     for (const GroupItem& g : GroupItems)
-        w.Run("insert into AC_GROUPCFG (ItemID,ItemText,IconIndex,IsShow,FunctionID,ParentItemID,OrderNum)"
-              " values (?,?,?,?,?,?,?)",
-              {g.id, Text(g.text), g.icon, "Y", Text(g.function), g.parent, ++order});
+        w.Run(InsertItem, {g.id, Text(g.text), g.icon, "Y", Text(g.function), g.parent, ++order});
     const int menus = int(std::size(Menus)), buttons = int(std::size(Buttons)),
               items = int(std::size(GroupItems));
     int lastMenu = 0, lastItem = 0;
@@ -735,30 +729,20 @@ bool RestoreSeededInterface(SeededInterface part, QString* error)
     case SeededInterface::Menu:
         ok = ok && run(QStringLiteral("delete from AC_MENUSTRUCT"));
         for (const Menu& m : Menus)
-            ok = ok && run(QStringLiteral(
-                               "insert into AC_MENUSTRUCT (MenuID,MenuText,ParentMenuID,FunctionID,OrderNum)"
-                               " values (?,?,?,?,?)"),
-                           {m.id, Text(m.text), m.parent, Text(m.function), ++order});
+            ok = ok && run(InsertMenu, {m.id, Text(m.text), m.parent, Text(m.function), ++order});
         ok = ok && raise("MenuID", Menus[std::size(Menus) - 1].id) && raise("MenuOrderID", order);
         break;
     case SeededInterface::Toolbar:
         ok = ok && run(QStringLiteral("delete from AC_TOOLCFG"));
         for (const Button& b : Buttons)
-            ok = ok &&
-                 run(QStringLiteral(
-                         "insert into AC_TOOLCFG (ButtonID,ButtonText,IconIndex,IsShow,FunctionID,OrderNum)"
-                         " values (?,?,?,?,?,?)"),
-                     {b.id, Text(b.text), b.icon, "Y", Text(b.function), ++order});
+            ok = ok && run(InsertButton, {b.id, Text(b.text), b.icon, "Y", Text(b.function), ++order});
         ok = ok && raise("ButtonID", Buttons[std::size(Buttons) - 1].id);
         break;
     case SeededInterface::GroupBar:
         ok = ok && run(QStringLiteral("delete from AC_GROUPCFG"));
         for (const GroupItem& g : GroupItems)
-            ok = ok &&
-                 run(QStringLiteral(
-                         "insert into AC_GROUPCFG (ItemID,ItemText,IconIndex,IsShow,FunctionID,ParentItemID,"
-                         "OrderNum) values (?,?,?,?,?,?,?)"),
-                     {g.id, Text(g.text), g.icon, "Y", Text(g.function), g.parent, ++order});
+            ok =
+                ok && run(InsertItem, {g.id, Text(g.text), g.icon, "Y", Text(g.function), g.parent, ++order});
         ok = ok && raise("ItemID", GroupItems[std::size(GroupItems) - 1].id) && raise("ItemOrderID", order);
         break;
     }
