@@ -1,5 +1,7 @@
 #include "RepairListModel.h"
 
+#include "QuickFind.h"
+
 #include <QColor>
 #include <QStringList>
 #include <algorithm>
@@ -249,14 +251,33 @@ PagedListModel::Query RepairListModel::QueryOf(const RepairListFilter& filter, c
         digits.remove('-').remove(' ');
         const QString text = Contains(typed), phone = Contains(digits);
         const QString digitsOf = QStringLiteral("replace(replace(%1,'-',''),' ','') like ? escape '!'");
-        where << "(RepairNo like ? escape '!' or ContactName like ? escape '!' or CustomerName like ? escape "
-                 "'!' or " +
-                     digitsOf.arg("ContactPhone") +
-                     " or Problem like ? escape '!' or SaleID in (select id from SaleInfo "
-                     "where Name like ? escape '!' or " +
-                     digitsOf.arg("Phone") + " or " + digitsOf.arg("Mobile") + "))";
-        args << SqlArg(text) << SqlArg(text) << SqlArg(text) << SqlArg(phone) << SqlArg(text) << SqlArg(text)
-             << SqlArg(phone) << SqlArg(phone);
+        QStringList any = {QStringLiteral("RepairNo like ? escape '!'"),
+                           QStringLiteral("ContactName like ? escape '!'"),
+                           QStringLiteral("CustomerName like ? escape '!'"), digitsOf.arg("ContactPhone"),
+                           QStringLiteral("Problem like ? escape '!'")};
+        args << SqlArg(text) << SqlArg(text) << SqlArg(text) << SqlArg(phone) << SqlArg(text);
+        // The machine's own customer and phones, through the sale records'
+        // indexes: the sale records are many more than the visits.
+        const auto sold = [&any, &args](const SaleRecord::Condition& c) {
+            any << "SaleID in (" +
+                       (c.keySource.isEmpty() ? "select id from SaleInfo where " + c.where : c.keySource) +
+                       ')';
+            args << c.args;
+        };
+        if (digits.size() >= 3 &&
+            std::all_of(digits.cbegin(), digits.cend(), [](QChar c) { return c.isDigit(); }))
+            sold(QuickFind::PhoneCondition(digits));
+        SaleRecord::Condition found;
+        QString failed;
+        const QString fragment = QuickFind::Fragment(typed);
+        if (fragment.isEmpty()) {
+            // One character has no index entry of its own.
+            any << "SaleID in (select id from SaleInfo where Name like ? escape '!')";
+            args << SqlArg(text);
+        } else if (QuickFind::FindCondition(fragment, &found, &failed)) {
+            sold(found);
+        }
+        where << '(' + any.join(QLatin1String(" or ")) + ')';
     }
     query.where = where.join(QLatin1String(" and "));
     return query;

@@ -11,11 +11,10 @@ namespace RepairSearch {
 
 namespace {
 
-QString Phrase(const QString& text)
+// A condition on SaleInfo's rows, through the index's keys where it has them.
+QString SaleWhere(const SaleRecord::Condition& condition)
 {
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    return condition.keySource.isEmpty() ? condition.where : "id in (" + condition.keySource + ')';
 }
 
 bool IsDigits(const QString& text)
@@ -158,23 +157,16 @@ QVector<Hit> Find(const QString& typed, int limit, QString* error)
         return {};
     // The sale records' phones as digits.
     if (phone) {
-        const QString onServer = SqlDialect::SalePhoneCondition(c);
-        const bool ok =
-            onServer.isEmpty()
-                ? Collect("select id, 0 from SaleInfo where id in (" + SqlDialect::SalePhoneKeySource(c) +
-                              ") order by id desc",
-                          {Phrase(digits)}, QStringLiteral("电话"), found, error)
-                : Collect("select id, 0 from SaleInfo where " + onServer + " order by id desc",
-                          {SqlDialect::ContainsPattern(digits)}, QStringLiteral("电话"), found, error);
-        if (!ok)
+        const SaleRecord::Condition byPhone = QuickFind::PhoneCondition(digits);
+        if (!Collect("select id, 0 from SaleInfo where " + SaleWhere(byPhone) + " order by id desc",
+                     byPhone.args, QStringLiteral("电话"), found, error))
             return {};
     }
     // Names, phones as typed, addresses and remarks of the sale records.
     SaleRecord::Condition condition;
     if (!QuickFind::FindCondition(fragment, &condition, error))
         return {};
-    const QString saleWhere =
-        condition.keySource.isEmpty() ? condition.where : "id in (" + condition.keySource + ')';
+    const QString saleWhere = SaleWhere(condition);
     if (!saleWhere.isEmpty() &&
         !Collect("select id, 0 from SaleInfo where " + saleWhere + " order by id desc", condition.args,
                  QStringLiteral("客户"), found, error))

@@ -72,4 +72,18 @@ bool FindCondition(const QString& fragment, SaleRecord::Condition* out, QString*
     return true;
 }
 
+SaleRecord::Condition PhoneCondition(const QString& digits)
+{
+    SaleRecord::Condition out;
+    const QString onServer = SqlDialect::SalePhoneCondition(CurrentConnection());
+    if (onServer.isEmpty()) {
+        out.keySource = SqlDialect::SalePhoneKeySource(CurrentConnection());
+        out.args = {SqlArg(Phrase(digits))};
+    } else {
+        out.where = onServer;
+        out.args = {SqlArg(SqlDialect::ContainsPattern(digits))};
+    }
+    return out;
+}
+
 } // namespace QuickFind

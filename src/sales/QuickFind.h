@@ -24,4 +24,9 @@ QString Fragment(const QString& typed);
 // false with the database's message when the index cannot be read.
 bool FindCondition(const QString& fragment, SaleRecord::Condition* out, QString* error);
 
+// The condition of the records whose phone or mobile, read as digits alone
+// (138-0013-5678 is 13800135678), contains `digits`: three or more digits.
+// Through the phone index on either engine.
+SaleRecord::Condition PhoneCondition(const QString& digits);
+
 } // namespace QuickFind
