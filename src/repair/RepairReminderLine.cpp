@@ -1,5 +1,7 @@
 #include "RepairReminderLine.h"
 
+#include "SaleEntryEvents.h"
+
 #include "RepairSettings.h"
 #include "Shell.h"
 #include "TFrmRepairCall.h"
@@ -28,6 +30,8 @@ RepairReminderLine::RepairReminderLine(QWidget* parent) : QLabel(parent)
     m_timer->setInterval(60 * 1000);
     connect(m_timer, &QTimer::timeout, this, &RepairReminderLine::Refresh);
     m_timer->start();
+    connect(SaleEntryEvents::Instance(), &SaleEntryEvents::repairsChanged, this,
+            &RepairReminderLine::Refresh);
 }
 
 void RepairReminderLine::SetClock(std::function<QDateTime()> clock)

@@ -5,8 +5,6 @@
 #include "RepairRules.h"
 #include "SqlDialect.h"
 
-#include <QRegularExpression>
-
 namespace RepairSearch {
 
 namespace {
@@ -192,20 +190,6 @@ QVector<Hit> Find(const QString& typed, int limit, QString* error)
     if (!Describe(found.Hits(), error))
         return {};
     return found.Hits();
-}
-
-qint64 CardRecordId(const QString& text)
-{
-    static const QRegularExpression first(
-        QStringLiteral("^\\s*保修档案编号[：:]\\s*(\\d{1,18})\\s*(?:\\n|$)"));
-    const QRegularExpressionMatch m = first.match(text);
-    return m.hasMatch() ? m.captured(1).toLongLong() : 0;
-}
-
-bool IsCardLine(const QString& text)
-{
-    static const QRegularExpression line(QStringLiteral("^\\s*(客户|购机日期|过保日期|商家)[：:]"));
-    return line.match(text).hasMatch();
 }
 
 } // namespace RepairSearch

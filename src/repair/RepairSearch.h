@@ -22,11 +22,4 @@ struct Hit
 // At most `limit` machines, the most recent first; each machine once.
 QVector<Hit> Find(const QString& typed, int limit, QString* error);
 
-// The sale record a scanned warranty card names (its code's first line
-// "保修档案编号：N"), or 0 when `text` is not such a code.
-qint64 CardRecordId(const QString& text);
-// A later line of a scanned card's code (客户：, 购机日期：, 过保日期：,
-// 商家：), which a scanner types after the first line's Enter.
-bool IsCardLine(const QString& text);
-
 } // namespace RepairSearch

@@ -1,5 +1,7 @@
 #include "TFrmRepairCall.h"
 
+#include "SaleEntryEvents.h"
+
 #include "DataAccess.h"
 #include "Dialogs.h"
 #include "RepairRecord.h"
@@ -100,7 +102,7 @@ void TFrmRepairCall::BtnNotifiedClick()
     else
         RepairRecord::LogUsage(QStringLiteral("已通知取机：") + call.repairNo);
     Reload();
-    emit notified();
+    emit SaleEntryEvents::Instance()->repairsChanged();
 }
 
 void TFrmRepairCall::BtnOpenClick()

@@ -33,10 +33,6 @@ public slots:
     void BtnNotifiedClick();
     void BtnOpenClick();
 
-signals:
-    // A call was stamped: reminders shown elsewhere count again.
-    void notified();
-
 private:
     QDateTime Now() const;
     int SelectedRow() const;

@@ -1,4 +1,6 @@
 #include "TFrmRepairInput.h"
+
+#include "SaleEntryEvents.h"
 #include "ui_TFrmRepairInput.h"
 
 #include "Dialogs.h"
@@ -9,6 +11,7 @@
 #include "ReportPreviewDialog.h"
 #include "SessionRights.h"
 #include "TFrmRepairHistory.h"
+#include "WarrantyCardCode.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -150,7 +153,7 @@ void TFrmRepairInput::RunSearch()
     m_searchTimer->stop();
     m_ui->LstFound->clear();
     const QString typed = m_ui->EFind->text();
-    if (RepairSearch::CardRecordId(typed) > 0 || RepairSearch::IsCardLine(typed))
+    if (WarrantyCardRecordId(typed) > 0 || IsWarrantyCardLine(typed))
         return;
     QString error;
     const QVector<RepairSearch::Hit> hits = RepairSearch::Find(typed, SearchLimit, &error);
@@ -177,7 +180,7 @@ void TFrmRepairInput::EFindReturnPressed()
     const QString typed = m_ui->EFind->text();
     // A scanned warranty card: its first line names the record; the lines
     // the scanner types after it are part of the same code.
-    if (const qint64 card = RepairSearch::CardRecordId(typed); card > 0) {
+    if (const qint64 card = WarrantyCardRecordId(typed); card > 0) {
         m_searchTimer->stop();
         m_ui->EFind->clear();
         m_ui->LstFound->clear();
@@ -185,7 +188,7 @@ void TFrmRepairInput::EFindReturnPressed()
         PickMachine(card);
         return;
     }
-    if (m_cardLines && RepairSearch::IsCardLine(typed)) {
+    if (m_cardLines && IsWarrantyCardLine(typed)) {
         m_ui->EFind->clear();
         return;
     }
@@ -640,6 +643,7 @@ bool TFrmRepairInput::Save()
     }
     m_modified = false;
     ShowVisit();
+    emit SaleEntryEvents::Instance()->repairsChanged();
     return true;
 }
 
@@ -662,6 +666,7 @@ bool TFrmRepairInput::Move(int to)
         return false;
     }
     ShowVisit();
+    emit SaleEntryEvents::Instance()->repairsChanged();
     return true;
 }
 

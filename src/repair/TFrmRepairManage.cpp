@@ -1,5 +1,7 @@
 #include "TFrmRepairManage.h"
 
+#include "SaleEntryEvents.h"
+
 #include "DataAccess.h"
 #include "Dialogs.h"
 #include "FormRegistry.h"
@@ -92,6 +94,9 @@ TFrmRepairManage::TFrmRepairManage(QWidget* parent)
     m_status->setObjectName("sb1Panel");
     m_ui->sb1->addWidget(m_status, 1);
     SetupList();
+    // A visit saved or moved in an intake form shows here at once.
+    connect(SaleEntryEvents::Instance(), &SaleEntryEvents::repairsChanged, this,
+            &TFrmRepairManage::ReloadKeepingSelection);
     connect(m_model, &PagedListModel::fetchFailed, this, &TFrmRepairManage::ModelFetchFailed);
     FillTechnicians();
     BtnSearchClick();
@@ -198,6 +203,19 @@ void TFrmRepairManage::BtnSearchClick()
 void TFrmRepairManage::ModelFetchFailed(const QString& error)
 {
     ShowError(error, QString(), this);
+}
+
+void TFrmRepairManage::ReloadKeepingSelection()
+{
+    const int selected = SelectedRow();
+    const qint64 id = selected >= 0 ? m_model->RecordId(selected) : 0;
+    BtnSearchClick();
+    // Looked for among the rows of the first page, which the reload holds.
+    for (int row = 0; id > 0 && row < qMin(m_model->rowCount(), 200); ++row)
+        if (m_model->RecordId(row) == id) {
+            m_ui->ListView1->selectRow(row);
+            break;
+        }
 }
 
 int TFrmRepairManage::SelectedRow() const

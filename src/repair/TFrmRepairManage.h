@@ -36,6 +36,8 @@ public:
 
 public slots:
     void BtnSearchClick();
+    // Reads the list again on its filter and keeps the selected visit selected.
+    void ReloadKeepingSelection();
     void TBtnNewClick();
     // Double-click and 打开: the selected visit in the intake form.
     void TBtnOpenClick();

@@ -15,4 +15,8 @@ public:
 signals:
     // An entry dialog closed, however: records may have been added or changed.
     void entryClosed();
+    // A repair visit was saved, moved to another state or stamped as called:
+    // the lists of visits, the reminders and the marks of machines in the
+    // shop are read again.
+    void repairsChanged();
 };

@@ -131,6 +131,14 @@ void SaleListModel::ReadOpenRepairs()
         m_openRepairs.insert(open.ColumnInt64(0));
 }
 
+void SaleListModel::RefreshOpenRepairs()
+{
+    ReadOpenRepairs();
+    if (rowCount() > 0)
+        emit dataChanged(index(0, ColName), index(rowCount() - 1, ColName),
+                         {Qt::DecorationRole, Qt::ToolTipRole});
+}
+
 bool SaleListModel::HasOpenRepair(int row) const
 {
     return !m_openRepairs.isEmpty() && m_openRepairs.contains(RecordId(row));

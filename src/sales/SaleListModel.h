@@ -74,6 +74,9 @@ public:
     void SetExpiringDays(int days);
     int ExpiringDays() const { return m_expiringDays; }
 
+    // Reads again which machines are in the shop and repaints their marks.
+    void RefreshOpenRepairs();
+
 private:
     QVariant RoleOf(int row, int column, int role) const;
     void ReadOpenRepairs();

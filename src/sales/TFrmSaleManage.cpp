@@ -11,6 +11,7 @@
 #include "Settings.h"
 #include "TDataM.h"
 #include "TFrmInputInfo.h"
+#include "WarrantyCardCode.h"
 #include "WarrantySettings.h"
 #include "ui_TFrmInputInfo.h"
 #include "ui_TFrmSaleManage.h"
@@ -35,7 +36,10 @@ namespace {
 class SplitButtonAccessible : public QAccessibleWidget
 {
 public:
-    explicit SplitButtonAccessible(QToolButton* button) : QAccessibleWidget(button, QAccessible::ButtonDropDown) {}
+    explicit SplitButtonAccessible(QToolButton* button)
+        : QAccessibleWidget(button, QAccessible::ButtonDropDown)
+    {
+    }
 
     // Marks the button; an interface the toolkit made for it before is dropped.
     static void Install(QToolButton* button)
@@ -184,6 +188,8 @@ TFrmSaleManage::TFrmSaleManage(QWidget* parent)
     SetupQuickFind();
     // Whatever an entry dialog did, the list shows its toolbar filter again.
     connect(SaleEntryEvents::Instance(), &SaleEntryEvents::entryClosed, this, &TFrmSaleManage::ReloadList);
+    connect(SaleEntryEvents::Instance(), &SaleEntryEvents::repairsChanged, m_model,
+            &SaleListModel::RefreshOpenRepairs);
 }
 
 TFrmSaleManage::~TFrmSaleManage()
@@ -634,6 +640,55 @@ void TFrmSaleManage::SetupQuickFind()
             m_findTimer->start();
     });
     m_ui->EditFind->installEventFilter(this);
+    connect(m_ui->EditFind, &QLineEdit::returnPressed, this, &TFrmSaleManage::QuickFindReturn);
+    // A scanner types a card's lines within milliseconds of each other.
+    m_scanTimer = new QTimer(this);
+    m_scanTimer->setSingleShot(true);
+    m_scanTimer->setInterval(400);
+    connect(m_scanTimer, &QTimer::timeout, this, &TFrmSaleManage::OpenScannedRecord);
+}
+
+void TFrmSaleManage::QuickFindReturn()
+{
+    const QString typed = m_ui->EditFind->text();
+    const qint64 card = WarrantyCardRecordId(typed);
+    if (card > 0 || (m_scanTimer->isActive() && IsWarrantyCardLine(typed))) {
+        m_findTimer->stop();
+        const QSignalBlocker quiet(m_ui->EditFind);
+        m_ui->EditFind->clear();
+        if (card > 0) {
+            m_scannedRecord = card;
+            SaleRecord::Condition condition;
+            condition.where = QStringLiteral("id=?");
+            condition.args = {SqlArg(card)};
+            QString error;
+            const bool ok = m_model->Load(condition, true, &error);
+            m_findShown = true;
+            m_searchShown = false;
+            m_status->setText(QStringLiteral("共有 [%1] 项").arg(qMax<qint64>(0, m_model->MatchCount())));
+            if (!ok) {
+                m_scannedRecord = 0;
+                ShowError(error, QString(), this);
+                return;
+            }
+        }
+        m_scanTimer->start();
+        return;
+    }
+    QuickFindRun();
+}
+
+void TFrmSaleManage::OpenScannedRecord()
+{
+    const qint64 id = std::exchange(m_scannedRecord, 0);
+    if (id <= 0)
+        return;
+    if (m_model->rowCount() != 1 || m_model->RecordId(0) != id) {
+        ShowMessage(QStringLiteral("没有找到保修档案编号为 %1 的记录，可能已被删除。").arg(id), this);
+        return;
+    }
+    m_ui->ListView1->selectRow(0);
+    N11Click();
 }
 
 void TFrmSaleManage::QuickFindRun()

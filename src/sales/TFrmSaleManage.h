@@ -70,6 +70,10 @@ public slots:
     void QuickFindRun();
     // Esc in EditFind: empties it and shows the last filter again.
     void QuickFindCancel();
+    // Enter in EditFind: a scanned warranty card lists its record alone and
+    // opens it once the scanner has typed the card's last line; other text
+    // is found at once.
+    void QuickFindReturn();
     // "维修记录": the selected machine's repair history.
     void TBtnRepairHistoryClick();
     // Every record the current filter or search matches, to .xlsx or CSV.
@@ -96,6 +100,7 @@ private:
     void SetupQuickFind();
     void SetupRepairHistory();
     void ReturnToLastFilter();
+    void OpenScannedRecord();
 
     std::unique_ptr<Ui::TFrmSaleManage> m_ui;
     SaleListModel* m_model;
@@ -104,6 +109,9 @@ private:
     QToolButton* m_expiringButton = nullptr;
     QTimer* m_findTimer = nullptr;
     bool m_findShown = false;
+    // The record a scanned card named, opened when the card's lines end.
+    qint64 m_scannedRecord = 0;
+    QTimer* m_scanTimer = nullptr;
     // The filter that filled the list last, for Esc in the quick-find box.
     bool m_filterLoaded = false;
     SaleRecord::Condition m_lastFilter;

@@ -7,6 +7,7 @@
 #include "ReportExportFilters.h"
 #include "ScriptedDialogs.h"
 #include "TFrmRepairInput.h"
+#include "TFrmRepairManage.h"
 #include "WarrantyCardCode.h"
 
 #include <QCheckBox>
@@ -95,9 +96,13 @@ void TestRepairForm::phoneDigitsPickTheMachineAndSavePrints()
     Ctl<QPlainTextEdit>("MemProblem")->setPlainText(QStringLiteral("开机无显示"));
     Ctl<QCheckBox>("ChkAdapter")->setChecked(true);
     Ctl<QLineEdit>("EDeposit")->setText("50");
+    // An open list of visits shows the new one without being asked.
+    TFrmRepairManage list;
+    const int listed = list.Model()->rowCount();
     QTest::mouseClick(Ctl<QPushButton>("BtnSavePrint"), Qt::LeftButton);
     const qint64 id = m_form->Visit().repairID;
     QVERIFY(id > 0);
+    QCOMPARE(list.Model()->rowCount(), listed + 1);
     QCOMPARE(m_env->Scalar("select Deposit from RepairInfo where RepairID=?", {id}).toLongLong(),
              qint64(5000));
     QCOMPARE(m_env->Scalar("select Accessories from RepairInfo where RepairID=?", {id}).toString(),

@@ -6,6 +6,7 @@
 #include "RepairSearch.h"
 #include "SqlDialect.h"
 #include "TDataM.h"
+#include "WarrantyCardCode.h"
 
 #include <QTest>
 
@@ -409,11 +410,11 @@ void TestRepairRecord::scannedCardNamesItsRecord()
     const QString code =
         QStringLiteral("保修档案编号：%1\n客户：张三\n购机日期：2026-01-02\n过保日期：2027-01-02")
             .arg(m_sale);
-    QCOMPARE(RepairSearch::CardRecordId(code), m_sale);
-    QCOMPARE(RepairSearch::CardRecordId(code.section('\n', 0, 0)), m_sale);
-    QCOMPARE(RepairSearch::CardRecordId(QStringLiteral("编号：12")), qint64(0));
-    QVERIFY(RepairSearch::IsCardLine(QStringLiteral("客户：张三")));
-    QVERIFY(!RepairSearch::IsCardLine(QStringLiteral("张三")));
+    QCOMPARE(WarrantyCardRecordId(code), m_sale);
+    QCOMPARE(WarrantyCardRecordId(code.section('\n', 0, 0)), m_sale);
+    QCOMPARE(WarrantyCardRecordId(QStringLiteral("编号：12")), qint64(0));
+    QVERIFY(IsWarrantyCardLine(QStringLiteral("客户：张三")));
+    QVERIFY(!IsWarrantyCardLine(QStringLiteral("张三")));
 }
 
 QTEST_MAIN(TestRepairRecord)

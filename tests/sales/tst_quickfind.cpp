@@ -5,8 +5,11 @@
 #include "SaleListModel.h"
 #include "SalesFixture.h"
 #include "Schema.h"
+#include "ScriptedDialogs.h"
+#include "TFrmInputInfo.h"
 #include "TFrmSaleManage.h"
 #include "TestEnv.h"
+#include "WarrantyCardCode.h"
 
 #include <QFile>
 #include <QLabel>
@@ -26,6 +29,7 @@ private slots:
     void upgradeIndexesExistingRecords();
     void exportWritesWhatWasFound();
     void boxInTheManager();
+    void scannedCardOpensItsRecord();
 
 private:
     // The ids quick find lists for a typed text, in list order.
@@ -306,6 +310,55 @@ void TestQuickFind::boxInTheManager()
     manager.TBtnAllClick();
     QCOMPARE(find->text(), QString());
     QCOMPARE(manager.Model()->rowCount(), 3);
+}
+
+void TestQuickFind::scannedCardOpensItsRecord()
+{
+    FakeShell shell;
+    ScriptedDialogs dialogs;
+    Sale a, b;
+    a.name = QStringLiteral("陈静");
+    b.name = QStringLiteral("陈静怡");
+    const qint64 ia = InsertSale(a), ib = InsertSale(b);
+    QVERIFY(ia > 0 && ib > 0);
+    TFrmSaleManage manager;
+    shell.manager = &manager;
+    manager.show();
+    manager.TBtnAllClick();
+    QCOMPARE(manager.Model()->rowCount(), 2);
+    auto* find = manager.findChild<QLineEdit*>("EditFind");
+
+    // The card was printed before the customer's name was corrected.  A
+    // scanner types each line and Enter after it.
+    const QString code = WarrantyCardCodeText(ia, QStringLiteral("陈小静"), QDate(2026, 1, 1),
+                                              QDate(2027, 1, 1), QStringLiteral("岚石电脑商行"));
+    for (const QString& line : code.split('\n')) {
+        TypeText(find, line);
+        QTest::keyClick(find, Qt::Key_Return);
+    }
+    QCOMPARE(find->text(), QString());
+    QCOMPARE(manager.Model()->rowCount(), 1);
+    QCOMPARE(manager.Model()->RecordId(0), ia);
+    // Opened once the card's lines have ended, with the record's own values.
+    TFrmInputInfo* dialog = FrmInputInfo();
+    QTRY_VERIFY(dialog->isVisible());
+    QCOMPARE(dialog->findChild<QLineEdit*>("EUser")->text(), QStringLiteral("陈静"));
+    dialog->hide();
+    // Esc returns to the list the scan replaced.
+    QTest::keyClick(find, Qt::Key_Escape);
+    QCOMPARE(manager.Model()->rowCount(), 2);
+
+    // A card of a deleted record says so; ordinary text with Enter is found.
+    QVERIFY(ExecCommand("delete from SaleInfo where id=?", {ib}));
+    TypeText(find, QStringLiteral("保修档案编号：%1").arg(ib));
+    QTest::keyClick(find, Qt::Key_Return);
+    QCOMPARE(manager.Model()->rowCount(), 0);
+    QTRY_VERIFY(!dialogs.Texts().isEmpty());
+    QVERIFY(dialogs.Texts().last().contains(QStringLiteral("没有找到保修档案编号为 %1 的记录").arg(ib)));
+    QVERIFY(!dialog->isVisible());
+    TypeText(find, QStringLiteral("陈静"));
+    QTest::keyClick(find, Qt::Key_Return);
+    QCOMPARE(manager.Model()->rowCount(), 1);
 }
 
 QTEST_MAIN(TestQuickFind)
