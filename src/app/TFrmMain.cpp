@@ -1,25 +1,27 @@
 #include "TFrmMain.h"
 
+#include "StatusField.h"
+
+#include "AppDir.h"
 #include "AutoBackup.h"
 #include "BackupReminder.h"
 #include "BackupStatus.h"
-#include "AppDir.h"
-#include "TDataM.h"
-#include "TDefForm.h"
 #include "Dialogs.h"
 #include "FormClasses.h"
 #include "FormRegistry.h"
-#include "TFunctions.h"
-#include "NoticeStrip.h"
 #include "GroupBar.h"
 #include "IconList.h"
 #include "LoginReminder.h"
+#include "NoticeStrip.h"
 #include "RestoredSession.h"
-#include "TfrmLogin.h"
-#include "TNewSkin.h"
 #include "Settings.h"
 #include "SizePanel.h"
 #include "StartUp.h"
+#include "TDataM.h"
+#include "TDefForm.h"
+#include "TFunctions.h"
+#include "TNewSkin.h"
+#include "TfrmLogin.h"
 #include "Utilities.h"
 
 #include <QApplication>
@@ -180,15 +182,14 @@ void TFrmMain::CreateControls()
 
     statusBar()->setObjectName(QStringLiteral("strMain"));
     for (int i = 0; i < 4; ++i) {
-        m_panels[i] = new QLabel(this);
+        m_panels[i] = new StatusField(this, PanelWidths[i]);
         m_panels[i]->setObjectName(QStringLiteral("strMainPanel%1").arg(i));
-        m_panels[i]->setMinimumWidth(PanelWidths[i]);
-        m_panels[i]->setContentsMargins(4, 0, 4, 0);
         statusBar()->addWidget(m_panels[i], i == 3 ? 1 : 0);
     }
-    m_notice = new QLabel(this);
+    // The clock stays whole; the other fields yield room on a narrow screen.
+    m_panels[3]->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
+    m_notice = new StatusField(this);
     m_notice->setObjectName(QStringLiteral("strMainNotice"));
-    m_notice->setContentsMargins(4, 0, 4, 0);
     statusBar()->addPermanentWidget(m_notice);
     if (DataM)
         connect(DataM, &TDataM::ConnectionReset, this, &TFrmMain::ShowNotice);
@@ -368,8 +369,8 @@ void TFrmMain::StartSessionAfterRestore()
         m_functions->CurrentUser().Clear();
         m_functions->BuildUserInterface(QString());
     }
-    Dialogs::Instance().Inform(this, {RestoredSession::NoticeText(), QStringLiteral("提示"),
-                                      Dialogs::Icon::Information});
+    Dialogs::Instance().Inform(
+        this, {RestoredSession::NoticeText(), QStringLiteral("提示"), Dialogs::Icon::Information});
     if (frmLogin && m_functions) {
         frmLogin->LoadUserList();
         frmLogin->Execute(m_functions->CurrentUser());

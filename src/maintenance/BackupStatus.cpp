@@ -58,8 +58,9 @@ State Read(const QString& backupDir)
             state.lastGood = entry.lastWrite;
     }
     if (CurrentConnection() && CurrentConnection()->IsOpen()) {
-        SqlStatement last(CurrentConnection(),
-                          "select LogText from UseLog where LogText=? or LogText like ? order by LogTime desc limit 1");
+        SqlStatement last(
+            CurrentConnection(),
+            "select LogText from UseLog where LogText=? or LogText like ? order by LogTime desc limit 1");
         if (last.Bind({AutomaticFailedText(), AutomaticDoneText(QString()) + "%"}) && last.Step()) {
             const QString text = last.ColumnValue(0).toString();
             state.lastAutomaticFailed = text == AutomaticFailedText();
@@ -74,8 +75,9 @@ QString StatusText(const State& state, const QDateTime& now)
     if (!state.lastGood.isValid())
         return QStringLiteral("上次备份：从未备份");
     const qint64 days = state.lastGood.date().daysTo(now.date());
-    const QString age = days <= 0 ? QStringLiteral("今天") : days == 1 ? QStringLiteral("昨天")
-                                                                       : QStringLiteral("%1天前").arg(days);
+    const QString age = days <= 0   ? QStringLiteral("今天")
+                        : days == 1 ? QStringLiteral("昨天")
+                                    : QStringLiteral("%1天前").arg(days);
     return QStringLiteral("上次备份：%1（%2）").arg(state.lastGood.toString("yyyy-MM-dd HH:mm"), age);
 }
 
@@ -109,11 +111,10 @@ QDateTime Now()
 
 } // namespace BackupStatus
 
-BackupStatusLabel::BackupStatusLabel(QWidget* parent) : QLabel(parent)
+BackupStatusLabel::BackupStatusLabel(QWidget* parent) : StatusField(parent)
 {
     setObjectName(QStringLiteral("lblLastBackup"));
     setAccessibleName(QStringLiteral("上次备份"));
-    setContentsMargins(4, 0, 4, 0);
     auto* timer = new QTimer(this);
     timer->setInterval(60 * 1000);
     connect(timer, &QTimer::timeout, this, &BackupStatusLabel::Refresh);

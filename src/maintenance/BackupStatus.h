@@ -1,7 +1,7 @@
 #pragma once
 
+#include "StatusField.h"
 #include <QDateTime>
-#include <QLabel>
 #include <QString>
 #include <functional>
 
@@ -22,9 +22,9 @@ QString AutomaticCopyFailedText(const QString& fileName);
 
 struct State
 {
-    QDateTime lastGood;               // invalid: no backup at all
+    QDateTime lastGood; // invalid: no backup at all
     bool lastAutomaticFailed = false;
-    bool lastCopyFailed = false;      // the last automatic backup did not reach the second folder
+    bool lastCopyFailed = false; // the last automatic backup did not reach the second folder
 };
 
 // The newest backup in `backupDir` (not the copies a restore keeps) and the
@@ -46,7 +46,7 @@ QDateTime Now();
 
 // The status-bar field with the last backup; renewed every minute and
 // whenever Refresh() is called (after a backup).
-class BackupStatusLabel : public QLabel
+class BackupStatusLabel : public StatusField
 {
     Q_OBJECT
 public:

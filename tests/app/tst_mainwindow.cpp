@@ -193,6 +193,35 @@ private slots:
         QCOMPARE(app.Main()->StatusText(0), QString("已经登录"));
     }
 
+    void statusFieldsNeverOverlap()
+    {
+        AppTestFixture app;
+        QVERIFY(app.Valid());
+        app.Start();
+        app.Login("ADMIN", "admin");
+        emit app.env->DataModule()->ConnectionReset(SqlConnection::ReconnectedMessage());
+        QStatusBar* bar = app.Main()->statusBar();
+        for (const int width : {1280, 800}) {
+            app.Main()->showNormal();
+            app.Main()->resize(width, 600);
+            QTRY_COMPARE(bar->width(), width);
+            QList<QWidget*> shown;
+            for (QWidget* field : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (field->isVisible() && field->width() > 0 && !field->inherits("QSizeGrip"))
+                    shown << field;
+            QVERIFY(shown.size() >= 6);
+            for (int i = 0; i < shown.size(); ++i) {
+                QVERIFY2(shown[i]->geometry().right() <= bar->width(), qPrintable(shown[i]->objectName()));
+                for (int j = i + 1; j < shown.size(); ++j)
+                    QVERIFY2(!shown[i]->geometry().intersects(shown[j]->geometry()),
+                             qPrintable(shown[i]->objectName() + " / " + shown[j]->objectName()));
+            }
+            // The clock is never cut.
+            auto* clock = bar->findChild<QLabel*>("strMainPanel3");
+            QVERIFY(clock->width() >= clock->fontMetrics().horizontalAdvance(clock->text()));
+        }
+    }
+
     void singleAndMultipleInstances()
     {
         AppTestFixture app;
