@@ -1,22 +1,23 @@
 #include "TFrmMain.h"
 
-#include "StatusField.h"
-
 #include "AppDir.h"
 #include "AutoBackup.h"
 #include "BackupReminder.h"
 #include "BackupStatus.h"
 #include "Dialogs.h"
+#include "ExpiryNotice.h"
 #include "FormClasses.h"
 #include "FormRegistry.h"
 #include "GroupBar.h"
 #include "IconList.h"
 #include "LoginReminder.h"
 #include "NoticeStrip.h"
+#include "RestoreWatch.h"
 #include "RestoredSession.h"
 #include "Settings.h"
 #include "SizePanel.h"
 #include "StartUp.h"
+#include "StatusField.h"
 #include "TDataM.h"
 #include "TDefForm.h"
 #include "TFunctions.h"
@@ -175,6 +176,8 @@ void TFrmMain::CreateControls()
     m_mdiArea->setParent(work);
     workLayout->addWidget(m_mdiArea, 1);
     m_notices = new NoticeStrip(work);
+    m_restoreWatch = new RestoreWatch(this);
+    connect(m_restoreWatch, &RestoreWatch::restoredElsewhere, this, &TFrmMain::ShowRestoredElsewhere);
     workLayout->addWidget(m_notices);
     row->addWidget(RzSizePanel1);
     row->addWidget(work, 1);
@@ -350,6 +353,7 @@ void TFrmMain::LoginSucceeded()
                    QStringLiteral("当前用户：%1(%2)").arg(user.UserName, user.UserID));
     if (DataM)
         DataM->WriteUsageLog(QStringLiteral("登录系统"));
+    m_restoreWatch->Rebase();
     // The day's automatic backup, on a thread of its own: the login never waits.
     // When it ends, the backup notice is judged again, so that it neither
     // asks for a backup just made nor misses one that failed.
@@ -360,9 +364,36 @@ void TFrmMain::LoginSucceeded()
     RemindStaleBackup(this);
 }
 
+void TFrmMain::ShowRestoredElsewhere()
+{
+    // The desk's work goes on until its user is ready: typed work is saved
+    // (or given up) first, then the login against the restored data.
+    auto* notice = new ExpiryNotice(QStringLiteral("其他电脑已将数据库还原到备份时的状态。请保存手头的工作，"
+                                                   "然后重新登录（密码为备份时的密码）。"),
+                                    m_notices);
+    notice->setObjectName(QStringLiteral("RestoredNotice"));
+    notice->setAccessibleName(QStringLiteral("数据还原提醒"));
+    if (auto* button = notice->findChild<QPushButton*>(QStringLiteral("BtnExpiryView"))) {
+        button->setObjectName(QStringLiteral("BtnRelogin"));
+        button->setText(QStringLiteral("重新登录"));
+    }
+    notice->adjustSize();
+    connect(notice, &ExpiryNotice::viewRequested, this, [this] {
+        // After the notice's own signal has ended: the new session closes it.
+        if (ConfirmUnsavedForms())
+            RestoredSession::Request();
+        else
+            ShowRestoredElsewhere();
+    });
+    m_notices->AddNotice(notice);
+}
+
 void TFrmMain::StartSessionAfterRestore()
 {
     // Menus, rights, open lists and the user all came from the replaced data.
+    m_restoreWatch->Rebase();
+    for (QWidget* notice : m_notices->findChildren<QWidget*>(QStringLiteral("RestoredNotice")))
+        notice->deleteLater();
     CloseAllChildForms();
     SetLoginStatus(QStringLiteral("未登录"), QStringLiteral("当前用户："));
     if (m_functions) {

@@ -11,6 +11,7 @@
 
 class GroupBar;
 class NoticeStrip;
+class RestoreWatch;
 class QLabel;
 class QLineEdit;
 class QMdiArea;
@@ -74,6 +75,10 @@ public:
     // After a restore: every child window closed, the user logged off and
     // told, then the login against the restored data.
     void StartSessionAfterRestore();
+    // Another desk restored the server's database: a notice asks this desk's
+    // user to log in again once the work in hand is saved.
+    void ShowRestoredElsewhere();
+    RestoreWatch* RestoreWatcher() const { return m_restoreWatch; }
 
     // Status panel 3 at `now`: date, time and weekday (renewed when the
     // date has changed since it was computed).
@@ -126,6 +131,7 @@ private:
 
     QMdiArea* m_mdiArea = nullptr;
     NoticeStrip* m_notices = nullptr;
+    RestoreWatch* m_restoreWatch = nullptr;
     QLabel* m_panels[4] = {};
     QLabel* m_notice = nullptr;
     TFunctions* m_functions = nullptr;

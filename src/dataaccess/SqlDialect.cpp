@@ -438,4 +438,10 @@ QString ChangeActionSql(const SqlConnection* connection)
     return QStringLiteral("UPDATE temp.ChangeSession SET Action=?");
 }
 
+QString TableIdentitySql(const SqlConnection* connection)
+{
+    return Server(connection) ? QStringLiteral("select coalesce(to_regclass('saleinfo')::oid::bigint, 0)")
+                              : QString();
+}
+
 } // namespace SqlDialect

@@ -126,5 +126,9 @@ QStringList ChangeSessionSql(const SqlConnection* connection);
 // The statement naming what inserts in the current transaction are logged
 // as (one "?"; empty text for the usual 新增).
 QString ChangeActionSql(const SqlConnection* connection);
+// A number that names the sale table as the server knows it: a restore drops
+// and remakes the tables, which gives it a new one.  Empty on SQLite, where
+// no other program works on while the database is restored.
+QString TableIdentitySql(const SqlConnection* connection);
 
 } // namespace SqlDialect

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -333,19 +334,32 @@ bool PgBackup::TablesFree(SqlConnection& connection, QString* error)
     }
     if (tables.isEmpty())
         return true;
-    // One round trip: the locks are taken and given back at once.
-    const bool free = connection.ExecRaw(QStringLiteral("BEGIN; SET LOCAL lock_timeout = %1; LOCK TABLE %2 IN "
-                                                        "ACCESS EXCLUSIVE MODE; ROLLBACK")
-                                             .arg(PgTools::LockTimeout())
-                                             .arg(tables.join(", ")));
-    const QString why = connection.ErrorString();
-    if (!free)
+    // The locks are tried in short rounds, each taken and given back at once
+    // in one round trip, so that 取消 stops the wait between two rounds.
+    const int timeout = PgTools::LockTimeout(), round = qMin(timeout, 500);
+    QElapsedTimer waited;
+    waited.start();
+    QString why;
+    for (;;) {
+        if (PgTools::Cancelled()) {
+            *error = PgTools::CancelledText();
+            return false;
+        }
+        const bool free = connection.ExecRaw(
+            QStringLiteral(
+                "BEGIN; SET LOCAL lock_timeout = %1; LOCK TABLE %2 IN ACCESS EXCLUSIVE MODE; ROLLBACK")
+                .arg(round)
+                .arg(tables.join(", ")));
+        if (free)
+            return true;
+        why = connection.ErrorString();
         connection.ExecRaw(QStringLiteral("ROLLBACK"));
-    if (free)
-        return true;
+        if (!why.contains(QLatin1String("lock timeout")) || waited.elapsed() + round > timeout)
+            break;
+    }
     *error = why.contains(QLatin1String("lock timeout"))
                  ? QStringLiteral("其他电脑正在使用数据库，等待 %1 秒后仍未能取得数据表的锁，请稍后再试。")
-                       .arg(PgTools::LockTimeout() / 1000)
+                       .arg(qMax(1, timeout / 1000))
                  : QStringLiteral("无法锁定数据表：") + why;
     return false;
 }

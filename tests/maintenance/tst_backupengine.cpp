@@ -61,7 +61,8 @@ QString IntegrityOf(const QString& file)
 // file every program shares.
 QStringList DataFolderLeftovers(const TestEnv& env)
 {
-    QStringList names = QDir(QFileInfo(env.DatabaseFile()).absolutePath()).entryList(QDir::Files | QDir::Hidden);
+    QStringList names =
+        QDir(QFileInfo(env.DatabaseFile()).absolutePath()).entryList(QDir::Files | QDir::Hidden);
     names.removeAll("data.mdb");
     names.removeAll("data.mdb.lock");
     return names;
@@ -85,14 +86,14 @@ public:
     int connects = 0;
 };
 
-
 // --- the server -------------------------------------------------------------
 
 // The rows of the sale records and the users, as one digest.
 QString ServerRowsDigest(SqlConnection* connection = CurrentConnection())
 {
-    SqlStatement s(connection, "select md5(coalesce((select string_agg(t::text, '|' order by id) from SaleInfo t), '')"
-                               " || coalesce((select string_agg(u::text, '|' order by UserID) from AC_USERINFO u), ''))");
+    SqlStatement s(connection,
+                   "select md5(coalesce((select string_agg(t::text, '|' order by id) from SaleInfo t), '')"
+                   " || coalesce((select string_agg(u::text, '|' order by UserID) from AC_USERINFO u), ''))");
     return s.Step() ? s.ColumnValue(0).toString() : s.ErrorString();
 }
 
@@ -107,8 +108,8 @@ QStringList ScratchDatabases()
 {
     // This program's own: suites running beside it restore too.
     SqlStatement s(CurrentConnection(), "select datname from pg_database where datname like ?");
-    s.Bind({QString::fromLatin1(PgBackup::ScratchPrefix) + QString::number(QCoreApplication::applicationPid()) +
-            "\\_%"});
+    s.Bind({QString::fromLatin1(PgBackup::ScratchPrefix) +
+            QString::number(QCoreApplication::applicationPid()) + "\\_%"});
     QStringList names;
     while (s.Step())
         names << s.ColumnValue(0).toString();
@@ -131,7 +132,10 @@ struct OtherServerDatabase
         server.name = server.name + "_" + suffix;
         ok = CurrentConnection()->ExecRaw("CREATE DATABASE " + server.name);
     }
-    ~OtherServerDatabase() { CurrentConnection()->ExecRaw("DROP DATABASE IF EXISTS " + server.name + " WITH (FORCE)"); }
+    ~OtherServerDatabase()
+    {
+        CurrentConnection()->ExecRaw("DROP DATABASE IF EXISTS " + server.name + " WITH (FORCE)");
+    }
     PgServer server;
     bool ok = false;
 };
@@ -140,19 +144,20 @@ bool DumpServerDatabase(const PgServer& server, const QString& file, QString* er
 {
     const QString pgDump = PgTools::Find("pg_dump", 0, error);
     return !pgDump.isEmpty() &&
-           PgTools::Run(pgDump, PgTools::ConnectionArguments(server) << "--format=custom" << "--file=" + file
-                                                                     << "--dbname=" + server.name,
+           PgTools::Run(pgDump,
+                        PgTools::ConnectionArguments(server) << "--format=custom"
+                                                             << "--file=" + file << "--dbname=" + server.name,
                         5, error);
 }
 
 } // namespace
 
 // Cases about the database file; the server has its own below.
-#define SqliteOnly()                                                                                        \
-    if (TestEnv::OnServer())                                                                                \
+#define SqliteOnly()                                                                                         \
+    if (TestEnv::OnServer())                                                                                 \
     QSKIP("about the SQLite file; the server cases cover PostgreSQL")
-#define ServerOnly()                                                                                        \
-    if (!TestEnv::OnServer())                                                                               \
+#define ServerOnly()                                                                                         \
+    if (!TestEnv::OnServer())                                                                                \
     QSKIP("about the PostgreSQL server; runs as tst_backupengine_postgresql")
 
 class TestBackupEngine : public QObject
@@ -249,7 +254,8 @@ void TestBackupEngine::zipRoundTrip()
         QVERIFY(QFileInfo(made).size() > databaseSize);
     else
         QVERIFY(QFileInfo(made).size() < databaseSize / 4);
-    QCOMPARE(QDir(BackupFolder::Path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(made).fileName()});
+    QCOMPARE(QDir(BackupFolder::Path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QFileInfo(made).fileName()});
     // Not owner-only like the temporary file it was written as.
     QCOMPARE(QFileInfo(made).permissions(), QFileInfo(env.DatabaseFile()).permissions());
 
@@ -297,7 +303,8 @@ void TestBackupEngine::renamedAndLowerCaseArchivesRestore()
     const QString sevenZip = BackupFolder::Path() + "2019-05-01-08-00-00.Jbk";
     QTemporaryDir scratch;
     QVERIFY(BackupEngine::Snapshot(env.DatabaseFile(), scratch.path() + "/db", nullptr));
-    QVERIFY(WriteArchive(sevenZip, {{"BackUp/2019-05-01-08-00-00.zbk", FileBytes(scratch.path() + "/db")}}, true));
+    QVERIFY(WriteArchive(sevenZip, {{"BackUp/2019-05-01-08-00-00.zbk", FileBytes(scratch.path() + "/db")}},
+                         true));
 
     DataModuleHost host;
     for (const QString& file : {renamed, plainRenamed, sevenZip}) {
@@ -321,8 +328,10 @@ void TestBackupEngine::olderSchemaRestoresUpgraded()
         QVERIFY(c.Create(old));
         QString error;
         QVERIFY2(Schema::Upgrade(c, &error, 1), qPrintable(error));
-        QVERIFY(c.ExecRaw("insert into AC_FUNCTIONINFO (FunctionID, FunctionName, ParentFunctionID) values ('1','系统','-1')"));
-        QVERIFY(c.ExecRaw("insert into SaleInfo (Name, addr, Phone) values ('旧客户', '天津', '022-87654321')"));
+        QVERIFY(c.ExecRaw("insert into AC_FUNCTIONINFO (FunctionID, FunctionName, ParentFunctionID) values "
+                          "('1','系统','-1')"));
+        QVERIFY(
+            c.ExecRaw("insert into SaleInfo (Name, addr, Phone) values ('旧客户', '天津', '022-87654321')"));
         QCOMPARE(Schema::Version(c), 1);
     }
     const QString archive = BackupFolder::Path() + "2020-01-01-08-00-00.Jbk";
@@ -344,24 +353,36 @@ void TestBackupEngine::refusedRestoreLeavesDatabase_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("damaged zip") << "damaged" << "已损坏";
-    QTest::newRow("entry ../x.zbk") << "parent" << "不安全的路径";
-    QTest::newRow("absolute entry") << "absolute" << "不安全的路径";
-    QTest::newRow("two entries") << "two" << "不止一个文件";
-    QTest::newRow("empty file") << "empty" << "没有数据库";
-    QTest::newRow("text entry") << "text" << "不是数据库文件";
-    QTest::newRow("foreign database") << "foreign" << "不是本程序的数据库";
-    QTest::newRow("newer schema") << "newer" << "更新版本";
-    QTest::newRow("corrupt database") << "corrupt" << "完整性检查未通过";
-    QTest::newRow("server archive") << "server" << "数据库服务器（PostgreSQL）的备份";
+    QTest::newRow("damaged zip") << "damaged"
+                                 << "已损坏";
+    QTest::newRow("entry ../x.zbk") << "parent"
+                                    << "不安全的路径";
+    QTest::newRow("absolute entry") << "absolute"
+                                    << "不安全的路径";
+    QTest::newRow("two entries") << "two"
+                                 << "不止一个文件";
+    QTest::newRow("empty file") << "empty"
+                                << "没有数据库";
+    QTest::newRow("text entry") << "text"
+                                << "不是数据库文件";
+    QTest::newRow("foreign database") << "foreign"
+                                      << "不是本程序的数据库";
+    QTest::newRow("newer schema") << "newer"
+                                  << "更新版本";
+    QTest::newRow("corrupt database") << "corrupt"
+                                      << "完整性检查未通过";
+    QTest::newRow("server archive") << "server"
+                                    << "数据库服务器（PostgreSQL）的备份";
     const QString foreign = QStringLiteral("备份文件中含有本程序以外的数据库对象，不能还原。");
     QTest::newRow("trigger of others") << "trigger" << foreign;
     QTest::newRow("view of others") << "view" << foreign;
     QTest::newRow("table of others") << "table" << foreign;
     // Formats the restore does not read: a tar, and an mtree listing that
     // would make the reader open a file named in it.
-    QTest::newRow("tar archive") << "tar" << "无法识别备份文件";
-    QTest::newRow("mtree archive") << "mtree" << "无法识别备份文件";
+    QTest::newRow("tar archive") << "tar"
+                                 << "无法识别备份文件";
+    QTest::newRow("mtree archive") << "mtree"
+                                   << "无法识别备份文件";
 }
 
 void TestBackupEngine::refusedRestoreLeavesDatabase()
@@ -415,9 +436,10 @@ void TestBackupEngine::refusedRestoreLeavesDatabase()
         QVERIFY(QFile::copy(snapshot, file));
         SqlConnection c;
         QVERIFY(c.Open(SqlConnection::MakeConnectionString(file)));
-        QVERIFY(c.ExecRaw(kind == "trigger" ? "create trigger Wipe after insert on UseLog begin delete from SaleInfo; end"
-                          : kind == "view"  ? "create view Wipe as select * from AC_USERINFO"
-                                            : "create table Wipe (x)"));
+        QVERIFY(c.ExecRaw(kind == "trigger"
+                              ? "create trigger Wipe after insert on UseLog begin delete from SaleInfo; end"
+                          : kind == "view" ? "create view Wipe as select * from AC_USERINFO"
+                                           : "create table Wipe (x)"));
         c.Close();
         QVERIFY(WriteZip(bad, {{"x.zbk", FileBytes(file)}}));
     } else if (kind == "foreign" || kind == "newer" || kind == "corrupt") {
@@ -519,7 +541,7 @@ void TestBackupEngine::sameSecondBackupsGetDistinctNames()
     QCOMPARE(third, dir + "2024-03-05-14-07-09-3.Jbk");
     QCOMPARE(automatic, dir + "2024-03-05-14-07-09-auto.Jbk");
     QCOMPARE(ArchiveEntries(third), QStringList{"2024-03-05-14-07-09-3.zbk"});
-    QVERIFY(FileHash(first) != FileHash(third));  // different entry names: nothing overwritten
+    QVERIFY(FileHash(first) != FileHash(third)); // different entry names: nothing overwritten
 }
 
 void TestBackupEngine::compactShrinksAndSurvivesLeftover()
@@ -609,7 +631,8 @@ void TestBackupEngine::automaticBackupOncePerDayAndPruned()
     QVERIFY(made.endsWith("-auto.zbk"));
     QCOMPARE(IntegrityOf(made), QString("ok"));
     names = QDir(dir).entryList(QDir::Files, QDir::Name);
-    QCOMPARE(names, (QStringList{"2020-01-01-08-00-00.zbk", "2024-01-05-09-00-00-auto.Jbk", QFileInfo(made).fileName()}));
+    QCOMPARE(names, (QStringList{"2020-01-01-08-00-00.zbk", "2024-01-05-09-00-00-auto.Jbk",
+                                 QFileInfo(made).fileName()}));
     QVERIFY(env.CommandLogLines().last().contains(QFileInfo(made).fileName()));
     // Once a day.
     QCOMPARE(AutoBackup::StartIfDue(this), nullptr);
@@ -622,7 +645,8 @@ void TestBackupEngine::listAndSizeTexts()
     QCOMPARE(BackupFolder::SizeText(1048575), QString("1023 KB"));
     QCOMPARE(BackupFolder::SizeText(1048576), QString("1.00 MB"));
     QCOMPARE(BackupFolder::SizeText(5 * 1048576 + 524288), QString("5.50 MB"));
-    QCOMPARE(BackupFolder::DateText(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9))), QString("2024-03-05,14:07:09"));
+    QCOMPARE(BackupFolder::DateText(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9))),
+             QString("2024-03-05,14:07:09"));
 
     QTemporaryDir dir;
     const QString path = dir.path() + "/";
@@ -654,7 +678,8 @@ void TestBackupEngine::serverBackupRestoreRoundTrip()
     const QString stored = engine.Backup(false, 5, false, when);
     QCOMPARE(stored, BackupFolder::Path() + "2024-03-05-14-07-09-2.pgdump");
     QVERIFY(QFileInfo(stored).size() > packed * 2);
-    QCOMPARE(BackupFolderFiles(), (QStringList{"2024-03-05-14-07-09-2.pgdump", "2024-03-05-14-07-09.pgdump"}));
+    QCOMPARE(BackupFolderFiles(),
+             (QStringList{"2024-03-05-14-07-09-2.pgdump", "2024-03-05-14-07-09.pgdump"}));
 
     // Changed since: records gone, one edited, one added, a user removed.
     QVERIFY(ExecCommand("delete from RepairInfo where SaleID % 3 = 0"));
@@ -695,11 +720,16 @@ void TestBackupEngine::serverRefusesBadArchive_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("truncated dump") << "truncated" << "pg_restore";
-    QTest::newRow("text file") << "text" << "不是数据库服务器的备份文件";
-    QTest::newRow("SQLite archive") << "sqlite" << "单机数据库（SQLite）的备份";
-    QTest::newRow("foreign database") << "foreign" << "不是本程序的数据库";
-    QTest::newRow("newer schema") << "newer" << "更新版本";
+    QTest::newRow("truncated dump") << "truncated"
+                                    << "pg_restore";
+    QTest::newRow("text file") << "text"
+                               << "不是数据库服务器的备份文件";
+    QTest::newRow("SQLite archive") << "sqlite"
+                                    << "单机数据库（SQLite）的备份";
+    QTest::newRow("foreign database") << "foreign"
+                                      << "不是本程序的数据库";
+    QTest::newRow("newer schema") << "newer"
+                                  << "更新版本";
 }
 
 void TestBackupEngine::serverRefusesBadArchive()
@@ -769,7 +799,8 @@ void TestBackupEngine::serverRestoreOfOlderSchemaIsUpgraded()
         QVERIFY(c.OpenServer(old.server));
         QString error;
         QVERIFY2(Schema::Upgrade(c, &error, 1), qPrintable(error));
-        QVERIFY(c.ExecRaw("insert into SaleInfo (Name, addr, Phone) values ('旧客户', '天津', '022-87654321')"));
+        QVERIFY(
+            c.ExecRaw("insert into SaleInfo (Name, addr, Phone) values ('旧客户', '天津', '022-87654321')"));
         QCOMPARE(Schema::Version(c), 1);
     }
     const QString archive = BackupFolder::Path() + "2020-01-01-08-00-00.pgdump";
@@ -876,7 +907,8 @@ void TestBackupEngine::serverMissingOrOldTools()
     QTemporaryDir tools;
     PgTools::SetSearchFolders({tools.path()});
     const QString missing = PgBackup::MissingTools(Settings::DatabaseServer());
-    QVERIFY2(missing.contains("pg_dump") && missing.contains(QRegularExpression("postgresql-client-\\d+ 软件包")),
+    QVERIFY2(missing.contains("pg_dump") &&
+                 missing.contains(QRegularExpression("postgresql-client-\\d+ 软件包")),
              qPrintable(missing));
     PgBackup engine(Settings::DatabaseServer(), BackupFolder::Path());
     QVERIFY(engine.Backup(true, 3).isEmpty());
@@ -944,7 +976,8 @@ void TestBackupEngine::serverAutomaticBackupsPruned()
         QVERIFY2(!AutoBackup::Run(job, &error).isEmpty(), qPrintable(error));
     }
     QCOMPARE(QDir(dir).entryList(QDir::Files, QDir::Name),
-             (QStringList{"2020-01-01-08-00-00.pgdump", "2024-01-02-09-00-00-auto.pgdump", "2024-01-03-09-00-00-auto.pgdump"}));
+             (QStringList{"2020-01-01-08-00-00.pgdump", "2024-01-02-09-00-00-auto.pgdump",
+                          "2024-01-03-09-00-00-auto.pgdump"}));
 
     QVERIFY(Settings::SetBackUpAuto(1));
     QVERIFY(Settings::SetBackUpKeep(2));
@@ -965,7 +998,6 @@ void TestBackupEngine::serverAutomaticBackupsPruned()
 void TestBackupEngine::serverRestoreGivesUpOnAHeldLock()
 {
     ServerOnly();
-    QSKIP("the restore still waits for the other desk's lock instead of giving up; to be fixed");
     TestEnv env;
     QVERIFY(env.IsValid());
     AddSales(5);
@@ -985,7 +1017,8 @@ void TestBackupEngine::serverRestoreGivesUpOnAHeldLock()
     QVERIFY(!engine.Restore(made, host));
     QVERIFY2(engine.Error().contains("其他电脑正在使用数据库"), qPrintable(engine.Error()));
     QVERIFY(otherDesk.ExecRaw("ROLLBACK"));
-    QCOMPARE(host.connects, 1);
+    // Given up before the program's own connection was closed.
+    QCOMPARE(host.connects, 0);
     QVERIFY(DataM->ADOConn.IsOpen());
     QCOMPARE(ServerRowsDigest(), before);
     QCOMPARE(SaleCount(), 8);
@@ -998,7 +1031,6 @@ void TestBackupEngine::serverRestoreGivesUpOnAHeldLock()
 void TestBackupEngine::serverRestoreCancelled()
 {
     ServerOnly();
-    QSKIP("the restore still waits for the other desk's lock instead of giving up; to be fixed");
     TestEnv env;
     QVERIFY(env.IsValid());
     AddSales(5);
