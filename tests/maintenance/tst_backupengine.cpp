@@ -4,6 +4,7 @@
 // PostgreSQL server the same through pg_dump and pg_restore.
 #include "ArchiveFixture.h"
 #include "AutoBackup.h"
+#include "BackupCopy.h"
 #include "BackupEngine.h"
 #include "BackupFolder.h"
 #include "DataAccess.h"
@@ -168,6 +169,7 @@ private slots:
     void init();
     void cleanup();
     void snapshotIgnoresOpenWriteTransaction();
+    void copyOffTheMachine();
     void zipRoundTrip_data();
     void zipRoundTrip();
     void renamedAndLowerCaseArchivesRestore();
@@ -1071,6 +1073,41 @@ void TestBackupEngine::serverRestoreCancelled()
     QVERIFY2(error.contains(PgTools::CancelledText()), qPrintable(error));
     QCOMPARE(ServerRowsDigest(), before);
     QVERIFY(ScratchDatabases().isEmpty());
+}
+
+// 另存到: the copy arrives byte for byte under the backup's name (the next
+// free name when it is taken); a folder that cannot be written or is not
+// there is named in the error and nothing is left behind.
+void TestBackupEngine::copyOffTheMachine()
+{
+    SqliteOnly();
+    QTemporaryDir from, stick;
+    const QString backup = from.filePath("2026-12-01-09-00-00.zip");
+    QFile file(backup);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QByteArray bytes(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 7919) >> 3);
+    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+    file.close();
+
+    QString error;
+    const QString first = BackupCopy::CopyTo(backup, stick.path(), &error);
+    QVERIFY2(first == stick.filePath("2026-12-01-09-00-00.zip"), qPrintable(first + error));
+    QCOMPARE(BackupCopy::Sha256(first), BackupCopy::Sha256(backup));
+    QVERIFY(!BackupCopy::Sha256(backup).isEmpty());
+    const QString second = BackupCopy::CopyTo(backup, stick.path(), &error);
+    QCOMPARE(second, stick.filePath("2026-12-01-09-00-00-2.zip"));
+    QCOMPARE(QFileInfo(first).size(), qint64(bytes.size()));
+
+    // /proc takes no new files, not even from root.
+    QVERIFY(BackupCopy::CopyTo(backup, "/proc", &error).isEmpty());
+    QVERIFY2(error.contains(QStringLiteral("无法在文件夹")), qPrintable(error));
+    QVERIFY(BackupCopy::CopyTo(backup, stick.filePath("not-plugged-in"), &error).isEmpty());
+    QVERIFY2(error.contains(QStringLiteral("文件夹不存在")), qPrintable(error));
+    QVERIFY(BackupCopy::CopyTo(from.filePath("gone.zip"), stick.path(), &error).isEmpty());
+    QVERIFY2(error.contains(QStringLiteral("备份文件不存在")), qPrintable(error));
+    QCOMPARE(QDir(stick.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestBackupEngine)
