@@ -49,6 +49,20 @@ void MakeBackupFile(const QString& name, const QDateTime& written)
     QVERIFY(f.setFileTime(written, QFileDevice::FileModificationTime));
 }
 
+// Runs `login` as soon as the login dialog shows: after a restore the new
+// session asks from inside a modal loop of its own.
+void LoginWhenShown(QTimer& poll, AppTestFixture& app, const std::function<void()>& login)
+{
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, app.Main(), [&poll, &app, login] {
+        if (!app.forms->frmLogin->isVisible())
+            return;
+        poll.stop();
+        login();
+    });
+    poll.start();
+}
+
 } // namespace
 
 class TestAutoBackupLogin : public QObject
@@ -76,8 +90,9 @@ private slots:
         QSignalSpy finished(job, &AutoBackup::Finished);
         QVERIFY(finished.wait(20000));
         // On a server the backup is a pg_dump archive.
-        const QStringList made = QDir(BackupFolder::Path())
-                                     .entryList({TestEnv::OnServer() ? "*-auto.pgdump" : "*-auto.Jbk"}, QDir::Files);
+        const QStringList made =
+            QDir(BackupFolder::Path())
+                .entryList({TestEnv::OnServer() ? "*-auto.pgdump" : "*-auto.Jbk"}, QDir::Files);
         QCOMPARE(made.size(), 1);
         QVERIFY(made.first().startsWith(QDate::currentDate().toString("yyyy-MM-dd")));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -142,7 +157,8 @@ private slots:
         QSignalSpy finished(job, &AutoBackup::Finished);
         QVERIFY(finished.wait(20000));
         QVERIFY2(!finished.first().at(0).toString().isEmpty(), qPrintable(finished.first().at(1).toString()));
-        QCOMPARE(app.env->Scalar("select count(*) from UseLog where LogText like ?", {"自动备份：%"}).toInt(), 1);
+        QCOMPARE(app.env->Scalar("select count(*) from UseLog where LogText like ?", {"自动备份：%"}).toInt(),
+                 1);
     }
 
     void copyToSecondFolder()
@@ -162,8 +178,9 @@ private slots:
         QVERIFY(finished.wait(20000));
         const QString made = finished.first().at(0).toString();
         QVERIFY(QFileInfo::exists(made));
-        QCOMPARE(app.env->Scalar("select count(*) from UseLog where LogText=?",
-                                 {BackupStatus::AutomaticCopyFailedText(QFileInfo(made).fileName())})
+        QCOMPARE(app.env
+                     ->Scalar("select count(*) from UseLog where LogText=?",
+                              {BackupStatus::AutomaticCopyFailedText(QFileInfo(made).fileName())})
                      .toInt(),
                  1);
         app.Main()->LoginSucceeded();
@@ -216,7 +233,9 @@ private slots:
         QCOMPARE(notice->findChild<QPushButton*>("BtnBackupNow")->text(), QString("立即备份"));
         notice->findChild<QPushButton*>("BtnBackupNow")->click();
         QCOMPARE(app.dialogs->LastText(), QString("数据库维护操作成功！"));
-        QCOMPARE(app.env->Scalar("select count(*) from UseLog where LogText like ?", {"备份数据库：%"}).toInt(), 1);
+        QCOMPARE(
+            app.env->Scalar("select count(*) from UseLog where LogText like ?", {"备份数据库：%"}).toInt(),
+            1);
         QCOMPARE(QDir(BackupFolder::Path()).entryList({"*.Jbk", "*.pgdump"}, QDir::Files).size(), 2);
 
         // A failed automatic backup is told even when the last backup is recent.
@@ -259,18 +278,13 @@ private slots:
         QStringList offered;
         // Logging in again once the login shows (after the restore's question and the notice).
         QTimer poll;
-        poll.setInterval(20);
-        QObject::connect(&poll, &QTimer::timeout, app.Main(), [&] {
-            if (!app.forms->frmLogin->isVisible())
-                return;
-            poll.stop();
+        LoginWhenShown(poll, app, [&] {
             auto* users = app.forms->frmLogin->findChild<QComboBox*>("cmbUserID");
             for (int i = 0; i < users->count(); ++i)
                 offered << users->itemText(i);
             app.Login("ADMIN", "neu");
             app.Login("ADMIN", "admin");
         });
-        poll.start();
         form.findChild<QPushButton*>("btnReduce")->click();
         // The restore runs on a worker; the login shows once it has ended.
         QTRY_VERIFY_WITH_TIMEOUT(!poll.isActive(), 60000);
@@ -326,14 +340,7 @@ private slots:
 
         app.dialogs->ClearRecords();
         QTimer poll;
-        poll.setInterval(20);
-        QObject::connect(&poll, &QTimer::timeout, app.Main(), [&] {
-            if (!app.forms->frmLogin->isVisible())
-                return;
-            poll.stop();
-            app.Login("ADMIN", "admin");
-        });
-        poll.start();
+        LoginWhenShown(poll, app, [&app] { app.Login("ADMIN", "admin"); });
         restoredNotice()->findChild<QPushButton*>("BtnRelogin")->click();
         QTRY_VERIFY_WITH_TIMEOUT(!poll.isActive(), 30000);
         QTRY_VERIFY(!restoredNotice());
