@@ -29,6 +29,16 @@ QDateTime DateTimeOf(const QVariant& value)
                                  QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+// The customer and machine of a visit to a machine sold elsewhere (a sold
+// machine's are its sale record's): CustomerName, CustomerAddr, CPU,
+// MainBoard, Memory, HD.
+SqlArgs OutsideMachine(const RepairVisit& v)
+{
+    if (!v.outside)
+        return SqlArgs(6, SqlArg::Null());
+    return {v.customerName, v.customerAddr, v.cpu, v.mainBoard, v.memory, v.hd};
+}
+
 QVariant Stored(const QDateTime& value)
 {
     return value.isValid() ? QVariant(SqlDateTimeText(value)) : QVariant();
@@ -394,34 +404,12 @@ Result Create(RepairVisit& v, bool secondOpenVisit, QString* error)
         "ReceivedBy,Remark,Status,Outcome,InWarranty,WarrantyReason,LaborFee,Deposit,Total,RowVersion)"
         " values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,1) returning RepairID");
     if (!OpenQuery(sql, inserted,
-                   {v.repairNo,
-                    v.outside ? SqlArg::Null() : SqlArg(v.saleID),
-                    v.outside ? 1 : 0,
-                    v.outside ? SqlArg(v.customerName) : SqlArg::Null(),
-                    v.outside ? SqlArg(v.customerAddr) : SqlArg::Null(),
-                    v.outside ? SqlArg(v.cpu) : SqlArg::Null(),
-                    v.outside ? SqlArg(v.mainBoard) : SqlArg::Null(),
-                    v.outside ? SqlArg(v.memory) : SqlArg::Null(),
-                    v.outside ? SqlArg(v.hd) : SqlArg::Null(),
-                    v.contactName,
-                    v.contactPhone,
-                    Stored(v.receivedAt),
-                    Stored(v.dueAt),
-                    v.problem,
-                    v.accessories,
-                    v.appearance,
-                    v.diagnosis,
-                    v.action,
-                    v.technician,
-                    v.receivedBy,
-                    v.remark,
-                    v.status,
-                    v.outcome,
-                    v.inWarranty ? 1 : 0,
-                    v.warrantyReason,
-                    v.laborFee,
-                    v.deposit,
-                    v.total},
+                   SqlArgs{v.repairNo, v.outside ? SqlArg::Null() : SqlArg(v.saleID), v.outside ? 1 : 0} +
+                       OutsideMachine(v) +
+                       SqlArgs{v.contactName, v.contactPhone, Stored(v.receivedAt), Stored(v.dueAt),
+                               v.problem, v.accessories, v.appearance, v.diagnosis, v.action, v.technician,
+                               v.receivedBy, v.remark, v.status, v.outcome, v.inWarranty ? 1 : 0,
+                               v.warrantyReason, v.laborFee, v.deposit, v.total},
                    error) ||
         inserted.IsEmpty())
         return Fail(error);
@@ -503,32 +491,26 @@ Result Update(RepairVisit& v, QString* error)
         "Technician=?,Remark=?,Outcome=?,InWarranty=?,WarrantyReason=?,LaborFee=?,Deposit=?,Total=?,"
         "RowVersion=RowVersion+1 where RepairID=? and RowVersion=?");
     if (!ExecCommand(sql,
-                     {v.outside ? SqlArg(v.customerName) : SqlArg::Null(),
-                      v.outside ? SqlArg(v.customerAddr) : SqlArg::Null(),
-                      v.outside ? SqlArg(v.cpu) : SqlArg::Null(),
-                      v.outside ? SqlArg(v.mainBoard) : SqlArg::Null(),
-                      v.outside ? SqlArg(v.memory) : SqlArg::Null(),
-                      v.outside ? SqlArg(v.hd) : SqlArg::Null(),
-                      v.contactName,
-                      v.contactPhone,
-                      Stored(v.receivedAt),
-                      Stored(v.dueAt),
-                      Stored(v.notifiedAt),
-                      v.problem,
-                      v.accessories,
-                      v.appearance,
-                      v.diagnosis,
-                      v.action,
-                      v.technician,
-                      v.remark,
-                      v.outcome,
-                      v.inWarranty ? 1 : 0,
-                      v.warrantyReason,
-                      v.laborFee,
-                      v.deposit,
-                      v.total,
-                      v.repairID,
-                      v.rowVersion},
+                     OutsideMachine(v) + SqlArgs{v.contactName,
+                                                 v.contactPhone,
+                                                 Stored(v.receivedAt),
+                                                 Stored(v.dueAt),
+                                                 Stored(v.notifiedAt),
+                                                 v.problem,
+                                                 v.accessories,
+                                                 v.appearance,
+                                                 v.diagnosis,
+                                                 v.action,
+                                                 v.technician,
+                                                 v.remark,
+                                                 v.outcome,
+                                                 v.inWarranty ? 1 : 0,
+                                                 v.warrantyReason,
+                                                 v.laborFee,
+                                                 v.deposit,
+                                                 v.total,
+                                                 v.repairID,
+                                                 v.rowVersion},
                      error))
         return Fail(error);
     if (CurrentConnection()->Changes() == 0)
