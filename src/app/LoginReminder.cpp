@@ -53,6 +53,13 @@ QString ShowRepairReminders(TFrmMain* window)
 
 } // namespace
 
+void ClearReminders(TFrmMain* window)
+{
+    for (QWidget* notice : window->Notices()->Notices())
+        notice->deleteLater();
+    delete window->statusBar()->findChild<RepairReminderLine*>();
+}
+
 ExpiryNotice* RemindExpiringWarranties(TFrmMain* window)
 {
     // The notice of an earlier login belongs to that login.

@@ -11,3 +11,7 @@ class TFrmMain;
 // open repairs join the same notice (when there are any) and show in the
 // status bar.  Returns the notice, or nullptr when there is none.
 ExpiryNotice* RemindExpiringWarranties(TFrmMain* window);
+
+// At log-off: the notices and the status bar's repair line were the leaving
+// user's; the next login makes its own.
+void ClearReminders(TFrmMain* window);

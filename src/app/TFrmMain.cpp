@@ -392,8 +392,6 @@ void TFrmMain::StartSessionAfterRestore()
 {
     // Menus, rights, open lists and the user all came from the replaced data.
     m_restoreWatch->Rebase();
-    for (QWidget* notice : m_notices->findChildren<QWidget*>(QStringLiteral("RestoredNotice")))
-        notice->deleteLater();
     CloseAllChildForms();
     SetLoginStatus(QStringLiteral("未登录"), QStringLiteral("当前用户："));
     if (m_functions) {
@@ -476,6 +474,8 @@ void TFrmMain::SetLoginStatus(const QString& state, const QString& user)
 {
     SetStatusText(0, state);
     SetStatusText(1, user);
+    if (state == QStringLiteral("未登录"))
+        ClearReminders(this);
 }
 
 void TFrmMain::timDisplayTimeTimer()

@@ -1,9 +1,10 @@
 #include "AppTestFixture.h"
-#include "TDefForm.h"
 #include "FormClasses.h"
 #include "FormRegistry.h"
+#include "NoticeStrip.h"
 #include "PasswordHash.h"
 #include "Settings.h"
+#include "TDefForm.h"
 #include "TFrmUser.h"
 #include "Utilities.h"
 
@@ -93,8 +94,8 @@ private slots:
         app.Login("ADMIN", "admin");
         QVERIFY(!StartingUp);
         QCOMPARE(app.TopMenuTexts(),
-                 QStringList({"【系统(&S)】", "【销售管理(&B)】", "【维修服务(&R)】", "【单位设置(&C)】", "【系统管理(&A)】",
-                              "【数据维护(&D)】", "【工具(&T)】", "【帮助(&H)】"}));
+                 QStringList({"【系统(&S)】", "【销售管理(&B)】", "【维修服务(&R)】", "【单位设置(&C)】",
+                              "【系统管理(&A)】", "【数据维护(&D)】", "【工具(&T)】", "【帮助(&H)】"}));
         QCOMPARE(app.Main()->tbrMain->actions().first()->text(), QString("销售记录"));
         QCOMPARE(app.OpenWindowsGroup()->Caption(), QString("当前打开的窗体"));
         QVERIFY(app.OpenWindowsGroup()->IsSpecial());
@@ -187,8 +188,9 @@ private slots:
         app.Login("ADMIN", "admin");
         QVERIFY(app.Main()->NoticeText().isEmpty());
         emit app.env->DataModule()->ConnectionReset(SqlConnection::ReconnectedMessage());
-        QVERIFY2(app.Main()->NoticeText().endsWith(QStringLiteral(" 与数据库服务器的连接已断开，已重新连接。")),
-                 qPrintable(app.Main()->NoticeText()));
+        QVERIFY2(
+            app.Main()->NoticeText().endsWith(QStringLiteral(" 与数据库服务器的连接已断开，已重新连接。")),
+            qPrintable(app.Main()->NoticeText()));
         // The panels stay as they were.
         QCOMPARE(app.Main()->StatusText(0), QString("已经登录"));
     }
@@ -382,8 +384,14 @@ private slots:
         app.Start();
         app.Login("ADMIN", "admin");
         app.Main()->RunFunction("4001");
+        // The login's notices (a backup was never made) and the repair line.
+        QVERIFY(!app.Main()->Notices()->Notices().isEmpty());
+        QVERIFY(app.Main()->statusBar()->findChild<QWidget*>("LblRepairReminder"));
         app.Main()->PopupMenu1->findChild<QAction*>("N56")->trigger();
         QVERIFY(app.Children().isEmpty());
+        // They were the leaving user's.
+        QTRY_VERIFY(app.Main()->Notices()->Notices().isEmpty());
+        QVERIFY(!app.Main()->statusBar()->findChild<QWidget*>("LblRepairReminder"));
         QCOMPARE(app.LogRows("退出：用户管理"), 1);
         QCOMPARE(app.Main()->StatusText(0), QString("未登录"));
         QCOMPARE(app.Main()->StatusText(1), QString("当前用户："));
