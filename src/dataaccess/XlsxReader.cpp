@@ -213,6 +213,7 @@ public:
     }
     void Refuse(const QString& error) { m_reader.Refuse(error); }
     bool Finished() const { return m_finished; }
+    double Fraction() const { return m_size > 0 ? qMin(1.0, double(m_fed) / double(m_size)) : -1; }
 
 private:
     static void OnStart(void* data, const XML_Char* name, const XML_Char** attributes)
@@ -275,6 +276,7 @@ private:
     XML_Parser m_parser = nullptr;
     QString m_path;
     qint64 m_fed = 0;
+    qint64 m_size = 0; // as the zip gives it, 0 when it gives none
     qint64 m_lastEvent = 0;
     int m_depth = 0;
     bool m_finished = false;
@@ -308,6 +310,7 @@ bool XlsxReader::Part::Open(const QString& path)
             continue;
         if (size > MaxUnpacked - m_reader.m_unpacked)
             return m_reader.Count(size);
+        m_size = size;
         m_parser = XML_ParserCreate(nullptr);
         if (!m_parser) {
             m_reader.Refuse(TextOf(u"内存不足，无法读取工作簿。"));
@@ -800,6 +803,11 @@ bool XlsxReader::ReadCells(QVector<Cell>* cells)
             }
         }
     }
+}
+
+double XlsxReader::Fraction() const
+{
+    return m_sheet ? m_sheet->Fraction() : -1;
 }
 
 bool XlsxReader::ReadRow(QVector<QVariant>* values)

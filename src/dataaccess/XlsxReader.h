@@ -48,6 +48,9 @@ public:
     bool Open(const QString& fileName) override;
     bool ReadRow(QVector<QVariant>* cells) override;
     int RowNumber() const override { return m_rowNumber; }
+    // The share of the sheet's XML parsed (the rows handed out lag behind
+    // by a piece at most).
+    double Fraction() const override;
 
     // The next row as stored, cells in the order of the file.
     bool ReadCells(QVector<Cell>* cells);
