@@ -19,12 +19,12 @@ void SetProgramDir(const QString& dir);
 // What decides where the data folder is.
 struct DataDirFacts
 {
-    QString homeOption; // the --home folder, empty when not given
-    QString programDir; // the folder of the executable
+    QString homeOption;       // the --home folder, empty when not given
+    QString programDir;       // the folder of the executable
     bool programDirWritable = false;
-    bool programDirHasData = false;  // data/ beside the executable
-    bool programDirPortable = false; // the shipped Skins/ beside the executable
-    QString userDataDir;             // the user's XDG data folder for the program
+    bool programDirHasData = false;   // data/ beside the executable
+    bool programDirPortable = false;  // the shipped Skins/ beside the executable
+    QString userDataDir;      // the user's XDG data folder for the program
 };
 
 // The data folder for these facts: --home wins; a writable program folder

@@ -35,8 +35,7 @@ int FindKey(const QStringList& lines, const QString& section, const QString& key
         if (!trimmed.isEmpty())
             *insertAfter = i;
         const int eq = trimmed.indexOf('=');
-        if (eq > 0 && !trimmed.startsWith(';') &&
-            trimmed.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0)
+        if (eq > 0 && !trimmed.startsWith(';') && trimmed.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0)
             return i;
     }
     return -1;

@@ -229,8 +229,7 @@ QVariant MemDataset::Coerce(int field, const QVariant& value) const
     case FieldType::Float:
         return value.toDouble();
     case FieldType::Text: {
-        QString text =
-            value.typeId() == QMetaType::QDateTime ? DateTimeText(value.toDateTime()) : value.toString();
+        QString text = value.typeId() == QMetaType::QDateTime ? DateTimeText(value.toDateTime()) : value.toString();
         if (def.size > 0 && text.size() * 4 > def.size && Gbk::ByteLength(text) > def.size)
             text = Gbk::Truncate(text, def.size);
         return text;
@@ -368,8 +367,7 @@ bool MemDataset::Matches(const Row& row) const
         if (v.isNull())
             return false;
         bool ok = false;
-        const double d =
-            v.typeId() == QMetaType::QString ? v.toString().trimmed().toDouble(&ok) : v.toDouble(&ok);
+        const double d = v.typeId() == QMetaType::QString ? v.toString().trimmed().toDouble(&ok) : v.toDouble(&ok);
         return ok && d == m_filterValue.toDouble();
     }
     if (v.isNull())

@@ -40,7 +40,7 @@ public:
     // --- structure -------------------------------------------------------
     void AddField(const QString& name, FieldType type, int size = 0);
     void SetFields(const QVector<FieldDef>& fields); // drops all rows
-    void Clear();                                    // fields and rows
+    void Clear();                                     // fields and rows
     int FieldCount() const { return m_fields.size(); }
     const FieldDef& Field(int index) const { return m_fields[index]; }
     const QVector<FieldDef>& Fields() const { return m_fields; }
@@ -78,15 +78,15 @@ public:
 
     // --- editing ----------------------------------------------------------
     State GetState() const { return m_state; }
-    void Append(); // new empty row at the end, becomes current
-    void Edit();   // current row into edit state
+    void Append();             // new empty row at the end, becomes current
+    void Edit();               // current row into edit state
     // Assigns a value in Insert/Edit state; outside them it edits the current
     // row first.  An unknown field is ignored and returns false.
     bool SetValue(const QString& field, const QVariant& value);
     bool SetValue(int field, const QVariant& value);
     virtual bool Post();
     virtual void Cancel();
-    virtual bool Delete(); // removes the current row
+    virtual bool Delete();     // removes the current row
 
     // --- filter ------------------------------------------------------------
     // Supported forms: Field='text' and Field=number (a quote inside the text
@@ -112,8 +112,8 @@ protected:
     struct Row
     {
         QVector<QVariant> values;
-        qint64 key = 0; // row identity for TableDataset (SQLite rowid)
-        int change = 0; // TableDataset's pending-change flags
+        qint64 key = 0;       // row identity for TableDataset (SQLite rowid)
+        int change = 0;       // TableDataset's pending-change flags
         QVector<QVariant> original;
     };
 
@@ -126,13 +126,13 @@ protected:
 
     QVector<FieldDef> m_fields;
     QVector<Row> m_rows;
-    QVector<int> m_view; // indices of visible rows, in order
+    QVector<int> m_view;      // indices of visible rows, in order
     int m_cursor = 0;
     bool m_eof = true;
     bool m_bof = true;
     State m_state = State::Browse;
     Row m_editBuffer;
-    int m_editRow = -1; // index into m_rows of the row being edited
+    int m_editRow = -1;       // index into m_rows of the row being edited
 
 private:
     bool Matches(const Row& row) const;

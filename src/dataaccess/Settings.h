@@ -12,13 +12,13 @@ QString IniPath();
 // Skins/set.ini: what each user chose for the look (the skin, list columns).
 QString UserIniPath();
 
-QString CoName();           // [Company] CoName
-QString SoftName();         // [Company] SoftName
-int BackUpCompressed();     // [BackUpSet] BackUp: 1 compressed, 0 plain copy
-int BackUpLevel();          // [BackUpSet] Set: 0 store … 5 best
-int BackUpAuto();           // [BackUpSet] Auto: 1 (the default) back up at the first login of a day
+QString CoName();       // [Company] CoName
+QString SoftName();     // [Company] SoftName
+int BackUpCompressed(); // [BackUpSet] BackUp: 1 compressed, 0 plain copy
+int BackUpLevel();      // [BackUpSet] Set: 0 store … 5 best
+int BackUpAuto();       // [BackUpSet] Auto: 1 (the default) back up at the first login of a day
 QString BackUpCopyFolder(); // [BackUpSet] CopyTo: a second folder automatic backups are copied to
-int BackUpKeep();           // [BackUpSet] Keep: automatic backups kept, default 10
+int BackUpKeep();       // [BackUpSet] Keep: automatic backups kept, default 10
 
 // [Database] Engine: "SQLite" (the default: data/data.mdb below the program
 // folder) or "PostgreSQL" (Host, Port, Name, User, ConnectTimeout; the

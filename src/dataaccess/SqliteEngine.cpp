@@ -202,8 +202,7 @@ SqlCursor::StepResult SqliteCursor::Step(QString* error)
     // refuses at once instead of waiting (waiting could deadlock): the
     // statement has changed nothing, so it is tried again, for as long as
     // the connection's busy timeout allows.
-    if ((rc & 0xff) == SQLITE_BUSY && !m_started && sqlite3_get_autocommit(m_db) != 0 &&
-        !sqlite3_stmt_readonly(m_stmt)) {
+    if ((rc & 0xff) == SQLITE_BUSY && !m_started && sqlite3_get_autocommit(m_db) != 0 && !sqlite3_stmt_readonly(m_stmt)) {
         QElapsedTimer waited;
         waited.start();
         while ((rc & 0xff) == SQLITE_BUSY && waited.elapsed() < BusyTimeoutMs) {
