@@ -764,6 +764,8 @@ private slots:
             QVERIFY(preview);
             seen = true;
             const auto child = [preview](const char* name) { return preview->findChild<QWidget*>(name); };
+            // The file is read while the form is open.
+            QTRY_VERIFY(!preview->IsReading());
             QCOMPARE(qobject_cast<QLabel*>(child("lblSummary"))->text(),
                      QStringLiteral("共 3 行数据：可以导入 2 行（其中疑似重复 1 行），拒绝 1 行。"));
             QCOMPARE(qobject_cast<QLabel*>(child("lblUnmatched"))->text(),
@@ -788,6 +790,7 @@ private slots:
         QTimer::singleShot(0, this, [] {
             auto* preview = qobject_cast<TFrmSaleImport*>(QApplication::activeModalWidget());
             QVERIFY(preview);
+            QTRY_VERIFY(preview->findChild<QPushButton*>("btnImport")->isEnabled());
             preview->findChild<QCheckBox*>("chkSkipDuplicates")->setChecked(false);
             preview->findChild<QPushButton*>("btnImport")->click();
         });
