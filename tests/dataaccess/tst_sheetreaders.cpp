@@ -675,8 +675,8 @@ private slots:
             QVERIFY(writer.Open("销售记录"));
             QVERIFY(writer.AppendRow({"用户姓名", "购买日期", "数量", "备注"}));
             for (int i = 0; i < 300; ++i)
-                QVERIFY(writer.AppendRow({QStringLiteral("客户%1").arg(i), QDate(2024, 3, 5).addDays(i), i * 1.5,
-                                          i % 7 ? QVariant("a&b<c>\"d\"\n第二行") : QVariant()}));
+                QVERIFY(writer.AppendRow({QStringLiteral("客户%1").arg(i), QDate(2024, 3, 5).addDays(i),
+                                          i * 1.5, i % 7 ? QVariant("a&b<c>\"d\"\n第二行") : QVariant()}));
             QVERIFY(writer.Commit());
             files << dir.filePath("export.xlsx");
         }
@@ -711,14 +711,17 @@ private slots:
                     damaged[random.bounded(int(damaged.size()))] = pool[random.bounded(int(sizeof pool) - 1)];
             }
             add(QStringLiteral("damaged%1.xlsx").arg(i),
-                WorkbookWithParts(SheetEntry(damaged), TextEntry(QString(), strings), TextEntry(QString(), styles)));
+                WorkbookWithParts(SheetEntry(damaged), TextEntry(QString(), strings),
+                                  TextEntry(QString(), styles)));
         }
         // Refusals: a string index out of range, a document type, a zip cut short.
-        add("index.xlsx", WorkbookWithParts(SheetEntry("<worksheet><sheetData><row><c t=\"s\"><v>7</v></c></row>"
-                                                       "</sheetData></worksheet>"),
-                                            TextEntry(QString(), strings), TextEntry(QString(), styles)));
-        add("dtd.xlsx", WorkbookEntries(SheetEntry("<?xml version=\"1.0\"?><!DOCTYPE worksheet [<!ENTITY a \"b\">]>"
-                                                   "<worksheet><sheetData/></worksheet>")));
+        add("index.xlsx",
+            WorkbookWithParts(SheetEntry("<worksheet><sheetData><row><c t=\"s\"><v>7</v></c></row>"
+                                         "</sheetData></worksheet>"),
+                              TextEntry(QString(), strings), TextEntry(QString(), styles)));
+        add("dtd.xlsx",
+            WorkbookEntries(SheetEntry("<?xml version=\"1.0\"?><!DOCTYPE worksheet [<!ENTITY a \"b\">]>"
+                                       "<worksheet><sheetData/></worksheet>")));
         QFile::copy(dir.filePath("hand.xlsx"), dir.filePath("cut.xlsx"));
         {
             QFile cut(dir.filePath("cut.xlsx"));
@@ -743,10 +746,11 @@ private slots:
             Repeated(head + "<row><c t=\"inlineStr\"><is><t>", "<a>", 200000, QByteArray()),
             Repeated(head + "<row>", "<c><v>1</v></c>", 20000, "</row>" + tail),
             Repeated(head, "<row r=\"1\"><c><v>1</v></c></row>", 3000, tail),
-            SheetEntry(head + "<row><c r=\"A1\" x=\"" + QByteArray(2 * 1024 * 1024, 'x') + "\"/></row>" + tail),
-            Repeated(head + "<row><c><v>1</v></c></row>", "<!--" + QByteArray(65536, 'c') + "-->", 40, tail),
-            SheetEntry(head + "<row><c t=\"inlineStr\"><is><t>" + QByteArray(300000, 'x') + "</t></is></c></row>" +
+            SheetEntry(head + "<row><c r=\"A1\" x=\"" + QByteArray(2 * 1024 * 1024, 'x') + "\"/></row>" +
                        tail),
+            Repeated(head + "<row><c><v>1</v></c></row>", "<!--" + QByteArray(65536, 'c') + "-->", 40, tail),
+            SheetEntry(head + "<row><c t=\"inlineStr\"><is><t>" + QByteArray(300000, 'x') +
+                       "</t></is></c></row>" + tail),
         };
         for (const ZipEntry& sheet : sheets) {
             QVERIFY(WriteZip(file, WorkbookWithParts(sheet, TextEntry(QString(), PlainStrings),
