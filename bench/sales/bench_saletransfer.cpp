@@ -12,6 +12,7 @@
 #include "QtXlsxReader.h"
 #include "SaleExport.h"
 #include "SaleImport.h"
+#include "SaleImportRun.h"
 #include "SeedData.h"
 #include "SqlConnection.h"
 #include "TDataM.h"
@@ -19,6 +20,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -226,7 +228,7 @@ int Parsers(const QString& file)
 }
 
 // Child: `file` previewed and imported into an empty database.
-int Import(const QString& file, const char* reader)
+int Import(const QString& file, const char* reader, bool worker)
 {
     QTemporaryDir dir;
     TDataM dataModule;
@@ -239,7 +241,20 @@ int Import(const QString& file, const char* reader)
     timer.start();
     SaleImport::Preview preview;
     QString error;
-    if (SaleImport::Analyse(file, &preview, &error) != SaleImport::Outcome::Done) {
+    if (worker) {
+        // As the import form reads: the rows read and checked on a worker
+        // thread, the preview filled on this one.
+        SaleImportRun run;
+        QEventLoop loop;
+        QObject::connect(&run, &SaleImportRun::Finished, &loop, &QEventLoop::quit);
+        run.Start(file);
+        loop.exec();
+        if (run.Result() != SaleImport::Outcome::Done) {
+            std::fprintf(stderr, "preview failed: %s\n", qPrintable(run.ErrorString()));
+            return 1;
+        }
+        preview = run.CurrentPreview();
+    } else if (SaleImport::Analyse(file, &preview, &error) != SaleImport::Outcome::Done) {
         std::fprintf(stderr, "preview failed: %s\n", qPrintable(error));
         return 1;
     }
@@ -280,8 +295,12 @@ int main(int argc, char** argv)
         if (args.contains("--earlier-reader"))
             SheetReader::SetXlsxFactory(
                 []() -> std::unique_ptr<SheetReader> { return std::make_unique<QtXlsxReader>(); });
+        const bool worker = args.contains("--worker");
         return Import(args.value(1),
-                      args.contains("--earlier-reader") ? "   (earlier reader: baseline)" : "");
+                      worker ? "   (preview read on a worker thread, as the form does)"
+                      : args.contains("--earlier-reader") ? "   (earlier reader: baseline)"
+                                                          : "",
+                      worker);
     }
     if (args.value(0) == "--parsers")
         return Parsers(args.value(1));
@@ -297,7 +316,8 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         for (const char* suffix : {"xlsx", "csv"}) {
             const QString file = files.filePath(QString("sales-%1.%2").arg(count).arg(suffix));
-            if (Child({"--export", QString::number(count), file}) != 0 || Child({"--import", file}) != 0)
+            if (Child({"--export", QString::number(count), file}) != 0 || Child({"--import", file}) != 0 ||
+                Child({"--import", file, "--worker"}) != 0)
                 return 1;
             if (QLatin1String(suffix) == QLatin1String("xlsx") &&
                 (Child({"--import", file, "--earlier-reader"}) != 0 || Child({"--parsers", file}) != 0))
