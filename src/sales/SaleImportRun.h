@@ -35,7 +35,8 @@ public:
     SaleImport::Outcome Result() const { return m_result; }
     QString ErrorString() const { return m_error; }
 
-    // Rows taken before each batch's hand-over is reported; for tests.
+    // Rows per batch (a batch goes over sooner when 50 ms have passed),
+    // and the batches the queue holds at most while the worker waits.
     static constexpr int BatchRows = 512;
     static constexpr int MaxQueuedBatches = 4;
 
