@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
-  libsqlite3-dev libpq-dev libsodium-dev libxlsxwriter-dev libarchive-dev libqrencode-dev libfreexl-dev
+  libsqlite3-dev libpq-dev libsodium-dev libxlsxwriter-dev libarchive-dev libqrencode-dev libfreexl-dev libexpat1-dev
   # xlsxwriter.pc links with -lz, but libxlsxwriter-dev does not pull in zlib's headers
   zlib1g-dev
   fonts-noto-cjk tango-icon-theme

@@ -12,12 +12,12 @@
 #include "AppDir.h"
 #include "BenchSupport.h"
 #include "QuickFind.h"
-#include "TDataM.h"
-#include "TFrmSaleManage.h"
 #include "SaleListModel.h"
 #include "SeedData.h"
 #include "SqlConnection.h"
 #include "SqlDialect.h"
+#include "TDataM.h"
+#include "TFrmSaleManage.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -28,8 +28,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <array>
 #include <cstdio>
-
 
 namespace {
 
@@ -43,8 +43,9 @@ using Bench::PeakMegabytes;
 bool Generate(int count)
 {
     const bool server = CurrentConnection()->IsServer();
-    const QString series = server ? "with c(i) as (select generate_series(1, ?::int)) "
-                                  : "with recursive c(i) as (select 1 union all select i+1 from c where i<?) ";
+    const QString series = server
+                               ? "with c(i) as (select generate_series(1, ?::int)) "
+                               : "with recursive c(i) as (select 1 union all select i+1 from c where i<?) ";
     const QString buyDate = server ? "date '2015-01-01' + (i*3650/?::int)"
                                    : "date('2015-01-01','+'||(i*3650/?)||' days')||' 00:00:00'";
     const QString overRun = server ? "date '2015-01-01' + (i*3650/?::int+365)"
@@ -53,18 +54,22 @@ bool Generate(int count)
     SqlStatement insert(
         CurrentConnection(),
         series +
-        "insert into SaleInfo "
-        "(Name,Phone,Fax,Mobile,addr,BuyDate,OverRun,TB,BuyAmount,CPU,Memory,HD,DisplayCard,"
-        "Sound,MainBoard,Box,Display,Power,Floppy,CDROM,Mouse,KeyBoard,SoundBox,NetWork,Modem,Print,Other,"
-        "Memo) "
-        "select '客户'||(i%5000), '010-'||(62000000+i), '无', '138'||(10000000+i), "
-        "case i%7 when 0 then '北京' else '北京市海淀区学院路'||(i%300)||'号' end, " +
-        buyDate + ", " + overRun + ", "
-        "case when i%50=0 then '1' else '0' end, '1', 'Intel Core i5-12400', '16GB DDR4 3200', '512GB NVMe "
-        "固态', "
-        "'GeForce RTX 3060', '板载声卡', '华硕 B660M', '先马 平头哥', 'AOC 24英寸', '航嘉 500W', '无', "
-        "'DVD刻录机', "
-        "'罗技 M100', '罗技 K120', '漫步者 R101V', '板载千兆网卡', '无', '无', '无', '第'||i||'台' from c");
+            "insert into SaleInfo "
+            "(Name,Phone,Fax,Mobile,addr,BuyDate,OverRun,TB,BuyAmount,CPU,Memory,HD,DisplayCard,"
+            "Sound,MainBoard,Box,Display,Power,Floppy,CDROM,Mouse,KeyBoard,SoundBox,NetWork,Modem,Print,"
+            "Other,"
+            "Memo) "
+            "select '客户'||(i%5000), '010-'||(62000000+i), '无', '138'||(10000000+i), "
+            "case i%7 when 0 then '北京' else '北京市海淀区学院路'||(i%300)||'号' end, " +
+            buyDate + ", " + overRun +
+            ", "
+            "case when i%50=0 then '1' else '0' end, '1', 'Intel Core i5-12400', '16GB DDR4 3200', '512GB "
+            "NVMe "
+            "固态', "
+            "'GeForce RTX 3060', '板载声卡', '华硕 B660M', '先马 平头哥', 'AOC 24英寸', '航嘉 500W', '无', "
+            "'DVD刻录机', "
+            "'罗技 M100', '罗技 K120', '漫步者 R101V', '板载千兆网卡', '无', '无', '无', '第'||i||'台' from "
+            "c");
     if (!insert.Exec({count, count, count}) || !transaction.Commit())
         return false;
     // As the server's background analysis would soon after such a load.
@@ -72,11 +77,70 @@ bool Generate(int count)
     return analyze.isEmpty() || CurrentConnection()->ExecRaw(analyze);
 }
 
+// The record manager's search by every searchable column on the server:
+// "=" a value one row holds and "=" a value none holds (the search that
+// reads the whole table when no index serves it), each to its first page,
+// first without the search indexes (dropped, the baseline) and then with
+// them (made again as the schema makes them).
+void TimeEveryColumnSearch(TFrmSaleManage* manager)
+{
+    struct Index
+    {
+        QString name, definition;
+    };
+    QVector<Index> indexes;
+    SqlStatement read(CurrentConnection(),
+                      "select indexname, indexdef from pg_indexes where tablename='saleinfo'"
+                      " and indexname like 'saleinfo_search_%' order by indexname");
+    while (read.Step())
+        indexes.append({read.ColumnValue(0).toString(), read.ColumnValue(1).toString()});
+    auto* field = manager->findChild<QComboBox*>("CmbSearchName");
+    auto* op = manager->findChild<QComboBox*>("CmbOperator");
+    auto* value = manager->findChild<QLineEdit*>("EditTJ");
+    const QVector<SaleRecord::SearchField>& fields = SaleRecord::SearchFields();
+    // [field][0: present, 1: absent][0: baseline, 1: indexed]
+    QVector<std::array<std::array<double, 2>, 2>> ms(fields.size());
+    QVector<QString> present(fields.size());
+    for (int f = 0; f < fields.size(); ++f) {
+        SqlStatement one(CurrentConnection(),
+                         QStringLiteral("select %1 from SaleInfo where id=54321").arg(fields[f].column));
+        present[f] = one.Step() ? one.ColumnValue(0).toString().left(10) : QString();
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const Index& index : indexes)
+            CurrentConnection()->ExecRaw(pass == 0 ? "DROP INDEX " + index.name : index.definition);
+        CurrentConnection()->ExecRaw("ANALYZE SaleInfo");
+        for (int f = 0; f < fields.size(); ++f) {
+            const QString absent = fields[f].isDate     ? QStringLiteral("1999-01-01")
+                                   : fields[f].isNumber ? QStringLiteral("7")
+                                                        : QStringLiteral("不存在的值");
+            for (int kind = 0; kind < 2; ++kind) {
+                field->setCurrentIndex(f);
+                emit field->activated(f);
+                op->setCurrentText("=");
+                value->setText(kind == 0 ? present[f] : absent);
+                QApplication::processEvents();
+                QElapsedTimer timer;
+                timer.start();
+                manager->BtnSearchClick();
+                ms[f][kind][pass] = Ms(timer);
+                QApplication::processEvents();
+            }
+        }
+    }
+    std::printf("column search, query and first page (= a stored value | = a value none has), without the "
+                "search indexes -> with them:\n");
+    for (int f = 0; f < fields.size(); ++f)
+        std::printf("  %-12s = %-12s %7.1f -> %5.1f ms   | = none %7.1f -> %5.1f ms\n", fields[f].column,
+                    qPrintable(present[f]), ms[f][0][0], ms[f][0][1], ms[f][1][0], ms[f][1][1]);
+}
+
 int RunSize(int count, bool baseline, bool server)
 {
     QTemporaryDir dir;
     TDataM dataModule;
-    const QString serverDatabase = QStringLiteral("weibao_bench_sales_%1").arg(QCoreApplication::applicationPid());
+    const QString serverDatabase =
+        QStringLiteral("weibao_bench_sales_%1").arg(QCoreApplication::applicationPid());
     if (server) {
         const QString error = Bench::OpenFreshServerDatabase(dir.path(), serverDatabase, dataModule);
         if (!error.isEmpty()) {
@@ -92,7 +156,8 @@ int RunSize(int count, bool baseline, bool server)
         std::fprintf(stderr, "generating failed: %s\n", qPrintable(CurrentConnection()->ErrorString()));
         return 1;
     }
-    std::printf("\n== %d records, %s ==\n", count, server ? "PostgreSQL (local server, Unix socket)" : "SQLite");
+    std::printf("\n== %d records, %s ==\n", count,
+                server ? "PostgreSQL (local server, Unix socket)" : "SQLite");
     std::printf("generate (one transaction, one statement)  %9.1f ms\n", Ms(timer));
     const double before = PeakMegabytes();
 
@@ -170,6 +235,9 @@ int RunSize(int count, bool baseline, bool server)
         std::printf("search %-28s %9.1f ms  (query and first page %.1f ms; %lld matching, %d rows fetched)\n",
                     s.what, painted, searched, matches, manager->Model()->rowCount());
     }
+
+    if (server)
+        TimeEveryColumnSearch(manager);
 
     // The expiring-soon filter as on a day amid the generated warranties
     // (they all ended before today): about a month's worth of rows.

@@ -1,24 +1,39 @@
 // Times the export and import of sale records and reports the peak memory of
 // each, so that it can be seen not to grow with the record count.  Each step
-// runs in a process of its own (the peak is a high-water mark).
+// runs in a process of its own (the peak is a high-water mark).  An .xlsx
+// import is timed twice: with the program's reader (expat) and with the
+// earlier one (QXmlStreamReader) as the baseline; before it, the sheet's XML
+// alone is scanned by each parser (and by libxml2's reader when the build
+// found it), beside unpacking it without parsing.
 //   bench_saletransfer               10 000 and 100 000 records
 //   bench_saletransfer N...          other counts
 #include "AppDir.h"
 #include "BenchSupport.h"
+#include "QtXlsxReader.h"
 #include "SaleExport.h"
 #include "SaleImport.h"
+#include "SaleImportRun.h"
 #include "SeedData.h"
 #include "SqlConnection.h"
 #include "TDataM.h"
+#include "XlsxReader.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <cstdio>
 
+#include <archive.h>
+#include <archive_entry.h>
+#include <expat.h>
+#ifdef WEIBAO_BENCH_LIBXML2
+#include <libxml/xmlreader.h>
+#endif
 
 namespace {
 
@@ -78,8 +93,142 @@ int Export(int count, const QString& file)
     return 0;
 }
 
+// The unpacked bytes of one zip entry, handed to `take` 64 KB at a time.
+template <typename Take> qint64 Unpack(const QString& file, const char* entryName, Take take)
+{
+    archive* a = archive_read_new();
+    archive_read_support_format_zip_seekable(a);
+    qint64 total = 0;
+    if (archive_read_open_filename(a, QFile::encodeName(file).constData(), 65536) == ARCHIVE_OK) {
+        archive_entry* entry = nullptr;
+        while (archive_read_next_header(a, &entry) == ARCHIVE_OK) {
+            if (qstrcmp(archive_entry_pathname(entry), entryName) != 0)
+                continue;
+            static char buffer[65536];
+            la_ssize_t n;
+            while ((n = archive_read_data(a, buffer, sizeof buffer)) > 0) {
+                total += n;
+                take(buffer, int(n), false);
+            }
+            take(buffer, 0, true);
+            break;
+        }
+    }
+    archive_read_free(a);
+    return total;
+}
+
+// Child: the sheet of `file` scanned by each XML parser (elements counted),
+// then read row by row by each .xlsx reader.
+int Parsers(const QString& file)
+{
+    const char* sheet = "worksheets/sheet1.xml";
+    const QByteArray sheetEntry = QByteArray("xl/") + sheet;
+    QElapsedTimer timer;
+    timer.start();
+    double cpu0 = CpuMs();
+    const qint64 bytes = Unpack(file, sheetEntry.constData(), [](const char*, int, bool) {});
+    const double unpackOnly = Ms(timer);
+    std::printf("sheet XML %.1f MB: unpack alone %8.0f ms (cpu %.0f ms)\n", bytes / 1048576.0, unpackOnly,
+                CpuMs() - cpu0);
+
+    qint64 elements = 0;
+    timer.restart();
+    cpu0 = CpuMs();
+    {
+        QXmlStreamReader xml;
+        Unpack(file, sheetEntry.constData(), [&](const char* data, int n, bool) {
+            xml.addData(QByteArray::fromRawData(data, n));
+            while (!xml.atEnd()) {
+                if (xml.readNext() == QXmlStreamReader::StartElement)
+                    ++elements;
+                if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
+                    break;
+            }
+        });
+    }
+    std::printf("  QXmlStreamReader scan         %8.0f ms (cpu %.0f ms)  (%lld elements)\n", Ms(timer),
+                CpuMs() - cpu0, elements);
+
+    elements = 0;
+    timer.restart();
+    cpu0 = CpuMs();
+    {
+        XML_Parser parser = XML_ParserCreate(nullptr);
+        XML_SetUserData(parser, &elements);
+        XML_SetElementHandler(
+            parser, [](void* d, const XML_Char*, const XML_Char**) { ++*static_cast<qint64*>(d); },
+            [](void*, const XML_Char*) {});
+        XML_SetCharacterDataHandler(parser, [](void*, const XML_Char*, int) {});
+        Unpack(file, sheetEntry.constData(),
+               [&](const char* data, int n, bool last) { XML_Parse(parser, data, n, last); });
+        XML_ParserFree(parser);
+    }
+    std::printf("  expat scan                    %8.0f ms (cpu %.0f ms)  (%lld elements)\n", Ms(timer),
+                CpuMs() - cpu0, elements);
+
+#ifdef WEIBAO_BENCH_LIBXML2
+    elements = 0;
+    timer.restart();
+    cpu0 = CpuMs();
+    {
+        // The reader pulls its input through a callback: the zip is unpacked
+        // into memory first (outside the timing of the parse), as the
+        // reader has no push interface.
+        QByteArray whole;
+        whole.reserve(bytes);
+        Unpack(file, sheetEntry.constData(), [&](const char* data, int n, bool) { whole.append(data, n); });
+        const double unpacked = Ms(timer);
+        timer.restart();
+        cpu0 = CpuMs();
+        xmlTextReaderPtr reader = xmlReaderForMemory(whole.constData(), int(whole.size()), nullptr, nullptr,
+                                                     XML_PARSE_NONET | XML_PARSE_COMPACT);
+        while (xmlTextReaderRead(reader) == 1) {
+            if (xmlTextReaderNodeType(reader) == XML_READER_TYPE_ELEMENT)
+                ++elements;
+        }
+        xmlFreeTextReader(reader);
+        std::printf("  libxml2 xmlTextReader scan    %8.0f ms (cpu %.0f ms, unpacking into memory apart)  "
+                    "(%lld elements)\n",
+                    Ms(timer), CpuMs() - cpu0, elements);
+        Q_UNUSED(unpacked);
+    }
+#else
+    std::printf("  libxml2 xmlTextReader: not built (libxml2-dev missing)\n");
+#endif
+
+    // The readers of the program, every row with its values.
+    auto readAll = [](SheetReader& reader, const QString& fileName, qint64* rows) {
+        *rows = 0;
+        if (!reader.Open(fileName))
+            return;
+        QVector<QVariant> row;
+        while (reader.ReadRow(&row))
+            ++*rows;
+    };
+    qint64 rows = 0;
+    timer.restart();
+    cpu0 = CpuMs();
+    {
+        QtXlsxReader reader;
+        readAll(reader, file, &rows);
+    }
+    const double qtRead = Ms(timer);
+    std::printf("  rows read, earlier reader     %8.0f ms (cpu %.0f ms)  (%lld rows)\n", qtRead,
+                CpuMs() - cpu0, rows);
+    timer.restart();
+    cpu0 = CpuMs();
+    {
+        XlsxReader reader;
+        readAll(reader, file, &rows);
+    }
+    std::printf("  rows read, expat reader       %8.0f ms (cpu %.0f ms)  (%lld rows; %.1fx)\n", Ms(timer),
+                CpuMs() - cpu0, rows, qtRead / Ms(timer));
+    return 0;
+}
+
 // Child: `file` previewed and imported into an empty database.
-int Import(const QString& file)
+int Import(const QString& file, const char* reader, bool worker)
 {
     QTemporaryDir dir;
     TDataM dataModule;
@@ -92,11 +241,25 @@ int Import(const QString& file)
     timer.start();
     SaleImport::Preview preview;
     QString error;
-    if (SaleImport::Analyse(file, &preview, &error) != SaleImport::Outcome::Done) {
+    if (worker) {
+        // As the import form reads: the rows read and checked on a worker
+        // thread, the preview filled on this one.
+        SaleImportRun run;
+        QEventLoop loop;
+        QObject::connect(&run, &SaleImportRun::Finished, &loop, &QEventLoop::quit);
+        run.Start(file);
+        loop.exec();
+        if (run.Result() != SaleImport::Outcome::Done) {
+            std::fprintf(stderr, "preview failed: %s\n", qPrintable(run.ErrorString()));
+            return 1;
+        }
+        preview = run.CurrentPreview();
+    } else if (SaleImport::Analyse(file, &preview, &error) != SaleImport::Outcome::Done) {
         std::fprintf(stderr, "preview failed: %s\n", qPrintable(error));
         return 1;
     }
     const double previewed = Ms(timer);
+    const double previewCpu = CpuMs() - cpu;
     qint64 written = 0;
     if (SaleImport::Write(preview, true, &written, &error) != SaleImport::Outcome::Done) {
         std::fprintf(stderr, "import failed: %s\n", qPrintable(error));
@@ -104,9 +267,9 @@ int Import(const QString& file)
     }
     std::printf(
         "import %7d <- %-5s %8.0f ms (cpu %6.0f ms)   peak %5.0f MB (before %3.0f MB)   preview %.0f ms + "
-        "write %.0f ms\n",
+        "write %.0f ms (cpu: preview %.0f ms + write %.0f ms)%s\n",
         int(written), qPrintable(QFileInfo(file).suffix()), Ms(timer), CpuMs() - cpu, PeakMegabytes(), before,
-        previewed, Ms(timer) - previewed);
+        previewed, Ms(timer) - previewed, previewCpu, CpuMs() - cpu - previewCpu, reader);
     return 0;
 }
 
@@ -127,8 +290,20 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments().mid(1);
     if (args.value(0) == "--export")
         return Export(args.value(1).toInt(), args.value(2));
-    if (args.value(0) == "--import")
-        return Import(args.value(1));
+    if (args.value(0) == "--import") {
+        // The earlier reader, as the baseline.
+        if (args.contains("--earlier-reader"))
+            SheetReader::SetXlsxFactory(
+                []() -> std::unique_ptr<SheetReader> { return std::make_unique<QtXlsxReader>(); });
+        const bool worker = args.contains("--worker");
+        return Import(args.value(1),
+                      worker ? "   (preview read on a worker thread, as the form does)"
+                      : args.contains("--earlier-reader") ? "   (earlier reader: baseline)"
+                                                          : "",
+                      worker);
+    }
+    if (args.value(0) == "--parsers")
+        return Parsers(args.value(1));
 
     QList<int> counts;
     for (const QString& a : args)
@@ -141,7 +316,11 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         for (const char* suffix : {"xlsx", "csv"}) {
             const QString file = files.filePath(QString("sales-%1.%2").arg(count).arg(suffix));
-            if (Child({"--export", QString::number(count), file}) != 0 || Child({"--import", file}) != 0)
+            if (Child({"--export", QString::number(count), file}) != 0 || Child({"--import", file}) != 0 ||
+                Child({"--import", file, "--worker"}) != 0)
+                return 1;
+            if (QLatin1String(suffix) == QLatin1String("xlsx") &&
+                (Child({"--import", file, "--earlier-reader"}) != 0 || Child({"--parsers", file}) != 0))
                 return 1;
         }
     }

@@ -221,3 +221,9 @@ bool CsvReader::ReadRow(QVector<QVariant>* cells)
     }
     return false;
 }
+
+double CsvReader::Fraction() const
+{
+    const qint64 size = m_file.size();
+    return size > 0 ? double(m_file.pos()) / double(size) : -1;
+}

@@ -22,6 +22,7 @@ public:
     bool ReadRow(QVector<QVariant>* cells) override;
     int RowNumber() const override { return m_rowNumber; }
     QString RowProblem() const override { return m_rowProblem; }
+    double Fraction() const override;
 
     Encoding DetectedEncoding() const { return m_encoding; }
 

@@ -7,6 +7,15 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+SheetReader::Factory g_xlsxFactory = nullptr;
+}
+
+void SheetReader::SetXlsxFactory(Factory factory)
+{
+    g_xlsxFactory = factory;
+}
+
 QString SheetReader::NotASheetMessage()
 {
     return QStringLiteral("文件不是可以读取的表格文件（支持Excel工作簿 .xlsx、.xls 和CSV文件）。");
@@ -35,7 +44,7 @@ std::unique_ptr<SheetReader> SheetReader::OpenFile(const QString& fileName, QStr
 
     std::unique_ptr<SheetReader> reader;
     if (head.startsWith("PK\x03\x04")) {
-        reader = std::make_unique<XlsxReader>();
+        reader = g_xlsxFactory ? g_xlsxFactory() : std::make_unique<XlsxReader>();
     } else if (head.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) {
         reader = std::make_unique<XlsReader>();
     } else if (head.contains('\0')) {

@@ -28,6 +28,9 @@ public:
     // text in the file's encoding), empty when it can.  The reader goes on
     // with the next row; the caller refuses this one.
     virtual QString RowProblem() const { return {}; }
+    // How much of the file has been read, from 0 to 1; below 0 when the
+    // reader cannot tell.
+    virtual double Fraction() const { return -1; }
 
     bool HasError() const { return !m_error.isEmpty(); }
     QString ErrorString() const { return m_error; }
@@ -38,6 +41,10 @@ public:
     static std::unique_ptr<SheetReader> OpenFile(const QString& fileName, QString* error);
     // What a file that is neither a workbook nor text is told.
     static QString NotASheetMessage();
+    // Makes the reader of .xlsx files (XlsxReader); a benchmark puts an
+    // earlier reader in its place to time the two.  nullptr: XlsxReader.
+    using Factory = std::unique_ptr<SheetReader> (*)();
+    static void SetXlsxFactory(Factory factory);
 
 protected:
     bool Fail(const QString& error)

@@ -4,9 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <cstring>
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <expat.h>
 
 namespace {
 
@@ -56,16 +58,16 @@ QString DecodeEscapes(const QString& text)
 }
 
 // "BC12" -> 54 (from 0); -1 when the reference has no column letters.
-int ColumnOfReference(QStringView ref)
+int ColumnOfReference(const char* ref)
 {
     int column = 0;
     int letters = 0;
-    for (const QChar c : ref) {
-        const char16_t u = c.unicode();
-        if (u >= 'A' && u <= 'Z')
-            column = column * 26 + (u - 'A' + 1);
-        else if (u >= 'a' && u <= 'z')
-            column = column * 26 + (u - 'a' + 1);
+    for (const char* p = ref; *p; ++p) {
+        const char c = *p;
+        if (c >= 'A' && c <= 'Z')
+            column = column * 26 + (c - 'A' + 1);
+        else if (c >= 'a' && c <= 'z')
+            column = column * 26 + (c - 'a' + 1);
         else
             break;
         if (++letters > 3)
@@ -74,28 +76,76 @@ int ColumnOfReference(QStringView ref)
     return letters == 0 ? -1 : column - 1;
 }
 
+// The value of attribute `name` (NUL-terminated pairs as expat gives them),
+// nullptr when absent.
+const char* Attribute(const char** attributes, const char* name)
+{
+    for (const char** a = attributes; *a; a += 2)
+        if (std::strcmp(a[0], name) == 0)
+            return a[1];
+    return nullptr;
+}
+
+QString AttributeText(const char** attributes, const char* name)
+{
+    const char* value = Attribute(attributes, name);
+    return value ? QString::fromUtf8(value) : QString();
+}
+
+// The first attribute whose name without its prefix is `name` (r:id).
+const char* AttributeByLocalName(const char** attributes, const char* name)
+{
+    for (const char** a = attributes; *a; a += 2) {
+        const char* colon = std::strrchr(a[0], ':');
+        if (std::strcmp(colon ? colon + 1 : a[0], name) == 0)
+            return a[1];
+    }
+    return nullptr;
+}
+
+// A whole number written in plain digits, as the spreadsheet writes style
+// and string indexes; anything else goes through the general reading.
+int IntegerOf(const char* text, bool* ok)
+{
+    if (text && *text && std::strlen(text) <= 9) {
+        int value = 0;
+        const char* p = text;
+        for (; *p >= '0' && *p <= '9'; ++p)
+            value = value * 10 + (*p - '0');
+        if (*p == 0) {
+            *ok = true;
+            return value;
+        }
+    }
+    return QString::fromUtf8(text).toInt(ok);
+}
+
 // The type letter of a cell ("n" when it has none).  The usual ones are
 // shared texts, not a new string for every cell.
-QString CellType(const QXmlStreamAttributes& attributes)
+QString CellType(const char* type)
 {
     static const QString known[] = {QStringLiteral("n"),         QStringLiteral("s"), QStringLiteral("str"),
                                     QStringLiteral("inlineStr"), QStringLiteral("b"), QStringLiteral("e"),
                                     QStringLiteral("d")};
-    if (!attributes.hasAttribute(QLatin1StringView("t")))
+    if (!type)
         return known[0];
-    const QStringView type = attributes.value(QLatin1StringView("t"));
     for (const QString& k : known)
-        if (type == k)
+        if (k == QLatin1StringView(type))
             return k;
-    return type.toString();
+    return QString::fromUtf8(type);
 }
 
-QStringView AttributeByLocalName(const QXmlStreamAttributes& attributes, QStringView name)
+// UTF-16 units of `n` bytes of valid UTF-8 (as expat hands out): one per
+// character, two for those beyond the basic plane.
+qsizetype Utf16Length(const char* s, int n)
 {
-    for (const QXmlStreamAttribute& a : attributes)
-        if (a.name() == name)
-            return a.value();
-    return {};
+    qsizetype units = 0;
+    for (int i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if ((c & 0xC0) != 0x80)
+            units += c >= 0xF0 ? 2 : 1;
+    }
+    return units;
 }
 
 // A part named by a relationship target, relative to the folder of `base`.
@@ -115,145 +165,252 @@ QString ResolveTarget(const QString& base, const QString& target)
 
 } // namespace
 
-XlsxReader::XlsxReader() = default;
-XlsxReader::~XlsxReader() = default;
-
-XlsxReader::XmlPart::~XmlPart()
+// What one part's elements mean; the part calls it for each event.  A sink
+// refuses through the reader and stops its part.
+class XlsxReader::Sink
 {
-    Close();
-}
+public:
+    virtual ~Sink() = default;
+    virtual void Start(const char* name, const char** attributes) = 0;
+    virtual void End(const char* name) = 0;
+    virtual void Text(const char*, int) {}
+};
 
-void XlsxReader::XmlPart::Close()
+// One part of the zip read through expat, 64 KB of unpacked data at a time.
+// The bounds that the events cannot see are kept here: unpacked bytes,
+// nesting, the length of one token, comments, and no document type.
+class XlsxReader::Part
 {
-    if (archive)
-        archive_read_free(archive);
-    archive = nullptr;
-}
+public:
+    Part(XlsxReader& reader, Sink& sink) : m_reader(reader), m_sink(sink) {}
+    ~Part()
+    {
+        if (m_reader.m_activePart == this)
+            m_reader.m_activePart = nullptr;
+        if (m_parser)
+            XML_ParserFree(m_parser);
+        if (m_archive)
+            archive_read_free(m_archive);
+    }
+    Part(const Part&) = delete;
+    Part& operator=(const Part&) = delete;
 
-bool XlsxReader::OpenArchive(::archive** a)
+    // Positions the part at the start of the zip entry `path`: false when
+    // there is none (a refusal noted only when the zip is at fault).
+    bool Open(const QString& path);
+    // Parses the next piece of the part; false once it has ended (the root
+    // element closed, or Finish() called) or was refused.
+    bool Feed();
+    // Ends the part (from a handler: nothing after this event is read, as
+    // nothing after the root element is).
+    void Finish()
+    {
+        if (m_finished)
+            return;
+        m_finished = true;
+        if (m_parsing)
+            XML_StopParser(m_parser, XML_FALSE);
+    }
+    void Refuse(const QString& error) { m_reader.Refuse(error); }
+    bool Finished() const { return m_finished; }
+    double Fraction() const { return m_size > 0 ? qMin(1.0, double(m_fed) / double(m_size)) : -1; }
+
+private:
+    static void OnStart(void* data, const XML_Char* name, const XML_Char** attributes)
+    {
+        auto* part = static_cast<Part*>(data);
+        part->Event();
+        if (++part->m_depth > MaxDepth)
+            return part->Refuse(TextOf(u"工作簿中的 XML 嵌套超过 %1 层，已拒绝读取。").arg(MaxDepth));
+        part->m_sink.Start(name, attributes);
+    }
+    static void OnEnd(void* data, const XML_Char* name)
+    {
+        auto* part = static_cast<Part*>(data);
+        part->Event();
+        part->m_sink.End(name);
+        if (--part->m_depth == 0 && !part->m_finished)
+            part->Finish();
+    }
+    static void OnText(void* data, const XML_Char* text, int length)
+    {
+        auto* part = static_cast<Part*>(data);
+        part->Event();
+        part->m_sink.Text(text, length);
+    }
+    static void OnRemark(Part* part, qsizetype length)
+    {
+        // No spreadsheet program writes comments: a little is let through.
+        part->Event();
+        part->m_reader.m_remarks += length;
+        if (part->m_reader.m_remarks > MaxToken)
+            part->Refuse(
+                TextOf(u"工作簿中的 XML 注释超过 %1 MB，已拒绝读取。").arg(MaxToken / (1024 * 1024)));
+    }
+    static void OnComment(void* data, const XML_Char* text)
+    {
+        OnRemark(static_cast<Part*>(data), Utf16Length(text, int(std::strlen(text))));
+    }
+    static void OnInstruction(void* data, const XML_Char*, const XML_Char* text)
+    {
+        OnRemark(static_cast<Part*>(data), text ? Utf16Length(text, int(std::strlen(text))) : 0);
+    }
+    static void OnDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int)
+    {
+        // Refused where it starts: no entity of it is ever declared or
+        // expanded.
+        static_cast<Part*>(data)->Refuse(TextOf(u"工作簿含有文档类型定义（DTD），为安全起见已拒绝读取。"));
+    }
+    static void OnEntity(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                         const XML_Char*, const XML_Char*, const XML_Char*)
+    {
+        static_cast<Part*>(data)->Refuse(TextOf(u"工作簿含有文档类型定义（DTD），为安全起见已拒绝读取。"));
+    }
+    // Where the event began, in bytes of the part: the bytes fed past it
+    // belong to a token not yet complete.
+    void Event() { m_lastEvent = XML_GetCurrentByteIndex(m_parser); }
+
+    XlsxReader& m_reader;
+    Sink& m_sink;
+    ::archive* m_archive = nullptr;
+    XML_Parser m_parser = nullptr;
+    QString m_path;
+    qint64 m_fed = 0;
+    qint64 m_size = 0; // as the zip gives it, 0 when it gives none
+    qint64 m_lastEvent = 0;
+    int m_depth = 0;
+    bool m_finished = false;
+    bool m_parsing = false;
+};
+
+bool XlsxReader::Part::Open(const QString& path)
 {
-    *a = archive_read_new();
+    m_path = path;
+    m_archive = archive_read_new();
     // The seekable reader takes the entries from the central directory, so
     // skipping an entry does not unpack it.
-    archive_read_support_format_zip_seekable(*a);
-    if (archive_read_open_filename(*a, QFile::encodeName(m_fileName).constData(), ChunkSize) != ARCHIVE_OK) {
-        const QString reason = QString::fromLocal8Bit(archive_error_string(*a));
-        archive_read_free(*a);
-        *a = nullptr;
-        return Fail(TextOf(u"文件不是有效的Excel工作簿：") + reason);
-    }
-    return true;
-}
-
-bool XlsxReader::Count(qint64 bytes)
-{
-    m_unpacked += bytes;
-    if (m_unpacked > MaxUnpacked)
-        return Fail(TextOf(u"文件解压后的数据量过大（超过 %1 MB，可能是恶意构造的压缩文件），已拒绝读取。")
-                        .arg(MaxUnpacked / (1024 * 1024)));
-    return true;
-}
-
-bool XlsxReader::OpenPart(XmlPart* part, const QString& path)
-{
-    part->Close();
-    part->path = path;
-    part->xml.clear();
-    part->xml.setNamespaceProcessing(false);
-    part->drained = false;
-    part->depth = 0;
-    part->pending = 0;
-    if (!OpenArchive(&part->archive))
+    archive_read_support_format_zip_seekable(m_archive);
+    if (archive_read_open_filename(m_archive, QFile::encodeName(m_reader.m_fileName).constData(),
+                                   ChunkSize) != ARCHIVE_OK) {
+        m_reader.Refuse(TextOf(u"文件不是有效的Excel工作簿：") +
+                        QString::fromLocal8Bit(archive_error_string(m_archive)));
         return false;
+    }
     archive_entry* entry = nullptr;
     int status;
-    while ((status = archive_read_next_header(part->archive, &entry)) == ARCHIVE_OK) {
+    while ((status = archive_read_next_header(m_archive, &entry)) == ARCHIVE_OK) {
         // The size the zip gives is checked before a byte is unpacked (an
         // entry passed over may be unpacked to find its end, so every entry
         // is); the bytes themselves are counted as they come, whatever it
         // said.
         const qint64 size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
         if (size > MaxUnpacked)
-            return Count(size);
+            return m_reader.Count(size);
         if (QString::fromUtf8(archive_entry_pathname(entry)) != path)
             continue;
-        if (size > MaxUnpacked - m_unpacked)
-            return Count(size);
+        if (size > MaxUnpacked - m_reader.m_unpacked)
+            return m_reader.Count(size);
+        m_size = size;
+        m_parser = XML_ParserCreate(nullptr);
+        if (!m_parser) {
+            m_reader.Refuse(TextOf(u"内存不足，无法读取工作簿。"));
+            return false;
+        }
+        XML_SetUserData(m_parser, this);
+        XML_SetElementHandler(m_parser, OnStart, OnEnd);
+        XML_SetCharacterDataHandler(m_parser, OnText);
+        XML_SetCommentHandler(m_parser, OnComment);
+        XML_SetProcessingInstructionHandler(m_parser, OnInstruction);
+        XML_SetStartDoctypeDeclHandler(m_parser, OnDoctype);
+        XML_SetEntityDeclHandler(m_parser, OnEntity);
+        XML_SetParamEntityParsing(m_parser, XML_PARAM_ENTITY_PARSING_NEVER);
+        m_reader.m_activePart = this;
         return true;
     }
     if (status == ARCHIVE_FATAL)
-        Fail(TextOf(u"文件不是有效的Excel工作簿：") +
-             QString::fromLocal8Bit(archive_error_string(part->archive)));
-    part->Close();
+        m_reader.Refuse(TextOf(u"文件不是有效的Excel工作簿：") +
+                        QString::fromLocal8Bit(archive_error_string(m_archive)));
     return false;
 }
 
-bool XlsxReader::NextToken(XmlPart& part)
+bool XlsxReader::Part::Feed()
 {
-    if (!part.archive || HasError())
+    if (m_finished || !m_parser || !m_reader.m_refusal.isEmpty())
         return false;
-    QXmlStreamReader& xml = part.xml;
-    for (;;) {
-        xml.readNext();
-        if (!xml.hasError()) {
-            part.pending = 0;
-            switch (xml.tokenType()) {
-            case QXmlStreamReader::DTD:
-                return Fail(TextOf(u"工作簿含有文档类型定义（DTD），为安全起见已拒绝读取。"));
-            case QXmlStreamReader::StartElement:
-                if (++part.depth > MaxDepth)
-                    return Fail(TextOf(u"工作簿中的 XML 嵌套超过 %1 层，已拒绝读取。").arg(MaxDepth));
-                break;
-            case QXmlStreamReader::EndElement:
-                --part.depth;
-                break;
-            case QXmlStreamReader::EndDocument:
-                return false;
-            case QXmlStreamReader::Comment:
-            case QXmlStreamReader::ProcessingInstruction:
-                // The parser is slow on long comments fed in pieces, and no
-                // spreadsheet program writes them: a little is let through.
-                m_remarks += xml.text().size() + xml.processingInstructionData().size();
-                if (m_remarks > MaxToken)
-                    return Fail(
-                        TextOf(u"工作簿中的 XML 注释超过 %1 MB，已拒绝读取。").arg(MaxToken / (1024 * 1024)));
-                break;
-            default:
-                break;
-            }
-            return true;
-        }
-        if (xml.error() != QXmlStreamReader::PrematureEndOfDocumentError || part.drained)
-            return Fail(TextOf(u"工作簿中的 %1 格式有误：%2").arg(part.path, xml.errorString()));
-        // The reader holds a token until it is complete: fed a megabyte
-        // without one, the token is longer than any a workbook has.
-        if (part.pending > MaxToken)
-            return Fail(
-                TextOf(u"工作簿中的一段 XML 文本超过 %1 MB，已拒绝读取。").arg(MaxToken / (1024 * 1024)));
-        // While a token is incomplete the parser looks at it again with each
-        // piece: the pieces grow with it, so that it is looked at a few
-        // times, not once for every 64 KB.
-        // Never much past the bound, so that a token over it is refused
-        // before it is complete.
-        const qint64 wanted = qMax<qint64>(ChunkSize, qMin(part.pending, MaxToken - part.pending));
-        QByteArray feed;
-        while (feed.size() < wanted) {
-            char buffer[ChunkSize];
-            const la_ssize_t n = archive_read_data(part.archive, buffer, sizeof buffer);
-            if (n < 0)
-                return Fail(TextOf(u"工作簿已损坏：") +
-                            QString::fromLocal8Bit(archive_error_string(part.archive)));
-            if (n == 0) {
-                part.drained = true;
-                break;
-            }
-            if (!Count(n))
-                return false;
-            feed.append(buffer, n);
-        }
-        part.pending += feed.size();
-        xml.addData(feed);
+    void* buffer = XML_GetBuffer(m_parser, ChunkSize);
+    if (!buffer) {
+        m_reader.Refuse(TextOf(u"内存不足，无法读取工作簿。"));
+        return false;
     }
+    const la_ssize_t n = archive_read_data(m_archive, buffer, ChunkSize);
+    if (n < 0) {
+        m_reader.Refuse(TextOf(u"工作簿已损坏：") + QString::fromLocal8Bit(archive_error_string(m_archive)));
+        return false;
+    }
+    if (n > 0 && !m_reader.Count(n))
+        return false;
+    m_fed += n;
+    m_parsing = true;
+    const XML_Status status = XML_ParseBuffer(m_parser, int(n), n == 0);
+    m_parsing = false;
+    if (status == XML_STATUS_ERROR) {
+        // A stop from a handler has said why (or ended the part early).
+        if (!m_finished)
+            m_reader.Refuse(TextOf(u"工作簿中的 %1 格式有误：%2")
+                                .arg(m_path, QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(m_parser)))));
+        m_finished = true;
+        return false;
+    }
+    if (n == 0) {
+        m_finished = true;
+        return false;
+    }
+    // The parser holds a token until it is complete: fed a megabyte past
+    // the last event, the token is longer than any a workbook has.
+    if (m_fed - m_lastEvent > MaxToken) {
+        Refuse(TextOf(u"工作簿中的一段 XML 文本超过 %1 MB，已拒绝读取。").arg(MaxToken / (1024 * 1024)));
+        return false;
+    }
+    return !m_finished;
+}
+
+XlsxReader::XlsxReader() = default;
+XlsxReader::~XlsxReader() = default;
+
+void XlsxReader::Refuse(const QString& error)
+{
+    if (m_refusal.isEmpty())
+        m_refusal = error;
+    // Nothing of the part after the event that broke a bound is read.
+    if (m_activePart)
+        m_activePart->Finish();
+}
+
+bool XlsxReader::Settle()
+{
+    return m_refusal.isEmpty() || Fail(m_refusal);
+}
+
+bool XlsxReader::Count(qint64 bytes)
+{
+    m_unpacked += bytes;
+    if (m_unpacked > MaxUnpacked) {
+        Refuse(TextOf(u"文件解压后的数据量过大（超过 %1 MB，可能是恶意构造的压缩文件），已拒绝读取。")
+                   .arg(MaxUnpacked / (1024 * 1024)));
+        return false;
+    }
+    return true;
+}
+
+bool XlsxReader::ReadPart(const QString& path, Sink& sink, bool* found)
+{
+    Part part(*this, sink);
+    const bool opened = part.Open(path);
+    if (found)
+        *found = opened;
+    while (opened && part.Feed()) {
+    }
+    return Settle();
 }
 
 bool XlsxReader::Open(const QString& fileName)
@@ -269,255 +426,388 @@ bool XlsxReader::Open(const QString& fileName)
 
 bool XlsxReader::ReadRelationships(const QString& path, QString* workbookPath)
 {
-    XmlPart part;
-    if (!OpenPart(&part, path))
-        return !HasError();
-    while (NextToken(part)) {
-        const QXmlStreamReader& xml = part.xml;
-        if (xml.isStartElement() && xml.name() == u"Relationship" &&
-            xml.attributes().value("Type").endsWith(u"/officeDocument"))
-            *workbookPath = ResolveTarget("", xml.attributes().value("Target").toString());
-    }
-    return !HasError();
+    struct : Sink
+    {
+        QString* workbookPath;
+        void Start(const char* name, const char** a) override
+        {
+            if (std::strcmp(name, "Relationship") != 0)
+                return;
+            const char* type = Attribute(a, "Type");
+            if (type && QByteArrayView(type).endsWith("/officeDocument"))
+                *workbookPath = ResolveTarget("", AttributeText(a, "Target"));
+        }
+        void End(const char*) override {}
+    } sink;
+    sink.workbookPath = workbookPath;
+    return ReadPart(path, sink);
 }
 
 bool XlsxReader::ReadWorkbook(const QString& workbookPath)
 {
-    QString sheetId;
+    struct : Sink
     {
-        XmlPart part;
-        if (!OpenPart(&part, workbookPath))
-            return HasError() ? false : Fail(TextOf(u"文件不是Excel工作簿（缺少 %1）。").arg(workbookPath));
-        const QXmlStreamReader& xml = part.xml;
-        while (NextToken(part)) {
-            if (!xml.isStartElement())
-                continue;
-            if (xml.name() == u"workbookPr") {
-                const QStringView v = xml.attributes().value("date1904");
-                m_date1904 = v == u"1" || v == u"true";
-            } else if (xml.name() == u"sheet" && sheetId.isEmpty()) {
-                m_sheetName = xml.attributes().value("name").toString();
-                sheetId = AttributeByLocalName(xml.attributes(), u"id").toString();
+        XlsxReader* reader;
+        QString sheetId;
+        void Start(const char* name, const char** a) override
+        {
+            if (std::strcmp(name, "workbookPr") == 0) {
+                const char* v = Attribute(a, "date1904");
+                reader->m_date1904 = v && (std::strcmp(v, "1") == 0 || std::strcmp(v, "true") == 0);
+            } else if (std::strcmp(name, "sheet") == 0 && sheetId.isEmpty()) {
+                reader->m_sheetName = AttributeText(a, "name");
+                const char* id = AttributeByLocalName(a, "id");
+                sheetId = id ? QString::fromUtf8(id) : QString();
             }
         }
-        if (HasError())
-            return false;
-    }
-    if (sheetId.isEmpty())
+        void End(const char*) override {}
+    } book;
+    book.reader = this;
+    bool found = false;
+    if (!ReadPart(workbookPath, book, &found))
+        return false;
+    if (!found)
+        return Fail(TextOf(u"文件不是Excel工作簿（缺少 %1）。").arg(workbookPath));
+    if (book.sheetId.isEmpty())
         return Fail(TextOf(u"工作簿中没有工作表。"));
 
     const QString relsPath = workbookPath.left(workbookPath.lastIndexOf('/') + 1) + "_rels/" +
                              workbookPath.mid(workbookPath.lastIndexOf('/') + 1) + ".rels";
-    QString stringsPath, stylesPath;
+    struct : Sink
     {
-        XmlPart part;
-        if (!OpenPart(&part, relsPath))
-            return HasError() ? false : Fail(TextOf(u"文件不是Excel工作簿（缺少 %1）。").arg(relsPath));
-        const QXmlStreamReader& xml = part.xml;
-        while (NextToken(part)) {
-            if (!xml.isStartElement() || xml.name() != u"Relationship")
-                continue;
-            const QXmlStreamAttributes a = xml.attributes();
-            const QString target = ResolveTarget("xl/workbook.xml", a.value("Target").toString());
-            if (a.value("Id") == sheetId)
-                m_sheetPath = target;
-            else if (a.value("Type").endsWith(u"/sharedStrings"))
+        QString sheetId, sheetPath, stringsPath, stylesPath;
+        void Start(const char* name, const char** a) override
+        {
+            if (std::strcmp(name, "Relationship") != 0)
+                return;
+            const QString target = ResolveTarget("xl/workbook.xml", AttributeText(a, "Target"));
+            const char* type = Attribute(a, "Type");
+            const QByteArrayView typeView = type ? QByteArrayView(type) : QByteArrayView();
+            if (AttributeText(a, "Id") == sheetId)
+                sheetPath = target;
+            else if (typeView.endsWith("/sharedStrings"))
                 stringsPath = target;
-            else if (a.value("Type").endsWith(u"/styles"))
+            else if (typeView.endsWith("/styles"))
                 stylesPath = target;
         }
-        if (HasError())
-            return false;
-    }
+        void End(const char*) override {}
+    } rels;
+    rels.sheetId = book.sheetId;
+    if (!ReadPart(relsPath, rels, &found))
+        return false;
+    if (!found)
+        return Fail(TextOf(u"文件不是Excel工作簿（缺少 %1）。").arg(relsPath));
+    m_sheetPath = rels.sheetPath;
     if (m_sheetPath.isEmpty())
         return Fail(TextOf(u"工作簿中找不到工作表 %1。").arg(m_sheetName));
-    if (!stringsPath.isEmpty() && !ReadSharedStrings(stringsPath))
+    if (!rels.stringsPath.isEmpty() && !ReadSharedStrings(rels.stringsPath))
         return false;
-    if (!stylesPath.isEmpty() && !ReadStyles(stylesPath))
+    if (!rels.stylesPath.isEmpty() && !ReadStyles(rels.stylesPath))
         return false;
     return !HasError();
 }
 
 bool XlsxReader::ReadSharedStrings(const QString& path)
 {
-    XmlPart part;
-    if (!OpenPart(&part, path))
-        return !HasError();
-    const QXmlStreamReader& xml = part.xml;
-    QString current;
-    bool inItem = false, inText = false;
-    int phonetic = 0;
-    while (NextToken(part)) {
-        if (xml.isStartElement()) {
-            if (xml.name() == u"si") {
-                if (m_strings.size() >= MaxEntries)
-                    return Fail(
+    struct : Sink
+    {
+        XlsxReader* reader;
+        QString current;
+        bool inItem = false, inText = false;
+        int phonetic = 0;
+        void Start(const char* name, const char**) override
+        {
+            if (std::strcmp(name, "si") == 0) {
+                if (reader->m_strings.size() >= MaxEntries)
+                    return Refuse(
                         TextOf(u"文件中的共享字符串过多（超过 %1 个），已拒绝读取。").arg(MaxEntries));
                 inItem = true;
                 current.clear();
-            } else if (xml.name() == u"rPh") {
+            } else if (std::strcmp(name, "rPh") == 0) {
                 ++phonetic; // reading aids, not part of the text
-            } else if (xml.name() == u"t") {
+            } else if (std::strcmp(name, "t") == 0) {
                 inText = inItem && phonetic == 0;
             }
-        } else if (xml.isCharacters() && inText) {
+        }
+        void Text(const char* text, int length) override
+        {
+            if (!inText)
+                return;
             // Escapes take up to seven characters for one.
-            if (current.size() + xml.text().size() > qsizetype(MaxCellText) * 7)
-                return Fail(
+            if (current.size() + Utf16Length(text, length) > qsizetype(MaxCellText) * 7)
+                return Refuse(
                     TextOf(u"文件中的共享字符串过长（超过 %1 个字符），已拒绝读取。").arg(MaxCellText));
-            current += xml.text();
-        } else if (xml.isEndElement()) {
-            if (xml.name() == u"t") {
+            current += QString::fromUtf8(text, length);
+        }
+        void End(const char* name) override
+        {
+            if (std::strcmp(name, "t") == 0) {
                 inText = false;
-            } else if (xml.name() == u"rPh") {
+            } else if (std::strcmp(name, "rPh") == 0) {
                 --phonetic;
-            } else if (xml.name() == u"si") {
+            } else if (std::strcmp(name, "si") == 0) {
                 QString text = DecodeEscapes(current);
                 if (text.size() > MaxCellText)
-                    return Fail(
+                    return Refuse(
                         TextOf(u"文件中的共享字符串过长（超过 %1 个字符），已拒绝读取。").arg(MaxCellText));
-                m_strings << text;
+                reader->m_strings << text;
                 inItem = false;
             }
         }
-    }
-    return !HasError();
+        void Refuse(const QString& error)
+        {
+            reader->Refuse(error);
+            inItem = inText = false;
+        }
+    } sink;
+    sink.reader = this;
+    return ReadPart(path, sink);
 }
 
 bool XlsxReader::ReadStyles(const QString& path)
 {
-    XmlPart part;
-    if (!OpenPart(&part, path))
-        return !HasError();
-    const QXmlStreamReader& xml = part.xml;
-    QHash<int, QString> custom;
-    bool inCellXfs = false;
-    int entries = 0;
-    while (NextToken(part)) {
-        if (xml.isStartElement() && (xml.name() == u"numFmt" || xml.name() == u"xf") &&
-            ++entries > MaxEntries)
-            return Fail(TextOf(u"文件中的单元格样式过多（超过 %1 个），已拒绝读取。").arg(MaxEntries));
-        if (xml.isStartElement() && xml.name() == u"numFmt") {
-            custom.insert(xml.attributes().value("numFmtId").toInt(),
-                          xml.attributes().value("formatCode").toString());
-        } else if (xml.isStartElement() && xml.name() == u"cellXfs") {
-            inCellXfs = true;
-        } else if (xml.isEndElement() && xml.name() == u"cellXfs") {
-            inCellXfs = false;
-        } else if (inCellXfs && xml.isStartElement() && xml.name() == u"xf") {
-            const int id = xml.attributes().value("numFmtId").toInt();
-            m_styleFormats << (custom.contains(id) ? custom.value(id) : BuiltInFormat(id));
+    struct : Sink
+    {
+        XlsxReader* reader;
+        QHash<int, QString> custom;
+        bool inCellXfs = false;
+        int entries = 0;
+        void Start(const char* name, const char** a) override
+        {
+            const bool numFmt = std::strcmp(name, "numFmt") == 0;
+            const bool xf = std::strcmp(name, "xf") == 0;
+            if ((numFmt || xf) && ++entries > MaxEntries) {
+                reader->Refuse(TextOf(u"文件中的单元格样式过多（超过 %1 个），已拒绝读取。").arg(MaxEntries));
+                inCellXfs = false;
+                return;
+            }
+            if (numFmt) {
+                custom.insert(AttributeText(a, "numFmtId").toInt(), AttributeText(a, "formatCode"));
+            } else if (std::strcmp(name, "cellXfs") == 0) {
+                inCellXfs = true;
+            } else if (inCellXfs && xf) {
+                const int id = AttributeText(a, "numFmtId").toInt();
+                reader->m_styleFormats << (custom.contains(id) ? custom.value(id) : BuiltInFormat(id));
+            }
+        }
+        void End(const char* name) override
+        {
+            if (std::strcmp(name, "cellXfs") == 0)
+                inCellXfs = false;
+        }
+    } sink;
+    sink.reader = this;
+    return ReadPart(path, sink);
+}
+// The sheet: its rows as they complete, each checked as it comes (rows in
+// increasing order, cells in order and within the last column, texts
+// within their length, shared strings that exist).
+class XlsxReader::SheetSink : public XlsxReader::Sink
+{
+public:
+    explicit SheetSink(XlsxReader& reader) : m_reader(reader) {}
+
+    // Up to the sheet's data; a sheet without any has no rows.
+    bool InData() const { return m_state != State::Before; }
+
+    void Start(const char* name, const char** a) override
+    {
+        switch (m_state) {
+        case State::Before:
+            if (std::strcmp(name, "sheetData") == 0)
+                m_state = State::Data;
+            return;
+        case State::Data:
+            if (std::strcmp(name, "row") == 0)
+                StartRow(a);
+            return;
+        case State::Row:
+            if (std::strcmp(name, "c") == 0)
+                StartCell(a);
+            return;
+        case State::Cell:
+            // Inside <c>: the text of <v>, or of the <t> runs of an inline
+            // string, never of its reading aids.
+            if (std::strcmp(name, "rPh") == 0)
+                ++m_phonetic;
+            m_collecting = m_phonetic == 0 && (std::strcmp(name, "v") == 0 || std::strcmp(name, "t") == 0);
+            return;
+        case State::Done:
+            return;
         }
     }
-    return !HasError();
-}
+
+    void End(const char* name) override
+    {
+        switch (m_state) {
+        case State::Before:
+            return;
+        case State::Data:
+            if (std::strcmp(name, "sheetData") == 0) {
+                m_state = State::Done;
+                m_reader.m_sheet->Finish();
+            }
+            return;
+        case State::Row:
+            if (std::strcmp(name, "row") == 0)
+                EndRow();
+            return;
+        case State::Cell:
+            if (std::strcmp(name, "c") == 0)
+                return EndCell();
+            if (std::strcmp(name, "rPh") == 0)
+                --m_phonetic;
+            m_collecting = false;
+            return;
+        case State::Done:
+            return;
+        }
+    }
+
+    void Text(const char* text, int length) override
+    {
+        if (m_state != State::Cell || !m_collecting)
+            return;
+        m_textLength += Utf16Length(text, length);
+        if (m_textLength > qsizetype(MaxCellText) * 8) {
+            // Longer than any cell can be (escapes count, hence the room).
+            return Refuse(TextOf(u"工作表中的单元格内容过长，文件不像是电子表格。"));
+        }
+        m_text.append(text, size_t(length));
+    }
+
+private:
+    enum class State { Before, Data, Row, Cell, Done };
+
+    void Refuse(const QString& error)
+    {
+        m_reader.Refuse(error);
+        m_state = State::Done;
+    }
+
+    void StartRow(const char** a)
+    {
+        // Rows in increasing order, as the spreadsheet writes them: a row
+        // repeated or out of order is no sheet a program wrote.
+        const char* r = Attribute(a, "r");
+        bool numbered = false;
+        qint64 number = r ? QByteArrayView(r).toLongLong(&numbered) : 0;
+        if (!numbered || number <= 0)
+            number = qint64(m_lastRow) + 1;
+        if (number > MaxRows)
+            return Refuse(TextOf(u"文件中的行过多（行号超过 %1），已拒绝读取。").arg(MaxRows));
+        if (number <= m_lastRow)
+            return Refuse(TextOf(u"工作表中第 %1 行的行号重复或顺序有误，文件已损坏。").arg(number));
+        m_row.number = int(number);
+        m_row.cells.clear();
+        m_column = -1;
+        m_state = State::Row;
+    }
+
+    void EndRow()
+    {
+        m_lastRow = m_row.number;
+        m_reader.m_parsed.append(std::move(m_row));
+        m_row = {};
+        m_state = State::Data;
+    }
+
+    void StartCell(const char** a)
+    {
+        const int rowNumber = m_row.number;
+        if (m_row.cells.size() >= MaxCellsPerRow)
+            return Refuse(TextOf(u"文件中的单元格过多（第 %1 行超过 %2 个），已拒绝读取。")
+                              .arg(rowNumber)
+                              .arg(MaxCellsPerRow));
+        const char* ref = Attribute(a, "r");
+        const int fromRef = ref ? ColumnOfReference(ref) : -1;
+        if (fromRef >= 0 && fromRef <= m_column)
+            return Refuse(TextOf(u"工作表第 %1 行的单元格重复或顺序有误，文件已损坏。").arg(rowNumber));
+        m_column = fromRef >= 0 ? fromRef : m_column + 1;
+        if (m_column >= MaxCellsPerRow)
+            return Refuse(TextOf(u"工作表第 %1 行的列超出范围。").arg(rowNumber));
+        m_cell.column = m_column;
+        m_cell.type = CellType(Attribute(a, "t"));
+        const char* style = Attribute(a, "s");
+        bool ok = false;
+        const int styleIndex = style ? IntegerOf(style, &ok) : 0;
+        m_cell.format = m_reader.m_styleFormats.value(ok ? styleIndex : 0);
+        m_text.clear();
+        m_textLength = 0;
+        m_phonetic = 0;
+        m_collecting = false;
+        m_state = State::Cell;
+    }
+
+    void EndCell()
+    {
+        if (m_cell.type == u"s") {
+            m_text.push_back('\0');
+            bool ok = false;
+            const int index = IntegerOf(m_text.data(), &ok);
+            if (!ok || index < 0 || index >= m_reader.m_strings.size())
+                return Refuse(TextOf(u"工作表第 %1 行引用了不存在的共享字符串。").arg(m_row.number));
+            m_cell.text = m_reader.m_strings.at(index);
+        } else {
+            m_cell.text = DecodeEscapes(QString::fromUtf8(m_text.data(), qsizetype(m_text.size())));
+        }
+        m_row.cells.append(std::move(m_cell));
+        m_cell = {};
+        m_state = State::Row;
+    }
+
+    XlsxReader& m_reader;
+    State m_state = State::Before;
+    int m_lastRow = 0;
+    ParsedRow m_row;
+    int m_column = -1;
+    Cell m_cell;
+    std::string m_text;
+    qsizetype m_textLength = 0;
+    int m_phonetic = 0;
+    bool m_collecting = false;
+};
 
 bool XlsxReader::StartSheet()
 {
-    if (!OpenPart(&m_sheet, m_sheetPath))
-        return HasError() ? false : Fail(TextOf(u"工作簿中找不到工作表 %1。").arg(m_sheetName));
+    m_sheetSink = std::make_unique<SheetSink>(*this);
+    m_sheet = std::make_unique<Part>(*this, *m_sheetSink);
+    m_parsed.clear();
+    m_nextParsed = 0;
     m_rowNumber = 0;
-    // Up to the sheet's data; a sheet without any has no rows.
-    while (NextToken(m_sheet))
-        if (m_sheet.xml.isStartElement() && m_sheet.xml.name() == u"sheetData")
-            return true;
-    return !HasError();
-}
-
-QString XlsxReader::CellText()
-{
-    // Inside <c>: the text of <v>, or of the <t> runs of an inline string.
-    const QXmlStreamReader& xml = m_sheet.xml;
-    QString text;
-    bool collecting = false;
-    int phonetic = 0;
-    while (NextToken(m_sheet)) {
-        if (xml.isStartElement()) {
-            if (xml.name() == u"rPh")
-                ++phonetic;
-            collecting = phonetic == 0 && (xml.name() == u"v" || xml.name() == u"t");
-        } else if (xml.isCharacters() && collecting) {
-            if (text.size() + xml.text().size() > qsizetype(MaxCellText) * 8) {
-                // Longer than any cell can be (escapes count, hence the room).
-                Fail(TextOf(u"工作表中的单元格内容过长，文件不像是电子表格。"));
-                return {};
-            }
-            if (text.isEmpty())
-                text = xml.text().toString();
-            else
-                text += xml.text();
-        } else if (xml.isEndElement()) {
-            if (xml.name() == u"c")
-                break;
-            if (xml.name() == u"rPh")
-                --phonetic;
-            collecting = false;
-        }
+    if (!m_sheet->Open(m_sheetPath))
+        return Settle() ? Fail(TextOf(u"工作簿中找不到工作表 %1。").arg(m_sheetName)) : false;
+    while (!m_sheetSink->InData() && m_sheet->Feed()) {
     }
-    return text;
+    // A fault before the sheet's data refuses the file; one after it waits
+    // for the rows before it.
+    return m_sheetSink->InData() || Settle();
 }
 
 bool XlsxReader::ReadCells(QVector<Cell>* cells)
 {
     cells->clear();
-    const QXmlStreamReader& xml = m_sheet.xml;
-    const int lastRow = m_rowNumber;
-    while (NextToken(m_sheet)) {
-        if (xml.isEndElement() && xml.name() == u"sheetData")
-            return false;
-        if (!xml.isStartElement() || xml.name() != u"row")
-            continue;
-        // Rows in increasing order, as the spreadsheet writes them: a row
-        // repeated or out of order is no sheet a program wrote.
-        const QStringView r = xml.attributes().value("r");
-        bool numbered = false;
-        qint64 number = r.toLongLong(&numbered);
-        if (!numbered || number <= 0)
-            number = qint64(lastRow) + 1;
-        if (number > MaxRows)
-            return Fail(TextOf(u"文件中的行过多（行号超过 %1），已拒绝读取。").arg(MaxRows));
-        if (number <= lastRow)
-            return Fail(TextOf(u"工作表中第 %1 行的行号重复或顺序有误，文件已损坏。").arg(number));
-        const int rowNumber = int(number);
-        int column = -1;
-        while (NextToken(m_sheet)) {
-            if (xml.isEndElement() && xml.name() == u"row")
-                break;
-            if (!xml.isStartElement() || xml.name() != u"c")
-                continue;
-            if (cells->size() >= MaxCellsPerRow)
-                return Fail(TextOf(u"文件中的单元格过多（第 %1 行超过 %2 个），已拒绝读取。")
-                                .arg(rowNumber)
-                                .arg(MaxCellsPerRow));
-            const QXmlStreamAttributes a = xml.attributes();
-            const int fromRef = ColumnOfReference(a.value(QLatin1StringView("r")));
-            if (fromRef >= 0 && fromRef <= column)
-                return Fail(TextOf(u"工作表第 %1 行的单元格重复或顺序有误，文件已损坏。").arg(rowNumber));
-            column = fromRef >= 0 ? fromRef : column + 1;
-            if (column >= MaxCellsPerRow)
-                return Fail(TextOf(u"工作表第 %1 行的列超出范围。").arg(rowNumber));
-            Cell cell;
-            cell.column = column;
-            cell.type = CellType(a);
-            cell.format = m_styleFormats.value(a.value(QLatin1StringView("s")).toInt());
-            cell.text = CellText();
-            if (cell.type == u"s") {
-                bool ok = false;
-                const int index = cell.text.toInt(&ok);
-                if (!ok || index < 0 || index >= m_strings.size())
-                    return Fail(TextOf(u"工作表第 %1 行引用了不存在的共享字符串。").arg(rowNumber));
-                cell.text = m_strings.at(index);
-            } else {
-                cell.text = DecodeEscapes(cell.text);
-            }
-            cells->append(std::move(cell));
+    for (;;) {
+        if (m_nextParsed < m_parsed.size()) {
+            ParsedRow& row = m_parsed[m_nextParsed++];
+            std::swap(*cells, row.cells);
+            m_rowNumber = row.number;
+            return true;
         }
-        if (HasError())
-            return false;
-        m_rowNumber = rowNumber;
-        return true;
+        m_parsed.clear();
+        m_nextParsed = 0;
+        if (!Settle() || !m_sheet || !m_sheet->Feed()) {
+            if (m_parsed.isEmpty()) {
+                Settle();
+                return false;
+            }
+        }
     }
-    return false;
+}
+
+double XlsxReader::Fraction() const
+{
+    return m_sheet ? m_sheet->Fraction() : -1;
 }
 
 bool XlsxReader::ReadRow(QVector<QVariant>* values)

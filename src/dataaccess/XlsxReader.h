@@ -5,18 +5,17 @@
 #include <QByteArray>
 #include <QHash>
 #include <QStringList>
-#include <QXmlStreamReader>
-
-struct archive;
+#include <memory>
+#include <string>
 
 // Reads the first worksheet of an .xlsx workbook: the zip through libarchive,
-// the XML parts through QXmlStreamReader.  The shared strings and the cell
-// styles are read first; the sheet itself is then streamed, one row at a
-// time.  Every part is streamed through bounds of its own (see below), so
-// memory and time stay small whatever the file holds.  Hostile files are
-// refused with the bound they broke: unpacked data (a zip bomb), nesting,
-// overlong tokens, too many cells, rows or entries, any document type
-// definition (entity expansion), malformed XML.
+// the XML parts through expat, fed 64 KB at a time.  The shared strings and
+// the cell styles are read first; the sheet itself is then streamed, a piece
+// at a time, its rows handed out one by one.  Every part is streamed through bounds of its own (see below),
+// so memory and time stay small whatever the file holds.  Hostile files are refused with the bound they
+// broke: unpacked data (a zip bomb), nesting, overlong tokens, too many cells, rows or entries, any document
+// type definition (entity expansion: a document type is refused as soon as it starts, so no entity is ever
+// declared or expanded), malformed XML.
 class XlsxReader : public SheetReader
 {
 public:
@@ -49,6 +48,9 @@ public:
     bool Open(const QString& fileName) override;
     bool ReadRow(QVector<QVariant>* cells) override;
     int RowNumber() const override { return m_rowNumber; }
+    // The share of the sheet's XML parsed (the rows handed out lag behind
+    // by a piece at most).
+    double Fraction() const override;
 
     // The next row as stored, cells in the order of the file.
     bool ReadCells(QVector<Cell>* cells);
@@ -61,38 +63,35 @@ public:
     static bool IsDateFormat(const QString& code);
 
 private:
-    // One part of the zip read as a stream of XML tokens.
-    struct XmlPart
-    {
-        XmlPart() = default;
-        ~XmlPart();
-        XmlPart(const XmlPart&) = delete;
-        XmlPart& operator=(const XmlPart&) = delete;
-        void Close();
+    class Sink;
+    class Part;
+    class SheetSink;
+    friend class Part;
+    friend class SheetSink;
 
-        ::archive* archive = nullptr;
-        QString path;
-        QXmlStreamReader xml;
-        bool drained = false;
-        int depth = 0;
-        qint64 pending = 0; // bytes fed since the last token
+    // A row of the sheet parsed but not yet handed out.
+    struct ParsedRow
+    {
+        int number = 0;
+        QVector<Cell> cells;
     };
 
-    bool OpenArchive(::archive** a);
-    // Positions `part` at the start of the zip entry `path`: false when
-    // there is none (HasError() only when the zip is at fault).
-    bool OpenPart(XmlPart* part, const QString& path);
-    // The next token of the part; false at its end or on a fault.
-    bool NextToken(XmlPart& part);
+    // Notes the first refusal; it is reported (Fail) once the rows parsed
+    // before it have been handed out, as a reader that parsed no further
+    // would.
+    void Refuse(const QString& error);
+    // Reports a noted refusal now; false when there is one.
+    bool Settle();
     bool Count(qint64 bytes);
+    bool ReadPart(const QString& path, Sink& sink, bool* found = nullptr);
     bool ReadRelationships(const QString& path, QString* workbookPath);
     bool ReadWorkbook(const QString& workbookPath);
     bool ReadSharedStrings(const QString& path);
     bool ReadStyles(const QString& path);
     bool StartSheet();
-    QString CellText();
 
     QString m_fileName;
+    QString m_refusal;
     qint64 m_unpacked = 0;
     qint64 m_remarks = 0; // characters of XML comments and processing instructions
     QString m_sheetName;
@@ -100,7 +99,11 @@ private:
     QStringList m_strings;
     QStringList m_styleFormats;
     bool m_date1904 = false;
-    XmlPart m_sheet;
+    Part* m_activePart = nullptr; // the part being read
+    std::unique_ptr<SheetSink> m_sheetSink;
+    std::unique_ptr<Part> m_sheet;
+    QVector<ParsedRow> m_parsed; // handed out from m_nextParsed on
+    qsizetype m_nextParsed = 0;
     int m_rowNumber = 0;
     QVector<Cell> m_cells; // kept between rows for its capacity
 };

@@ -85,33 +85,27 @@ qint64 ImportFile(QWidget* parent)
     if (file.isEmpty())
         return 0;
 
-    SaleImport::Preview preview;
-    QString error;
-    SaleImport::Outcome outcome;
-    {
-        auto progress = MakeProgress(parent, "dlgImportProgress", QStringLiteral("正在读取文件……"));
-        outcome = SaleImport::Analyse(file, &preview, &error, [&progress](qint64 rows) {
-            progress->setLabelText(QStringLiteral("正在读取文件：已读 %1 行").arg(rows));
-            progress->setValue(0);
-            return !progress->wasCanceled();
-        });
-    }
-    if (outcome == SaleImport::Outcome::Cancelled)
-        return 0;
-    if (outcome == SaleImport::Outcome::Failed) {
-        ShowMessage(QStringLiteral("无法导入文件 %1：\n%2").arg(Native(file), error), parent);
+    // The form reads the file on a worker thread, its preview filling as
+    // it reads; it closes by itself when the file is refused.
+    TFrmSaleImport dialog(parent);
+    dialog.Read(file);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    if (dialog.ReadOutcome() == SaleImport::Outcome::Failed) {
+        ShowMessage(QStringLiteral("无法导入文件 %1：\n%2").arg(Native(file), dialog.ReadError()), parent);
         return 0;
     }
+    if (dialog.ReadOutcome() != SaleImport::Outcome::Done)
+        return 0;
+    const SaleImport::Preview& preview = dialog.CurrentPreview();
     if (preview.rows == 0) {
         ShowMessage(QStringLiteral("文件中除标题行外没有数据，没有可导入的记录。"), parent);
         return 0;
     }
-
-    TFrmSaleImport dialog(parent);
-    dialog.SetPreview(preview);
-    if (dialog.exec() != QDialog::Accepted)
+    if (!accepted)
         return 0;
 
+    QString error;
+    SaleImport::Outcome outcome;
     qint64 written = 0;
     {
         auto progress = MakeProgress(parent, "dlgImportProgress", QStringLiteral("正在导入……"));

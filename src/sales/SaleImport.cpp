@@ -113,13 +113,7 @@ bool HasLoneSurrogate(const QString& text)
     return false;
 }
 
-// One data row turned into the values of the insert statement.
-struct Record
-{
-    QVector<QVariant> values; // SaleInfo fields in list order, without the id
-    QString name, phone;
-    QDate buyDate;
-};
+using Record = SaleImport::CheckedRow;
 
 // The rows of a sheet through its header: reads, matches and checks.
 class RecordSource
@@ -179,15 +173,19 @@ public:
     bool HasError() const { return m_reader->HasError(); }
     QString ErrorString() const { return m_reader->ErrorString(); }
 
-    // The next data row; false at the end.  Faults of the row go to
-    // `refusals` (empty when the row can be stored).
-    bool Next(Record* record, QVector<SaleImport::Refusal>* refusals)
+    double Fraction() const { return m_reader ? m_reader->Fraction() : -1; }
+
+    // The next data row; false at the end.  Faults of the row go to its
+    // refusals (empty when the row can be stored).
+    bool Next(Record* record)
     {
-        QVector<QVariant> cells;
+        QVector<QVariant>& cells = m_cells;
         if (!m_reader->ReadRow(&cells))
             return false;
+        QVector<SaleImport::Refusal>* refusals = &record->refusals;
         refusals->clear();
         const int rowNumber = m_reader->RowNumber();
+        record->row = rowNumber;
         if (!m_reader->RowProblem().isEmpty())
             refusals->append({rowNumber, QString(), m_reader->RowProblem()});
         // NUL cannot be stored as text: left out, and the preview says so.
@@ -296,7 +294,8 @@ private:
     static constexpr int MaxNamedRows = 10;
 
     std::unique_ptr<SheetReader> m_reader;
-    QVector<int> m_sourceOf; // list column -> sheet column, -1 when absent
+    QVector<QVariant> m_cells; // kept between rows for its capacity
+    QVector<int> m_sourceOf;   // list column -> sheet column, -1 when absent
     QStringList m_matched, m_unmatched;
     qint64 m_strippedRows = 0;
     QStringList m_strippedRowNumbers;
@@ -453,65 +452,147 @@ int SaleImport::RemoveLeftoverStages(const QString& folder, int minAgeSeconds)
     return removed;
 }
 
+struct SaleImport::Source::Impl
+{
+    RecordSource source;
+};
+
+SaleImport::Source::Source() : d(std::make_unique<Impl>()) {}
+SaleImport::Source::~Source() = default;
+
+bool SaleImport::Source::Open(const QString& fileName, QString* error)
+{
+    return d->source.Open(fileName, error);
+}
+
+bool SaleImport::Source::Next(CheckedRow* row)
+{
+    return d->source.Next(row);
+}
+
+bool SaleImport::Source::HasError() const
+{
+    return d->source.HasError();
+}
+
+QString SaleImport::Source::ErrorString() const
+{
+    return d->source.ErrorString();
+}
+
+double SaleImport::Source::Fraction() const
+{
+    return d->source.Fraction();
+}
+
+QStringList SaleImport::Source::Matched() const
+{
+    return d->source.Matched();
+}
+
+QStringList SaleImport::Source::Unmatched() const
+{
+    return d->source.Unmatched();
+}
+
+QStringList SaleImport::Source::Notes() const
+{
+    if (d->source.StrippedRows() == 0)
+        return {};
+    return {QStringLiteral("%1 行（第 %2 行）的文字中含有空字符（NUL），已删去。")
+                .arg(d->source.StrippedRows())
+                .arg(d->source.StrippedRowNumbers())};
+}
+
+struct SaleImport::Builder::Impl
+{
+    Preview* preview = nullptr;
+    std::unique_ptr<DuplicateFinder> duplicates;
+    std::shared_ptr<SaleImportStage> stage;
+};
+
+SaleImport::Builder::Builder(Preview* preview) : d(std::make_unique<Impl>())
+{
+    d->preview = preview;
+}
+
+SaleImport::Builder::~Builder() = default;
+
+bool SaleImport::Builder::Begin(const QString& fileName, const QStringList& matched,
+                                const QStringList& unmatched, QString* error)
+{
+    Preview* preview = d->preview;
+    *preview = Preview();
+    preview->fileName = fileName;
+    preview->matched = matched;
+    preview->unmatched = unmatched;
+    d->duplicates = std::make_unique<DuplicateFinder>();
+    if (!d->duplicates->IsValid()) {
+        *error = d->duplicates->ErrorString();
+        return false;
+    }
+    d->stage = std::make_shared<SaleImportStage>();
+    return d->stage->Open(error);
+}
+
+bool SaleImport::Builder::Take(const CheckedRow& row, QString* error)
+{
+    Preview* preview = d->preview;
+    ++preview->rows;
+    if (!row.refusals.isEmpty()) {
+        ++preview->refusedRows;
+        for (const Refusal& refusal : row.refusals)
+            if (preview->refused.size() < MaxListed)
+                preview->refused << refusal;
+        return true;
+    }
+    ++preview->accepted;
+    const qint64 stored = d->duplicates->Find(row);
+    if (stored < 0) {
+        *error = d->duplicates->ErrorString();
+        return false;
+    }
+    if (stored > 0) {
+        ++preview->duplicateRows;
+        if (preview->duplicates.size() < MaxListed)
+            preview->duplicates << Duplicate{row.row, row.name, row.phone, row.buyDate, stored};
+    }
+    return d->stage->Add(row.row, stored, row.values, error);
+}
+
+bool SaleImport::Builder::Finish(const QStringList& notes, QString* error)
+{
+    if (!d->stage->Finish(error))
+        return false;
+    d->preview->notes << notes;
+    d->preview->stage = d->stage;
+    return true;
+}
+
 SaleImport::Outcome SaleImport::Analyse(const QString& fileName, Preview* preview, QString* error,
                                         const Progress& progress)
 {
     *preview = Preview();
     preview->fileName = fileName;
     RemoveLeftoverStages(QDir::tempPath());
-    RecordSource source;
+    Source source;
     if (!source.Open(fileName, error))
         return Outcome::Failed;
-    preview->matched = source.Matched();
-    preview->unmatched = source.Unmatched();
-    DuplicateFinder duplicates;
-    if (!duplicates.IsValid()) {
-        *error = duplicates.ErrorString();
+    Builder builder(preview);
+    if (!builder.Begin(fileName, source.Matched(), source.Unmatched(), error))
         return Outcome::Failed;
-    }
-    auto stage = std::make_shared<SaleImportStage>();
-    if (!stage->Open(error))
-        return Outcome::Failed;
-    Record record;
-    QVector<Refusal> refusals;
-    while (source.Next(&record, &refusals)) {
-        ++preview->rows;
-        if (progress && preview->rows % ProgressEvery == 0 && !progress(preview->rows))
+    CheckedRow row;
+    while (source.Next(&row)) {
+        if (progress && (preview->rows + 1) % ProgressEvery == 0 && !progress(preview->rows + 1))
             return Outcome::Cancelled;
-        if (!refusals.isEmpty()) {
-            ++preview->refusedRows;
-            for (const Refusal& refusal : refusals)
-                if (preview->refused.size() < MaxListed)
-                    preview->refused << refusal;
-            continue;
-        }
-        ++preview->accepted;
-        const qint64 stored = duplicates.Find(record);
-        if (stored < 0) {
-            *error = duplicates.ErrorString();
-            return Outcome::Failed;
-        }
-        if (stored > 0) {
-            ++preview->duplicateRows;
-            if (preview->duplicates.size() < MaxListed)
-                preview->duplicates << Duplicate{source.RowNumber(), record.name, record.phone,
-                                                 record.buyDate, stored};
-        }
-        if (!stage->Add(source.RowNumber(), stored, record.values, error))
+        if (!builder.Take(row, error))
             return Outcome::Failed;
     }
     if (source.HasError()) {
         *error = source.ErrorString();
         return Outcome::Failed;
     }
-    if (!stage->Finish(error))
-        return Outcome::Failed;
-    if (source.StrippedRows() > 0)
-        preview->notes << QStringLiteral("%1 行（第 %2 行）的文字中含有空字符（NUL），已删去。")
-                              .arg(source.StrippedRows())
-                              .arg(source.StrippedRowNumbers());
-    preview->stage = stage;
-    return Outcome::Done;
+    return builder.Finish(source.Notes(), error) ? Outcome::Done : Outcome::Failed;
 }
 
 namespace {

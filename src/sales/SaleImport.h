@@ -58,6 +58,68 @@ public:
 
     static constexpr int MaxListed = 1000;
 
+    // One data row as read and checked: the values to insert (SaleInfo's
+    // fields in list order, without the id), or why it is refused.
+    struct CheckedRow
+    {
+        int row = 0;
+        QVector<QVariant> values;
+        QString name, phone;
+        QDate buyDate;
+        QVector<Refusal> refusals; // empty when the row can be stored
+    };
+
+    // The reading half of an analysis: the rows of a file, matched by its
+    // header and checked.  Touches no database, so it may run on a thread
+    // of its own.
+    class Source
+    {
+    public:
+        Source();
+        ~Source();
+        Source(const Source&) = delete;
+        Source& operator=(const Source&) = delete;
+        // Opens the file and reads its header; false with *error when the
+        // file is no readable sheet or names none of the required columns.
+        bool Open(const QString& fileName, QString* error);
+        // The next data row; false at the end or on a fault (HasError()).
+        bool Next(CheckedRow* row);
+        bool HasError() const;
+        QString ErrorString() const;
+        // How much of the file is read, 0 to 1 (below 0: unknown).
+        double Fraction() const;
+        QStringList Matched() const;
+        QStringList Unmatched() const;
+        // What the preview should tell about the rows read (texts changed).
+        QStringList Notes() const;
+
+    private:
+        struct Impl;
+        std::unique_ptr<Impl> d;
+    };
+
+    // The other half, on the thread of the program's connection: takes the
+    // checked rows into `preview` (counts, the first refusals and
+    // duplicates) and its stage.
+    class Builder
+    {
+    public:
+        explicit Builder(Preview* preview);
+        ~Builder();
+        Builder(const Builder&) = delete;
+        Builder& operator=(const Builder&) = delete;
+        // Prepares the stage and the look-up of stored records.
+        bool Begin(const QString& fileName, const QStringList& matched, const QStringList& unmatched,
+                   QString* error);
+        bool Take(const CheckedRow& row, QString* error);
+        // Completes the stage; the preview then holds it.
+        bool Finish(const QStringList& notes, QString* error);
+
+    private:
+        struct Impl;
+        std::unique_ptr<Impl> d;
+    };
+
     // Refuses (Failed, with *error) a file that is not a readable sheet or
     // whose first row names none of the required columns.
     static Outcome Analyse(const QString& fileName, Preview* preview, QString* error,

@@ -2,6 +2,7 @@
 // .xls, CSV in both encodings, and the choice of reader by content.
 #include "CsvReader.h"
 #include "GbkText.h"
+#include "QtXlsxReader.h"
 #include "SheetReader.h"
 #include "XlsReader.h"
 #include "XlsxExport.h"
@@ -108,6 +109,37 @@ QByteArray Mutated(const QByteArray& sample, QRandomGenerator& random, int chang
     for (int i = 0; i < changes; ++i)
         bytes[8 + random.bounded(int(bytes.size()) - 8)] = char(random.bounded(256));
     return bytes;
+}
+
+// What a reader makes of a file: every row with its number, or its refusal.
+// The rows read before a refusal do not count (the import refuses the whole
+// file; where a parser notices malformed XML depends on how far it looks
+// ahead), nor the parser's own wording of it after "格式有误：".
+QString Transcript(SheetReader& reader, const QString& file)
+{
+    QString out;
+    QDebug log(&out);
+    if (reader.Open(file)) {
+        QVector<QVariant> row;
+        while (reader.ReadRow(&row))
+            log << reader.RowNumber() << row << "\n";
+    }
+    QString error = reader.ErrorString();
+    const qsizetype malformed = error.indexOf(QStringLiteral("格式有误："));
+    if (malformed >= 0)
+        error = error.left(malformed + 5);
+    return error.isEmpty() ? out : "refusal: " + error;
+}
+
+// An empty text when both .xlsx readers make the same of `file`, else both
+// transcripts.
+QString ReadersDiffer(const QString& file)
+{
+    XlsxReader expat;
+    QtXlsxReader earlier;
+    const QString a = Transcript(expat, file);
+    const QString b = Transcript(earlier, file);
+    return a == b ? QString() : "reader:\n" + a.left(2000) + "\nearlier reader:\n" + b.left(2000);
 }
 
 } // namespace
@@ -623,6 +655,109 @@ private slots:
         QCOMPARE(refused + read, 60);
         // The helper leaves nothing behind.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 60);
+    }
+
+    void readerMakesOfEveryWorkbookWhatTheEarlierOneDid()
+    {
+        // The reader of the program against the earlier one (QXmlStreamReader):
+        // the same cells, row numbers and refusals, for the sample workbook,
+        // our own export, hand-made and hostile workbooks and a few hundred
+        // damaged sheets.
+        QTemporaryDir dir;
+        QStringList files{TEST_DATA_DIR "/sales-libreoffice.xlsx"};
+        const auto add = [&](const QString& name, const std::vector<ZipEntry>& entries) {
+            const QString file = dir.filePath(name);
+            QVERIFY(WriteZip(file, entries));
+            files << file;
+        };
+        {
+            XlsxStreamWriter writer(dir.filePath("export.xlsx"));
+            QVERIFY(writer.Open("销售记录"));
+            QVERIFY(writer.AppendRow({"用户姓名", "购买日期", "数量", "备注"}));
+            for (int i = 0; i < 300; ++i)
+                QVERIFY(writer.AppendRow({QStringLiteral("客户%1").arg(i), QDate(2024, 3, 5).addDays(i),
+                                          i * 1.5, i % 7 ? QVariant("a&b<c>\"d\"\n第二行") : QVariant()}));
+            QVERIFY(writer.Commit());
+            files << dir.filePath("export.xlsx");
+        }
+        const QByteArray styles = "<styleSheet><numFmts><numFmt numFmtId=\"164\" formatCode=\"yyyy-mm-dd\"/>"
+                                  "</numFmts><cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/>"
+                                  "<xf numFmtId=\"164\"/></cellXfs></styleSheet>";
+        const QByteArray strings = "<sst><si><t>甲</t></si><si><r><t>乙</t></r><rPh><t>おつ</t></rPh>"
+                                   "<r><t xml:space=\"preserve\"> 丙_x000D_</t></r></si><si><t/></si></sst>";
+        const QByteArray sheet =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+            "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetPr/>"
+            "<dimension ref=\"A1:E5\"/><sheetData>"
+            "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+            "<c r=\"C1\" t=\"s\"><v>2</v></c></row>"
+            "<row r=\"3\" spans=\"1:5\"><c r=\"A3\" s=\"1\"><v>45000.5</v></c><c r=\"C3\" s=\"2\">"
+            "<v>45001</v></c><c r=\"D3\" t=\"b\"><v>0</v></c><c r=\"E3\" t=\"e\"><v>#N/A</v></c></row>"
+            "<row><c t=\"str\"><f>A1</f><v>甲</v></c><c t=\"inlineStr\"><is><t>&amp;&lt;&#x4E01;</t></is></c>"
+            "<c t=\"d\"><v>2024-02-29T10:30:00</v></c><c><v> 12 </v></c></row>"
+            "<row r=\"5\"><c r=\"B5\"><v>1e3</v></c><!-- note --><c r=\"C5\" t=\"n\"/></row>"
+            "</sheetData><mergeCells count=\"0\"/></worksheet>";
+        add("hand.xlsx", WorkbookWithParts(SheetEntry(sheet), TextEntry(QString(), strings),
+                                           TextEntry(QString(), styles)));
+        // Damaged sheets: bytes of the XML changed, cut short, or repeated.
+        QRandomGenerator random(26);
+        for (int i = 0; i < 300; ++i) {
+            QByteArray damaged = sheet;
+            if (i % 3 == 0) {
+                damaged.truncate(random.bounded(int(damaged.size())));
+            } else {
+                const char pool[] = "<>/=\"&;x0r1cvtsi \xE4";
+                for (int n = 1 + random.bounded(4); n > 0; --n)
+                    damaged[random.bounded(int(damaged.size()))] = pool[random.bounded(int(sizeof pool) - 1)];
+            }
+            add(QStringLiteral("damaged%1.xlsx").arg(i),
+                WorkbookWithParts(SheetEntry(damaged), TextEntry(QString(), strings),
+                                  TextEntry(QString(), styles)));
+        }
+        // Refusals: a string index out of range, a document type, a zip cut short.
+        add("index.xlsx",
+            WorkbookWithParts(SheetEntry("<worksheet><sheetData><row><c t=\"s\"><v>7</v></c></row>"
+                                         "</sheetData></worksheet>"),
+                              TextEntry(QString(), strings), TextEntry(QString(), styles)));
+        add("dtd.xlsx",
+            WorkbookEntries(SheetEntry("<?xml version=\"1.0\"?><!DOCTYPE worksheet [<!ENTITY a \"b\">]>"
+                                       "<worksheet><sheetData/></worksheet>")));
+        QFile::copy(dir.filePath("hand.xlsx"), dir.filePath("cut.xlsx"));
+        {
+            QFile cut(dir.filePath("cut.xlsx"));
+            QVERIFY(cut.open(QIODevice::ReadWrite) && cut.resize(cut.size() * 2 / 3));
+            files << cut.fileName();
+        }
+        for (const QString& file : files) {
+            const QString differ = ReadersDiffer(file);
+            QVERIFY2(differ.isEmpty(), qPrintable(QFileInfo(file).fileName() + "\n" + differ));
+        }
+    }
+
+    void hostileWorkbooksAreRefusedAsBefore()
+    {
+        // The bounds' workbooks of hostileWorkbooksAreRefusedByTheirBound,
+        // each refused by both readers with the same message.
+        QTemporaryDir dir;
+        const QString file = dir.filePath("hostile.xlsx");
+        const QByteArray head = "<worksheet><sheetData>";
+        const QByteArray tail = "</sheetData></worksheet>";
+        const QVector<ZipEntry> sheets = {
+            Repeated(head + "<row><c t=\"inlineStr\"><is><t>", "<a>", 200000, QByteArray()),
+            Repeated(head + "<row>", "<c><v>1</v></c>", 20000, "</row>" + tail),
+            Repeated(head, "<row r=\"1\"><c><v>1</v></c></row>", 3000, tail),
+            SheetEntry(head + "<row><c r=\"A1\" x=\"" + QByteArray(2 * 1024 * 1024, 'x') + "\"/></row>" +
+                       tail),
+            Repeated(head + "<row><c><v>1</v></c></row>", "<!--" + QByteArray(65536, 'c') + "-->", 40, tail),
+            SheetEntry(head + "<row><c t=\"inlineStr\"><is><t>" + QByteArray(300000, 'x') +
+                       "</t></is></c></row>" + tail),
+        };
+        for (const ZipEntry& sheet : sheets) {
+            QVERIFY(WriteZip(file, WorkbookWithParts(sheet, TextEntry(QString(), PlainStrings),
+                                                     TextEntry(QString(), PlainStyles))));
+            const QString differ = ReadersDiffer(file);
+            QVERIFY2(differ.isEmpty(), qPrintable(differ));
+        }
     }
 
     void documentTypeDefinitionsAreRefused()

@@ -2,7 +2,9 @@
 // refusals, the purge that keeps a copy, and files meant to do harm.
 #include "GbkText.h"
 #include "SaleExport.h"
+#include "SaleFileActions.h"
 #include "SaleImport.h"
+#include "SaleImportRun.h"
 #include "SaleListModel.h"
 #include "SalePurge.h"
 #include "SalesFixture.h"
@@ -21,6 +23,7 @@
 #include <QLockFile>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -764,6 +767,8 @@ private slots:
             QVERIFY(preview);
             seen = true;
             const auto child = [preview](const char* name) { return preview->findChild<QWidget*>(name); };
+            // The file is read while the form is open.
+            QTRY_VERIFY(!preview->IsReading());
             QCOMPARE(qobject_cast<QLabel*>(child("lblSummary"))->text(),
                      QStringLiteral("共 3 行数据：可以导入 2 行（其中疑似重复 1 行），拒绝 1 行。"));
             QCOMPARE(qobject_cast<QLabel*>(child("lblUnmatched"))->text(),
@@ -788,6 +793,7 @@ private slots:
         QTimer::singleShot(0, this, [] {
             auto* preview = qobject_cast<TFrmSaleImport*>(QApplication::activeModalWidget());
             QVERIFY(preview);
+            QTRY_VERIFY(preview->findChild<QPushButton*>("btnImport")->isEnabled());
             preview->findChild<QCheckBox*>("chkSkipDuplicates")->setChecked(false);
             preview->findChild<QPushButton*>("btnImport")->click();
         });
@@ -796,6 +802,94 @@ private slots:
         QCOMPARE(m_dialogs->LastText(), QStringLiteral("已成功导入 2 条记录。"));
         QCOMPARE(Count(), 3);
         QCOMPARE(manager->StatusText(), QStringLiteral("共有 [3] 项"));
+    }
+
+    void workerReadingGivesThePreviewOfTheSameRows()
+    {
+        // The form's reading on a worker thread against Analyse on this
+        // thread: the same counts, refusals, duplicates and staged rows, in
+        // batches handed over as the file is read.
+        InsertSale(Sale());
+        QTemporaryDir dir;
+        const QString file = dir.filePath("many.csv");
+        QByteArray csv = QStringLiteral("用户姓名,电话,地址,购买日期\n").toUtf8();
+        for (int i = 0; i < 5000; ++i)
+            csv +=
+                (i % 97 == 0 ? QStringLiteral(",,北京,2024-01-01\n")
+                 : i == 4321
+                     ? QStringLiteral("%1,%2,北京,%3\n")
+                           .arg(Sale().name, QStringLiteral("010-62001234"), SaleRecord::DateText(Sale().buy))
+                     : QStringLiteral("客户%1,010-%2,北京,2024-01-%3\n").arg(i).arg(i).arg(1 + i % 28))
+                    .toUtf8();
+        WriteFile(file, csv);
+        SaleImport::Preview expected;
+        QString error;
+        QCOMPARE(SaleImport::Analyse(file, &expected, &error), SaleImport::Outcome::Done);
+
+        SaleImportRun run;
+        QSignalSpy finished(&run, &SaleImportRun::Finished);
+        QSignalSpy progressed(&run, &SaleImportRun::Progressed);
+        run.Start(file);
+        QVERIFY(run.IsRunning());
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(run.Result(), SaleImport::Outcome::Done);
+        QVERIFY(progressed.count() >= 1);
+        const SaleImport::Preview& got = run.CurrentPreview();
+        QCOMPARE(got.rows, expected.rows);
+        QCOMPARE(got.accepted, expected.accepted);
+        QCOMPARE(got.refusedRows, expected.refusedRows);
+        QCOMPARE(got.duplicateRows, 1);
+        QCOMPARE(got.refused.size(), expected.refused.size());
+        QCOMPARE(got.refused.last().row, expected.refused.last().row);
+        QCOMPARE(got.duplicates.value(0).row, 4323);
+        qint64 written = 0;
+        QCOMPARE(SaleImport::Write(got, true, &written, &error), SaleImport::Outcome::Done);
+        QCOMPARE(written, expected.accepted - 1);
+        QCOMPARE(Count(), 1 + written);
+    }
+
+    void cancelledReadingWritesNothing()
+    {
+        // Cancelled while the worker reads: nothing written, the staged
+        // rows gone with their folder; the same through the form's 取消.
+        QTemporaryDir dir;
+        const QString file = dir.filePath("long.csv");
+        QByteArray csv = QStringLiteral("用户姓名,地址,购买日期\n").toUtf8();
+        for (int i = 0; i < 200000; ++i)
+            csv += QStringLiteral("客户%1,北京,2024-01-01\n").arg(i).toUtf8();
+        WriteFile(file, csv);
+        const auto stages = [] {
+            return QDir::temp().entryList({QLatin1String(SaleImport::StagePrefix) + '*'}, QDir::Dirs);
+        };
+        const QStringList stagesBefore = stages();
+        {
+            SaleImportRun run;
+            run.Start(file);
+            QTRY_VERIFY_WITH_TIMEOUT(run.CurrentPreview().rows > 0, 60000);
+            run.Cancel();
+            QVERIFY(!run.IsRunning());
+            QCOMPARE(run.Result(), SaleImport::Outcome::Cancelled);
+            QVERIFY(run.CurrentPreview().rows < 200000);
+            QVERIFY(!run.CurrentPreview().stage);
+        }
+        QCOMPARE(stages(), stagesBefore);
+        QCOMPARE(Count(), 0);
+
+        bool cancelled = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* preview = qobject_cast<TFrmSaleImport*>(QApplication::activeModalWidget());
+            QVERIFY(preview);
+            QTRY_VERIFY(preview->CurrentPreview().rows > 0);
+            QVERIFY(preview->IsReading());
+            QVERIFY(!preview->findChild<QPushButton*>("btnImport")->isEnabled());
+            preview->findChild<QPushButton*>("btnCancel")->click();
+            cancelled = true;
+        });
+        m_dialogs->QueueFileName(file);
+        QCOMPARE(SaleFileActions::ImportFile(nullptr), 0);
+        QVERIFY(cancelled);
+        QCOMPARE(Count(), 0);
+        QCOMPARE(stages(), stagesBefore);
     }
 
 private:
