@@ -362,85 +362,85 @@ void TestQuickFind::scannedCardOpensItsRecord()
     TypeText(find, QStringLiteral("陈静"));
     QTest::keyClick(find, Qt::Key_Return);
     QCOMPARE(manager.Model()->rowCount(), 1);
-    namespace {
+}
 
-    // The plan of "select id from SaleInfo where <condition>", one line a step.
-    QString PlanOf(const SaleRecord::Condition& condition)
-    {
-        SqlStatement plan(CurrentConnection(), "explain select id from SaleInfo where " + condition.where);
-        QStringList lines;
-        if (plan.Bind(condition.args))
-            while (plan.Step())
-                lines << plan.ColumnValue(0).toString();
-        return plan.Failed() || !plan.IsValid() ? plan.ErrorString() : lines.join('\n');
-    }
+namespace {
 
-    // Whether `plan` reads `index` for its condition ("Index Scan using <index>",
-    // "Bitmap Index Scan on <index>").
-    bool ReadsIndex(const QString& plan, const QString& index)
-    {
-        return (plan.contains("using " + index + " ", Qt::CaseInsensitive) ||
-                plan.contains("on " + index + " ", Qt::CaseInsensitive)) &&
-               plan.contains("Index Cond");
-    }
+// The plan of "select id from SaleInfo where <condition>", one line a step.
+QString PlanOf(const SaleRecord::Condition& condition)
+{
+    SqlStatement plan(CurrentConnection(), "explain select id from SaleInfo where " + condition.where);
+    QStringList lines;
+    if (plan.Bind(condition.args))
+        while (plan.Step())
+            lines << plan.ColumnValue(0).toString();
+    return plan.Failed() || !plan.IsValid() ? plan.ErrorString() : lines.join('\n');
+}
 
-    } // namespace
+// Whether `plan` reads `index` for its condition ("Index Scan using <index>",
+// "Bitmap Index Scan on <index>").
+bool ReadsIndex(const QString& plan, const QString& index)
+{
+    return (plan.contains("using " + index + " ", Qt::CaseInsensitive) ||
+            plan.contains("on " + index + " ", Qt::CaseInsensitive)) &&
+           plan.contains("Index Cond");
+}
 
-    void TestQuickFind::serverSearchesReadAnIndex()
-    {
-        if (!CurrentConnection()->IsServer())
-            QSKIP("the server's plans only");
-        // 400 rows, each value of a column in one row; the planner told not to
-        // read the table whole where any index serves, so that its choice does
-        // not hang on the table's size.
-        QVERIFY(InsertGenerated(SaleColumns, 400, [](int i) {
-            const QString v = QStringLiteral("值%1").arg(i);
-            const QDate buy = QDate(2020, 1, 1).addDays(i);
-            SqlArgs row{v, v, v, v, v, buy, buy.addDays(365), "0", QString::number(i)};
-            for (int c = 0; c < 19; ++c)
-                row << SqlArg(v);
-            return row;
-        }));
-        QVERIFY(CurrentConnection()->ExecRaw("ANALYZE SaleInfo"));
-        QVERIFY(CurrentConnection()->ExecRaw("SET enable_seqscan = off"));
-        // Every searchable column, with "=" (a value of one row) and with a
-        // range of a few rows; dates through their own indexes.
-        for (const SaleRecord::SearchField& field : SaleRecord::SearchFields()) {
-            const QString column = QLatin1String(field.column);
-            QString index = "saleinfo_search_" + column.toLower();
-            QString value = QStringLiteral("值17");
-            QString range = QStringLiteral("值9");
-            if (field.isDate) {
-                const bool overRun = column.toLower() == "overrun";
-                index = overRun ? "saleinfo_overrun" : "saleinfo_buydate";
-                value = QStringLiteral("2021-01-18");
-                range = overRun ? QStringLiteral("2021-12-01") : QStringLiteral("2021-01-30");
-            } else if (field.isNumber) {
-                value = QStringLiteral("17");
-                range = QStringLiteral("395");
-            }
-            for (const auto& [op, typed] : {std::pair{"=", value}, std::pair{">=", range}}) {
-                SaleRecord::Condition condition;
-                QString error;
-                QVERIFY2(SaleRecord::SearchCondition(column, op, typed, &condition, &error),
-                         qPrintable(error));
-                const QString plan = PlanOf(condition);
-                QVERIFY2(ReadsIndex(plan, index), qPrintable(column + op + typed + ":\n" + plan));
-                // And finds its rows through it.
-                SqlStatement count(CurrentConnection(),
-                                   "select count(*) from SaleInfo where " + condition.where);
-                QVERIFY(count.Bind(condition.args) && count.Step());
-                QVERIFY2(count.ColumnValue(0).toLongLong() >= 1, qPrintable(column + op + typed));
-            }
+} // namespace
+
+void TestQuickFind::serverSearchesReadAnIndex()
+{
+    if (!CurrentConnection()->IsServer())
+        QSKIP("the server's plans only");
+    // 400 rows, each value of a column in one row; the planner told not to
+    // read the table whole where any index serves, so that its choice does
+    // not hang on the table's size.
+    QVERIFY(InsertGenerated(SaleColumns, 400, [](int i) {
+        const QString v = QStringLiteral("值%1").arg(i);
+        const QDate buy = QDate(2020, 1, 1).addDays(i);
+        SqlArgs row{v, v, v, v, v, buy, buy.addDays(365), "0", QString::number(i)};
+        for (int c = 0; c < 19; ++c)
+            row << SqlArg(v);
+        return row;
+    }));
+    QVERIFY(CurrentConnection()->ExecRaw("ANALYZE SaleInfo"));
+    QVERIFY(CurrentConnection()->ExecRaw("SET enable_seqscan = off"));
+    // Every searchable column, with "=" (a value of one row) and with a
+    // range of a few rows; dates through their own indexes.
+    for (const SaleRecord::SearchField& field : SaleRecord::SearchFields()) {
+        const QString column = QLatin1String(field.column);
+        QString index = "saleinfo_search_" + column.toLower();
+        QString value = QStringLiteral("值17");
+        QString range = QStringLiteral("值9");
+        if (field.isDate) {
+            const bool overRun = column.toLower() == "overrun";
+            index = overRun ? "saleinfo_overrun" : "saleinfo_buydate";
+            value = QStringLiteral("2021-01-18");
+            range = overRun ? QStringLiteral("2021-12-01") : QStringLiteral("2021-01-30");
+        } else if (field.isNumber) {
+            value = QStringLiteral("17");
+            range = QStringLiteral("395");
         }
-        // Quick find's "contains" reads the trigram index.
-        SaleRecord::Condition find;
-        QString error;
-        QVERIFY(QuickFind::FindCondition(QStringLiteral("值17"), &find, &error));
-        const QString plan = PlanOf(find);
-        QVERIFY2(ReadsIndex(plan, "saleinfo_find"), qPrintable(plan));
-        QVERIFY(CurrentConnection()->ExecRaw("RESET enable_seqscan"));
+        for (const auto& [op, typed] : {std::pair{"=", value}, std::pair{">=", range}}) {
+            SaleRecord::Condition condition;
+            QString error;
+            QVERIFY2(SaleRecord::SearchCondition(column, op, typed, &condition, &error), qPrintable(error));
+            const QString plan = PlanOf(condition);
+            QVERIFY2(ReadsIndex(plan, index), qPrintable(column + op + typed + ":\n" + plan));
+            // And finds its rows through it.
+            SqlStatement count(CurrentConnection(), "select count(*) from SaleInfo where " + condition.where);
+            QVERIFY(count.Bind(condition.args) && count.Step());
+            QVERIFY2(count.ColumnValue(0).toLongLong() >= 1, qPrintable(column + op + typed));
+        }
     }
+    // Quick find's "contains" reads the trigram index.
+    SaleRecord::Condition find;
+    QString error;
+    QVERIFY(QuickFind::FindCondition(QStringLiteral("值17"), &find, &error));
+    const QString plan = PlanOf(find);
+    QVERIFY2(ReadsIndex(plan, "saleinfo_find"), qPrintable(plan));
+    QVERIFY(CurrentConnection()->ExecRaw("RESET enable_seqscan"));
+}
 
-    QTEST_MAIN(TestQuickFind)
+QTEST_MAIN(TestQuickFind)
 #include "tst_quickfind.moc"
