@@ -23,8 +23,11 @@ inline constexpr int RepairVersion = 6;
 // Version 7: the change log (ChangeLog) and its triggers.  The triggers are
 // made anew from the logged tables' columns at the end of every upgrade
 // (ChangeLog::CreateTriggers), so later steps that add columns stay logged.
-inline constexpr int CurrentVersion = 7;
 inline constexpr int ChangeLogVersion = 7;
+// Version 8: 经营统计 in the catalogue, menu, toolbar and side bar; an
+// index of the visits by 取机 time.
+inline constexpr int StatsVersion = 8;
+inline constexpr int CurrentVersion = 8;
 inline constexpr int QuickFindVersion = 2;
 
 int Version(SqlConnection& connection);

@@ -35,7 +35,10 @@ namespace {
 class SplitButtonAccessible : public QAccessibleWidget
 {
 public:
-    explicit SplitButtonAccessible(QToolButton* button) : QAccessibleWidget(button, QAccessible::ButtonDropDown) {}
+    explicit SplitButtonAccessible(QToolButton* button)
+        : QAccessibleWidget(button, QAccessible::ButtonDropDown)
+    {
+    }
 
     // Marks the button; an interface the toolkit made for it before is dropped.
     static void Install(QToolButton* button)
@@ -290,6 +293,11 @@ void TFrmSaleManage::LoadFilter(const SaleRecord::Condition& condition, int mode
     m_status->setText(QStringLiteral("共有 [%1] 项").arg(qMax<qint64>(0, m_model->MatchCount())));
     if (!loaded)
         ShowError(error, QString(), this);
+}
+
+void TFrmSaleManage::ShowCondition(const SaleRecord::Condition& condition)
+{
+    LoadFilter(condition, 0);
 }
 
 void TFrmSaleManage::TBtnPTClick()

@@ -30,7 +30,7 @@ private slots:
         Fixture f;
         QVERIFY2(f.env.IsValid(), qPrintable(f.env.Error()));
         QTableWidget* list = f.Control<QTableWidget>("LvButton");
-        QCOMPARE(list->rowCount(), 15);
+        QCOMPARE(list->rowCount(), 16);
         QCOMPARE(ListRows(list).first(), QString("28|1|销售记录|Y|销售记录管理(2001)"));
         QVERIFY(!list->item(0, 0)->icon().isNull());
         QVERIFY(f.Control<QComboBox>("cmbIcon")->count() > 40 &&
@@ -178,20 +178,20 @@ private slots:
         f.dialogs.QueueAnswer(Dialogs::Ok);
         f.Click("btnDelete");
         QCOMPARE(f.dialogs.LastText(), QString("删除工具栏出错！"));
-        QCOMPARE(One("select count(*) from AC_TOOLCFG"), QString("15"));
-        QCOMPARE(list->rowCount(), 15);
+        QCOMPARE(One("select count(*) from AC_TOOLCFG"), QString("16"));
+        QCOMPARE(list->rowCount(), 16);
         QVERIFY(TestEnv::RemoveFailure("AC_TOOLCFG", "update"));
 
         f.dialogs.QueueAnswer(Dialogs::Cancel);
         f.Click("btnDelete");
-        QCOMPARE(list->rowCount(), 15);
+        QCOMPARE(list->rowCount(), 16);
         f.dialogs.QueueAnswer(Dialogs::Ok);
         f.Click("btnDelete");
-        QCOMPARE(list->rowCount(), 14);
+        QCOMPARE(list->rowCount(), 15);
         QCOMPARE(list->currentRow(), 0);
         QCOMPARE(Rows("select OrderNum from AC_TOOLCFG order by OrderNum"),
-                 QStringList({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14"}));
-        QCOMPARE(list->item(13, 1)->text(), QString("14"));
+                 QStringList({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15"}));
+        QCOMPARE(list->item(14, 1)->text(), QString("15"));
         QCOMPARE(One("select count(*) from AC_TOOLCFG where ButtonID=2"), QString("0"));
         QVERIFY(!f.dialogs.Failed());
     }
