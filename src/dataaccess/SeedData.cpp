@@ -609,8 +609,12 @@ void SeedDemoHistory(Writer& w, const QDate& today, QHash<QString, int>& perDay)
         SqlStatement find(&w.Connection(),
                           "select id, Name, Mobile, OverRun from SaleInfo where BuyDate<? order by "
                           "BuyDate desc, id limit 1 offset ?");
-        if (!find.Bind({received.date().addDays(-5), int(rng.bounded(60))}) || !find.Step())
-            continue;
+        // Machines of the last year or so; the nearest one when there are fewer.
+        const int back = int(rng.bounded(400));
+        if (!find.Bind({received.date().addDays(-5), back}) || !find.Step()) {
+            if (!find.Reset() || !find.Bind({received.date().addDays(-5), 0}) || !find.Step())
+                continue;
+        }
         const qint64 sale = find.ColumnValue(0).toLongLong();
         const QDate overRun =
             QDate::fromString(find.ColumnValue(3).toString().left(10), QStringLiteral("yyyy-MM-dd"));

@@ -151,11 +151,11 @@ QString DayOf(const SqlConnection* connection, const QString& column)
 
 QString ReadableDate(const SqlConnection* connection, const QString& column)
 {
-    // SQLite's date() reads the stored form and moves a day past the month's
-    // end ("2023-02-29" becomes "2023-03-01"): only a date that comes back as
-    // written is one.
+    // SQLite reads the stored form, and a modifier moves a day past the
+    // month's end on ("2023-02-29" becomes "2023-03-01"): only a date that
+    // comes back as written is one.
     return Server(connection) ? QStringLiteral("%1 is not null").arg(column)
-                              : QStringLiteral("date(%1)=substr(%1,1,10)").arg(column);
+                              : QStringLiteral("date(%1,'+0 days')=substr(%1,1,10)").arg(column);
 }
 
 QString HoursBetween(const SqlConnection* connection, const QString& from, const QString& to)

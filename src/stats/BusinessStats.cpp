@@ -449,6 +449,11 @@ bool Compute(const Request& request, Result* out, QString* error)
                   technicians[name.isEmpty() ? NoTechnician() : name] += row.ColumnInt64(1);
               });
     result.technicians = Sorted(technicians, 0);
+    // Visits nobody has taken on close the list, however many.
+    const auto nobody = std::find_if(result.technicians.begin(), result.technicians.end(),
+                                     [](const auto& entry) { return entry.first == NoTechnician(); });
+    if (nobody != result.technicians.end())
+        std::rotate(nobody, nobody + 1, result.technicians.end());
 
     // The desk now: machines in the shop and the late ones.
     read.Rows("select Status, count(*) from RepairInfo where Status<3 group by Status", {},

@@ -32,7 +32,7 @@ ChartData TwoSeries(ChartKind kind = ChartKind::Bar)
 PreparedReport OnePage(const ChartData& chart, const QRectF& box = QRectF(10, 10, 180, 90))
 {
     PreparedReport report;
-    report.pages.append({});
+    report.pages.append(PreparedPage());
     LayoutChart(chart, QStringLiteral("c"), box, report.pages[0]);
     return report;
 }
@@ -153,7 +153,8 @@ private slots:
     void seriesTellApartInGreyscale()
     {
         ChartData chart = TwoSeries();
-        chart.series = {{QStringLiteral("甲"), {50}}, {QStringLiteral("乙"), {50}}, {QStringLiteral("丙"), {50}}};
+        chart.series = {
+            {QStringLiteral("甲"), {50}}, {QStringLiteral("乙"), {50}}, {QStringLiteral("丙"), {50}}};
         chart.categories = {QStringLiteral("一")};
         PreparedReport report = OnePage(chart, QRectF(10, 10, 120, 80));
         report.page.paperWidth = 140;
@@ -189,7 +190,8 @@ private slots:
             out.setVersion(QDataStream::Qt_6_4);
             out << QStringLiteral("A4") << 210.0 << 297.0 << quint8(0) << 10.0 << 10.0 << 10.0 << 10.0;
             out << QStringLiteral("旧报表") << quint32(1) << quint32(1);
-            out << quint8(0) << QStringLiteral("Name") << QRectF(20, 20, 30, 5) << QLineF() << QStringLiteral("旧文字");
+            out << quint8(0) << QStringLiteral("Name") << QRectF(20, 20, 30, 5) << QLineF()
+                << QStringLiteral("旧文字");
             out << QStringLiteral("宋体") << 12.0 << false << false;
             out << qint32(1) << quint8(0) << false << 1.0;
         }
