@@ -451,7 +451,7 @@ const char* const PgVersion7[] = {
 // counted by the day of 取机, through an index of its own.
 // clang-format off
 const char* const StatsCatalogue[] = {
-    "CREATE INDEX RepairInfo_PickedUpAt ON RepairInfo (PickedUpAt)",
+    "CREATE INDEX IF NOT EXISTS RepairInfo_PickedUpAt ON RepairInfo (PickedUpAt)",
     "INSERT INTO AC_FUNCTIONINFO (FunctionID, FunctionName, FunctionDesc, ControlName, FormModal,"
     " ParentFunctionID, IsPublic, OrderNum) SELECT '2004', '经营统计', '销售、保修到期与维修的统计图表', 'TFrmBusinessStats',"
     " 'S', '2000', 'N', (SELECT coalesce(max(OrderNum),0)+1 FROM AC_FUNCTIONINFO) FROM SeqTable"

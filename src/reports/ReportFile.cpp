@@ -38,11 +38,13 @@ void Write(QDataStream& out, const PageSetup& page)
         << page.marginLeft << page.marginTop << page.marginRight << page.marginBottom;
 }
 
-void Write(QDataStream& out, const Primitive& p)
+void Write(QDataStream& out, const Primitive& p, quint16 version)
 {
     out << quint8(p.kind) << p.name << p.rect << p.line << p.text;
     Write(out, p.font);
     out << qint32(p.penWidth) << quint8(p.penStyle) << p.opaque << p.stretch;
+    if (version < 3)
+        return;
     // Version 3: colours and the shapes of charts.
     out << p.color << quint8(p.pattern) << quint8(p.marker) << quint32(p.points.size());
     for (const QPointF& point : p.points)
@@ -127,7 +129,7 @@ QString Damaged(const QString& fileName)
 
 } // namespace
 
-QByteArray SerializeReport(const PreparedReport& report)
+QByteArray SerializeReport(const PreparedReport& report, quint16 version)
 {
     QByteArray payload;
     {
@@ -138,13 +140,13 @@ QByteArray SerializeReport(const PreparedReport& report)
         for (const PreparedPage& page : report.pages) {
             out << quint32(page.primitives.size());
             for (const Primitive& primitive : page.primitives)
-                Write(out, primitive);
+                Write(out, primitive, version);
         }
     }
     QByteArray data = kMagic;
     {
         QDataStream out(&data, QIODevice::WriteOnly | QIODevice::Append);
-        out << kReportFileVersion << quint32(payload.size());
+        out << version << quint32(payload.size());
     }
     data += QCryptographicHash::hash(payload, QCryptographicHash::Sha256);
     data += payload;

@@ -20,7 +20,9 @@ namespace Report {
 // lines and slices of charts; files of older versions still open.
 inline constexpr quint16 kReportFileVersion = 3;
 
-QByteArray SerializeReport(const PreparedReport& report);
+// `version` below the current one writes that older layout (without the
+// colours and chart shapes), for a program of an earlier version.
+QByteArray SerializeReport(const PreparedReport& report, quint16 version = kReportFileVersion);
 // On failure returns false, sets error to a message naming fileName and leaves report untouched.
 bool DeserializeReport(const QByteArray& data, const QString& fileName, PreparedReport* report,
                        QString* error);
