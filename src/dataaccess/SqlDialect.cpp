@@ -165,6 +165,13 @@ QString HoursBetween(const SqlConnection* connection, const QString& from, const
                : QStringLiteral("cast(round((julianday(%2)-julianday(%1))*24) as integer)").arg(from, to);
 }
 
+QString UnreadableDate(const SqlConnection* connection, const QString& column)
+{
+    return Server(connection)
+               ? QStringLiteral("%1 is null").arg(column)
+               : QStringLiteral("(%1 is null or date(%1,'+0 days') is not substr(%1,1,10))").arg(column);
+}
+
 QString IndexHint(const SqlConnection* connection, const QString& index)
 {
     if (Server(connection))

@@ -76,6 +76,10 @@ QString Now(const SqlConnection* connection);
 QString DayOf(const SqlConnection* connection, const QString& column);
 QString ReadableDate(const SqlConnection* connection, const QString& column);
 QString HoursBetween(const SqlConnection* connection, const QString& from, const QString& to);
+// The records whose date is not readable: the condition of SQLite's partial
+// indexes <table>_Unreadable<column> (which it reads through IndexHint), so
+// that counting them reads only them.
+QString UnreadableDate(const SqlConnection* connection, const QString& column);
 
 // The hint that makes SQLite read `index` (" INDEXED BY <index>", or
 // " NOT INDEXED" for none); the server plans by itself: empty.

@@ -31,11 +31,11 @@ FontSpec Font(double points, bool bold = false)
 }
 
 void AddText(PreparedPage& page, const QString& text, double x, double y, const FontSpec& font,
-             const QString& name = {})
+             bool opaque = false)
 {
     Primitive p;
     p.kind = PrimitiveKind::Text;
-    p.name = name;
+    p.opaque = opaque;
     p.text = text;
     p.font = font;
     p.rect = QRectF(x, y, TextWidth(text, font), EmSize(font));
@@ -237,10 +237,10 @@ void LayoutAxes(const ChartData& chart, const QString& name, const QRectF& area,
             const QString text = ValueText(value, chart.decimals);
             const double width = TextWidth(text, small);
             if (chart.stacked) {
-                // Inside its part when it fits there.
+                // Inside its part when it fits there, on white over the hatching.
                 if (width <= barWidth && bar.height() >= EmSize(small) + 0.4 && count > 1)
                     AddText(page, text, bar.center().x() - width / 2, bar.center().y() - EmSize(small) / 2,
-                            small);
+                            small, true);
             } else if (width <= barWidth + slot * 0.1) {
                 AddText(page, text, bar.center().x() - width / 2, bar.top() - EmSize(small) - 0.3, small);
             }

@@ -419,8 +419,9 @@ bool Compute(const Request& request, Result* out, QString* error)
     }
 
     // Money taken at 取机, by the day of 取机.
-    read.Rows("select " + DayOf("PickedUpAt") +
-                  ", sum(LaborFee), sum(Total-LaborFee) from RepairInfo where Status=3 and PickedUpAt>=? and "
+    read.Rows("select " + DayOf("PickedUpAt") + ", sum(LaborFee), sum(Total-LaborFee) from RepairInfo" +
+                  SqlDialect::IndexHint(Connection(), "RepairInfo_PickedUpAt") +
+                  " where Status=3 and PickedUpAt>=? and "
                   "PickedUpAt<? and " +
                   Readable("PickedUpAt") + " group by 1",
               period, [&](const SqlStatement& row) {
@@ -474,8 +475,10 @@ bool Compute(const Request& request, Result* out, QString* error)
     if (request.countUnreadable) {
         result.unreadable = 0;
         const auto unreadable = [&](const QString& table, const QString& column) {
-            read.Rows("select sum(case when " + Readable(column) + " then 0 else 1 end) from " + table, {},
-                      [&](const SqlStatement& row) { result.unreadable += row.ColumnInt64(0); });
+            read.Rows("select count(*) from " + table +
+                          SqlDialect::IndexHint(Connection(), table + "_Unreadable" + column) + " where " +
+                          SqlDialect::UnreadableDate(Connection(), column),
+                      {}, [&](const SqlStatement& row) { result.unreadable += row.ColumnInt64(0); });
         };
         unreadable("SaleInfo", "BuyDate");
         unreadable("RepairInfo", "ReceivedAt");
