@@ -3,6 +3,7 @@
 #include "FormRegistry.h"
 #include "TFrmAboutMe.h"
 #include "TFrmBackUp.h"
+#include "TFrmBusinessStats.h"
 #include "TFrmChangeLog.h"
 #include "TFrmCompanyDirEdit.h"
 #include "TFrmCompanySet.h"
@@ -50,6 +51,7 @@ void RegisterFormClasses()
     Register<TFrmRepairManage>("维修管理", ChildForm);
     Register<TFrmSysLog>("系统日志", ChildForm);
     Register<TFrmChangeLog>("数据修改记录", ChildForm);
+    Register<TFrmBusinessStats>("经营统计", ChildForm);
     Register<TFrmBackUp>("备份数据", DialogForm);
     Register<TFrmCompressData>("压缩数据库", DialogForm);
     Register<TFrmOption>("备份数据库设置", DialogForm);

@@ -27,7 +27,10 @@ inline constexpr int ChangeLogVersion = 7;
 // Version 8: on a server, an index for every column the record manager
 // searches by (SQLite's step is empty: its searches stay as they were).
 inline constexpr int SearchIndexVersion = 8;
-inline constexpr int CurrentVersion = 8;
+// Version 9: 经营统计 in the catalogue, menu, toolbar and side bar; an
+// index of the visits by 取机 time.
+inline constexpr int StatsVersion = 9;
+inline constexpr int CurrentVersion = 9;
 inline constexpr int QuickFindVersion = 2;
 
 int Version(SqlConnection& connection);

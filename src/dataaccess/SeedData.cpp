@@ -53,6 +53,7 @@ const Function Functions[] = {
     {"2001", "销售记录管理", "TFrmSaleManage", "S", "2000", "N", "查询、修改、删除销售记录"},
     {"2002", "客户信息输入", "TFrmInputInfo", "D", "2000", "N", "录入新的销售记录"},
     {"2003", "打印模板", "TFrmPrintMode", "M", "2000", "N", "打开、预览和打印报表文件"},
+    {"2004", "经营统计", "TFrmBusinessStats", "S", "2000", "N", "销售、保修到期与维修的统计图表"},
     {"3000", "单位设置", "", "", "-1", "N", "本单位信息与字典"},
     {"3001", "本单位信息设置", "TFrmCompanySet", "D", "3000", "N", "单位名称、地址、电话与服务承诺"},
     {"3002", "单位字典编辑", "TFrmCompanyDirEdit", "D", "3000", "N", "部门、职员类型、职务"},
@@ -105,6 +106,7 @@ const Menu Menus[] = {
     {12, "客户信息输入(&I)", 10, "2002"},
     {13, "-", 10, ""},
     {14, "打印模板(&T)", 10, "2003"},
+    {15, "经营统计(&S)", 10, "2004"},
     {20, "单位设置(&C)", 0, ""},
     {21, "本单位信息设置(&C)", 20, "3001"},
     {22, "单位字典编辑(&D)", 20, "3002"},
@@ -146,6 +148,7 @@ struct Button
 const Button Buttons[] = {
     {1, "销售记录", 28, "2001"},
     {2, "客户录入", 29, "2002"},
+    {14, "经营统计", 39, "2004"},
     {3, "-", 0, ""},
     {4, "单位信息", 26, "3001"},
     {5, "打印模板", 39, "2003"},
@@ -173,6 +176,7 @@ const GroupItem GroupItems[] = {
     {2, "销售记录管理", 28, "2001", 1},
     {3, "客户信息输入", 29, "2002", 1},
     {4, "打印模板", 39, "2003", 1},
+    {22, "经营统计", 39, "2004", 1},
     {5, "单位设置", 26, "", 0},
     {6, "本单位信息设置", 26, "3001", 5},
     {7, "单位字典编辑", 27, "3002", 5},
@@ -225,6 +229,16 @@ private:
 QString Text(const char* s)
 {
     return QString::fromUtf8(s);
+}
+
+// The largest key of seeded rows (rows added later stand where they belong,
+// not last), which the key counter must not hand out again.
+template <typename Rows> int LastKey(const Rows& rows)
+{
+    int last = 0;
+    for (const auto& row : rows)
+        last = qMax(last, row.id);
+    return last;
 }
 
 } // namespace
@@ -366,15 +380,14 @@ void SeedConfiguration(Writer& w)
     order = 0;
     for (const GroupItem& g : GroupItems)
         w.Run(InsertItem, {g.id, Text(g.text), g.icon, "Y", Text(g.function), g.parent, ++order});
-    const int menus = int(std::size(Menus)), buttons = int(std::size(Buttons)),
-              items = int(std::size(GroupItems));
+    const int menus = int(std::size(Menus)), items = int(std::size(GroupItems));
     int lastMenu = 0, lastItem = 0;
     for (const Menu& m : Menus)
         lastMenu = qMax(lastMenu, m.id);
     for (const GroupItem& g : GroupItems)
         lastItem = qMax(lastItem, g.id);
     w.Run("insert into SeqTable values (?,?,?,?,?,?,?)",
-          {lastMenu, menus, Buttons[buttons - 1].id, int(std::size(Functions)), 1, lastItem, items});
+          {lastMenu, menus, LastKey(Buttons), int(std::size(Functions)), 1, lastItem, items});
 
     // The administrator role holds every top-level function (a grant covers
     // all functions below it).
@@ -398,9 +411,8 @@ void SeedConfiguration(Writer& w)
 // A few visits of the repair desk in every state: a machine in warranty
 // whose memory was replaced twice, late and waiting machines, a picked-up
 // visit that was charged and a machine bought elsewhere.
-void SeedDemoRepairs(Writer& w, const QDate& today)
+void SeedDemoRepairs(Writer& w, const QDate& today, QHash<QString, int>& perDay)
 {
-    QHash<QString, int> perDay;
     int visitCount = 0;
     struct Swap
     {
@@ -543,6 +555,127 @@ void SeedDemoRepairs(Writer& w, const QDate& today)
         w.Run("insert into RepairCounter (Day, LastNo) values (?,?)", {it.key(), it.value()});
 }
 
+// Two years of trade before today, so the statistics have a shape: sales
+// that rise before the school year and the year's end, and visits of those
+// machines, picked up and charged, with the components replaced.
+void SeedDemoHistory(Writer& w, const QDate& today, QHash<QString, int>& perDay)
+{
+    QRandomGenerator rng(20261209);
+    const char* names[] = {"赵磊", "钱敏", "孙浩", "李静", "周强", "吴婷", "郑伟", "王丽", "冯刚", "陈晨",
+                           "褚明", "卫华", "蒋涛", "沈阳", "韩雪", "杨帆", "朱海", "秦岚", "许可", "何欣"};
+    const char* cpus[] = {"Intel Core i5-12400", "Intel Core i7-13700", "AMD Ryzen 5 5600",
+                          "AMD Ryzen 7 7700X",   "Intel Core i3-12100", "Intel Core i5-13400F",
+                          "AMD Ryzen 5 7600",    "兆芯 KX-6640"};
+    const char* mems[] = {"16GB DDR4 3200", "32GB DDR5 5600", "8GB DDR4 2666", "16GB DDR5 4800"};
+    const char* disks[] = {"512GB NVMe 固态", "1TB NVMe 固态", "256GB 固态 + 1TB 机械", "2TB NVMe 固态"};
+    const char* boards[] = {"华硕 B660M", "微星 B550M", "技嘉 B760M", "华擎 B650M"};
+    const auto pick = [&rng](const auto& list) {
+        return QString::fromUtf8(list[rng.bounded(int(std::size(list)))]);
+    };
+    for (int day = 730; day >= 1; --day) {
+        const QDate buy = today.addDays(-day);
+        // Busier before September and at the end of the year, quieter in February.
+        const int month = buy.month();
+        const int busy = month == 8 || month == 9 || month == 12 || month == 1 ? 3 : month == 2 ? 1 : 2;
+        const int count = int(rng.bounded(busy + 1)) + (buy.dayOfWeek() >= 6 ? 1 : 0) - 1;
+        for (int i = 0; i < count; ++i) {
+            const bool special = rng.bounded(8) == 0;
+            w.Run(
+                "insert into SaleInfo (Name,Phone,Fax,Mobile,addr,BuyDate,OverRun,TB,BuyAmount,CPU,Memory,HD,"
+                "MainBoard,Memo) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                {pick(names), QStringLiteral("无"), QStringLiteral("无"),
+                 QStringLiteral("13%1").arg(100000000 + rng.bounded(899999999)),
+                 QStringLiteral("北京市海淀区"), buy, buy.addDays(365), special ? "1" : "0",
+                 special ? "3" : "1", pick(cpus), pick(mems), pick(disks), pick(boards),
+                 QStringLiteral("无")});
+        }
+    }
+    struct Part
+    {
+        const char* name;
+        const char* model;
+        int price;
+        int weight;
+    };
+    const Part parts[] = {{"内存", "16GB DDR4 3200", 29900, 6}, {"硬盘", "1TB NVMe 固态", 49900, 5},
+                          {"电源", "航嘉 550W", 29900, 4},      {"显卡", "GeForce RTX 3060", 189900, 2},
+                          {"主板", "华硕 B660M", 79900, 2},     {"风扇", "CPU 风扇", 4900, 3},
+                          {"键盘", "罗技 K120", 6900, 2},       {"鼠标", "罗技 M100", 3900, 2},
+                          {"显示器", "AOC 24英寸", 79900, 1}};
+    const char* technicians[] = {"王工", "李工", "张工"};
+    const char* problems[] = {"不开机", "蓝屏死机", "硬盘异响", "无法上网", "自动重启", "屏幕花屏", "噪音大"};
+    for (int daysAgo = 720; daysAgo >= 12; daysAgo -= 1 + int(rng.bounded(4))) {
+        const QDateTime received(today.addDays(-daysAgo), QTime(9 + int(rng.bounded(9)), 10));
+        SqlStatement find(&w.Connection(),
+                          "select id, Name, Mobile, OverRun from SaleInfo where BuyDate<? order by "
+                          "BuyDate desc, id limit 1 offset ?");
+        // Machines of the last year or so; the nearest one when there are fewer.
+        const int back = int(rng.bounded(400));
+        if (!find.Bind({received.date().addDays(-5), back}) || !find.Step()) {
+            if (!find.Reset() || !find.Bind({received.date().addDays(-5), 0}) || !find.Step())
+                continue;
+        }
+        const qint64 sale = find.ColumnValue(0).toLongLong();
+        const QDate overRun =
+            QDate::fromString(find.ColumnValue(3).toString().left(10), QStringLiteral("yyyy-MM-dd"));
+        const bool inWarranty = overRun.isValid() && overRun > received.date();
+        const QDateTime ready = received.addSecs(3600 * (6 + int(rng.bounded(24 * 6))));
+        const QDateTime picked = ready.addSecs(3600 * (1 + int(rng.bounded(24 * 3))));
+        const QString dayKey = received.date().toString(QStringLiteral("yyMMdd"));
+        const QString no = QStringLiteral("WX%1-%2").arg(dayKey).arg(++perDay[dayKey], 3, 10, QChar('0'));
+        const qint64 labor = inWarranty ? 0 : QVector<qint64>{0, 3000, 5000, 8000}[rng.bounded(4)];
+        int weights = 0;
+        for (const Part& part : parts)
+            weights += part.weight;
+        const bool swapped = rng.bounded(10) < 6;
+        int roll = int(rng.bounded(weights));
+        const Part* part = parts;
+        while (roll >= part->weight) {
+            roll -= part->weight;
+            ++part;
+        }
+        const qint64 total = labor + (swapped && !inWarranty ? part->price : 0);
+        w.Run(
+            "insert into RepairInfo "
+            "(RepairNo,SaleID,Outside,ContactName,ContactPhone,ReceivedAt,DueAt,ReadyAt,"
+            "PickedUpAt,Problem,Accessories,Appearance,Diagnosis,Action,Technician,ReceivedBy,Remark,Status,"
+            "Outcome,InWarranty,WarrantyReason,LaborFee,Deposit,Total)"
+            " values (?,?,0,?,?,?,?,?,?,?,?,?,?,?,?,?,?,3,?,?,?,?,0,?)",
+            {no,
+             sale,
+             find.ColumnValue(1).toString(),
+             find.ColumnValue(2).toString(),
+             received,
+             received.addDays(3),
+             ready,
+             picked,
+             pick(problems),
+             QStringLiteral("无"),
+             QStringLiteral("外观完好"),
+             swapped ? QString::fromUtf8(part->name) + QStringLiteral("损坏") : QStringLiteral("系统故障"),
+             swapped ? QStringLiteral("更换") + QString::fromUtf8(part->name) : QStringLiteral("重装系统"),
+             pick(technicians),
+             QStringLiteral("ADMIN"),
+             QString(),
+             QStringLiteral("已修复"),
+             inWarranty ? 1 : 0,
+             QString(),
+             labor,
+             total});
+        if (!swapped)
+            continue;
+        SqlStatement key(&w.Connection(), "select RepairID from RepairInfo where RepairNo=?");
+        if (!key.Bind({no}) || !key.Step())
+            return;
+        w.Run("insert into RepairSwap "
+              "(RepairID,Component,OldModel,OldSerial,NewModel,NewSerial,Qty,Price,Covered,"
+              "WarrantyUntil) values (?,?,?,?,?,?,1,?,?,?)",
+              {key.ColumnValue(0).toLongLong(), QString::fromUtf8(part->name), QString::fromUtf8(part->model),
+               QStringLiteral("OLD-%1").arg(no), QString::fromUtf8(part->model),
+               QStringLiteral("NEW-%1").arg(no), part->price, inWarranty ? 1 : 0, picked.date().addDays(90)});
+    }
+}
+
 void SeedDemo(Writer& w)
 {
     w.Run("insert into AC_Company values (?,?,?,?,?,?,?,?,?,?)",
@@ -622,7 +755,9 @@ void SeedDemo(Writer& w)
                "无",
                special ? QStringLiteral("单位客户，上门服务。") : QStringLiteral("无")});
     }
-    SeedDemoRepairs(w, today);
+    QHash<QString, int> perDay;
+    SeedDemoHistory(w, today, perDay);
+    SeedDemoRepairs(w, today, perDay);
 }
 
 } // namespace
@@ -730,20 +865,20 @@ bool RestoreSeededInterface(SeededInterface part, QString* error)
         ok = ok && run(QStringLiteral("delete from AC_MENUSTRUCT"));
         for (const Menu& m : Menus)
             ok = ok && run(InsertMenu, {m.id, Text(m.text), m.parent, Text(m.function), ++order});
-        ok = ok && raise("MenuID", Menus[std::size(Menus) - 1].id) && raise("MenuOrderID", order);
+        ok = ok && raise("MenuID", LastKey(Menus)) && raise("MenuOrderID", order);
         break;
     case SeededInterface::Toolbar:
         ok = ok && run(QStringLiteral("delete from AC_TOOLCFG"));
         for (const Button& b : Buttons)
             ok = ok && run(InsertButton, {b.id, Text(b.text), b.icon, "Y", Text(b.function), ++order});
-        ok = ok && raise("ButtonID", Buttons[std::size(Buttons) - 1].id);
+        ok = ok && raise("ButtonID", LastKey(Buttons));
         break;
     case SeededInterface::GroupBar:
         ok = ok && run(QStringLiteral("delete from AC_GROUPCFG"));
         for (const GroupItem& g : GroupItems)
             ok =
                 ok && run(InsertItem, {g.id, Text(g.text), g.icon, "Y", Text(g.function), g.parent, ++order});
-        ok = ok && raise("ItemID", GroupItems[std::size(GroupItems) - 1].id) && raise("ItemOrderID", order);
+        ok = ok && raise("ItemID", LastKey(GroupItems)) && raise("ItemOrderID", order);
         break;
     }
     ok = ok && transaction.Commit();

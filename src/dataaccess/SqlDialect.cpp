@@ -143,6 +143,35 @@ QString Now(const SqlConnection* connection)
                               : QStringLiteral("datetime('now','localtime')");
 }
 
+QString DayOf(const SqlConnection* connection, const QString& column)
+{
+    return Server(connection) ? QStringLiteral("to_char(%1,'YYYY-MM-DD')").arg(column)
+                              : QStringLiteral("substr(%1,1,10)").arg(column);
+}
+
+QString ReadableDate(const SqlConnection* connection, const QString& column)
+{
+    // SQLite reads the stored form, and a modifier moves a day past the
+    // month's end on ("2023-02-29" becomes "2023-03-01"): only a date that
+    // comes back as written is one.
+    return Server(connection) ? QStringLiteral("%1 is not null").arg(column)
+                              : QStringLiteral("date(%1,'+0 days')=substr(%1,1,10)").arg(column);
+}
+
+QString HoursBetween(const SqlConnection* connection, const QString& from, const QString& to)
+{
+    return Server(connection)
+               ? QStringLiteral("cast(round(extract(epoch from (%2-%1))/3600) as bigint)").arg(from, to)
+               : QStringLiteral("cast(round((julianday(%2)-julianday(%1))*24) as integer)").arg(from, to);
+}
+
+QString UnreadableDate(const SqlConnection* connection, const QString& column)
+{
+    return Server(connection)
+               ? QStringLiteral("%1 is null").arg(column)
+               : QStringLiteral("(%1 is null or date(%1,'+0 days') is not substr(%1,1,10))").arg(column);
+}
+
 QString IndexHint(const SqlConnection* connection, const QString& index)
 {
     if (Server(connection))

@@ -67,6 +67,20 @@ QString RefreshStatistics(const SqlConnection* connection, const QString& table)
 // The local time of now as stored ("yyyy-MM-dd HH:mm:ss").
 QString Now(const SqlConnection* connection);
 
+// Dates for counting by day (the business statistics).  DayOf: the day of
+// a stored date as "yyyy-MM-dd" text.  ReadableDate: the condition that the
+// column holds a date at all (a file written by other programs may hold
+// "2024/3/5" or nothing; the server's timestamps are always dates, so there
+// only a missing value is unreadable).  HoursBetween: whole hours (rounded)
+// from one date-time column to another.
+QString DayOf(const SqlConnection* connection, const QString& column);
+QString ReadableDate(const SqlConnection* connection, const QString& column);
+QString HoursBetween(const SqlConnection* connection, const QString& from, const QString& to);
+// The records whose date is not readable: the condition of SQLite's partial
+// indexes <table>_Unreadable<column> (which it reads through IndexHint), so
+// that counting them reads only them.
+QString UnreadableDate(const SqlConnection* connection, const QString& column);
+
 // The hint that makes SQLite read `index` (" INDEXED BY <index>", or
 // " NOT INDEXED" for none); the server plans by itself: empty.
 QString IndexHint(const SqlConnection* connection, const QString& index);

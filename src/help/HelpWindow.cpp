@@ -343,6 +343,7 @@ QString HelpWindow::PageForWindow(const QWidget* window)
         {"TfrmMenuCfg", "07-menus.md"},        {"TfrmToolCfg", "07-menus.md"},
         {"TFrmGroupCfg", "07-menus.md"},       {"TFrmBackUp", "08-backup.md"},
         {"TFrmCompressData", "08-backup.md"},  {"TFrmOption", "08-backup.md"},
+        {"TFrmBusinessStats", "12-statistics.md"},
     };
     // A form created through the catalogue carries the class name it was
     // registered under; otherwise the C++ class names it.

@@ -228,6 +228,18 @@ PagedListModel::Query RepairListModel::QueryOf(const RepairListFilter& filter, c
         where << QStringLiteral("ReceivedAt<?");
         args << SqlArg(QDateTime(filter.to.addDays(1), QTime(0, 0)));
     }
+    if (filter.pickedFrom.isValid()) {
+        where << QStringLiteral("PickedUpAt>=?");
+        args << SqlArg(QDateTime(filter.pickedFrom, QTime(0, 0)));
+    }
+    if (filter.pickedTo.isValid()) {
+        where << QStringLiteral("PickedUpAt<?");
+        args << SqlArg(QDateTime(filter.pickedTo.addDays(1), QTime(0, 0)));
+    }
+    if (!filter.component.isEmpty()) {
+        where << QStringLiteral("RepairID in (select RepairID from RepairSwap where Component=?)");
+        args << SqlArg(filter.component);
+    }
     if (!filter.technician.trimmed().isEmpty()) {
         where << QStringLiteral("Technician=?");
         args << SqlArg(filter.technician.trimmed());

@@ -17,6 +17,9 @@ struct RepairListFilter
     int warranty = 0;            // 0 both, 1 保修内, 2 保修外
     bool overdueOnly = false;
     bool longWaitOnly = false; // 待取机 for more than the long-wait days
+    // Links from the statistics, not shown by the list's own controls:
+    QString component;          // a component of this name was replaced
+    QDate pickedFrom, pickedTo; // 取机日期, both ends included; invalid: open
 };
 
 // The visits of RepairInfo in the repair list's columns, newest first,

@@ -159,6 +159,11 @@ RepairListFilter TFrmRepairManage::FilterFromControls() const
     filter.warranty = m_ui->CmbWarranty->currentIndex();
     filter.overdueOnly = m_ui->ChkOverdue->isChecked();
     filter.longWaitOnly = m_ui->ChkLongWait->isChecked();
+    // The parts of a link the controls cannot show stay until the next
+    // search of the user's own.
+    filter.component = m_link.component;
+    filter.pickedFrom = m_link.pickedFrom;
+    filter.pickedTo = m_link.pickedTo;
     return filter;
 }
 
@@ -187,13 +192,18 @@ void TFrmRepairManage::ShowFilter(const RepairListFilter& filter)
         m_ui->ChkOverdue->setChecked(filter.overdueOnly);
         m_ui->ChkLongWait->setChecked(filter.longWaitOnly);
     }
+    m_link = filter;
+    m_showingLink = true;
     BtnSearchClick();
+    m_showingLink = false;
 }
 
 void TFrmRepairManage::BtnSearchClick()
 {
     m_findTimer->stop();
     QString error;
+    if (!m_showingLink)
+        m_link = {};
     const bool loaded = m_model->Load(FilterFromControls(), &error);
     m_status->setText(QStringLiteral("共有 [%1] 项").arg(qMax<qint64>(0, m_model->MatchCount())));
     if (!loaded)

@@ -58,4 +58,6 @@ private:
     RepairListModel* m_model;
     QLabel* m_status;
     QTimer* m_findTimer;
+    RepairListFilter m_link;
+    bool m_showingLink = false;
 };

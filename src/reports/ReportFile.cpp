@@ -19,6 +19,8 @@ constexpr quint32 kMaxPrimitives = 1000000;
 // One text is one printed line: a few thousand characters already run far off
 // the widest paper, and longer ones only make painting crawl.
 constexpr qsizetype kMaxTextLength = 4096;
+// The points of one line of a chart: one per day of many years at most.
+constexpr quint32 kMaxPoints = 100000;
 
 bool SaneText(const QString& text)
 {
@@ -36,11 +38,18 @@ void Write(QDataStream& out, const PageSetup& page)
         << page.marginLeft << page.marginTop << page.marginRight << page.marginBottom;
 }
 
-void Write(QDataStream& out, const Primitive& p)
+void Write(QDataStream& out, const Primitive& p, quint16 version)
 {
     out << quint8(p.kind) << p.name << p.rect << p.line << p.text;
     Write(out, p.font);
     out << qint32(p.penWidth) << quint8(p.penStyle) << p.opaque << p.stretch;
+    if (version < 3)
+        return;
+    // Version 3: colours and the shapes of charts.
+    out << p.color << quint8(p.pattern) << quint8(p.marker) << quint32(p.points.size());
+    for (const QPointF& point : p.points)
+        out << point;
+    out << p.startAngle << p.spanAngle;
 }
 
 bool Finite(const QRectF& r)
@@ -71,7 +80,7 @@ bool Read(QDataStream& in, PageSetup& page)
            page.paperWidth > 0 && page.paperHeight > 0;
 }
 
-bool Read(QDataStream& in, Primitive& p)
+bool Read(QDataStream& in, Primitive& p, quint16 version)
 {
     quint8 kind = 0, style = 0;
     qint32 penWidth = 0;
@@ -79,14 +88,36 @@ bool Read(QDataStream& in, Primitive& p)
     if (!SaneText(p.name) || !SaneText(p.text) || !Read(in, p.font))
         return false;
     in >> penWidth >> style >> p.opaque >> p.stretch;
+    const quint8 lastKind = version >= 3 ? quint8(PrimitiveKind::Sector) : quint8(PrimitiveKind::QrCode);
+    if (version >= 3) {
+        quint8 pattern = 0, marker = 0;
+        quint32 points = 0;
+        in >> p.color >> pattern >> marker >> points;
+        if (in.status() != QDataStream::Ok || pattern >= kFillPatternCount || marker >= kMarkerCount ||
+            points > kMaxPoints)
+            return false;
+        p.pattern = FillPattern(pattern);
+        p.marker = Marker(marker);
+        for (quint32 i = 0; i < points; ++i) {
+            QPointF point;
+            in >> point;
+            if (!std::isfinite(point.x()) || !std::isfinite(point.y()))
+                return false;
+            p.points << point;
+        }
+        in >> p.startAngle >> p.spanAngle;
+        if (!std::isfinite(p.startAngle) || !std::isfinite(p.spanAngle) || qAbs(p.startAngle) > 720 ||
+            qAbs(p.spanAngle) > 360)
+            return false;
+    }
     p.kind = PrimitiveKind(kind);
     p.penWidth = penWidth;
     p.penStyle = PenStyle(style);
     // A QR code without text would print as nothing where a code belongs.
     if (p.kind == PrimitiveKind::QrCode && p.text.isEmpty())
         return false;
-    return in.status() == QDataStream::Ok && kind <= 3 && style <= 1 && penWidth >= 1 && penWidth <= 2 &&
-           std::isfinite(p.stretch) && p.stretch > 0 && p.stretch <= 10 && Finite(p.rect) &&
+    return in.status() == QDataStream::Ok && kind <= lastKind && style <= 1 && penWidth >= 1 &&
+           penWidth <= 2 && std::isfinite(p.stretch) && p.stretch > 0 && p.stretch <= 10 && Finite(p.rect) &&
            std::isfinite(p.line.x1()) && std::isfinite(p.line.y1()) && std::isfinite(p.line.x2()) &&
            std::isfinite(p.line.y2());
 }
@@ -98,7 +129,7 @@ QString Damaged(const QString& fileName)
 
 } // namespace
 
-QByteArray SerializeReport(const PreparedReport& report)
+QByteArray SerializeReport(const PreparedReport& report, quint16 version)
 {
     QByteArray payload;
     {
@@ -109,13 +140,13 @@ QByteArray SerializeReport(const PreparedReport& report)
         for (const PreparedPage& page : report.pages) {
             out << quint32(page.primitives.size());
             for (const Primitive& primitive : page.primitives)
-                Write(out, primitive);
+                Write(out, primitive, version);
         }
     }
     QByteArray data = kMagic;
     {
         QDataStream out(&data, QIODevice::WriteOnly | QIODevice::Append);
-        out << kReportFileVersion << quint32(payload.size());
+        out << version << quint32(payload.size());
     }
     data += QCryptographicHash::hash(payload, QCryptographicHash::Sha256);
     data += payload;
@@ -171,7 +202,7 @@ bool DeserializeReport(const QByteArray& data, const QString& fileName, Prepared
         PreparedPage page;
         for (quint32 j = 0; j < count; ++j) {
             Primitive primitive;
-            if (!Read(in, primitive))
+            if (!Read(in, primitive, version))
                 return fail(Damaged(fileName));
             page.primitives.append(primitive);
         }

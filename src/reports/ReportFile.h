@@ -16,10 +16,13 @@
 // so is one holding a text longer than any printed line (damaged).
 namespace Report {
 
-// Version 2 adds the QR code primitive; files of version 1 still open.
-inline constexpr quint16 kReportFileVersion = 2;
+// Version 2 adds the QR code primitive, version 3 colours and the areas,
+// lines and slices of charts; files of older versions still open.
+inline constexpr quint16 kReportFileVersion = 3;
 
-QByteArray SerializeReport(const PreparedReport& report);
+// `version` below the current one writes that older layout (without the
+// colours and chart shapes), for a program of an earlier version.
+QByteArray SerializeReport(const PreparedReport& report, quint16 version = kReportFileVersion);
 // On failure returns false, sets error to a message naming fileName and leaves report untouched.
 bool DeserializeReport(const QByteArray& data, const QString& fileName, PreparedReport* report,
                        QString* error);

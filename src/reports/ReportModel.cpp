@@ -71,6 +71,7 @@ void PreparedReport::ChangePageSetup(const PageSetup& setup)
         for (Primitive& primitive : prepared.primitives) {
             primitive.rect.translate(delta);
             primitive.line.translate(delta);
+            primitive.points.translate(delta);
         }
     }
 }
@@ -225,6 +226,9 @@ void EmitElement(const Element& element, const QPointF& origin, PreparedPage& pa
         primitive.rect = box;
         primitive.text = element.text;
         page.primitives.append(primitive);
+        break;
+    case ElementKind::Chart:
+        LayoutChart(element.chart, element.name, box, page);
         break;
     }
 }

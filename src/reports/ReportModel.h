@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLineF>
+#include <QPolygonF>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -44,12 +45,39 @@ struct FontSpec
 enum class PenStyle : quint8 { Solid = 0, DashDotDot = 1 };
 
 enum class ElementKind : quint8 {
-    Text,  // one line, left-aligned, as wide as its text
-    Memo,  // fixed box, word-wrapped, clipped to whole lines inside the box
-    HLine, // horizontal line through the middle of the box
-    VLine, // vertical line through the middle of the box
-    Rect,  // rectangle outline
-    QrCode // QR code of the text, filling the box; nothing when the text is empty
+    Text,   // one line, left-aligned, as wide as its text
+    Memo,   // fixed box, word-wrapped, clipped to whole lines inside the box
+    HLine,  // horizontal line through the middle of the box
+    VLine,  // vertical line through the middle of the box
+    Rect,   // rectangle outline
+    QrCode, // QR code of the text, filling the box; nothing when the text is empty
+    Chart   // a bar, line or pie chart of Element::chart, laid out in the box
+};
+
+enum class ChartKind : quint8 { Bar, Line, Pie };
+
+struct ChartSeries
+{
+    QString name;
+    QVector<double> values; // one per category
+};
+
+// The data of a chart element.  Bars of several series stand side by side
+// (or on each other when stacked); a pie shows the first series, one slice
+// per category.  Every series or slice has a colour and a hatch pattern (or
+// marker shape) of its own, and the legend repeats both, so the chart reads
+// in greyscale and without telling red from green.
+struct ChartData
+{
+    ChartKind kind = ChartKind::Bar;
+    QString title;
+    QString xTitle; // under the category labels
+    QString yTitle; // above the value axis
+    QStringList categories;
+    QVector<ChartSeries> series;
+    bool stacked = false;
+    int decimals = 0;        // of the value labels and the axis
+    bool valueLabels = true; // the value over each bar (where there is room)
 };
 
 struct Element
@@ -72,6 +100,9 @@ struct Element
     // set smaller (down to 6 pt) and wrapped onto up to this many lines
     // within the box's height; 0 lets the text run on.
     int fitLines = 0;
+    // Chart only.  The parts of a chart that stand for a value (bars, pie
+    // slices, line points) are named "<name>/<series>/<category>".
+    ChartData chart{};
 };
 
 enum class BandKind : quint8 { PageHeader, Detail, PageFooter };
@@ -97,7 +128,31 @@ public:
     bool SetText(const QString& name, const QString& text);
 };
 
-enum class PrimitiveKind : quint8 { Text = 0, Line = 1, Rect = 2, QrCode = 3 };
+enum class PrimitiveKind : quint8 {
+    Text = 0,
+    Line = 1,
+    Rect = 2,
+    QrCode = 3,
+    Area = 4,
+    Polyline = 5,
+    Sector = 6
+};
+
+// The hatching drawn over the colour of an area or a pie slice.
+enum class FillPattern : quint8 {
+    Solid = 0,
+    Diagonal,   // ////
+    Horizontal, // ====
+    CrossDiagonal,
+    Vertical, // ||||
+    Dots,
+    BackDiagonal, // the other diagonal
+    Cross,        // ++++
+};
+inline constexpr int kFillPatternCount = 8;
+// The shape marking each point of a line.
+enum class Marker : quint8 { None = 0, Circle, Square, Triangle, Diamond };
+inline constexpr int kMarkerCount = 5;
 
 // One positioned drawing instruction of a prepared page (page coordinates, mm).
 struct Primitive
@@ -116,6 +171,16 @@ struct Primitive
     bool opaque = false;
     // Horizontal scale of the text (1 = as designed).
     double stretch = 1.0;
+    // Area (rect), Sector (slice of the ellipse in rect) and Polyline
+    // (points, rect their bounds): the colour of the fill or the line (ARGB);
+    // a Line takes it too.  Texts, rectangles and QR codes are black.
+    quint32 color = 0xff000000;
+    FillPattern pattern = FillPattern::Solid;
+    Marker marker = Marker::None;
+    QPolygonF points;
+    // Sector: degrees counter-clockwise from three o'clock.
+    double startAngle = 0.0;
+    double spanAngle = 0.0;
     bool operator==(const Primitive&) const = default;
 };
 
@@ -150,6 +215,13 @@ PreparedReport Prepare(const ReportTemplate& report);
 // boundaries or anywhere for CJK text, and lines that do not fit entirely
 // into the box height are dropped.
 QStringList MemoLines(const QString& text, const FontSpec& font, const QSizeF& box);
+
+// Appends the primitives of a chart laid out in `box` (page coordinates).
+void LayoutChart(const ChartData& chart, const QString& name, const QRectF& box, PreparedPage& page);
+// The colour and pattern (or marker) of series or slice `index`.
+quint32 ChartColor(int index);
+FillPattern ChartPattern(int index);
+Marker ChartMarker(int index);
 
 // Line pitch of memo text, in em.
 inline constexpr double kMemoLineSpacing = 1.2;

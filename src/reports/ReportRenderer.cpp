@@ -5,6 +5,8 @@
 
 #include <QPaintDevice>
 #include <QPainter>
+#include <QPainterPath>
+#include <cmath>
 
 namespace Report {
 
@@ -23,7 +25,9 @@ namespace {
 QPen MakePen(const Primitive& primitive, double pixelsPerMm)
 {
     const double widthMm = PenWidthMm(primitive.penWidth);
-    QPen pen(Qt::black);
+    QPen pen(primitive.kind == PrimitiveKind::Line || primitive.kind == PrimitiveKind::Polyline
+                 ? QColor::fromRgba(primitive.color)
+                 : QColor(Qt::black));
     // Below one device pixel a hairline is drawn, so thin rules stay visible at small zooms.
     pen.setWidthF(widthMm * pixelsPerMm < 1.0 ? 0.0 : widthMm * kUnitsPerMm);
     pen.setCapStyle(Qt::FlatCap);
@@ -56,6 +60,118 @@ QRectF InkBounds(const Primitive& primitive)
     return Units(box).adjusted(-kInkMargin, -kInkMargin, kInkMargin, kInkMargin);
 }
 
+// Hatch lines 1.6 mm apart, 0.18 mm wide, over the colour of an area or a
+// slice, clipped to its shape: drawn in page units, so a print and a PDF
+// show the same pattern as the screen (Qt's brush patterns are in device
+// pixels and vanish at printer resolutions).
+void DrawHatch(QPainter& painter, const QPainterPath& shape, FillPattern pattern)
+{
+    if (pattern == FillPattern::Solid)
+        return;
+    const double gap = 1.6 * kUnitsPerMm;
+    const QRectF bounds = shape.boundingRect();
+    painter.save();
+    painter.setClipPath(shape, Qt::IntersectClip);
+    QPen pen(QColor(0, 0, 0, 200));
+    pen.setWidthF(0.18 * kUnitsPerMm);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    const double x0 = std::floor(bounds.left() / gap) * gap, y0 = std::floor(bounds.top() / gap) * gap;
+    const double size = bounds.width() + bounds.height();
+    const auto diagonals = [&](bool forward) {
+        for (double d = -size; d <= size + gap; d += gap) {
+            const double x = x0 + d;
+            if (forward)
+                painter.drawLine(QLineF(x, bounds.bottom() + gap, x + size + gap, bounds.bottom() - size));
+            else
+                painter.drawLine(QLineF(x, bounds.top() - gap, x + size + gap, bounds.top() + size));
+        }
+    };
+    const auto horizontals = [&] {
+        for (double y = y0; y <= bounds.bottom(); y += gap)
+            painter.drawLine(QLineF(bounds.left(), y, bounds.right(), y));
+    };
+    const auto verticals = [&] {
+        for (double x = x0; x <= bounds.right(); x += gap)
+            painter.drawLine(QLineF(x, bounds.top(), x, bounds.bottom()));
+    };
+    switch (pattern) {
+    case FillPattern::Diagonal:
+        diagonals(true);
+        break;
+    case FillPattern::BackDiagonal:
+        diagonals(false);
+        break;
+    case FillPattern::CrossDiagonal:
+        diagonals(true);
+        diagonals(false);
+        break;
+    case FillPattern::Horizontal:
+        horizontals();
+        break;
+    case FillPattern::Vertical:
+        verticals();
+        break;
+    case FillPattern::Cross:
+        horizontals();
+        verticals();
+        break;
+    case FillPattern::Dots:
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0, 0, 0, 200));
+        for (double y = y0; y <= bounds.bottom(); y += gap)
+            for (double x = x0 + (int(std::round(y / gap)) % 2 ? gap / 2 : 0); x <= bounds.right(); x += gap)
+                painter.drawEllipse(QPointF(x, y), 0.25 * kUnitsPerMm, 0.25 * kUnitsPerMm);
+        break;
+    case FillPattern::Solid:
+        break;
+    }
+    painter.restore();
+}
+
+// A filled shape: colour, hatch and a thin dark outline.
+void DrawFilled(QPainter& painter, const QPainterPath& shape, const Primitive& primitive)
+{
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor::fromRgba(primitive.color));
+    painter.drawPath(shape);
+    DrawHatch(painter, shape, primitive.pattern);
+    QPen outline(QColor(40, 40, 40));
+    outline.setWidthF(0.15 * kUnitsPerMm);
+    painter.setPen(outline);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(shape);
+}
+
+void DrawMarker(QPainter& painter, const QPointF& at, Marker marker, const QColor& color)
+{
+    const double r = 0.9 * kUnitsPerMm;
+    QPen outline(Qt::black);
+    outline.setWidthF(0.15 * kUnitsPerMm);
+    painter.setPen(outline);
+    painter.setBrush(color);
+    switch (marker) {
+    case Marker::Circle:
+        painter.drawEllipse(at, r, r);
+        break;
+    case Marker::Square:
+        painter.drawRect(QRectF(at.x() - r, at.y() - r, 2 * r, 2 * r));
+        break;
+    case Marker::Triangle:
+        painter.drawPolygon(
+            QPolygonF({QPointF(at.x(), at.y() - r * 1.2), QPointF(at.x() + r, at.y() + r * 0.8),
+                       QPointF(at.x() - r, at.y() + r * 0.8)}));
+        break;
+    case Marker::Diamond:
+        painter.drawPolygon(
+            QPolygonF({QPointF(at.x(), at.y() - r * 1.2), QPointF(at.x() + r * 1.2, at.y()),
+                       QPointF(at.x(), at.y() + r * 1.2), QPointF(at.x() - r * 1.2, at.y())}));
+        break;
+    case Marker::None:
+        break;
+    }
+}
+
 } // namespace
 
 void RenderPage(QPainter& painter, const PreparedPage& page, double pixelsPerMm, int highlight)
@@ -85,6 +201,31 @@ void RenderPage(QPainter& painter, const PreparedPage& page, double pixelsPerMm,
         case PrimitiveKind::QrCode:
             QrCode::Encode(primitive.text).Paint(painter, Units(primitive.rect));
             break;
+        case PrimitiveKind::Area: {
+            QPainterPath shape;
+            shape.addRect(Units(primitive.rect));
+            DrawFilled(painter, shape, primitive);
+            break;
+        }
+        case PrimitiveKind::Sector: {
+            const QRectF box = Units(primitive.rect);
+            QPainterPath shape(box.center());
+            shape.arcTo(box, primitive.startAngle, primitive.spanAngle);
+            shape.closeSubpath();
+            DrawFilled(painter, shape, primitive);
+            break;
+        }
+        case PrimitiveKind::Polyline: {
+            QPolygonF points;
+            for (const QPointF& point : primitive.points)
+                points << point * kUnitsPerMm;
+            painter.setPen(MakePen(primitive, pixelsPerMm));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawPolyline(points);
+            for (const QPointF& point : points)
+                DrawMarker(painter, point, primitive.marker, QColor::fromRgba(primitive.color));
+            break;
+        }
         case PrimitiveKind::Text: {
             if (primitive.text.isEmpty() && i != highlight)
                 break;

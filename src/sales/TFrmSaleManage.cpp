@@ -298,6 +298,11 @@ void TFrmSaleManage::LoadFilter(const SaleRecord::Condition& condition, int mode
         ShowError(error, QString(), this);
 }
 
+void TFrmSaleManage::ShowCondition(const SaleRecord::Condition& condition)
+{
+    LoadFilter(condition, 0);
+}
+
 void TFrmSaleManage::TBtnPTClick()
 {
     LoadFilter(SaleRecord::OrdinaryCustomers(), ModeOrdinary);

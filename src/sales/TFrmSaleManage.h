@@ -36,6 +36,9 @@ public:
 
     // Runs the toolbar filter of ListMode again, as a click on its button.
     void ReloadList();
+    // Lists the records of a condition from elsewhere (the statistics'
+    // links), as a context-menu filter: ListMode stays.
+    void ShowCondition(const SaleRecord::Condition& condition);
     QString StatusText() const;
 
     SaleListModel* Model() const { return m_model; }

@@ -145,8 +145,7 @@ void TestQrCode::reportFileKeepsTheCode()
 
     // A file of the first format (no codes) still opens; a code without
     // text is refused as damage.
-    QByteArray first = SerializeReport(PrepareWarrantyCard(SampleCard(QString())));
-    first[9] = char(1);
+    QByteArray first = SerializeReport(PrepareWarrantyCard(SampleCard(QString())), 1);
     QVERIFY2(DeserializeReport(first, "old.rmp", &reopened, &error), qPrintable(error));
     PreparedReport blank = card;
     for (Primitive& p : blank.pages[0].primitives)

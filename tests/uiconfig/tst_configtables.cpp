@@ -59,7 +59,7 @@ private slots:
         // Updates of button 3 fail after the others went through.
         QVERIFY(TestEnv::InjectFailure("AC_TOOLCFG", "update", "old.ButtonID=3"));
         QVERIFY(!ToolbarTable::SaveButtonOrder({13, 12, 3, 1}));
-        QCOMPARE(One("select OrderNum from AC_TOOLCFG where ButtonID=13"), QString("15"));
+        QCOMPARE(One("select OrderNum from AC_TOOLCFG where ButtonID=13"), QString("16"));
         QVERIFY(!ToolbarTable::DeleteButton(5, {1, 2, 3, 4}));
         QCOMPARE(One("select count(*) from AC_TOOLCFG where ButtonID=5"), QString("1"));
     }

@@ -133,7 +133,7 @@ private slots:
         dialog->btnMoveUpClick();
         dialog->btnMoveUpClick();
         dialog->LoadOrderList("主项数据", "0");
-        QCOMPARE(ListRows(list).mid(3, 3), QStringList({"17|系统|12", "8|系统管理|18", "13|数据维护|22"}));
+        QCOMPARE(ListRows(list).mid(3, 3), QStringList({"17|系统|13", "8|系统管理|19", "13|数据维护|23"}));
         // A sub-item has no children: an empty list.
         WhileModal([&] { f.Click("btnChildOrder"); },
                    [&](QDialog*) { QCOMPARE(dialog->ParentLabel()->text(), QString("备份数据")); });

@@ -30,7 +30,7 @@ private slots:
         Fixture f;
         QVERIFY2(f.env.IsValid(), qPrintable(f.env.Error()));
         QTableWidget* list = f.Control<QTableWidget>("LvButton");
-        QCOMPARE(list->rowCount(), 15);
+        QCOMPARE(list->rowCount(), 16);
         QCOMPARE(ListRows(list).first(), QString("28|1|销售记录|Y|销售记录管理(2001)"));
         QVERIFY(!list->item(0, 0)->icon().isNull());
         QVERIFY(f.Control<QComboBox>("cmbIcon")->count() > 40 &&
@@ -49,8 +49,8 @@ private slots:
         QCOMPARE(
             One("select ButtonText,IconIndex,IsShow,FunctionID,OrderNum from AC_TOOLCFG where ButtonID=?",
                 {id}),
-            QString("打印 'A' \"B\"|16|Y|2003|16"));
-        QCOMPARE(ListRows(list).last(), QString("16|16|打印 'A' \"B\"|Y|打印模板(2003)"));
+            QString("打印 'A' \"B\"|16|Y|2003|17"));
+        QCOMPARE(ListRows(list).last(), QString("16|17|打印 'A' \"B\"|Y|打印模板(2003)"));
         QCOMPARE(f.form->CurrentButtonID(), id.toLongLong());
         QCOMPARE(f.form->EditMode(), QString("ADD"));
 
@@ -60,8 +60,8 @@ private slots:
         f.Reopen();
         Fixture& g = f;
         QTableWidget* list2 = g.Control<QTableWidget>("LvButton");
-        list2->selectRow(9);
-        QCOMPARE(list2->item(9, 4)->text(), QString("日志(全部)(4005)"));
+        list2->selectRow(10);
+        QCOMPARE(list2->item(10, 4)->text(), QString("日志(全部)(4005)"));
         QCOMPARE(PickedFunction(g.Control<QTreeWidget>("tvRight")).FunctionID, QString("4005"));
 
         // Edit: the shown order number is written with the row.
@@ -72,7 +72,7 @@ private slots:
         g.Click("btnSave");
         QCOMPARE(g.dialogs.LastText(), QString("更新工具栏按钮成功"));
         QCOMPARE(One("select ButtonText,IsShow,FunctionID,OrderNum from AC_TOOLCFG where ButtonID=8"),
-                 QString("日志|N||10"));
+                 QString("日志|N||11"));
         g.Control<QLineEdit>("edtText")->clear();
         g.Click("btnSave");
         QCOMPARE(g.dialogs.LastText(), QString("按钮文字是必填项！"));
@@ -86,7 +86,7 @@ private slots:
         const QStringList ids = ListedIDs(f);
         list->selectRow(0);
         f.Click("btnMoveUp");
-        list->selectRow(14);
+        list->selectRow(15);
         f.Click("btnMoveDown");
         QCOMPARE(ListedIDs(f), ids);
 
@@ -94,12 +94,12 @@ private slots:
         f.Click("btnMoveDown");
         f.Click("btnMoveDown");
         QCOMPARE(list->currentRow(), 2);
-        QCOMPARE(ListedIDs(f).mid(0, 3), QStringList({"2", "14", "1"}));
+        QCOMPARE(ListedIDs(f).mid(0, 3), QStringList({"2", "15", "1"}));
         QCOMPARE(list->item(2, 1)->text(), QString("3")); // numbers stay in place
         QCOMPARE(StoredOrder(), stored);
         f.Click("btnSaveSeq");
         QCOMPARE(Rows("select ButtonID from AC_TOOLCFG order by OrderNum").mid(0, 3),
-                 QStringList({"2", "14", "1"}));
+                 QStringList({"2", "15", "1"}));
         QVERIFY(f.dialogs.Texts().isEmpty());
     }
 
@@ -125,7 +125,8 @@ private slots:
         f.dialogs.QueueAnswer(Dialogs::No);
         QVERIFY(f.form->close());
         QCOMPARE(ListedIDs(f).mid(0, 2), QStringList({"1", "2"}));
-        QCOMPARE(Rows("select ButtonID from AC_TOOLCFG order by OrderNum").mid(0, 2), QStringList({"1", "2"}));
+        QCOMPARE(Rows("select ButtonID from AC_TOOLCFG order by OrderNum").mid(0, 2),
+                 QStringList({"1", "2"}));
 
         // In the add mode a click on a row keeps what was typed.
         f.Reopen();
@@ -178,20 +179,21 @@ private slots:
         f.dialogs.QueueAnswer(Dialogs::Ok);
         f.Click("btnDelete");
         QCOMPARE(f.dialogs.LastText(), QString("删除工具栏出错！"));
-        QCOMPARE(One("select count(*) from AC_TOOLCFG"), QString("15"));
-        QCOMPARE(list->rowCount(), 15);
+        QCOMPARE(One("select count(*) from AC_TOOLCFG"), QString("16"));
+        QCOMPARE(list->rowCount(), 16);
         QVERIFY(TestEnv::RemoveFailure("AC_TOOLCFG", "update"));
 
         f.dialogs.QueueAnswer(Dialogs::Cancel);
         f.Click("btnDelete");
-        QCOMPARE(list->rowCount(), 15);
+        QCOMPARE(list->rowCount(), 16);
         f.dialogs.QueueAnswer(Dialogs::Ok);
         f.Click("btnDelete");
-        QCOMPARE(list->rowCount(), 14);
+        QCOMPARE(list->rowCount(), 15);
         QCOMPARE(list->currentRow(), 0);
-        QCOMPARE(Rows("select OrderNum from AC_TOOLCFG order by OrderNum"),
-                 QStringList({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14"}));
-        QCOMPARE(list->item(13, 1)->text(), QString("14"));
+        QCOMPARE(
+            Rows("select OrderNum from AC_TOOLCFG order by OrderNum"),
+            QStringList({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15"}));
+        QCOMPARE(list->item(14, 1)->text(), QString("15"));
         QCOMPARE(One("select count(*) from AC_TOOLCFG where ButtonID=2"), QString("0"));
         QVERIFY(!f.dialogs.Failed());
     }
