@@ -1,6 +1,7 @@
 // Times the record manager over generated sale records: "所有客户" until the
-// list is shown and painted once, the peak memory, scrolling to the end,
-// searches on 地址 and 过保日期, the expiring-soon filter, and quick find
+// list is shown and painted once, the peak memory, the scroll bar dragged to
+// the end and back (beside the list grown to its end with every row held, as
+// lists were read before the window), searches on 地址 and 过保日期, the expiring-soon filter, and quick find
 // beside a LIKE '%…%' scan of the same columns; then the same rows filled
 // item by item into a QTreeWidget, as a list view was filled before, as the
 // baseline.  On the PostgreSQL server named by PGHOST, PGPORT and PGUSER the
@@ -12,12 +13,12 @@
 #include "AppDir.h"
 #include "BenchSupport.h"
 #include "QuickFind.h"
-#include "TDataM.h"
-#include "TFrmSaleManage.h"
 #include "SaleListModel.h"
 #include "SeedData.h"
 #include "SqlConnection.h"
 #include "SqlDialect.h"
+#include "TDataM.h"
+#include "TFrmSaleManage.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -29,7 +30,6 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <cstdio>
-
 
 namespace {
 
@@ -43,8 +43,9 @@ using Bench::PeakMegabytes;
 bool Generate(int count)
 {
     const bool server = CurrentConnection()->IsServer();
-    const QString series = server ? "with c(i) as (select generate_series(1, ?::int)) "
-                                  : "with recursive c(i) as (select 1 union all select i+1 from c where i<?) ";
+    const QString series = server
+                               ? "with c(i) as (select generate_series(1, ?::int)) "
+                               : "with recursive c(i) as (select 1 union all select i+1 from c where i<?) ";
     const QString buyDate = server ? "date '2015-01-01' + (i*3650/?::int)"
                                    : "date('2015-01-01','+'||(i*3650/?)||' days')||' 00:00:00'";
     const QString overRun = server ? "date '2015-01-01' + (i*3650/?::int+365)"
@@ -53,18 +54,22 @@ bool Generate(int count)
     SqlStatement insert(
         CurrentConnection(),
         series +
-        "insert into SaleInfo "
-        "(Name,Phone,Fax,Mobile,addr,BuyDate,OverRun,TB,BuyAmount,CPU,Memory,HD,DisplayCard,"
-        "Sound,MainBoard,Box,Display,Power,Floppy,CDROM,Mouse,KeyBoard,SoundBox,NetWork,Modem,Print,Other,"
-        "Memo) "
-        "select '客户'||(i%5000), '010-'||(62000000+i), '无', '138'||(10000000+i), "
-        "case i%7 when 0 then '北京' else '北京市海淀区学院路'||(i%300)||'号' end, " +
-        buyDate + ", " + overRun + ", "
-        "case when i%50=0 then '1' else '0' end, '1', 'Intel Core i5-12400', '16GB DDR4 3200', '512GB NVMe "
-        "固态', "
-        "'GeForce RTX 3060', '板载声卡', '华硕 B660M', '先马 平头哥', 'AOC 24英寸', '航嘉 500W', '无', "
-        "'DVD刻录机', "
-        "'罗技 M100', '罗技 K120', '漫步者 R101V', '板载千兆网卡', '无', '无', '无', '第'||i||'台' from c");
+            "insert into SaleInfo "
+            "(Name,Phone,Fax,Mobile,addr,BuyDate,OverRun,TB,BuyAmount,CPU,Memory,HD,DisplayCard,"
+            "Sound,MainBoard,Box,Display,Power,Floppy,CDROM,Mouse,KeyBoard,SoundBox,NetWork,Modem,Print,"
+            "Other,"
+            "Memo) "
+            "select '客户'||(i%5000), '010-'||(62000000+i), '无', '138'||(10000000+i), "
+            "case i%7 when 0 then '北京' else '北京市海淀区学院路'||(i%300)||'号' end, " +
+            buyDate + ", " + overRun +
+            ", "
+            "case when i%50=0 then '1' else '0' end, '1', 'Intel Core i5-12400', '16GB DDR4 3200', '512GB "
+            "NVMe "
+            "固态', "
+            "'GeForce RTX 3060', '板载声卡', '华硕 B660M', '先马 平头哥', 'AOC 24英寸', '航嘉 500W', '无', "
+            "'DVD刻录机', "
+            "'罗技 M100', '罗技 K120', '漫步者 R101V', '板载千兆网卡', '无', '无', '无', '第'||i||'台' from "
+            "c");
     if (!insert.Exec({count, count, count}) || !transaction.Commit())
         return false;
     // As the server's background analysis would soon after such a load.
@@ -76,7 +81,8 @@ int RunSize(int count, bool baseline, bool server)
 {
     QTemporaryDir dir;
     TDataM dataModule;
-    const QString serverDatabase = QStringLiteral("weibao_bench_sales_%1").arg(QCoreApplication::applicationPid());
+    const QString serverDatabase =
+        QStringLiteral("weibao_bench_sales_%1").arg(QCoreApplication::applicationPid());
     if (server) {
         const QString error = Bench::OpenFreshServerDatabase(dir.path(), serverDatabase, dataModule);
         if (!error.isEmpty()) {
@@ -92,7 +98,8 @@ int RunSize(int count, bool baseline, bool server)
         std::fprintf(stderr, "generating failed: %s\n", qPrintable(CurrentConnection()->ErrorString()));
         return 1;
     }
-    std::printf("\n== %d records, %s ==\n", count, server ? "PostgreSQL (local server, Unix socket)" : "SQLite");
+    std::printf("\n== %d records, %s ==\n", count,
+                server ? "PostgreSQL (local server, Unix socket)" : "SQLite");
     std::printf("generate (one transaction, one statement)  %9.1f ms\n", Ms(timer));
     const double before = PeakMegabytes();
 
@@ -116,16 +123,66 @@ int RunSize(int count, bool baseline, bool server)
         shown, queried, qPrintable(manager->StatusText()), manager->Model()->rowCount());
     std::printf("peak memory: before %.0f MB, shown %.0f MB\n", before, peakShown);
 
-    timer.restart();
+    // The list as long as its count: the scroll bar dragged to the end
+    // reads the last page directly; back at the start the first page is
+    // read again by its keys if it was dropped.
     QScrollBar* bar = list->verticalScrollBar();
-    while (manager->Model()->canFetchMore({})) {
-        bar->setValue(bar->maximum());
-        QApplication::processEvents();
-    }
-    list->scrollToBottom();
+    timer.restart();
+    bar->setValue(bar->maximum());
     list->viewport()->grab();
-    std::printf("scroll to the end                          %9.1f ms  (%d rows held, peak %.0f MB)\n",
-                Ms(timer), manager->Model()->rowCount(), PeakMegabytes());
+    const double atEnd = Ms(timer);
+    const int lastShown = list->rowAt(list->viewport()->height() - 1);
+    std::printf(
+        "scroll bar dragged to the end -> painted   %9.1f ms  (%d rows listed, %d held, last row shown "
+        "%s)\n",
+        atEnd, manager->Model()->rowCount(), manager->Model()->HeldRowCount(),
+        qPrintable(manager->Model()->Text(lastShown < 0 ? manager->Model()->rowCount() - 1 : lastShown,
+                                          SaleListModel::ColMemo)));
+    timer.restart();
+    bar->setValue(0);
+    list->viewport()->grab();
+    std::printf("back to the start -> painted               %9.1f ms\n", Ms(timer));
+    // A drag over the whole bar: 40 stops, each painted (a page read at
+    // most per stop, from the nearest keys known).
+    double worst = 0;
+    timer.restart();
+    for (int step = 1; step <= 40; ++step) {
+        QElapsedTimer one;
+        one.start();
+        bar->setValue(int(qint64(bar->maximum()) * step / 40));
+        list->viewport()->grab();
+        worst = qMax(worst, Ms(one));
+    }
+    const double dragged = Ms(timer);
+    // Every row from the end back to the start, as the wheel would show them.
+    timer.restart();
+    for (int value = bar->maximum(); value >= 0; value -= qMax(1, bar->pageStep()) * 64) {
+        bar->setValue(value);
+        list->viewport()->grab();
+    }
+    std::printf(
+        "drag in 40 stops to the end                %9.1f ms  (slowest stop %.1f ms); every 64th screen "
+        "back to the start %.1f ms\n",
+        dragged, worst, Ms(timer));
+    std::printf("rows held %d (limit %d), peak memory %.0f MB\n", manager->Model()->HeldRowCount(),
+                PagedListModel::DefaultHeldRowLimit, PeakMegabytes());
+    if (baseline) {
+        // As before: the list grows page by page to the end and keeps every row.
+        manager->Model()->SetWindowed(false);
+        Bench::ResetPeak();
+        manager->TBtnAllClick();
+        timer.restart();
+        while (manager->Model()->canFetchMore({})) {
+            bar->setValue(bar->maximum());
+            QApplication::processEvents();
+        }
+        list->scrollToBottom();
+        list->viewport()->grab();
+        std::printf("baseline: grown to the end, every row held %9.1f ms  (%d rows held, peak %.0f MB)\n",
+                    Ms(timer), manager->Model()->HeldRowCount(), PeakMegabytes());
+        manager->Model()->SetWindowed(true);
+        manager->TBtnAllClick();
+    }
 
     struct Search
     {
