@@ -79,6 +79,7 @@ void TFunctions::ResolveRights(const QString& userID)
     LoadFunctionCatalogue();
     LoadMenuStructure();
     LoadUserGrants(userID);
+    GrantSet.Refresh();
     MarkMenusInUse();
 }
 
@@ -90,36 +91,43 @@ void TFunctions::LoadFunctionCatalogue()
     MemDataset catalogue;
     if (!OpenQuery(QStringLiteral("Select * from AC_FUNCTIONINFO"), catalogue))
         return;
+    const int idField = catalogue.FieldIndex("FunctionID");
+    const int controlField = catalogue.FieldIndex("ControlName");
+    const int modalField = catalogue.FieldIndex("FormModal");
+    const int parentField = catalogue.FieldIndex("ParentFunctionID");
+    const int publicField = catalogue.FieldIndex("IsPublic");
+    const auto text = [&catalogue](int row, int field) { return catalogue.ValueAt(row, field).toString(); };
     // A function is public when its own flag or its direct parent's is "Y".
     QHash<QString, QString> ownFlag;
-    for (catalogue.First(); !catalogue.Eof(); catalogue.Next())
-        ownFlag.insert(catalogue.AsString("FunctionID"), catalogue.AsString("IsPublic"));
-    for (catalogue.First(); !catalogue.Eof(); catalogue.Next()) {
-        const QString parent = catalogue.AsString("ParentFunctionID");
+    ownFlag.reserve(catalogue.RecordCount());
+    for (int row = 0; row < catalogue.RecordCount(); ++row)
+        ownFlag.insert(text(row, idField), text(row, publicField));
+    // The rows go in whole (each value fitted to its field as SetValue
+    // would), not value by value: a catalogue has a thousand of them.
+    for (int row = 0; row < catalogue.RecordCount(); ++row) {
+        const QString parent = text(row, parentField);
         QString flag = QStringLiteral("N");
-        if (ownFlag.contains(parent))
-            flag = ownFlag.value(parent).trimmed();
+        if (const auto own = ownFlag.constFind(parent); own != ownFlag.cend())
+            flag = own->trimmed();
         if (flag != Yes)
-            flag = catalogue.AsString("IsPublic");
-        FunctionSet.Append();
-        FunctionSet.SetValue("FuncID", catalogue.AsString("FunctionID"));
-        FunctionSet.SetValue("ControlName", catalogue.AsString("ControlName"));
-        FunctionSet.SetValue("FormModal", catalogue.AsString("FormModal"));
-        FunctionSet.SetValue("ParentFuncID", parent);
-        FunctionSet.SetValue("IsPublic", flag);
-        FunctionSet.Post();
+            flag = text(row, publicField);
+        FunctionSet.AppendRaw({FunctionSet.Coerce(0, text(row, idField)),
+                               FunctionSet.Coerce(1, text(row, controlField)),
+                               FunctionSet.Coerce(2, text(row, modalField)), FunctionSet.Coerce(3, parent),
+                               FunctionSet.Coerce(4, flag)});
     }
-    FunctionSet.First();
+    FunctionSet.Refresh();
     // Look-ups by identifier and by parent, so that resolving the rights of
     // a large catalogue does not walk it once per function.
-    const int idField = FunctionSet.FieldIndex("FuncID");
-    const int parentField = FunctionSet.FieldIndex("ParentFuncID");
+    const int funcField = FunctionSet.FieldIndex("FuncID");
+    const int parentFuncField = FunctionSet.FieldIndex("ParentFuncID");
+    m_functionRow.reserve(FunctionSet.RecordCount());
     for (int row = 0; row < FunctionSet.RecordCount(); ++row) {
         // A duplicate identifier resolves to its first row.
-        const QString id = FunctionSet.ValueAt(row, idField).toString();
+        const QString id = FunctionSet.ValueAt(row, funcField).toString();
         if (!m_functionRow.contains(id))
             m_functionRow.insert(id, row);
-        m_childRows[FunctionSet.ValueAt(row, parentField).toString()].append(row);
+        m_childRows[FunctionSet.ValueAt(row, parentFuncField).toString()].append(row);
     }
 }
 
@@ -129,25 +137,27 @@ void TFunctions::LoadMenuStructure()
     MemDataset rows;
     if (!OpenQuery(QStringLiteral("Select * from AC_MENUSTRUCT order by ordernum"), rows))
         return;
-    for (rows.First(); !rows.Eof(); rows.Next()) {
-        const QString funcID = rows.AsString("FunctionID");
-        const QString text = rows.AsString("MenuText");
+    const int funcField = rows.FieldIndex("FunctionID");
+    const int textField = rows.FieldIndex("MenuText");
+    const int orderField = rows.FieldIndex("OrderNum");
+    const int idField = rows.FieldIndex("MenuID");
+    const int parentField = rows.FieldIndex("ParentMenuID");
+    const QVariant yes = MenuSet.Coerce(4, Yes), no = MenuSet.Coerce(4, QStringLiteral("N"));
+    for (int row = 0; row < rows.RecordCount(); ++row) {
+        const QString funcID = rows.ValueAt(row, funcField).toString();
+        const QString text = rows.ValueAt(row, textField).toString();
         // Public functions the menu refers to are granted to everybody;
         // separators are always in use.
         const bool inUse = IsPublicFunction(funcID) || text == QLatin1String("-");
-        MenuSet.Append();
-        MenuSet.SetValue("OrderNum", rows.AsInteger("OrderNum"));
-        MenuSet.SetValue("MenuID", rows.AsInteger("MenuID"));
-        MenuSet.SetValue("MenuText", text);
-        MenuSet.SetValue("ParentMenuID", rows.AsInteger("ParentMenuID"));
-        MenuSet.SetValue("FuncID", funcID);
-        MenuSet.SetValue("IsUse", inUse ? "Y" : "N");
-        MenuSet.SetValue("IsPublic", inUse ? "Y" : "N");
-        MenuSet.Post();
+        // In the set's field order: MenuID, MenuText, ParentMenuID, FuncID,
+        // IsUse, IsPublic, OrderNum.
+        MenuSet.AppendRaw({rows.ValueAt(row, idField).toLongLong(), MenuSet.Coerce(1, text),
+                           rows.ValueAt(row, parentField).toLongLong(), MenuSet.Coerce(3, funcID),
+                           inUse ? yes : no, inUse ? yes : no, rows.ValueAt(row, orderField).toLongLong()});
         if (inUse && !funcID.isEmpty())
             Grant(funcID);
     }
-    MenuSet.First();
+    MenuSet.Refresh();
 }
 
 void TFunctions::LoadUserGrants(const QString& userID)
@@ -196,9 +206,8 @@ void TFunctions::AddChildFunctions(const QString& funcID, QStringList& path)
 void TFunctions::Grant(const QString& funcID)
 {
     m_granted.insert(funcID);
-    GrantSet.Append();
-    GrantSet.SetValue("FuncID", funcID);
-    GrantSet.Post();
+    // Shown to readers once the rights are resolved (ResolveRights).
+    GrantSet.AppendRaw({GrantSet.Coerce(0, funcID)});
 }
 
 bool TFunctions::IsGranted(const QString& funcID) const
@@ -359,12 +368,14 @@ void TFunctions::BuildUserInterface(const QString& userID)
 
 void TFunctions::BuildMainMenu(QMenuBar* menu)
 {
+    // The menu rows grouped by parent once, not read again for every entry.
+    const MenuChildren children(MenuSet);
     for (const MenuEntry& entry : MainMenuEntries(MenuSet)) {
         const bool hasChildren =
-            entry.IsSkinEntry() || (entry.menuID != 0 && !SubMenuEntries(MenuSet, entry.menuID).isEmpty());
+            entry.IsSkinEntry() || (entry.menuID != 0 && !children.Entries(entry.menuID).isEmpty());
         if (QMenu* item = AddMenuEntry(menu, entry, hasChildren)) {
             QList<qint64> path{entry.menuID};
-            BuildSubMenu(item, entry.menuID, path);
+            BuildSubMenu(item, children, entry.menuID, path);
         }
     }
 }
@@ -390,14 +401,15 @@ QMenu* TFunctions::AddMenuEntry(QWidget* parent, const MenuEntry& entry, bool ha
 void TFunctions::BuildSubMenu(QMenu* parentItem, qint64 menuID)
 {
     QList<qint64> path{menuID};
-    BuildSubMenu(parentItem, menuID, path);
+    BuildSubMenu(parentItem, MenuChildren(MenuSet), menuID, path);
 }
 
-void TFunctions::BuildSubMenu(QMenu* parentItem, qint64 menuID, QList<qint64>& path)
+void TFunctions::BuildSubMenu(QMenu* parentItem, const MenuChildren& children, qint64 menuID,
+                              QList<qint64>& path)
 {
     if (menuID == 0)
         return;
-    for (const MenuEntry& entry : SubMenuEntries(MenuSet, menuID, !parentItem->actions().isEmpty())) {
+    for (const MenuEntry& entry : children.Entries(menuID, !parentItem->actions().isEmpty())) {
         if (entry.separator) {
             const QList<QAction*> items = parentItem->actions();
             if (!items.isEmpty() && !items.last()->isSeparator())
@@ -407,11 +419,11 @@ void TFunctions::BuildSubMenu(QMenu* parentItem, qint64 menuID, QList<qint64>& p
         // A row that is its own ancestor is shown, but not entered again.
         const bool circular = path.contains(entry.menuID);
         const bool hasChildren =
-            entry.IsSkinEntry() || (!circular && !SubMenuEntries(MenuSet, entry.menuID).isEmpty());
+            entry.IsSkinEntry() || (!circular && !children.Entries(entry.menuID).isEmpty());
         QMenu* item = AddMenuEntry(parentItem, entry, hasChildren);
         if (item && !circular) {
             path << entry.menuID;
-            BuildSubMenu(item, entry.menuID, path);
+            BuildSubMenu(item, children, entry.menuID, path);
             path.removeLast();
         }
     }
