@@ -218,8 +218,8 @@ int Child(int argc, char* argv[], const QString& home)
                 parts[3] += NowNs() - at;
             }
             std::printf("%lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld\n", atMain, clock.firstLogin,
-                        clicked, handled, clock.lastMain, checkEnd - checkStart, buildEnd - checkEnd, parts[0] / 3,
-                        parts[1] / 3, parts[2] / 3, parts[3] / 3);
+                        clicked, handled, clock.lastMain, checkEnd - checkStart, buildEnd - checkEnd,
+                        parts[0] / 3, parts[1] / 3, parts[2] / 3, parts[3] / 3);
             std::fflush(stdout);
             std::_Exit(0);
         });

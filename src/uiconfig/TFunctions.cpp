@@ -1,17 +1,17 @@
 #include "TFunctions.h"
 
 #include "AppDir.h"
-#include "TfrmChangePassWord.h"
 #include "DataAccess.h"
-#include "FunctionsHost.h"
 #include "Dialogs.h"
+#include "FunctionsHost.h"
 #include "GroupBar.h"
 #include "HelpWindow.h"
 #include "IconList.h"
-#include "TfrmLogin.h"
 #include "MenuConstruction.h"
 #include "SessionRights.h"
 #include "ShellOpen.h"
+#include "TfrmChangePassWord.h"
+#include "TfrmLogin.h"
 
 #include <QFileInfo>
 #include <QMainWindow>
@@ -232,16 +232,25 @@ void TFunctions::MarkMenusInUse()
 {
     MemDataset working = MenuSet;
     MarkGrantedMenus(working, GrantSet);
-    QHash<qint64, int> rowOf;
+    // The marks back into the set, by field number and only where they changed.
     const int idField = working.FieldIndex("MenuID");
+    const int useField = working.FieldIndex("IsUse");
+    const int publicField = working.FieldIndex("IsPublic");
+    QHash<qint64, int> rowOf;
+    rowOf.reserve(working.RecordCount());
     for (int row = 0; row < working.RecordCount(); ++row)
         rowOf.insert(working.ValueAt(row, idField).toLongLong(), row);
-    for (MenuSet.First(); !MenuSet.Eof(); MenuSet.Next()) {
-        const int row = rowOf.value(MenuSet.AsInteger("MenuID"), -1);
-        if (row < 0)
+    for (int row = 0; row < MenuSet.RecordCount(); ++row) {
+        const int marked = rowOf.value(MenuSet.ValueAt(row, idField).toLongLong(), -1);
+        if (marked < 0)
             continue;
-        MenuSet.SetValue("IsUse", ValueText(working, row, "IsUse"));
-        MenuSet.SetValue("IsPublic", ValueText(working, row, "IsPublic"));
+        const QVariant use = working.ValueAt(marked, useField);
+        const QVariant isPublic = working.ValueAt(marked, publicField);
+        if (MenuSet.ValueAt(row, useField) == use && MenuSet.ValueAt(row, publicField) == isPublic)
+            continue;
+        MenuSet.MoveTo(row);
+        MenuSet.SetValue(useField, use);
+        MenuSet.SetValue(publicField, isPublic);
         MenuSet.Post();
     }
     MenuSet.First();
@@ -264,10 +273,10 @@ QString TFunctions::FindToolProgram(const QString& name)
     if (QFileInfo(own).isFile())
         return own;
     // The desktop's own calculator and text editor, the usual Debian ones.
-    static const QStringList calculators = {"gnome-calculator", "kcalc", "galculator", "qalculate-gtk",
-                                            "qalculate-qt", "mate-calc", "xcalc"};
-    static const QStringList editors = {"gnome-text-editor", "gedit", "kate", "kwrite", "mousepad",
-                                        "xed", "pluma", "featherpad", "leafpad"};
+    static const QStringList calculators = {"gnome-calculator", "kcalc",     "galculator", "qalculate-gtk",
+                                            "qalculate-qt",     "mate-calc", "xcalc"};
+    static const QStringList editors = {
+        "gnome-text-editor", "gedit", "kate", "kwrite", "mousepad", "xed", "pluma", "featherpad", "leafpad"};
     for (const QString& program : name == QLatin1String("calc") ? calculators : editors) {
         const QString path = QStandardPaths::findExecutable(program);
         if (!path.isEmpty())
@@ -316,11 +325,12 @@ bool TFunctions::RunFunction(const QString& funcID)
         if (!program.isEmpty())
             ShellOpen(program);
         else
-            ShowMessage(calc ? QStringLiteral("没有找到计算器程序。\n请安装桌面的计算器（例如 gnome-calculator、"
-                                              "galculator 或 kcalc），或把计算器程序放在 Tool/calc。")
-                             : QStringLiteral("没有找到文本编辑器。\n请安装桌面的文本编辑器（例如 gedit、"
-                                              "mousepad 或 kate），或把编辑器程序放在 Tool/notepad。"),
-                        m_host ? m_host->Window() : nullptr);
+            ShowMessage(
+                calc ? QStringLiteral("没有找到计算器程序。\n请安装桌面的计算器（例如 gnome-calculator、"
+                                      "galculator 或 kcalc），或把计算器程序放在 Tool/calc。")
+                     : QStringLiteral("没有找到文本编辑器。\n请安装桌面的文本编辑器（例如 gedit、"
+                                      "mousepad 或 kate），或把编辑器程序放在 Tool/notepad。"),
+                m_host ? m_host->Window() : nullptr);
     } else if (!controlName.isEmpty() && m_host) {
         m_host->OpenFunctionForm(funcID, controlName, formModal);
     }
@@ -387,7 +397,8 @@ QMenu* TFunctions::AddMenuEntry(QWidget* parent, const MenuEntry& entry, bool ha
         parent->addAction(action);
         action->setData(entry.tag);
         if (entry.tag != 0)
-            connect(action, &QAction::triggered, this, [this, tag = entry.tag] { RunFunction(QString::number(tag)); });
+            connect(action, &QAction::triggered, this,
+                    [this, tag = entry.tag] { RunFunction(QString::number(tag)); });
         return nullptr;
     }
     auto* item = new QMenu(entry.text, parent);
@@ -429,6 +440,35 @@ void TFunctions::BuildSubMenu(QMenu* parentItem, const MenuChildren& children, q
     }
 }
 
+namespace {
+
+// Keeps a widget hidden while it is refilled: each control added to a shown
+// parent is laid out and polished at once, a thousand times over; hidden,
+// the whole is laid out once when it is shown again.  The widget is shown
+// again only if it was shown.
+class HiddenWhileFilled
+{
+public:
+    explicit HiddenWhileFilled(QWidget* widget) : m_widget(widget), m_shown(widget && !widget->isHidden())
+    {
+        if (m_shown)
+            m_widget->hide();
+    }
+    ~HiddenWhileFilled()
+    {
+        if (m_shown)
+            m_widget->show();
+    }
+    HiddenWhileFilled(const HiddenWhileFilled&) = delete;
+    HiddenWhileFilled& operator=(const HiddenWhileFilled&) = delete;
+
+private:
+    QWidget* m_widget;
+    bool m_shown;
+};
+
+} // namespace
+
 void TFunctions::BuildToolBar(QToolBar* toolBar)
 {
     // The old buttons are freed once control is back in the event loop, as
@@ -461,6 +501,7 @@ void TFunctions::BuildToolBar(QToolBar* toolBar)
 
 void TFunctions::BuildGroupBar(GroupBar* groupBar)
 {
+    const HiddenWhileFilled hidden(groupBar->widget());
     groupBar->Clear();
     MemDataset rows;
     if (!OpenQuery(QStringLiteral("select * from AC_GroupCfg where IsShow='Y' order by OrderNum"), rows) ||
