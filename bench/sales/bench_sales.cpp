@@ -119,8 +119,9 @@ int RunSize(int count, bool baseline, bool server)
     const double peakShown = PeakMegabytes();
     std::printf(
         "所有客户 -> list shown and painted         %9.1f ms  (count and first page %.1f ms; %s, %d rows "
-        "held)\n",
-        shown, queried, qPrintable(manager->StatusText()), manager->Model()->rowCount());
+        "listed, %d held)\n",
+        shown, queried, qPrintable(manager->StatusText()), manager->Model()->rowCount(),
+        manager->Model()->HeldRowCount());
     std::printf("peak memory: before %.0f MB, shown %.0f MB\n", before, peakShown);
 
     // The list as long as its count: the scroll bar dragged to the end
@@ -165,9 +166,10 @@ int RunSize(int count, bool baseline, bool server)
         list->viewport()->grab();
         worstBack = qMax(worstBack, Ms(one));
     }
-    std::printf("drag in 40 stops to the end                %9.1f ms  (slowest stop %.1f ms); back in 40 stops "
-                "%.1f ms (slowest %.1f ms)\n",
-                dragged, worst, Ms(timer), worstBack);
+    std::printf(
+        "drag in 40 stops to the end                %9.1f ms  (slowest stop %.1f ms); back in 40 stops "
+        "%.1f ms (slowest %.1f ms)\n",
+        dragged, worst, Ms(timer), worstBack);
     std::printf("rows held %d (limit %d), peak memory %.0f MB\n", manager->Model()->HeldRowCount(),
                 PagedListModel::DefaultHeldRowLimit, PeakMegabytes());
     {
