@@ -165,6 +165,10 @@ PagedListModel::Bound PagedListModel::HeadBound() const
     Bound bound;
     bound.set = m_keyBounds;
     bound.key = m_headKey;
+    // Upwards from before the first key: the first page is read as it
+    // always was, after key 0.
+    if (!m_keyBounds && !m_query.descending && m_query.orderColumn.isEmpty())
+        bound.set = true;
     return bound;
 }
 
