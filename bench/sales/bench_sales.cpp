@@ -1,6 +1,7 @@
 // Times the record manager over generated sale records: "所有客户" until the
-// list is shown and painted once, the peak memory, scrolling to the end,
-// searches on 地址 and 过保日期, the expiring-soon filter, and quick find
+// list is shown and painted once, the peak memory, the scroll bar dragged to
+// the end and back (beside the list grown to its end with every row held, as
+// lists were read before the window), searches on 地址 and 过保日期, the expiring-soon filter, and quick find
 // beside a LIKE '%…%' scan of the same columns; then the same rows filled
 // item by item into a QTreeWidget, as a list view was filled before, as the
 // baseline.  On the PostgreSQL server named by PGHOST, PGPORT and PGUSER the
@@ -177,20 +178,76 @@ int RunSize(int count, bool baseline, bool server)
     const double peakShown = PeakMegabytes();
     std::printf(
         "所有客户 -> list shown and painted         %9.1f ms  (count and first page %.1f ms; %s, %d rows "
-        "held)\n",
-        shown, queried, qPrintable(manager->StatusText()), manager->Model()->rowCount());
+        "listed, %d held)\n",
+        shown, queried, qPrintable(manager->StatusText()), manager->Model()->rowCount(),
+        manager->Model()->HeldRowCount());
     std::printf("peak memory: before %.0f MB, shown %.0f MB\n", before, peakShown);
 
-    timer.restart();
+    // The list as long as its count: the scroll bar dragged to the end
+    // reads the last page directly; back at the start the first page is
+    // read again by its keys if it was dropped.
     QScrollBar* bar = list->verticalScrollBar();
-    while (manager->Model()->canFetchMore({})) {
-        bar->setValue(bar->maximum());
-        QApplication::processEvents();
-    }
-    list->scrollToBottom();
+    timer.restart();
+    bar->setValue(bar->maximum());
     list->viewport()->grab();
-    std::printf("scroll to the end                          %9.1f ms  (%d rows held, peak %.0f MB)\n",
-                Ms(timer), manager->Model()->rowCount(), PeakMegabytes());
+    const double atEnd = Ms(timer);
+    const int lastShown = list->rowAt(list->viewport()->height() - 1);
+    std::printf(
+        "scroll bar dragged to the end -> painted   %9.1f ms  (%d rows listed, %d held, last row shown "
+        "%s)\n",
+        atEnd, manager->Model()->rowCount(), manager->Model()->HeldRowCount(),
+        qPrintable(manager->Model()->Text(lastShown < 0 ? manager->Model()->rowCount() - 1 : lastShown,
+                                          SaleListModel::ColMemo)));
+    timer.restart();
+    bar->setValue(0);
+    list->viewport()->grab();
+    std::printf("back to the start -> painted               %9.1f ms\n", Ms(timer));
+    // A drag over the whole bar: 40 stops, each painted (a page read at
+    // most per stop, from the nearest keys known).
+    double worst = 0;
+    timer.restart();
+    for (int step = 1; step <= 40; ++step) {
+        QElapsedTimer one;
+        one.start();
+        bar->setValue(int(qint64(bar->maximum()) * step / 40));
+        list->viewport()->grab();
+        worst = qMax(worst, Ms(one));
+    }
+    const double dragged = Ms(timer);
+    // And back in 40 stops: pages read on the way down were dropped and are
+    // read again by their keys.
+    double worstBack = 0;
+    timer.restart();
+    for (int step = 39; step >= 0; --step) {
+        QElapsedTimer one;
+        one.start();
+        bar->setValue(int(qint64(bar->maximum()) * step / 40));
+        list->viewport()->grab();
+        worstBack = qMax(worstBack, Ms(one));
+    }
+    std::printf(
+        "drag in 40 stops to the end                %9.1f ms  (slowest stop %.1f ms); back in 40 stops "
+        "%.1f ms (slowest %.1f ms)\n",
+        dragged, worst, Ms(timer), worstBack);
+    std::printf("rows held %d (limit %d), peak memory %.0f MB\n", manager->Model()->HeldRowCount(),
+                PagedListModel::DefaultHeldRowLimit, PeakMegabytes());
+    {
+        // As before: the list grows page by page to the end and keeps every row.
+        manager->Model()->SetWindowed(false);
+        Bench::ResetPeak();
+        manager->TBtnAllClick();
+        timer.restart();
+        while (manager->Model()->canFetchMore({})) {
+            bar->setValue(bar->maximum());
+            QApplication::processEvents();
+        }
+        list->scrollToBottom();
+        list->viewport()->grab();
+        std::printf("baseline: grown to the end, every row held %9.1f ms  (%d rows held, peak %.0f MB)\n",
+                    Ms(timer), manager->Model()->HeldRowCount(), PeakMegabytes());
+        manager->Model()->SetWindowed(true);
+        manager->TBtnAllClick();
+    }
 
     struct Search
     {
@@ -232,7 +289,7 @@ int RunSize(int count, bool baseline, bool server)
         SqlStatement count(CurrentConnection(),
                            QString("select count(*) from SaleInfo where %1%2?").arg(s.column, s.op));
         const qint64 matches = count.Bind({bound}) && count.Step() ? count.ColumnValue(0).toLongLong() : -1;
-        std::printf("search %-28s %9.1f ms  (query and first page %.1f ms; %lld matching, %d rows fetched)\n",
+        std::printf("search %-28s %9.1f ms  (query and first page %.1f ms; %lld matching, %d rows listed)\n",
                     s.what, painted, searched, matches, manager->Model()->rowCount());
     }
 

@@ -15,9 +15,28 @@ const double Widths[] = {20, 10, 14, 10, 10, 6, 80};
 const char* const Columns =
     "select LogID, LogTime, UserID, Desk, TableName, RecordKey, Action, Fields from ChangeLog";
 
+PagedListModel::Definition ChangeLogDefinition()
+{
+    PagedListModel::Definition definition;
+    definition.table = QStringLiteral("ChangeLog");
+    definition.key = QStringLiteral("LogID");
+    const char* const fields[ChangeLogModel::ColumnCount] = {"LogTime",   "UserID", "Desk",  "TableName",
+                                                             "RecordKey", "Action", "Fields"};
+    for (int c = 0; c < ChangeLogModel::ColumnCount; ++c) {
+        PagedListModel::Column column{QString::fromUtf16(Captions[c]), QLatin1String(fields[c])};
+        column.computed = c == ChangeLogModel::ColTable || c == ChangeLogModel::ColFields;
+        definition.columns << column;
+    }
+    return definition;
+}
+
 } // namespace
 
-ChangeLogModel::ChangeLogModel(QObject* parent) : QAbstractTableModel(parent) {}
+ChangeLogModel::ChangeLogModel(QObject* parent) : PagedListModel(ChangeLogDefinition(), parent)
+{
+    SetRoleProvider(
+        [this](const PagedListModel&, int row, int column, int role) { return RoleOf(row, column, role); });
+}
 
 QString ChangeLogModel::Caption(int column)
 {
@@ -61,149 +80,57 @@ QString ChangeLogModel::Where(const Filter& filter, qint64 below, SqlArgs* args)
 
 bool ChangeLogModel::Load(const Filter& filter, QString* error)
 {
-    // Read first, then shown: a view never sees half a list.
-    QVector<Row> rows;
-    bool done = true;
-    QString reason;
-    const bool ok = FetchPage(filter, 0, FirstPageSize, &rows, &done, &reason);
-    beginResetModel();
     m_filter = filter;
-    m_rows = std::move(rows);
-    m_done = done;
-    endResetModel();
-    if (!ok && error)
-        *error = reason;
-    return ok;
-}
-
-bool ChangeLogModel::FetchPage(const Filter& filter, qint64 below, int size, QVector<Row>* out, bool* done,
-                               QString* error)
-{
-    SqlArgs args;
-    const QString sql =
-        QString::fromLatin1(Columns) + Where(filter, below, &args) + " order by LogID desc limit ?";
-    args << SqlArg(size);
-    SqlStatement rows(CurrentConnection(), sql);
-    int read = 0;
-    if (rows.Bind(args))
-        while (rows.Step()) {
-            Row row;
-            row.logID = rows.ColumnInt64(0);
-            row.time = rows.ColumnValue(1).toString();
-            row.userID = rows.ColumnValue(2).toString();
-            row.desk = rows.ColumnValue(3).toString();
-            row.table = rows.ColumnValue(4).toString();
-            row.key = rows.ColumnValue(5).toString();
-            row.action = rows.ColumnValue(6).toString();
-            row.fields = rows.ColumnValue(7).toString();
-            out->append(std::move(row));
-            ++read;
-        }
-    if (!rows.IsValid() || rows.Failed()) {
-        *done = true;
-        *error = rows.ErrorString();
-        return false;
-    }
-    *done = read < size;
-    return true;
+    Query query;
+    query.where = Where(filter, 0, &query.args);
+    if (query.where.startsWith(QLatin1String(" where ")))
+        query.where = query.where.mid(7);
+    query.descending = true;
+    // Not counted: a long log filtered by a column without an index would
+    // be read whole for the count.
+    return LoadQuery(query, false, error);
 }
 
 qint64 ChangeLogModel::LogID(int row) const
 {
-    return row >= 0 && row < m_rows.size() ? m_rows[row].logID : -1;
+    return RecordId(row);
 }
 
 QString ChangeLogModel::Table(int row) const
 {
-    return row >= 0 && row < m_rows.size() ? m_rows[row].table : QString();
+    return PagedListModel::Text(row, ColTable);
 }
 
 QString ChangeLogModel::Action(int row) const
 {
-    return row >= 0 && row < m_rows.size() ? m_rows[row].action : QString();
+    return PagedListModel::Text(row, ColAction);
 }
 
 QString ChangeLogModel::Text(int row, int column) const
 {
-    if (row < 0 || row >= m_rows.size())
-        return {};
-    const Row& r = m_rows[row];
     switch (column) {
-    case ColTime:
-        return r.time;
-    case ColUser:
-        return r.userID;
-    case ColDesk:
-        return r.desk;
     case ColTable:
-        return ChangeLogCaptions::TableCaption(r.table);
-    case ColKey:
-        return r.key;
-    case ColAction:
-        return r.action;
+        return ChangeLogCaptions::TableCaption(Table(row));
     case ColFields:
-        // Put in words when shown: only the rows on screen are parsed.
-        return ChangeLogCaptions::Summary(r.table, r.action, ChangeLog::ParseFields(r.fields));
+        return ChangeLogCaptions::Summary(Table(row), Action(row),
+                                          ChangeLog::ParseFields(PagedListModel::Text(row, ColFields)));
     default:
-        return {};
+        return PagedListModel::Text(row, column);
     }
 }
 
-int ChangeLogModel::rowCount(const QModelIndex& parent) const
+QVariant ChangeLogModel::RoleOf(int row, int column, int role) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
-}
-
-int ChangeLogModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant ChangeLogModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid())
-        return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return Text(index.row(), index.column());
-    if (role == Qt::ForegroundRole && index.column() == ColAction) {
-        const QString& action = m_rows[index.row()].action;
+        return Text(row, column);
+    if (role == Qt::ForegroundRole && column == ColAction) {
+        const QString action = Action(row);
         if (action == ChangeLog::Deleted)
             return QColor(Qt::red);
         if (action == ChangeLog::Restored)
             return QColor(Qt::darkGreen);
     }
     return {};
-}
-
-QVariant ChangeLogModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (role != Qt::DisplayRole)
-        return {};
-    return orientation == Qt::Horizontal ? Caption(section) : QVariant();
-}
-
-bool ChangeLogModel::canFetchMore(const QModelIndex& parent) const
-{
-    return !parent.isValid() && !m_done && !m_fetching;
-}
-
-void ChangeLogModel::fetchMore(const QModelIndex& parent)
-{
-    if (!canFetchMore(parent))
-        return;
-    m_fetching = true;
-    QVector<Row> rows;
-    QString error;
-    const bool ok =
-        FetchPage(m_filter, m_rows.isEmpty() ? 0 : m_rows.last().logID, PageSize, &rows, &m_done, &error);
-    if (!rows.isEmpty()) {
-        beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + rows.size()) - 1);
-        m_rows += rows;
-        endInsertRows();
-    }
-    m_fetching = false;
-    if (!ok)
-        emit fetchFailed(error);
 }
 
 bool ChangeLogModel::Write(const Filter& filter, const QString& fileName,

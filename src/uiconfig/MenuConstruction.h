@@ -2,6 +2,7 @@
 
 #include "MemDataset.h"
 
+#include <QHash>
 #include <QString>
 #include <QVector>
 #include <functional>
@@ -60,6 +61,26 @@ void MarkMenuAncestors(MemDataset& menuCopy, qint64 menuID);
 
 // The top-level entries in use, in MenuSet order, captioned "【" + text + "】".
 QVector<MenuEntry> MainMenuEntries(const MemDataset& menuSet);
+
+// The rows of a menu set grouped by parent, each group stably sorted by
+// OrderNum: read once, so that a menu of many entries is built without
+// reading the whole set for each of them.
+class MenuChildren
+{
+public:
+    explicit MenuChildren(const MemDataset& menuSet);
+    // As SubMenuEntries.
+    QVector<MenuEntry> Entries(qint64 menuID, bool hasItems = false) const;
+
+private:
+    struct Child
+    {
+        MenuEntry entry;
+        qint64 orderNum = 0;
+        bool inUse = false;
+    };
+    QHash<qint64, QVector<Child>> m_children;
+};
 // The children in use of `menuID`, stably sorted by OrderNum, without leading
 // or doubled separators (a trailing one stays).  `hasItems` says whether the
 // submenu already holds entries (the skin list), so a first separator is kept.

@@ -1,17 +1,17 @@
 #include "TFunctions.h"
 
 #include "AppDir.h"
-#include "TfrmChangePassWord.h"
 #include "DataAccess.h"
-#include "FunctionsHost.h"
 #include "Dialogs.h"
+#include "FunctionsHost.h"
 #include "GroupBar.h"
 #include "HelpWindow.h"
 #include "IconList.h"
-#include "TfrmLogin.h"
 #include "MenuConstruction.h"
 #include "SessionRights.h"
 #include "ShellOpen.h"
+#include "TfrmChangePassWord.h"
+#include "TfrmLogin.h"
 
 #include <QFileInfo>
 #include <QMainWindow>
@@ -79,6 +79,7 @@ void TFunctions::ResolveRights(const QString& userID)
     LoadFunctionCatalogue();
     LoadMenuStructure();
     LoadUserGrants(userID);
+    GrantSet.Refresh();
     MarkMenusInUse();
 }
 
@@ -90,36 +91,43 @@ void TFunctions::LoadFunctionCatalogue()
     MemDataset catalogue;
     if (!OpenQuery(QStringLiteral("Select * from AC_FUNCTIONINFO"), catalogue))
         return;
+    const int idField = catalogue.FieldIndex("FunctionID");
+    const int controlField = catalogue.FieldIndex("ControlName");
+    const int modalField = catalogue.FieldIndex("FormModal");
+    const int parentField = catalogue.FieldIndex("ParentFunctionID");
+    const int publicField = catalogue.FieldIndex("IsPublic");
+    const auto text = [&catalogue](int row, int field) { return catalogue.ValueAt(row, field).toString(); };
     // A function is public when its own flag or its direct parent's is "Y".
     QHash<QString, QString> ownFlag;
-    for (catalogue.First(); !catalogue.Eof(); catalogue.Next())
-        ownFlag.insert(catalogue.AsString("FunctionID"), catalogue.AsString("IsPublic"));
-    for (catalogue.First(); !catalogue.Eof(); catalogue.Next()) {
-        const QString parent = catalogue.AsString("ParentFunctionID");
+    ownFlag.reserve(catalogue.RecordCount());
+    for (int row = 0; row < catalogue.RecordCount(); ++row)
+        ownFlag.insert(text(row, idField), text(row, publicField));
+    // The rows go in whole (each value fitted to its field as SetValue
+    // would), not value by value: a catalogue has a thousand of them.
+    for (int row = 0; row < catalogue.RecordCount(); ++row) {
+        const QString parent = text(row, parentField);
         QString flag = QStringLiteral("N");
-        if (ownFlag.contains(parent))
-            flag = ownFlag.value(parent).trimmed();
+        if (const auto own = ownFlag.constFind(parent); own != ownFlag.cend())
+            flag = own->trimmed();
         if (flag != Yes)
-            flag = catalogue.AsString("IsPublic");
-        FunctionSet.Append();
-        FunctionSet.SetValue("FuncID", catalogue.AsString("FunctionID"));
-        FunctionSet.SetValue("ControlName", catalogue.AsString("ControlName"));
-        FunctionSet.SetValue("FormModal", catalogue.AsString("FormModal"));
-        FunctionSet.SetValue("ParentFuncID", parent);
-        FunctionSet.SetValue("IsPublic", flag);
-        FunctionSet.Post();
+            flag = text(row, publicField);
+        FunctionSet.AppendRaw({FunctionSet.Coerce(0, text(row, idField)),
+                               FunctionSet.Coerce(1, text(row, controlField)),
+                               FunctionSet.Coerce(2, text(row, modalField)), FunctionSet.Coerce(3, parent),
+                               FunctionSet.Coerce(4, flag)});
     }
-    FunctionSet.First();
+    FunctionSet.Refresh();
     // Look-ups by identifier and by parent, so that resolving the rights of
     // a large catalogue does not walk it once per function.
-    const int idField = FunctionSet.FieldIndex("FuncID");
-    const int parentField = FunctionSet.FieldIndex("ParentFuncID");
+    const int funcField = FunctionSet.FieldIndex("FuncID");
+    const int parentFuncField = FunctionSet.FieldIndex("ParentFuncID");
+    m_functionRow.reserve(FunctionSet.RecordCount());
     for (int row = 0; row < FunctionSet.RecordCount(); ++row) {
         // A duplicate identifier resolves to its first row.
-        const QString id = FunctionSet.ValueAt(row, idField).toString();
+        const QString id = FunctionSet.ValueAt(row, funcField).toString();
         if (!m_functionRow.contains(id))
             m_functionRow.insert(id, row);
-        m_childRows[FunctionSet.ValueAt(row, parentField).toString()].append(row);
+        m_childRows[FunctionSet.ValueAt(row, parentFuncField).toString()].append(row);
     }
 }
 
@@ -129,25 +137,27 @@ void TFunctions::LoadMenuStructure()
     MemDataset rows;
     if (!OpenQuery(QStringLiteral("Select * from AC_MENUSTRUCT order by ordernum"), rows))
         return;
-    for (rows.First(); !rows.Eof(); rows.Next()) {
-        const QString funcID = rows.AsString("FunctionID");
-        const QString text = rows.AsString("MenuText");
+    const int funcField = rows.FieldIndex("FunctionID");
+    const int textField = rows.FieldIndex("MenuText");
+    const int orderField = rows.FieldIndex("OrderNum");
+    const int idField = rows.FieldIndex("MenuID");
+    const int parentField = rows.FieldIndex("ParentMenuID");
+    const QVariant yes = MenuSet.Coerce(4, Yes), no = MenuSet.Coerce(4, QStringLiteral("N"));
+    for (int row = 0; row < rows.RecordCount(); ++row) {
+        const QString funcID = rows.ValueAt(row, funcField).toString();
+        const QString text = rows.ValueAt(row, textField).toString();
         // Public functions the menu refers to are granted to everybody;
         // separators are always in use.
         const bool inUse = IsPublicFunction(funcID) || text == QLatin1String("-");
-        MenuSet.Append();
-        MenuSet.SetValue("OrderNum", rows.AsInteger("OrderNum"));
-        MenuSet.SetValue("MenuID", rows.AsInteger("MenuID"));
-        MenuSet.SetValue("MenuText", text);
-        MenuSet.SetValue("ParentMenuID", rows.AsInteger("ParentMenuID"));
-        MenuSet.SetValue("FuncID", funcID);
-        MenuSet.SetValue("IsUse", inUse ? "Y" : "N");
-        MenuSet.SetValue("IsPublic", inUse ? "Y" : "N");
-        MenuSet.Post();
+        // In the set's field order: MenuID, MenuText, ParentMenuID, FuncID,
+        // IsUse, IsPublic, OrderNum.
+        MenuSet.AppendRaw({rows.ValueAt(row, idField).toLongLong(), MenuSet.Coerce(1, text),
+                           rows.ValueAt(row, parentField).toLongLong(), MenuSet.Coerce(3, funcID),
+                           inUse ? yes : no, inUse ? yes : no, rows.ValueAt(row, orderField).toLongLong()});
         if (inUse && !funcID.isEmpty())
             Grant(funcID);
     }
-    MenuSet.First();
+    MenuSet.Refresh();
 }
 
 void TFunctions::LoadUserGrants(const QString& userID)
@@ -196,9 +206,8 @@ void TFunctions::AddChildFunctions(const QString& funcID, QStringList& path)
 void TFunctions::Grant(const QString& funcID)
 {
     m_granted.insert(funcID);
-    GrantSet.Append();
-    GrantSet.SetValue("FuncID", funcID);
-    GrantSet.Post();
+    // Shown to readers once the rights are resolved (ResolveRights).
+    GrantSet.AppendRaw({GrantSet.Coerce(0, funcID)});
 }
 
 bool TFunctions::IsGranted(const QString& funcID) const
@@ -223,16 +232,25 @@ void TFunctions::MarkMenusInUse()
 {
     MemDataset working = MenuSet;
     MarkGrantedMenus(working, GrantSet);
-    QHash<qint64, int> rowOf;
+    // The marks back into the set, by field number and only where they changed.
     const int idField = working.FieldIndex("MenuID");
+    const int useField = working.FieldIndex("IsUse");
+    const int publicField = working.FieldIndex("IsPublic");
+    QHash<qint64, int> rowOf;
+    rowOf.reserve(working.RecordCount());
     for (int row = 0; row < working.RecordCount(); ++row)
         rowOf.insert(working.ValueAt(row, idField).toLongLong(), row);
-    for (MenuSet.First(); !MenuSet.Eof(); MenuSet.Next()) {
-        const int row = rowOf.value(MenuSet.AsInteger("MenuID"), -1);
-        if (row < 0)
+    for (int row = 0; row < MenuSet.RecordCount(); ++row) {
+        const int marked = rowOf.value(MenuSet.ValueAt(row, idField).toLongLong(), -1);
+        if (marked < 0)
             continue;
-        MenuSet.SetValue("IsUse", ValueText(working, row, "IsUse"));
-        MenuSet.SetValue("IsPublic", ValueText(working, row, "IsPublic"));
+        const QVariant use = working.ValueAt(marked, useField);
+        const QVariant isPublic = working.ValueAt(marked, publicField);
+        if (MenuSet.ValueAt(row, useField) == use && MenuSet.ValueAt(row, publicField) == isPublic)
+            continue;
+        MenuSet.MoveTo(row);
+        MenuSet.SetValue(useField, use);
+        MenuSet.SetValue(publicField, isPublic);
         MenuSet.Post();
     }
     MenuSet.First();
@@ -255,10 +273,10 @@ QString TFunctions::FindToolProgram(const QString& name)
     if (QFileInfo(own).isFile())
         return own;
     // The desktop's own calculator and text editor, the usual Debian ones.
-    static const QStringList calculators = {"gnome-calculator", "kcalc", "galculator", "qalculate-gtk",
-                                            "qalculate-qt", "mate-calc", "xcalc"};
-    static const QStringList editors = {"gnome-text-editor", "gedit", "kate", "kwrite", "mousepad",
-                                        "xed", "pluma", "featherpad", "leafpad"};
+    static const QStringList calculators = {"gnome-calculator", "kcalc",     "galculator", "qalculate-gtk",
+                                            "qalculate-qt",     "mate-calc", "xcalc"};
+    static const QStringList editors = {
+        "gnome-text-editor", "gedit", "kate", "kwrite", "mousepad", "xed", "pluma", "featherpad", "leafpad"};
     for (const QString& program : name == QLatin1String("calc") ? calculators : editors) {
         const QString path = QStandardPaths::findExecutable(program);
         if (!path.isEmpty())
@@ -307,11 +325,12 @@ bool TFunctions::RunFunction(const QString& funcID)
         if (!program.isEmpty())
             ShellOpen(program);
         else
-            ShowMessage(calc ? QStringLiteral("没有找到计算器程序。\n请安装桌面的计算器（例如 gnome-calculator、"
-                                              "galculator 或 kcalc），或把计算器程序放在 Tool/calc。")
-                             : QStringLiteral("没有找到文本编辑器。\n请安装桌面的文本编辑器（例如 gedit、"
-                                              "mousepad 或 kate），或把编辑器程序放在 Tool/notepad。"),
-                        m_host ? m_host->Window() : nullptr);
+            ShowMessage(
+                calc ? QStringLiteral("没有找到计算器程序。\n请安装桌面的计算器（例如 gnome-calculator、"
+                                      "galculator 或 kcalc），或把计算器程序放在 Tool/calc。")
+                     : QStringLiteral("没有找到文本编辑器。\n请安装桌面的文本编辑器（例如 gedit、"
+                                      "mousepad 或 kate），或把编辑器程序放在 Tool/notepad。"),
+                m_host ? m_host->Window() : nullptr);
     } else if (!controlName.isEmpty() && m_host) {
         m_host->OpenFunctionForm(funcID, controlName, formModal);
     }
@@ -359,12 +378,14 @@ void TFunctions::BuildUserInterface(const QString& userID)
 
 void TFunctions::BuildMainMenu(QMenuBar* menu)
 {
+    // The menu rows grouped by parent once, not read again for every entry.
+    const MenuChildren children(MenuSet);
     for (const MenuEntry& entry : MainMenuEntries(MenuSet)) {
         const bool hasChildren =
-            entry.IsSkinEntry() || (entry.menuID != 0 && !SubMenuEntries(MenuSet, entry.menuID).isEmpty());
+            entry.IsSkinEntry() || (entry.menuID != 0 && !children.Entries(entry.menuID).isEmpty());
         if (QMenu* item = AddMenuEntry(menu, entry, hasChildren)) {
             QList<qint64> path{entry.menuID};
-            BuildSubMenu(item, entry.menuID, path);
+            BuildSubMenu(item, children, entry.menuID, path);
         }
     }
 }
@@ -376,7 +397,8 @@ QMenu* TFunctions::AddMenuEntry(QWidget* parent, const MenuEntry& entry, bool ha
         parent->addAction(action);
         action->setData(entry.tag);
         if (entry.tag != 0)
-            connect(action, &QAction::triggered, this, [this, tag = entry.tag] { RunFunction(QString::number(tag)); });
+            connect(action, &QAction::triggered, this,
+                    [this, tag = entry.tag] { RunFunction(QString::number(tag)); });
         return nullptr;
     }
     auto* item = new QMenu(entry.text, parent);
@@ -390,14 +412,15 @@ QMenu* TFunctions::AddMenuEntry(QWidget* parent, const MenuEntry& entry, bool ha
 void TFunctions::BuildSubMenu(QMenu* parentItem, qint64 menuID)
 {
     QList<qint64> path{menuID};
-    BuildSubMenu(parentItem, menuID, path);
+    BuildSubMenu(parentItem, MenuChildren(MenuSet), menuID, path);
 }
 
-void TFunctions::BuildSubMenu(QMenu* parentItem, qint64 menuID, QList<qint64>& path)
+void TFunctions::BuildSubMenu(QMenu* parentItem, const MenuChildren& children, qint64 menuID,
+                              QList<qint64>& path)
 {
     if (menuID == 0)
         return;
-    for (const MenuEntry& entry : SubMenuEntries(MenuSet, menuID, !parentItem->actions().isEmpty())) {
+    for (const MenuEntry& entry : children.Entries(menuID, !parentItem->actions().isEmpty())) {
         if (entry.separator) {
             const QList<QAction*> items = parentItem->actions();
             if (!items.isEmpty() && !items.last()->isSeparator())
@@ -407,15 +430,44 @@ void TFunctions::BuildSubMenu(QMenu* parentItem, qint64 menuID, QList<qint64>& p
         // A row that is its own ancestor is shown, but not entered again.
         const bool circular = path.contains(entry.menuID);
         const bool hasChildren =
-            entry.IsSkinEntry() || (!circular && !SubMenuEntries(MenuSet, entry.menuID).isEmpty());
+            entry.IsSkinEntry() || (!circular && !children.Entries(entry.menuID).isEmpty());
         QMenu* item = AddMenuEntry(parentItem, entry, hasChildren);
         if (item && !circular) {
             path << entry.menuID;
-            BuildSubMenu(item, entry.menuID, path);
+            BuildSubMenu(item, children, entry.menuID, path);
             path.removeLast();
         }
     }
 }
+
+namespace {
+
+// Keeps a widget hidden while it is refilled: each control added to a shown
+// parent is laid out and polished at once, a thousand times over; hidden,
+// the whole is laid out once when it is shown again.  The widget is shown
+// again only if it was shown.
+class HiddenWhileFilled
+{
+public:
+    explicit HiddenWhileFilled(QWidget* widget) : m_widget(widget), m_shown(widget && !widget->isHidden())
+    {
+        if (m_shown)
+            m_widget->hide();
+    }
+    ~HiddenWhileFilled()
+    {
+        if (m_shown)
+            m_widget->show();
+    }
+    HiddenWhileFilled(const HiddenWhileFilled&) = delete;
+    HiddenWhileFilled& operator=(const HiddenWhileFilled&) = delete;
+
+private:
+    QWidget* m_widget;
+    bool m_shown;
+};
+
+} // namespace
 
 void TFunctions::BuildToolBar(QToolBar* toolBar)
 {
@@ -449,6 +501,7 @@ void TFunctions::BuildToolBar(QToolBar* toolBar)
 
 void TFunctions::BuildGroupBar(GroupBar* groupBar)
 {
+    const HiddenWhileFilled hidden(groupBar->widget());
     groupBar->Clear();
     MemDataset rows;
     if (!OpenQuery(QStringLiteral("select * from AC_GroupCfg where IsShow='Y' order by OrderNum"), rows) ||

@@ -15,6 +15,7 @@ class QMenuBar;
 class QToolBar;
 class QWidget;
 struct MenuEntry;
+class MenuChildren;
 
 // The function-rights object: resolves which functions the current user has
 // been granted (FunctionSet, MenuSet, GrantSet), runs function identifiers
@@ -72,7 +73,7 @@ private:
     void AddChildFunctions(const QString& funcID, QStringList& path);
     void Grant(const QString& funcID);
     void MarkMenusInUse();
-    void BuildSubMenu(QMenu* parentItem, qint64 menuID, QList<qint64>& path);
+    void BuildSubMenu(QMenu* parentItem, const MenuChildren& children, qint64 menuID, QList<qint64>& path);
     // Appends one generated entry to a menu bar or menu: a plain item that
     // runs its function, or (with children) a submenu, which is returned.
     QMenu* AddMenuEntry(QWidget* parent, const MenuEntry& entry, bool hasChildren);

@@ -1,5 +1,7 @@
 #include "IconList.h"
 
+#include <QHash>
+
 #include <array>
 
 static_assert(IconList::IconCount == WEIBAO_ICON_COUNT,
@@ -27,12 +29,19 @@ static QPixmap LoadPixmap(int index, int size)
 
 QIcon IconList::Icon(int index)
 {
+    // Made once per index and shared: a toolbar of hundreds of buttons asks
+    // for the same few icons again and again.
+    // (Left to the end of the process: no pixmap outlives the application.)
+    static auto* made = new QHash<int, QIcon>;
+    if (const auto it = made->constFind(index); it != made->cend())
+        return *it;
     QIcon icon;
     const QPixmap small = LoadPixmap(index, 16);
     if (small.isNull())
         return icon;
     icon.addPixmap(small);
     icon.addPixmap(LoadPixmap(index, 32));
+    made->insert(index, icon);
     return icon;
 }
 

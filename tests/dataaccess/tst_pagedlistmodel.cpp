@@ -20,6 +20,9 @@ private slots:
     void everyOrderListsWhatTheDatabaseLists_data();
     void everyOrderListsWhatTheDatabaseLists();
     void removedRowKeepsItsNeighboursTexts();
+    void windowReadsAnyPageFirst_data();
+    void windowReadsAnyPageFirst();
+    void windowRereadsAroundADeletedRow();
 
 private:
     // Rows 1..count: Grp cycles through 0..4 (many ties), Note has a line
@@ -121,7 +124,8 @@ void TestPagedListModel::columnsMarksAndComputedCells()
     QVERIFY(model.LoadQuery({}, true));
     QCOMPARE(model.MatchCount(), 300);
     QCOMPARE(model.columnCount(), 5);
-    QCOMPARE(model.rowCount(), M::FirstPageSize);
+    QCOMPARE(model.rowCount(), 300);
+    QCOMPARE(model.HeldRowCount(), M::FirstPageSize);
     QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("备注"));
     // Row 2 holds vid 3: a key column in the middle, texts on both sides of it.
     QCOMPARE(model.Text(2, 0), QStringLiteral("名3"));
@@ -214,6 +218,90 @@ void TestPagedListModel::removedRowKeepsItsNeighboursTexts()
     model.Clear();
     QCOMPARE(model.rowCount(), 0);
     QVERIFY(!model.canFetchMore({}));
+}
+
+void TestPagedListModel::windowReadsAnyPageFirst_data()
+{
+    everyOrderListsWhatTheDatabaseLists_data();
+}
+
+void TestPagedListModel::windowReadsAnyPageFirst()
+{
+    QFETCH(QString, where);
+    QFETCH(QString, rangeIndex);
+    QFETCH(QString, orderColumn);
+    QFETCH(bool, descending);
+    QFETCH(QString, expected);
+    Generate(rangeIndex.isEmpty() ? 6000 : int(M::IndexPlanLimit) * 3 / 2);
+    const QList<qint64> ids = IdsOf(expected);
+    M model(Definition());
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const int limit = 4 * M::WindowPageSize;
+    model.SetHeldRowLimit(limit);
+    M::Query query;
+    query.where = where;
+    query.rangeIndex = rangeIndex;
+    query.orderColumn = orderColumn;
+    query.descending = descending;
+    QVERIFY(model.LoadQuery(query, true));
+    // As long as its count from the start, only the first page read.
+    QCOMPARE(model.rowCount(), ids.size());
+    QVERIFY(!model.canFetchMore({}));
+    QCOMPARE(model.HeldRowCount(), M::FirstPageSize);
+    // The end first (read back from the end of the list), then pages in the
+    // middle read across rows never read, then the whole list backwards and
+    // forwards again, pages dropped and read again by their keys.
+    const int last = int(ids.size()) - 1;
+    QCOMPARE(model.RecordId(last), ids[last]);
+    const int tail = (last + 1 - M::FirstPageSize) % M::WindowPageSize;
+    QCOMPARE(model.HeldRowCount(), M::FirstPageSize + (tail ? tail : M::WindowPageSize));
+    QCOMPARE(model.RecordId(last / 2), ids[last / 2]);
+    QCOMPARE(model.RecordId(last / 3), ids[last / 3]);
+    const int beforeLast = qMax(0, last - 3 * M::WindowPageSize);
+    QCOMPARE(model.RecordId(beforeLast), ids[beforeLast]);
+    int most = 0;
+    for (int row = last; row >= 0; --row) {
+        QCOMPARE(model.RecordId(row), ids[row]);
+        most = qMax(most, model.HeldRowCount());
+    }
+    for (int row = 0; row <= last; row += 7) {
+        QCOMPARE(model.RecordId(row), ids[row]);
+        most = qMax(most, model.HeldRowCount());
+    }
+    QVERIFY2(most <= limit, qPrintable(QString::number(most)));
+    // Cells of a page read again are the cells read the first time.
+    QCOMPARE(model.Text(0, 1), QString::number(ids[0]));
+    QCOMPARE(model.Text(0, 0), QStringLiteral("名%1").arg(ids[0]));
+    QCOMPARE(model.RowVersion(last), ids[last] * 10);
+}
+
+void TestPagedListModel::windowRereadsAroundADeletedRow()
+{
+    Generate(3000);
+    M model(Definition());
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.SetHeldRowLimit(M::WindowPageSize);
+    QVERIFY(model.LoadQuery({}, true));
+    QCOMPARE(model.RecordId(2999), 3000);
+    // A row in the middle, deleted as the list's window deletes it: its
+    // neighbours move up, pages beyond it not read yet still land right.
+    const int middle = 1500;
+    const qint64 gone = model.RecordId(middle);
+    QVERIFY(ExecCommand("delete from Visit where vid=?", {gone}));
+    QVERIFY(model.RemoveListRow(middle));
+    QCOMPARE(model.rowCount(), 2999);
+    QCOMPARE(model.RecordId(middle), gone + 1);
+    QCOMPARE(model.RecordId(2998), 3000);
+    const QList<qint64> ids = IdsOf("select vid from Visit order by vid");
+    for (int row = 0; row < model.rowCount(); ++row)
+        QCOMPARE(model.RecordId(row), ids[row]);
+    QVERIFY(model.HeldRowCount() <= M::WindowPageSize);
+    // Removed from the list alone, a row stays out when its page is read again.
+    QVERIFY(model.RemoveListRow(10));
+    QCOMPARE(model.RecordId(2000), ids[2001]);
+    QCOMPARE(model.RecordId(10), 12);
+    QCOMPARE(model.RecordId(9), 10);
+    QCOMPARE(model.rowCount(), 2998);
 }
 
 QTEST_MAIN(TestPagedListModel)

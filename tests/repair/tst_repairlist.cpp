@@ -396,7 +396,7 @@ void TestRepairList::exportWritesTheWholeFilter()
     L model;
     model.SetClock([] { return Now; });
     QVERIFY(model.Load({}));
-    QCOMPARE(model.rowCount(), PagedListModel::FirstPageSize);
+    QCOMPARE(model.HeldRowCount(), PagedListModel::FirstPageSize);
     const QString file = m_env->Dir() + "visits.xlsx";
     qint64 written = 0;
     QString error;

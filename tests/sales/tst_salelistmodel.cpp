@@ -5,7 +5,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QColor>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
 
 #include <sqlite3.h>
@@ -26,6 +28,7 @@ private slots:
     void coloursOfTheThreeKinds();
     void cellsKeepTheStoredText();
     void failedPageKeepsTheRowsRead();
+    void windowUnderAView();
 
 private:
     // `count` rows, ids 1..count: purchase dates one a day from 2015-01-01,
@@ -103,19 +106,28 @@ void TestSaleListModel::pagesFollowTheView()
     Generate(5000);
     M model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    // Counted: as long as the count, the first page alone read.
     QVERIFY(model.Load(SaleRecord::AllCustomers(), true));
     QCOMPARE(model.MatchCount(), 5000);
-    QCOMPARE(model.rowCount(), M::FirstPageSize);
-    QVERIFY(model.canFetchMore({}));
+    QCOMPARE(model.rowCount(), 5000);
+    QCOMPARE(model.HeldRowCount(), M::FirstPageSize);
+    QVERIFY(!model.canFetchMore({}));
     // Nothing stays open between two pages (the full-text index keeps its
     // own statements prepared, but never running).
     QVERIFY(!RunningStatement());
+    QCOMPARE(model.RecordId(M::FirstPageSize), M::FirstPageSize + 1);
+    QCOMPARE(model.HeldRowCount(), M::FirstPageSize + M::WindowPageSize);
+    QVERIFY(!RunningStatement());
+    const QList<qint64> ids = FetchAllIds(model);
+    QCOMPARE(ids, IdsOf("select id from SaleInfo order by id", {}));
+
+    // Not counted: the list grows page by page as the view asks.
+    QVERIFY(model.Load(SaleRecord::AllCustomers(), false));
+    QCOMPARE(model.rowCount(), M::FirstPageSize);
+    QVERIFY(model.canFetchMore({}));
     model.fetchMore({});
     QCOMPARE(model.rowCount(), M::FirstPageSize + M::PageSize);
-
-    const QList<qint64> ids = FetchAllIds(model);
-    QCOMPARE(ids.size(), 5000);
-    QCOMPARE(ids, IdsOf("select id from SaleInfo order by id", {}));
+    QCOMPARE(FetchAllIds(model), ids);
     QVERIFY(!model.canFetchMore({}));
     QVERIFY(!RunningStatement());
 }
@@ -173,10 +185,13 @@ void TestSaleListModel::newLoadReplacesAPartlyFetchedList()
     M model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QVERIFY(model.Load(SaleRecord::AllCustomers(), true));
+    QCOMPARE(model.RecordId(2000), 2001);
+    QVERIFY(model.Load(SaleRecord::AllCustomers(), false));
     model.fetchMore({});
     QVERIFY(model.canFetchMore({}));
     QVERIFY(model.Load(SaleRecord::SpecialCustomers(), true));
     QCOMPARE(model.MatchCount(), 300);
+    QCOMPARE(model.HeldRowCount(), M::FirstPageSize);
     const QList<qint64> ids = FetchAllIds(model);
     QCOMPARE(ids, IdsOf("select id from SaleInfo where TB='1' order by id", {}));
     for (int row = 0; row < model.rowCount(); ++row)
@@ -240,19 +255,77 @@ void TestSaleListModel::cellsKeepTheStoredText()
 
 void TestSaleListModel::failedPageKeepsTheRowsRead()
 {
-    Generate(1000);
+    Generate(3000);
     M model;
     QSignalSpy failed(&model, &M::fetchFailed);
-    QVERIFY(model.Load(SaleRecord::AllCustomers(), true));
+    QVERIFY(model.Load(SaleRecord::AllCustomers(), false));
     QVERIFY(ExecCommand("alter table SaleInfo rename to SaleInfoGone"));
     model.fetchMore({});
     QCOMPARE(failed.size(), 1);
     QCOMPARE(model.rowCount(), M::FirstPageSize);
     QVERIFY(!model.canFetchMore({}));
+    QVERIFY(ExecCommand("alter table SaleInfoGone rename to SaleInfo"));
+
+    // A page asked for while painting: told after the paint, once; the
+    // rows held stay, the others read as empty.
+    QVERIFY(model.Load(SaleRecord::AllCustomers(), true));
+    QVERIFY(ExecCommand("alter table SaleInfo rename to SaleInfoGone"));
+    QVERIFY(!model.index(2000, M::ColName).data().isValid() ||
+            model.index(2000, M::ColName).data().toString().isEmpty());
+    QVERIFY(model.Text(2500, M::ColName).isEmpty());
+    QCOMPARE(model.RecordId(2500), -1);
+    QCOMPARE(failed.size(), 1);
+    QTRY_COMPARE(failed.size(), 2);
+    QCOMPARE(model.rowCount(), 3000);
+    QCOMPARE(model.Text(0, M::ColName), QStringLiteral("n1"));
     QString error;
     QVERIFY(!model.Load(SaleRecord::AllCustomers(), true, &error));
     QVERIFY(!error.isEmpty());
     QCOMPARE(model.rowCount(), 0);
+}
+
+void TestSaleListModel::windowUnderAView()
+{
+    // More rows than the window holds: a view scrolled to the end, to the
+    // middle and back keeps its current row, its selection and the colours.
+    Generate(20000);
+    M model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.SetHeldRowLimit(4 * M::WindowPageSize);
+    QTableView view;
+    view.resize(800, 600);
+    view.setModel(&model);
+    view.show();
+    QVERIFY(model.Load(SaleRecord::AllCustomers(), true));
+    view.setCurrentIndex(model.index(100, M::ColName));
+    view.selectRow(100);
+    view.scrollToBottom();
+    view.viewport()->grab();
+    const int last = view.rowAt(view.viewport()->height() - 1);
+    QCOMPARE(last, 19999);
+    QCOMPARE(model.index(last, M::ColName).data().toString(), QStringLiteral("n20000"));
+    // Every 10th a special customer, red wherever it is.
+    QCOMPARE(model.index(19999, M::ColName).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 0, 0));
+    QVERIFY(model.index(19998, M::ColName).data(Qt::BackgroundRole).value<QColor>() != QColor(255, 0, 0));
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() / 2);
+    view.viewport()->grab();
+    const int middle = view.rowAt(0);
+    QCOMPARE(model.index(middle, M::ColId).data().toString(), QString::number(middle + 1));
+    QVERIFY(model.HeldRowCount() <= 4 * M::WindowPageSize);
+    view.scrollToTop();
+    view.viewport()->grab();
+    QCOMPARE(view.currentIndex().row(), 100);
+    QCOMPARE(view.selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(model.RecordId(view.selectionModel()->selectedRows().first().row()), 101);
+    // A row deleted in the middle, as the window deletes the row it shows:
+    // the rows after it move up.
+    QCOMPARE(model.RecordId(10000), 10001);
+    QVERIFY(ExecCommand("delete from SaleInfo where id=?", {10001}));
+    QVERIFY(model.RemoveListRow(10000));
+    QCOMPARE(model.RecordId(10000), 10002);
+    QCOMPARE(model.RecordId(19998), 20000);
+    QCOMPARE(view.currentIndex().row(), 100);
+    QVERIFY(model.HeldRowCount() <= 4 * M::WindowPageSize);
 }
 
 QTEST_MAIN(TestSaleListModel)
