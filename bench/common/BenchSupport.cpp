@@ -1,6 +1,7 @@
 #include "BenchSupport.h"
 
 #include "AppDir.h"
+#include "DataAccess.h"
 #include "SeedData.h"
 #include "Settings.h"
 #include "SqlConnection.h"
@@ -86,6 +87,31 @@ void DropServerDatabase(const QString& name)
 {
     QString ignored;
     TestEnv::Maintain("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)", &ignored);
+}
+
+bool InsertRows(const QString& table, const QString& columns, int count,
+                const std::function<SqlArgs(int)>& row)
+{
+    const int width = int(columns.count(',')) + 1;
+    const int perStatement = 200;
+    const QString oneRow = '(' + QStringLiteral("?,").repeated(width - 1) + "?)";
+    SqlTransaction transaction(CurrentConnection());
+    for (int first = 0; first < count; first += perStatement) {
+        const int rows = qMin(perStatement, count - first);
+        QStringList marks;
+        SqlArgs args;
+        for (int i = first; i < first + rows; ++i) {
+            marks << oneRow;
+            args << row(i);
+        }
+        SqlStatement insert(CurrentConnection(),
+                            "insert into " + table + " (" + columns + ") values " + marks.join(','));
+        if (!insert.Exec(args)) {
+            std::fprintf(stderr, "%s\n", qPrintable(insert.ErrorString()));
+            return false;
+        }
+    }
+    return transaction.Commit();
 }
 
 } // namespace Bench

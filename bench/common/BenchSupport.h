@@ -1,6 +1,9 @@
 #pragma once
 
+#include "SqlConnection.h"
+
 #include <QString>
+#include <functional>
 
 class QElapsedTimer;
 class TDataM;
@@ -32,5 +35,11 @@ void DropServerDatabase(const QString& name);
 // Empty when PGHOST names a server that answers, else why the server runs
 // of a benchmark are left out.
 QString ServerUnavailableReason();
+
+// `count` rows into `table` (its `columns`, comma-separated), `row(i)`
+// giving the values of row i: many rows a statement, every value bound, in
+// one transaction.  false, saying why on stderr, when a statement fails.
+bool InsertRows(const QString& table, const QString& columns, int count,
+                const std::function<SqlArgs(int)>& row);
 
 } // namespace Bench

@@ -29,32 +29,6 @@ namespace {
 
 constexpr int Sales = 100000, Visits = 50000, Swaps = 100000;
 
-// Rows in statements of many rows, every value bound, in one transaction.
-bool InsertRows(const QString& table, const QString& columns, int count,
-                const std::function<SqlArgs(int)>& row)
-{
-    const int width = int(columns.count(',')) + 1;
-    const int perStatement = 200;
-    const QString oneRow = '(' + QStringLiteral("?,").repeated(width - 1) + "?)";
-    SqlTransaction transaction(CurrentConnection());
-    for (int first = 0; first < count; first += perStatement) {
-        const int rows = qMin(perStatement, count - first);
-        QStringList marks;
-        SqlArgs args;
-        for (int i = first; i < first + rows; ++i) {
-            marks << oneRow;
-            args << row(i);
-        }
-        SqlStatement insert(CurrentConnection(),
-                            "insert into " + table + " (" + columns + ") values " + marks.join(','));
-        if (!insert.Exec(args)) {
-            std::fprintf(stderr, "%s\n", qPrintable(insert.ErrorString()));
-            return false;
-        }
-    }
-    return transaction.Commit();
-}
-
 double Median(std::function<void()> work, int runs = 5)
 {
     QVector<double> times;
@@ -88,23 +62,24 @@ int Run(bool server)
     QElapsedTimer fill;
     fill.start();
     const QDate today = QDate::currentDate();
-    bool ok = InsertRows("SaleInfo", "Name,Phone,Mobile,addr,BuyDate,OverRun,CPU,Memory,HD,MainBoard", Sales,
-                         [&](int i) -> SqlArgs {
-                             const QDate buy = today.addDays(-(i % 1500));
-                             return {QStringLiteral("客户%1").arg(i),
-                                     QStringLiteral("010-6%1").arg(1000000 + i),
-                                     QStringLiteral("13%1").arg(100000000 + qint64(i) * 7919 % 899999999),
-                                     QStringLiteral("北京市海淀区%1号").arg(i % 300),
-                                     buy,
-                                     buy.addDays(365),
-                                     "Intel Core i5-12400",
-                                     "16GB DDR4",
-                                     "512GB NVMe",
-                                     "华硕 B660M"};
-                         });
+    bool ok =
+        Bench::InsertRows("SaleInfo", "Name,Phone,Mobile,addr,BuyDate,OverRun,CPU,Memory,HD,MainBoard", Sales,
+                          [&](int i) -> SqlArgs {
+                              const QDate buy = today.addDays(-(i % 1500));
+                              return {QStringLiteral("客户%1").arg(i),
+                                      QStringLiteral("010-6%1").arg(1000000 + i),
+                                      QStringLiteral("13%1").arg(100000000 + qint64(i) * 7919 % 899999999),
+                                      QStringLiteral("北京市海淀区%1号").arg(i % 300),
+                                      buy,
+                                      buy.addDays(365),
+                                      "Intel Core i5-12400",
+                                      "16GB DDR4",
+                                      "512GB NVMe",
+                                      "华硕 B660M"};
+                          });
     ok =
         ok &&
-        InsertRows(
+        Bench::InsertRows(
             "RepairInfo",
             "RepairNo,SaleID,Outside,ContactName,ContactPhone,ReceivedAt,Problem,Status,InWarranty,"
             "LaborFee,Deposit,Total",
@@ -123,19 +98,19 @@ int Run(bool server)
                         0,
                         5000};
             });
-    ok = ok && InsertRows("RepairSwap",
-                          "RepairID,Component,OldModel,OldSerial,NewModel,NewSerial,Qty,Price,Covered", Swaps,
-                          [&](int i) -> SqlArgs {
-                              return {qint64(1 + i % Visits),
-                                      "内存",
-                                      "16GB DDR4",
-                                      QStringLiteral("OLD%1").arg(i),
-                                      "32GB DDR4",
-                                      QStringLiteral("NEW%1").arg(i),
-                                      1,
-                                      59900,
-                                      0};
-                          });
+    ok = ok && Bench::InsertRows("RepairSwap",
+                                 "RepairID,Component,OldModel,OldSerial,NewModel,NewSerial,Qty,Price,Covered",
+                                 Swaps, [&](int i) -> SqlArgs {
+                                     return {qint64(1 + i % Visits),
+                                             "内存",
+                                             "16GB DDR4",
+                                             QStringLiteral("OLD%1").arg(i),
+                                             "32GB DDR4",
+                                             QStringLiteral("NEW%1").arg(i),
+                                             1,
+                                             59900,
+                                             0};
+                                 });
     if (!ok)
         return 1;
     for (const QString& table : {"SaleInfo", "RepairInfo", "RepairSwap"}) {

@@ -26,31 +26,6 @@ namespace {
 
 constexpr int Sales = 1000000, Visits = 200000, Swaps = 200000;
 
-bool InsertRows(const QString& table, const QString& columns, int count,
-                const std::function<SqlArgs(int)>& row)
-{
-    const int width = int(columns.count(',')) + 1;
-    const int perStatement = 200;
-    const QString oneRow = '(' + QStringLiteral("?,").repeated(width - 1) + "?)";
-    SqlTransaction transaction(CurrentConnection());
-    for (int first = 0; first < count; first += perStatement) {
-        const int rows = qMin(perStatement, count - first);
-        QStringList marks;
-        SqlArgs args;
-        for (int i = first; i < first + rows; ++i) {
-            marks << oneRow;
-            args << row(i);
-        }
-        SqlStatement insert(CurrentConnection(),
-                            "insert into " + table + " (" + columns + ") values " + marks.join(','));
-        if (!insert.Exec(args)) {
-            std::fprintf(stderr, "%s\n", qPrintable(insert.ErrorString()));
-            return false;
-        }
-    }
-    return transaction.Commit();
-}
-
 // Every figure and the page of charts, as the window makes them.
 double Window(const BusinessStats::Request& request, BusinessStats::Result* result)
 {
@@ -97,19 +72,19 @@ int Run(bool server)
     const char* cpus[] = {"Intel Core i5-12400", "AMD Ryzen 5 5600", "Intel Core i7-13700", "兆芯 KX-6640"};
     const char* parts[] = {"内存", "硬盘", "电源",   "显卡", "主板", "风扇",
                            "键盘", "鼠标", "显示器", "网卡", "声卡"};
-    bool ok =
-        InsertRows("SaleInfo", "Name,addr,BuyDate,OverRun,TB,BuyAmount,CPU", Sales, [&](int i) -> SqlArgs {
-            const QDate buy = today.addDays(-(qint64(i) * 7 % 3650));
-            return {QStringLiteral("客户%1").arg(i),
-                    QStringLiteral("北京市"),
-                    buy,
-                    buy.addDays(365),
-                    i % 9 == 0 ? "1" : "0",
-                    "1",
-                    cpus[i % 4]};
-        });
+    bool ok = Bench::InsertRows("SaleInfo", "Name,addr,BuyDate,OverRun,TB,BuyAmount,CPU", Sales,
+                                [&](int i) -> SqlArgs {
+                                    const QDate buy = today.addDays(-(qint64(i) * 7 % 3650));
+                                    return {QStringLiteral("客户%1").arg(i),
+                                            QStringLiteral("北京市"),
+                                            buy,
+                                            buy.addDays(365),
+                                            i % 9 == 0 ? "1" : "0",
+                                            "1",
+                                            cpus[i % 4]};
+                                });
     ok = ok &&
-         InsertRows(
+         Bench::InsertRows(
              "RepairInfo",
              "RepairNo,SaleID,Outside,ReceivedAt,ReadyAt,PickedUpAt,Problem,Status,InWarranty,Technician,"
              "LaborFee,Deposit,Total",
@@ -131,9 +106,10 @@ int Run(bool server)
                          0,
                          5000 + (i % 3) * 10000};
              });
-    ok = ok && InsertRows("RepairSwap", "RepairID,Component,Qty,Price,Covered", Swaps, [&](int i) -> SqlArgs {
-             return {qint64(1 + qint64(i) * 7 % Visits), parts[i % 11], 1 + i % 2, 10000, 0};
-         });
+    ok = ok && Bench::InsertRows(
+                   "RepairSwap", "RepairID,Component,Qty,Price,Covered", Swaps, [&](int i) -> SqlArgs {
+                       return {qint64(1 + qint64(i) * 7 % Visits), parts[i % 11], 1 + i % 2, 10000, 0};
+                   });
     if (!ok)
         return 1;
     for (const QString& table : {"SaleInfo", "RepairInfo", "RepairSwap"}) {
