@@ -30,7 +30,9 @@ inline constexpr int SearchIndexVersion = 8;
 // Version 9: 经营统计 in the catalogue, menu, toolbar and side bar; an
 // index of the visits by 取机 time.
 inline constexpr int StatsVersion = 9;
-inline constexpr int CurrentVersion = 9;
+// Version 10: indexes that hold everything the statistics count.
+inline constexpr int StatsIndexVersion = 10;
+inline constexpr int CurrentVersion = 10;
 inline constexpr int QuickFindVersion = 2;
 
 int Version(SqlConnection& connection);

@@ -172,6 +172,16 @@ QString UnreadableDate(const SqlConnection* connection, const QString& column)
                : QStringLiteral("(%1 is null or date(%1,'+0 days') is not substr(%1,1,10))").arg(column);
 }
 
+QString ReadableRows(const SqlConnection* connection, const QString& table, const QString& key,
+                     const QString& column, const QString& prefix)
+{
+    if (Server(connection))
+        return prefix + column + QStringLiteral(" is not null");
+    return QStringLiteral("%1%2 not in (select %2 from %3%4 where %5)")
+        .arg(prefix, key, table, IndexHint(connection, table + "_Unreadable" + column),
+             UnreadableDate(connection, column));
+}
+
 QString IndexHint(const SqlConnection* connection, const QString& index)
 {
     if (Server(connection))

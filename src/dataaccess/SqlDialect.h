@@ -80,6 +80,12 @@ QString HoursBetween(const SqlConnection* connection, const QString& from, const
 // indexes <table>_Unreadable<column> (which it reads through IndexHint), so
 // that counting them reads only them.
 QString UnreadableDate(const SqlConnection* connection, const QString& column);
+// The same test as ReadableDate for counting many rows in a range of the
+// date: SQLite leaves out the few keys its partial index of unreadable dates
+// holds instead of reading each row's date; `key` and `column` are the
+// table's own names, `prefix` ("r.") qualifies them in the outer query.
+QString ReadableRows(const SqlConnection* connection, const QString& table, const QString& key,
+                     const QString& column, const QString& prefix = {});
 
 // The hint that makes SQLite read `index` (" INDEXED BY <index>", or
 // " NOT INDEXED" for none); the server plans by itself: empty.

@@ -60,10 +60,27 @@ QString SalesWhere()
     return "BuyDate>=? and BuyDate<? and " + Readable("BuyDate");
 }
 
-QString VisitsWhere(const QString& prefix = {})
+// The conditions the counting queries write: the same rows as
+// SalesBetween and the repair list's period list, found without reading
+// each row's date.
+QString CountedSales()
+{
+    return "BuyDate>=? and BuyDate<? and " +
+           SqlDialect::ReadableRows(Connection(), QStringLiteral("SaleInfo"), QStringLiteral("id"),
+                                    QStringLiteral("BuyDate"));
+}
+
+QString CountedVisits(const QString& prefix = {})
 {
     const QString column = prefix + "ReceivedAt";
-    return column + ">=? and " + column + "<? and " + Readable(column);
+    return column + ">=? and " + column + "<? and " +
+           SqlDialect::ReadableRows(Connection(), QStringLiteral("RepairInfo"), QStringLiteral("RepairID"),
+                                    QStringLiteral("ReceivedAt"), prefix);
+}
+
+QString Hint(const QString& index)
+{
+    return SqlDialect::IndexHint(Connection(), index);
 }
 
 class Reader
@@ -314,11 +331,17 @@ bool Compute(const Request& request, Result* out, QString* error)
     result.parts.fill(0, n);
     Reader read(error);
 
-    // Sales of the period: per day, machine type and customer class.
+    // Sales of the period: per day, machine type and customer class.  Each
+    // query first counts the rows of one stored value in the order of the
+    // index it reads (no sorting; a day's sales share their date), then
+    // groups those few by day: the processor names are matched once per
+    // name and day, not once per sale.
     SqlArgs args;
     QString sql = "select " + DayOf("BuyDate") + ", " + TypeCase(args) +
-                  ", case when TB='1' then 1 else 0 end, count(*) from SaleInfo where " + SalesWhere() +
-                  " group by 1, 2, 3";
+                  ", case when TB='1' then 1 else 0 end, sum(n) from (select BuyDate, TB, CPU, count(*) n"
+                  " from SaleInfo" +
+                  Hint("SaleInfo_BuyDateStats") + " where " + CountedSales() +
+                  " group by BuyDate, TB, CPU) t group by 1, 2, 3";
     args << Midnight(from) << Midnight(to.addDays(1));
     read.Rows(sql, args, [&](const SqlStatement& row) {
         const qint64 count = row.ColumnInt64(3);
@@ -345,8 +368,9 @@ bool Compute(const Request& request, Result* out, QString* error)
     }
     if (priorFrom.isValid()) {
         QMap<QDate, qint64> days;
-        read.Rows("select " + DayOf("BuyDate") + ", count(*) from SaleInfo where " + SalesWhere() +
-                      " group by 1",
+        read.Rows("select " + DayOf("BuyDate") + ", sum(n) from (select BuyDate, count(*) n from SaleInfo" +
+                      Hint("SaleInfo_BuyDate") + " where " + CountedSales() +
+                      " group by BuyDate) t group by 1",
                   {Midnight(priorFrom), Midnight(priorTo.addDays(1))},
                   [&](const SqlStatement& row) { days[DayKey(row, 0)] += row.ColumnInt64(1); });
         for (int i = 0; i < n; ++i) {
@@ -366,8 +390,11 @@ bool Compute(const Request& request, Result* out, QString* error)
         result.expiryMonths.append({start, end, QStringLiteral("%1月").arg(start.month())});
     }
     result.expiry.fill(0, 12);
-    read.Rows("select " + DayOf("OverRun") + ", count(*) from SaleInfo where OverRun>=? and OverRun<? and " +
-                  Readable("OverRun") + " group by 1",
+    read.Rows("select " + DayOf("OverRun") + ", sum(n) from (select OverRun, count(*) n from SaleInfo" +
+                  Hint("SaleInfo_OverRun") + " where OverRun>=? and OverRun<? and " +
+                  SqlDialect::ReadableRows(Connection(), QStringLiteral("SaleInfo"), QStringLiteral("id"),
+                                           QStringLiteral("OverRun")) +
+                  " group by OverRun) t group by 1",
               {SqlArg(request.now), Midnight(MonthStart(today).addMonths(12))}, [&](const SqlStatement& row) {
                   const QDate day = DayKey(row, 0);
                   const qint64 count = row.ColumnInt64(1);
@@ -383,8 +410,11 @@ bool Compute(const Request& request, Result* out, QString* error)
 
     // Visits received in the period: per day, state and warranty.
     const SqlArgs period = {Midnight(from), Midnight(to.addDays(1))};
-    read.Rows("select " + DayOf("ReceivedAt") + ", Status, InWarranty, count(*) from RepairInfo where " +
-                  VisitsWhere() + " group by 1, 2, 3",
+    read.Rows("select " + DayOf("ReceivedAt") +
+                  ", Status, InWarranty, sum(n) from (select ReceivedAt, Status, InWarranty, count(*) n"
+                  " from RepairInfo" +
+                  Hint("RepairInfo_ReceivedStats") + " where " + CountedVisits() +
+                  " group by ReceivedAt, Status, InWarranty) t group by 1, 2, 3",
               period, [&](const SqlStatement& row) {
                   const qint64 count = row.ColumnInt64(3);
                   const int status = int(row.ColumnInt64(1));
@@ -401,9 +431,12 @@ bool Compute(const Request& request, Result* out, QString* error)
     // From 接收 to 待取机: a histogram of whole hours.
     QMap<qint64, qint64> hours;
     const QString between = SqlDialect::HoursBetween(Connection(), "ReceivedAt", "ReadyAt");
-    read.Rows("select " + between + ", count(*) from RepairInfo where " + VisitsWhere() +
-                  " and ReadyAt is not null and ReadyAt>=ReceivedAt and " + Readable("ReadyAt") +
-                  " group by 1",
+    read.Rows("select " + between + ", sum(n) from (select ReceivedAt, ReadyAt, count(*) n from RepairInfo" +
+                  Hint("RepairInfo_ReceivedStats") + " where " + CountedVisits() +
+                  " and ReadyAt is not null and ReadyAt>=ReceivedAt and " +
+                  SqlDialect::ReadableRows(Connection(), QStringLiteral("RepairInfo"),
+                                           QStringLiteral("RepairID"), QStringLiteral("ReadyAt")) +
+                  " group by ReceivedAt, Status, InWarranty, ReadyAt) t group by 1",
               period, [&](const SqlStatement& row) {
                   if (!row.ColumnIsNull(0))
                       hours[row.ColumnInt64(0)] += row.ColumnInt64(1);
@@ -419,11 +452,14 @@ bool Compute(const Request& request, Result* out, QString* error)
     }
 
     // Money taken at 取机, by the day of 取机.
-    read.Rows("select " + DayOf("PickedUpAt") + ", sum(LaborFee), sum(Total-LaborFee) from RepairInfo" +
-                  SqlDialect::IndexHint(Connection(), "RepairInfo_PickedUpAt") +
-                  " where Status=3 and PickedUpAt>=? and "
-                  "PickedUpAt<? and " +
-                  Readable("PickedUpAt") + " group by 1",
+    read.Rows("select " + DayOf("PickedUpAt") +
+                  ", sum(l), sum(p) from (select PickedUpAt, sum(LaborFee) l, sum(Total-LaborFee) p"
+                  " from RepairInfo" +
+                  Hint("RepairInfo_PickedUpStats") +
+                  " where Status=3 and PickedUpAt>=? and PickedUpAt<? and " +
+                  SqlDialect::ReadableRows(Connection(), QStringLiteral("RepairInfo"),
+                                           QStringLiteral("RepairID"), QStringLiteral("PickedUpAt")) +
+                  " group by PickedUpAt) t group by 1",
               period, [&](const SqlStatement& row) {
                   const int bucket = BucketOf(result.buckets, DayKey(row, 0));
                   const qint64 labor = row.ColumnInt64(1), parts = row.ColumnInt64(2);
@@ -435,16 +471,17 @@ bool Compute(const Request& request, Result* out, QString* error)
               });
 
     QMap<QString, qint64> components;
-    read.Rows("select s.Component, sum(s.Qty) from RepairSwap s join RepairInfo r on r.RepairID=s.RepairID"
-              " where " +
-                  VisitsWhere("r.") + " group by s.Component",
+    read.Rows("select s.Component, sum(s.Qty) from RepairInfo r" + Hint("RepairInfo_ReceivedStats") +
+                  " join RepairSwap s" + Hint("RepairSwap_Components") + " on s.RepairID=r.RepairID where " +
+                  CountedVisits("r.") + " group by s.Component",
               period, [&](const SqlStatement& row) {
                   components[row.ColumnValue(0).toString()] += row.ColumnInt64(1);
               });
     result.components = Sorted(components, 10);
 
     QMap<QString, qint64> technicians;
-    read.Rows("select Technician, count(*) from RepairInfo where " + VisitsWhere() + " group by Technician",
+    read.Rows("select Technician, count(*) from RepairInfo" + Hint("RepairInfo_ReceivedStats") + " where " +
+                  CountedVisits() + " group by Technician",
               period, [&](const SqlStatement& row) {
                   const QString name = row.ColumnValue(0).toString().trimmed();
                   technicians[name.isEmpty() ? NoTechnician() : name] += row.ColumnInt64(1);
