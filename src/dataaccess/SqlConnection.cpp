@@ -351,12 +351,27 @@ bool SqlConnection::OpenServer(const PgServer& server)
             m_resetHandler(ReconnectedMessage());
     });
     m_engine = std::move(engine);
+    m_server = std::make_shared<const PgServer>(server);
     return true;
+}
+
+bool SqlConnection::OpenReaderOf(const SqlConnection& other)
+{
+    if (!other.IsOpen())
+        return false;
+    if (other.IsServer())
+        return other.m_server && OpenServer(*other.m_server);
+    const QString file = other.FileName();
+    if (file.isEmpty() || file == QLatin1String(":memory:"))
+        return false;
+    m_connectionString = other.m_connectionString;
+    return OpenFile(file, SQLITE_OPEN_READONLY, false);
 }
 
 void SqlConnection::Close()
 {
     m_engine.reset();
+    m_server.reset();
 }
 
 bool SqlConnection::ExecRaw(const QString& sql)

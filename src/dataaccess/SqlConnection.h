@@ -78,6 +78,10 @@ public:
     // Connects to a PostgreSQL database; false with libpq's reason (server
     // unreachable within the connect timeout, login refused, no database).
     bool OpenServer(const PgServer& server);
+    // Opens a second connection to the database `other` has open (a session
+    // of its own, for reading on another thread); false when `other` is
+    // closed or lives in memory, or the database refuses one more.
+    bool OpenReaderOf(const SqlConnection& other);
     void Close();
     bool IsOpen() const { return m_engine != nullptr; }
     Engine GetEngine() const { return m_kind; }
@@ -142,6 +146,7 @@ private:
     ResetHandler m_resetHandler;
     Engine m_kind = Engine::SQLite;
     QString m_connectionString;
+    std::shared_ptr<const PgServer> m_server; // the server's address while open on one
     QString m_sessionUser;
     QString m_sessionDesk;
     QString m_error;

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace BusinessStats {
 
@@ -86,13 +87,13 @@ QString Hint(const QString& index)
 class Reader
 {
 public:
-    explicit Reader(QString* error) : m_error(error) {}
+    Reader(SqlConnection* connection, QString* error) : m_connection(connection), m_error(error) {}
     // Runs `sql` and hands each row to `row`; false (error kept) on failure.
     template <typename Row> bool Rows(const QString& sql, const SqlArgs& args, Row row)
     {
         if (m_failed)
             return false;
-        SqlStatement statement(Connection(), sql);
+        SqlStatement statement(m_connection, sql);
         if (!statement.IsValid() || !statement.Bind(args))
             return Fail(statement);
         while (statement.Step())
@@ -111,6 +112,7 @@ private:
             *m_error = statement.ErrorString();
         return false;
     }
+    SqlConnection* m_connection;
     QString* m_error;
     bool m_failed = false;
 };
@@ -315,22 +317,13 @@ SaleRecord::Condition WarrantyEndBetween(const QDateTime& from, const QDateTime&
     return condition;
 }
 
-bool Compute(const Request& request, Result* out, QString* error)
-{
-    Result result;
-    result.request = request;
-    const QDate from = request.from, to = request.to;
-    result.buckets = MakeBuckets(from, to, request.grouping);
-    const int n = result.buckets.size();
-    result.sales.fill(0, n);
-    result.salesYearBefore.fill(0, n);
-    result.machineTypes.fill(0, MachineTypeNames().size());
-    result.customers.fill(0, 2);
-    result.visits = QVector<QVector<qint64>>(4, QVector<qint64>(n, 0));
-    result.labor.fill(0, n);
-    result.parts.fill(0, n);
-    Reader read(error);
+namespace {
 
+// Sales, the year before and the warranties ending.
+void CountSales(Reader& read, const Request& request, Result& result)
+{
+    const QDate from = request.from, to = request.to;
+    const int n = result.buckets.size();
     // Sales of the period: per day, machine type and customer class.  Each
     // query first counts the rows of one stored value in the order of the
     // index it reads (no sorting; a day's sales share their date), then
@@ -407,9 +400,13 @@ bool Compute(const Request& request, Result* out, QString* error)
                   result.expiring60 += ahead <= 60 ? count : 0;
                   result.expiring90 += ahead <= 90 ? count : 0;
               });
+}
 
+// The visits received in the period, their time to 待取机, the money
+// taken at 取机 and the visits per 维修人员.
+void CountVisits(Reader& read, const SqlArgs& period, Result& result)
+{
     // Visits received in the period: per day, state and warranty.
-    const SqlArgs period = {Midnight(from), Midnight(to.addDays(1))};
     read.Rows("select " + DayOf("ReceivedAt") +
                   ", Status, InWarranty, sum(n) from (select ReceivedAt, Status, InWarranty, count(*) n"
                   " from RepairInfo" +
@@ -470,15 +467,6 @@ bool Compute(const Request& request, Result* out, QString* error)
                   result.revenue += labor + parts;
               });
 
-    QMap<QString, qint64> components;
-    read.Rows("select s.Component, sum(s.Qty) from RepairInfo r" + Hint("RepairInfo_ReceivedStats") +
-                  " join RepairSwap s" + Hint("RepairSwap_Components") + " on s.RepairID=r.RepairID where " +
-                  CountedVisits("r.") + " group by s.Component",
-              period, [&](const SqlStatement& row) {
-                  components[row.ColumnValue(0).toString()] += row.ColumnInt64(1);
-              });
-    result.components = Sorted(components, 10);
-
     QMap<QString, qint64> technicians;
     read.Rows("select Technician, count(*) from RepairInfo" + Hint("RepairInfo_ReceivedStats") + " where " +
                   CountedVisits() + " group by Technician",
@@ -492,6 +480,61 @@ bool Compute(const Request& request, Result* out, QString* error)
                                      [](const auto& entry) { return entry.first == NoTechnician(); });
     if (nobody != result.technicians.end())
         std::rotate(nobody, nobody + 1, result.technicians.end());
+}
+
+// The components replaced most in the visits received in the period.
+void CountComponents(Reader& read, const SqlArgs& period, Result& result)
+{
+    QMap<QString, qint64> components;
+    read.Rows("select s.Component, sum(s.Qty) from RepairInfo r" + Hint("RepairInfo_ReceivedStats") +
+                  " join RepairSwap s" + Hint("RepairSwap_Components") + " on s.RepairID=r.RepairID where " +
+                  CountedVisits("r.") + " group by s.Component",
+              period, [&](const SqlStatement& row) {
+                  components[row.ColumnValue(0).toString()] += row.ColumnInt64(1);
+              });
+    result.components = Sorted(components, 10);
+}
+
+} // namespace
+
+bool Compute(const Request& request, Result* out, QString* error)
+{
+    Result result;
+    result.request = request;
+    const QDate from = request.from, to = request.to;
+    result.buckets = MakeBuckets(from, to, request.grouping);
+    const int n = result.buckets.size();
+    result.sales.fill(0, n);
+    result.salesYearBefore.fill(0, n);
+    result.machineTypes.fill(0, MachineTypeNames().size());
+    result.customers.fill(0, 2);
+    result.visits = QVector<QVector<qint64>>(4, QVector<qint64>(n, 0));
+    result.labor.fill(0, n);
+    result.parts.fill(0, n);
+    const SqlArgs period = {Midnight(from), Midnight(to.addDays(1))};
+    Reader read(Connection(), error);
+
+    // The visits are counted on a second connection of their own while this
+    // one counts the sales: the two halves fill different figures and take
+    // about as long.  Without a second connection (a database in memory, a
+    // server that refuses one more) both run here, one after the other.
+    SqlConnection second;
+    QString visitsError;
+    Reader visits(&second, &visitsError);
+    std::thread visitsCounter;
+    if (second.OpenReaderOf(*Connection()))
+        visitsCounter = std::thread([&] { CountVisits(visits, period, result); });
+    CountSales(read, request, result);
+    CountComponents(read, period, result);
+    if (visitsCounter.joinable())
+        visitsCounter.join();
+    else
+        CountVisits(read, period, result);
+    if (!visits.Ok()) {
+        if (error)
+            *error = visitsError;
+        return false;
+    }
 
     // The desk now: machines in the shop and the late ones.
     read.Rows("select Status, count(*) from RepairInfo where Status<3 group by Status", {},

@@ -8,6 +8,7 @@
 #include "ReportFile.h"
 #include "SaleListModel.h"
 #include "ScriptedDialogs.h"
+#include "SqlConnection.h"
 #include "StatsPageView.h"
 #include "StatsReport.h"
 #include "TFrmBusinessStats.h"
@@ -239,6 +240,21 @@ private slots:
         QCOMPARE(r.expiring30, 2);
         QCOMPARE(r.expiring60, 3);
         QCOMPARE(r.expiring90, 3);
+    }
+
+    // The visits are counted on a second connection while the sales are
+    // counted on the first: it must reach the same database (the figures
+    // above then come from both halves), and one in memory has none.
+    void secondConnectionReadsTheSameDatabase()
+    {
+        SqlConnection reader;
+        QVERIFY2(reader.OpenReaderOf(*CurrentConnection()), qPrintable(reader.ErrorString()));
+        SqlStatement count(&reader, QStringLiteral("select count(*) from RepairInfo"));
+        QVERIFY(count.Step());
+        QCOMPARE(count.ColumnInt64(0), m_env->Scalar("select count(*) from RepairInfo").toLongLong());
+        SqlConnection memory, none;
+        QVERIFY(memory.CreateInMemory());
+        QVERIFY(!none.OpenReaderOf(memory));
     }
 
     void percentileOfEvenAndOddCounts()
