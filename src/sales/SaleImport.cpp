@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 #include <sqlite3.h>
@@ -89,6 +90,26 @@ QDate CellDate(const QVariant& cell)
         break;
     }
     const QString text = cell.toString().trimmed();
+    // The usual writing, "2024-03-05" with or without "HH:mm:ss", read
+    // without the pattern below (which it matches).
+    if (text.size() == 10 || text.size() == 19) {
+        const auto digitsAt = [&text](int from, int count) {
+            int value = 0;
+            for (int i = from; i < from + count; ++i) {
+                const char16_t c = text[i].unicode();
+                if (c < u'0' || c > u'9')
+                    return -1;
+                value = value * 10 + (c - u'0');
+            }
+            return value;
+        };
+        const int year = digitsAt(0, 4), month = digitsAt(5, 2), day = digitsAt(8, 2);
+        const bool time = text.size() == 19;
+        if (year >= 0 && month >= 0 && day >= 0 && text[4] == u'-' && text[7] == u'-' &&
+            (!time || (text[10] == u' ' && digitsAt(11, 2) >= 0 && text[13] == u':' && digitsAt(14, 2) >= 0 &&
+                       text[16] == u':' && digitsAt(17, 2) >= 0)))
+            return QDate(year, month, day);
+    }
     static const QRegularExpression ymd(
         QStringLiteral("^(\\d{4})\\s*[-/.年]\\s*(\\d{1,2})\\s*[-/.月]\\s*(\\d{1,2})\\s*日?(?:[ "
                        "T]\\d{1,2}:\\d{2}(?::\\d{2})?)?$"));
@@ -98,6 +119,29 @@ QDate CellDate(const QVariant& cell)
     if (text.size() == 8 && text.toInt() > 0)
         return QDate::fromString(text, "yyyyMMdd");
     return {};
+}
+
+// SqlDateText() of a date of the years 1000 to 9999 ("yyyy-MM-dd 00:00:00")
+// written into `out`, without formatting machinery: its length, or 0 for
+// another year.
+int DateTimeText(const QDate& date, char out[20])
+{
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    if (year < 1000 || year > 9999)
+        return 0;
+    const auto two = [](char* at, int value) {
+        at[0] = char('0' + value / 10);
+        at[1] = char('0' + value % 10);
+    };
+    two(out, year / 100);
+    two(out + 2, year % 100);
+    out[4] = '-';
+    two(out + 5, month);
+    out[7] = '-';
+    two(out + 8, day);
+    std::memcpy(out + 10, " 00:00:00", 9);
+    return 19;
 }
 
 // Half of a surrogate pair alone is no character: it cannot be stored.
@@ -111,6 +155,21 @@ bool HasLoneSurrogate(const QString& text)
             return true;
     }
     return false;
+}
+
+// The text a cell holds, without a copy; nullptr for a cell of another kind.
+const QString* StringIn(const QVariant& cell)
+{
+    return cell.typeId() == QMetaType::QString ? static_cast<const QString*>(cell.constData()) : nullptr;
+}
+
+// Only the digits 0-9 (an empty text too).
+bool IsAsciiDigits(QStringView text)
+{
+    for (const QChar c : text)
+        if (c < u'0' || c > u'9')
+            return false;
+    return true;
 }
 
 using Record = SaleImport::CheckedRow;
@@ -176,7 +235,9 @@ public:
     double Fraction() const { return m_reader ? m_reader->Fraction() : -1; }
 
     // The next data row; false at the end.  Faults of the row go to its
-    // refusals (empty when the row can be stored).
+    // refusals (empty when the row can be stored).  Runs once per row of the
+    // file: texts are looked at where they lie, never copied or converted
+    // only to be checked.
     bool Next(Record* record)
     {
         QVector<QVariant>& cells = m_cells;
@@ -191,8 +252,8 @@ public:
         // NUL cannot be stored as text: left out, and the preview says so.
         bool stripped = false;
         for (QVariant& cell : cells)
-            if (cell.typeId() == QMetaType::QString && cell.toString().contains(QChar(0))) {
-                cell = cell.toString().remove(QChar(0));
+            if (const QString* text = StringIn(cell); text && text->contains(QChar(0))) {
+                cell = QString(*text).remove(QChar(0));
                 stripped = true;
             }
         if (stripped) {
@@ -201,44 +262,55 @@ public:
                 m_strippedRowNumbers << QString::number(rowNumber);
         }
         const QVector<SaleFileColumns::Column>& columns = SaleFileColumns::All();
-        record->values.fill(QVariant(), columns.size() - 1);
+        QVector<QVariant>& values = record->values;
+        values.resize(columns.size() - 1);
         auto refuse = [&](int column, const QString& reason) {
             refusals->append({rowNumber, SaleFileColumns::Caption(column), reason});
         };
-        auto cell = [&](int column) {
-            const int source = m_sourceOf[column];
-            return source >= 0 ? cells.value(source) : QVariant();
-        };
+        static const QVariant none;
         QDate buy, over;
         for (int c = 1; c < columns.size(); ++c) {
             const SaleFileColumns::Column& column = columns[c];
-            const QVariant value = cell(c);
-            if (value.typeId() == QMetaType::Double && !std::isfinite(value.toDouble())) {
+            const int source = m_sourceOf[c];
+            const QVariant& value = source >= 0 && source < cells.size() ? cells[source] : none;
+            QVariant& stored = values[c - 1];
+            stored = QVariant();
+            const int type = value.typeId();
+            if (type == QMetaType::Double && !std::isfinite(value.toDouble())) {
                 // nan, inf: no value a person typed, and no date or number.
                 refuse(c, QStringLiteral("“%1”不是可以读取的数值").arg(NumberText(value.toDouble())));
                 continue;
             }
-            if (value.typeId() == QMetaType::QString && HasLoneSurrogate(value.toString())) {
+            const QString* cellString = StringIn(value);
+            if (cellString && HasLoneSurrogate(*cellString)) {
                 refuse(c, QStringLiteral("文本中含有不能保存的字符"));
                 continue;
             }
-            QVariant stored;
+            // The cell's text: the string itself, or a number or date
+            // written out.
+            const bool dateCell = type == QMetaType::QDate || type == QMetaType::QDateTime;
+            const bool dateColumn = column.kind == Kind::BuyDate || column.kind == Kind::WarrantyEnd;
+            // A date cell in a date column is written out only to be told
+            // in a refusal; its blankness is whether it holds a date.
+            const QString text = cellString               ? *cellString
+                                 : dateCell && dateColumn ? QString()
+                                                          : CellText(value);
             switch (column.kind) {
             case Kind::Key:
                 break;
-            case Kind::Required: {
-                const QString text = CellText(value);
+            case Kind::Required:
                 if (SaleRecord::IsBlank(text))
                     refuse(c, QStringLiteral("不能为空"));
                 stored = text;
                 break;
-            }
             case Kind::Optional:
-                stored = SaleRecord::TextOrNone(CellText(value));
+                stored = SaleRecord::TextOrNone(text);
                 break;
             case Kind::BuyDate:
             case Kind::WarrantyEnd: {
-                const bool blank = SaleRecord::IsBlank(CellText(value));
+                const bool blank = dateCell ? !(type == QMetaType::QDate ? value.toDate().isValid()
+                                                                         : value.toDateTime().isValid())
+                                            : SaleRecord::IsBlank(text);
                 const QDate date = blank ? QDate() : CellDate(value);
                 if (blank && column.kind == Kind::BuyDate)
                     refuse(c, QStringLiteral("不能为空"));
@@ -248,44 +320,46 @@ public:
                 break;
             }
             case Kind::Class: {
-                const QString text = CellText(value).trimmed();
-                if (text.isEmpty() || text == u"否" || text == u"0" || text == u"普通客户" ||
-                    text == u"普通用户")
+                const QString trimmed = text.trimmed();
+                if (trimmed.isEmpty() || trimmed == u"否" || trimmed == u"0" || trimmed == u"普通客户" ||
+                    trimmed == u"普通用户")
                     stored = QStringLiteral("0");
-                else if (text == u"是" || text == u"1" || text == u"特殊客户" || text == u"特别用户")
+                else if (trimmed == u"是" || trimmed == u"1" || trimmed == u"特殊客户" ||
+                         trimmed == u"特别用户")
                     stored = QStringLiteral("1");
                 else
-                    refuse(c, QStringLiteral("“%1”应为“是”或“否”").arg(text));
+                    refuse(c, QStringLiteral("“%1”应为“是”或“否”").arg(trimmed));
                 break;
             }
             case Kind::Amount: {
-                const QString text = CellText(value).trimmed();
-                static const QRegularExpression digits(QStringLiteral("^[0-9]*$"));
-                if (!digits.match(text).hasMatch())
-                    refuse(c, QStringLiteral("“%1”不是数量").arg(text));
-                else if (text.size() > column.maxBytes)
+                const QString trimmed = text.trimmed();
+                if (!IsAsciiDigits(trimmed))
+                    refuse(c, QStringLiteral("“%1”不是数量").arg(trimmed));
+                else if (trimmed.size() > column.maxBytes)
                     refuse(c, QStringLiteral("数量超过%1位").arg(column.maxBytes));
                 // As in the entry dialog: a blank or "0" amount is one machine.
-                stored = text.isEmpty() || text == u"0" ? QStringLiteral("1") : text;
+                stored = trimmed.isEmpty() || trimmed == u"0" ? QStringLiteral("1") : trimmed;
                 break;
             }
             }
-            if (column.maxBytes > 0 && column.kind != Kind::Amount && stored.typeId() == QMetaType::QString) {
-                const int bytes = Gbk::ByteLength(stored.toString());
-                if (bytes > column.maxBytes)
-                    refuse(c,
-                           QStringLiteral("内容过长（%1字节，最多%2字节）").arg(bytes).arg(column.maxBytes));
+            if (column.maxBytes > 0 && column.kind != Kind::Amount) {
+                if (const QString* storedText = StringIn(stored)) {
+                    const int bytes = Gbk::ByteLength(*storedText);
+                    if (bytes > column.maxBytes)
+                        refuse(
+                            c,
+                            QStringLiteral("内容过长（%1字节，最多%2字节）").arg(bytes).arg(column.maxBytes));
+                }
             }
-            record->values[c - 1] = stored;
         }
         if (buy.isValid() && !over.isValid())
             over = SaleRecord::DefaultWarrantyEnd(buy);
         if (buy.isValid())
-            record->values[SaleListModel::ColBuyDate - 1] = buy;
+            values[SaleListModel::ColBuyDate - 1] = buy;
         if (over.isValid())
-            record->values[SaleListModel::ColOverRun - 1] = over;
-        record->name = record->values[SaleListModel::ColName - 1].toString();
-        record->phone = record->values[SaleListModel::ColPhone - 1].toString();
+            values[SaleListModel::ColOverRun - 1] = over;
+        record->name = values[SaleListModel::ColName - 1].toString();
+        record->phone = values[SaleListModel::ColPhone - 1].toString();
         record->buyDate = buy;
         return true;
     }
@@ -395,8 +469,23 @@ public:
                 sqlite3_bind_null(insert, index);
                 continue;
             }
-            const QByteArray text =
-                (v.typeId() == QMetaType::QDate ? SqlDateText(v.toDate()) : v.toString()).toUtf8();
+            if (v.typeId() == QMetaType::QDate) {
+                char date[20];
+                const int length = DateTimeText(v.toDate(), date);
+                if (length > 0) {
+                    sqlite3_bind_text(insert, index, date, length, SQLITE_TRANSIENT);
+                    continue;
+                }
+                const QByteArray text = SqlDateText(v.toDate()).toUtf8();
+                sqlite3_bind_text(insert, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+                continue;
+            }
+            // The values outlive the step: the text is taken where it lies.
+            if (const QString* text = StringIn(v)) {
+                sqlite3_bind_text16(insert, index, text->utf16(), int(text->size() * 2), SQLITE_STATIC);
+                continue;
+            }
+            const QByteArray text = v.toString().toUtf8();
             sqlite3_bind_text(insert, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
         }
         if (sqlite3_step(insert) == SQLITE_DONE)
