@@ -736,6 +736,144 @@ QString FieldList()
 
 using Outcome = SaleImport::Outcome;
 
+bool g_setBasedUpkeep = true;
+
+// The quick-find index, the phone index and the change log follow every
+// insert into SaleInfo through a trigger each, run once per row: for the
+// rows of an import that is most of the write.  Here those triggers are set
+// aside inside the import's transaction and their work is done by one
+// statement each over the new rows: the trigger's own INSERT with its
+// VALUES made a SELECT from SaleInfo, the row named "new" as in the
+// trigger, in the order of the ids; so the rows written are the rows the
+// triggers write.  The triggers are made again, from their own text, before
+// the transaction ends; a rollback (a fault, a cancel) brings them back as
+// well.  Only where SaleInfo carries no trigger of another hand whose work
+// could depend on this, and only for triggers of the one form known here;
+// otherwise the rows go in with the triggers as they are.
+class SetAsideTriggers
+{
+public:
+    // Looks at SaleInfo's triggers; false when the set-based way does not
+    // apply (nothing is changed then).
+    bool Prepare()
+    {
+        static const QStringList ours{
+            QStringLiteral("SaleFind_Insert"),           QStringLiteral("SaleFind_Delete"),
+            QStringLiteral("SaleFind_Update"),           QStringLiteral("SaleFind_Replace"),
+            QStringLiteral("SalePhoneFind_Insert"),      QStringLiteral("SalePhoneFind_Delete"),
+            QStringLiteral("SalePhoneFind_Update"),      QStringLiteral("SalePhoneFind_Replace"),
+            QStringLiteral("ChangeLog_SaleInfo_Insert"), QStringLiteral("ChangeLog_SaleInfo_Delete"),
+            QStringLiteral("ChangeLog_SaleInfo_Update"), QStringLiteral("RepairInfo_KeepSale")};
+        static const QStringList perRow{QStringLiteral("SaleFind_Insert"),
+                                        QStringLiteral("SalePhoneFind_Insert"),
+                                        QStringLiteral("ChangeLog_SaleInfo_Insert")};
+        // Temporary triggers too: one of this connection on SaleInfo is as
+        // foreign as one in the file.
+        SqlStatement triggers(CurrentConnection(),
+                              "select name, sql from sqlite_master where type='trigger' and tbl_name=? "
+                              "collate nocase union all select name, sql from sqlite_temp_master "
+                              "where type='trigger' and tbl_name=? collate nocase order by 1");
+        if (!triggers.Bind({QStringLiteral("SaleInfo"), QStringLiteral("SaleInfo")}))
+            return false;
+        while (triggers.Step()) {
+            const QString name = triggers.ColumnValue(0).toString();
+            const QString sql = triggers.ColumnValue(1).toString();
+            if (!ours.contains(name))
+                return false;
+            if (!perRow.contains(name))
+                continue;
+            Trigger trigger{name, sql, FillStatement(name, sql)};
+            if (trigger.fill.isEmpty())
+                return false;
+            m_triggers << trigger;
+        }
+        if (triggers.Failed() || m_triggers.isEmpty())
+            return false;
+        // Kept in the order the file holds them, made again in that order.
+        std::sort(m_triggers.begin(), m_triggers.end(), [](const Trigger& a, const Trigger& b) {
+            return perRow.indexOf(a.name) < perRow.indexOf(b.name);
+        });
+        return true;
+    }
+
+    // Inside the transaction: the triggers dropped.
+    bool Drop(QString* error)
+    {
+        for (const Trigger& trigger : m_triggers)
+            if (!CurrentConnection()->ExecRaw("drop trigger " + trigger.name)) {
+                *error = CurrentConnection()->ErrorString();
+                return false;
+            }
+        return true;
+    }
+
+    // What the triggers would have written for the rows of SaleInfo whose
+    // ids are above `afterId`.
+    bool Fill(qint64 afterId, QString* error)
+    {
+        for (const Trigger& trigger : m_triggers) {
+            SqlStatement fill(CurrentConnection(), trigger.fill);
+            if (!fill.Exec({afterId})) {
+                *error = fill.ErrorString();
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // The triggers made again from their own text, before the commit.
+    bool Restore(QString* error)
+    {
+        for (const Trigger& trigger : m_triggers)
+            if (!CurrentConnection()->ExecRaw(trigger.sql)) {
+                *error = CurrentConnection()->ErrorString();
+                return false;
+            }
+        return true;
+    }
+
+    // "CREATE TRIGGER n AFTER INSERT ON SaleInfo BEGIN INSERT INTO t (...)
+    // VALUES (...); END" becomes "INSERT INTO t (...) SELECT ... FROM
+    // SaleInfo AS new WHERE new.id > ? ORDER BY new.id"; empty for a
+    // trigger of any other form.
+    static QString FillStatement(const QString& name, const QString& sql)
+    {
+        const QString head = "CREATE TRIGGER " + name + " AFTER INSERT ON SaleInfo BEGIN INSERT INTO ";
+        const QString tail = QStringLiteral("); END");
+        if (!sql.startsWith(head) || !sql.endsWith(tail))
+            return {};
+        const QString body = sql.mid(head.size() - 12, sql.size() - tail.size() - head.size() + 12);
+        const qsizetype values = body.indexOf(QLatin1String(" VALUES ("));
+        // One statement: no other ";" outside quotes, and no sub-select
+        // that could read the rows being written.
+        if (values < 0 || body.indexOf(QLatin1String(" VALUES ("), values + 1) >= 0 ||
+            body.contains(QLatin1String("SELECT"), Qt::CaseInsensitive) || HasSemicolon(body))
+            return {};
+        return body.left(values) + " SELECT " + body.mid(values + 9) +
+               " FROM SaleInfo AS new WHERE new.id > ? ORDER BY new.id";
+    }
+
+private:
+    struct Trigger
+    {
+        QString name, sql, fill;
+    };
+
+    static bool HasSemicolon(const QString& sql)
+    {
+        bool quoted = false;
+        for (const QChar c : sql) {
+            if (c == u'\'')
+                quoted = !quoted;
+            else if (c == u';' && !quoted)
+                return true;
+        }
+        return false;
+    }
+
+    QVector<Trigger> m_triggers;
+};
+
 // SQLite: the stage attached to the connection, its rows copied by
 // "insert ... select" statements of many rows each.  Runs inside the
 // caller's transaction; `stored` counts the rows written.
@@ -749,6 +887,11 @@ Outcome CopyAttached(bool skipDuplicates, qint64* stored, QString* reason,
             .arg(AttachedStage::Schema, skipDuplicates ? QStringLiteral("Duplicate=0 and ") : QString());
     const QString copy = "insert into SaleInfo (" + fields + ") select " + fields + from;
 
+    SetAsideTriggers aside;
+    const bool setBased = g_setBasedUpkeep && aside.Prepare();
+    if (setBased && !aside.Drop(reason))
+        return Outcome::Failed;
+    SqlStatement lastId(CurrentConnection(), QStringLiteral("select coalesce(max(id),0) from SaleInfo"));
     SqlStatement last(
         CurrentConnection(),
         QStringLiteral("select coalesce(max(rowid),0) from %1.Rows").arg(AttachedStage::Schema));
@@ -757,7 +900,7 @@ Outcome CopyAttached(bool skipDuplicates, qint64* stored, QString* reason,
     SqlStatement rowNumber(
         CurrentConnection(),
         QStringLiteral("select RowNo from %1.Rows where rowid=?").arg(AttachedStage::Schema));
-    for (const SqlStatement* statement : {&last, &chunk, &single, &rowNumber})
+    for (const SqlStatement* statement : {&last, &chunk, &single, &rowNumber, &lastId})
         if (!statement->IsValid()) {
             *reason = statement->ErrorString();
             return Outcome::Failed;
@@ -787,15 +930,26 @@ Outcome CopyAttached(bool skipDuplicates, qint64* stored, QString* reason,
     };
     for (qint64 first = 1; first <= lastRow; first += RowsPerStatement) {
         const qint64 end = qMin(lastRow, first + RowsPerStatement - 1);
+        // The records stored so far: the new ones get ids above them.
+        lastId.Reset();
+        if (setBased && !lastId.Step()) {
+            *reason = lastId.ErrorString();
+            return Outcome::Failed;
+        }
+        const qint64 before = setBased ? lastId.ColumnValue(0).toLongLong() : 0;
         chunk.Reset();
         if (!chunk.Exec({first - 1, end})) {
             *reason = chunk.ErrorString();
             return findFault(first, end);
         }
         *stored += CurrentConnection()->Changes();
+        if (setBased && !aside.Fill(before, reason))
+            return Outcome::Failed;
         if (progress && !progress(*stored))
             return Outcome::Cancelled;
     }
+    if (setBased && !aside.Restore(reason))
+        return Outcome::Failed;
     return Outcome::Done;
 }
 
@@ -933,4 +1087,9 @@ SaleImport::Outcome SaleImport::Write(const Preview& preview, bool skipDuplicate
         DataM->WriteUsageLog(QStringLiteral("从文件导入销售记录：%1 条").arg(stored));
     *written = stored;
     return Outcome::Done;
+}
+
+void SaleImport::SetSetBasedUpkeep(bool on)
+{
+    g_setBasedUpkeep = on;
 }
