@@ -5,8 +5,13 @@
 // earlier one (QXmlStreamReader) as the baseline; before it, the sheet's XML
 // alone is scanned by each parser (and by libxml2's reader when the build
 // found it), beside unpacking it without parsing.
+// Each import is also timed with the change log and both indexes kept by
+// their per-row triggers (the way before the set-based write) and, given a
+// benchmark binary built from an earlier commit, with that build: each
+// figure beside its baseline in the same run.
 //   bench_saletransfer               10 000 and 100 000 records
 //   bench_saletransfer N...          other counts
+//   bench_saletransfer --baseline EARLIER-BENCH-BINARY [N...]
 #include "AppDir.h"
 #include "BenchSupport.h"
 #include "QtXlsxReader.h"
@@ -291,6 +296,8 @@ int main(int argc, char** argv)
     if (args.value(0) == "--export")
         return Export(args.value(1).toInt(), args.value(2));
     if (args.value(0) == "--import") {
+        if (args.contains("--row-by-row"))
+            SaleImport::SetSetBasedUpkeep(false);
         // The earlier reader, as the baseline.
         if (args.contains("--earlier-reader"))
             SheetReader::SetXlsxFactory(
@@ -299,6 +306,7 @@ int main(int argc, char** argv)
         return Import(args.value(1),
                       worker ? "   (preview read on a worker thread, as the form does)"
                       : args.contains("--earlier-reader") ? "   (earlier reader: baseline)"
+                      : args.contains("--row-by-row")     ? "   (write by per-row triggers: baseline)"
                                                           : "",
                       worker);
     }
@@ -306,8 +314,26 @@ int main(int argc, char** argv)
         return Parsers(args.value(1));
 
     QList<int> counts;
-    for (const QString& a : args)
-        counts << a.toInt();
+    QString earlier;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == "--baseline")
+            earlier = args.value(++i);
+        else
+            counts << args[i].toInt();
+    }
+    // The earlier build's import of the same file, its line marked.
+    const auto earlierImport = [&earlier](const QString& file) {
+        if (earlier.isEmpty())
+            return 0;
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(earlier, {"--import", file});
+        p.waitForFinished(-1);
+        const QByteArray line = p.readAllStandardOutput().trimmed();
+        std::printf("%s   (earlier build: baseline)\n", line.constData());
+        std::fflush(stdout);
+        return p.exitCode();
+    };
     if (counts.isEmpty())
         counts = {10000, 100000};
     QTemporaryDir files;
@@ -317,6 +343,7 @@ int main(int argc, char** argv)
         for (const char* suffix : {"xlsx", "csv"}) {
             const QString file = files.filePath(QString("sales-%1.%2").arg(count).arg(suffix));
             if (Child({"--export", QString::number(count), file}) != 0 || Child({"--import", file}) != 0 ||
+                earlierImport(file) != 0 || Child({"--import", file, "--row-by-row"}) != 0 ||
                 Child({"--import", file, "--worker"}) != 0)
                 return 1;
             if (QLatin1String(suffix) == QLatin1String("xlsx") &&
