@@ -982,9 +982,11 @@ private:
     // ids written as their place after `firstId`.
     QVector<QStringList> ImportTraces(qint64 firstId, qint64 firstLogId)
     {
-        const auto place = [firstId](const QString& id) {
-            return QString::number(id.toLongLong() - firstId);
-        };
+        // Counted from the first new id: a server's sequence has moved on
+        // past the ids of a cancelled write.
+        const qint64 base =
+            m_env->Scalar("select coalesce(min(id),1)-1 from SaleInfo where id>?", {firstId}).toLongLong();
+        const auto place = [base](const QString& id) { return QString::number(id.toLongLong() - base); };
         QVector<QStringList> traces;
         for (QStringList row : Rows("select UserID, Desk, TableName, RecordKey, Action, Fields, LogTime is "
                                     "not null from ChangeLog "
