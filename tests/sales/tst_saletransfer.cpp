@@ -512,7 +512,7 @@ private slots:
             importOnce(name, true, &setBased);
             if (QTest::currentTestFailed())
                 return;
-            QVERIFY(perRow.size() > 3 * 2);
+            QVERIFY(perRow.size() >= 2); // a log row per record at least
             for (int i = 0; i < qMax(perRow.size(), setBased.size()); ++i)
                 QCOMPARE(setBased.value(i), perRow.value(i));
         }
