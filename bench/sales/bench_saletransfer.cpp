@@ -12,6 +12,8 @@
 //   bench_saletransfer               10 000 and 100 000 records
 //   bench_saletransfer N...          other counts
 //   bench_saletransfer --baseline EARLIER-BENCH-BINARY [N...]
+//   bench_saletransfer --import FILE [--preview-only] [--row-by-row] [--worker] [--earlier-reader]
+//                                    one import of FILE (for perf stat and perf record)
 #include "AppDir.h"
 #include "BenchSupport.h"
 #include "QtXlsxReader.h"
@@ -233,7 +235,7 @@ int Parsers(const QString& file)
 }
 
 // Child: `file` previewed and imported into an empty database.
-int Import(const QString& file, const char* reader, bool worker)
+int Import(const QString& file, const char* reader, bool worker, bool previewOnly)
 {
     QTemporaryDir dir;
     TDataM dataModule;
@@ -265,6 +267,12 @@ int Import(const QString& file, const char* reader, bool worker)
     }
     const double previewed = Ms(timer);
     const double previewCpu = CpuMs() - cpu;
+    if (previewOnly) {
+        std::printf("preview %6d <- %-5s %8.0f ms (cpu %6.0f ms)   peak %5.0f MB (before %3.0f MB)%s\n",
+                    int(preview.rows), qPrintable(QFileInfo(file).suffix()), previewed, previewCpu,
+                    PeakMegabytes(), before, reader);
+        return 0;
+    }
     qint64 written = 0;
     if (SaleImport::Write(preview, true, &written, &error) != SaleImport::Outcome::Done) {
         std::fprintf(stderr, "import failed: %s\n", qPrintable(error));
@@ -308,7 +316,7 @@ int main(int argc, char** argv)
                       : args.contains("--earlier-reader") ? "   (earlier reader: baseline)"
                       : args.contains("--row-by-row")     ? "   (write by per-row triggers: baseline)"
                                                           : "",
-                      worker);
+                      worker, args.contains("--preview-only"));
     }
     if (args.value(0) == "--parsers")
         return Parsers(args.value(1));
