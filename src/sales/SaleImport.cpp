@@ -796,15 +796,19 @@ public:
         return true;
     }
 
-    // Inside the transaction: the triggers dropped.
-    bool Drop(QString* error)
+    // Inside the transaction: the triggers dropped (Dropped).  Kept when
+    // one cannot be (a statement of the connection still reading the
+    // table): those dropped are made again and the rows go in with the
+    // triggers.  Failed when that too fails: the write cannot go on.
+    enum class Drop { Dropped, Kept, Failed };
+    Drop DropAll(QString* error)
     {
-        for (const Trigger& trigger : m_triggers)
-            if (!CurrentConnection()->ExecRaw("drop trigger " + trigger.name)) {
-                *error = CurrentConnection()->ErrorString();
-                return false;
+        for (qsizetype i = 0; i < m_triggers.size(); ++i)
+            if (!CurrentConnection()->ExecRaw("drop trigger " + m_triggers[i].name)) {
+                m_triggers.resize(i);
+                return Restore(error) ? Drop::Kept : Drop::Failed;
             }
-        return true;
+        return Drop::Dropped;
     }
 
     // What the triggers would have written for the rows of SaleInfo whose
@@ -888,9 +892,11 @@ Outcome CopyAttached(bool skipDuplicates, qint64* stored, QString* reason,
     const QString copy = "insert into SaleInfo (" + fields + ") select " + fields + from;
 
     SetAsideTriggers aside;
-    const bool setBased = g_setBasedUpkeep && aside.Prepare();
-    if (setBased && !aside.Drop(reason))
+    const SetAsideTriggers::Drop dropped =
+        g_setBasedUpkeep && aside.Prepare() ? aside.DropAll(reason) : SetAsideTriggers::Drop::Kept;
+    if (dropped == SetAsideTriggers::Drop::Failed)
         return Outcome::Failed;
+    const bool setBased = dropped == SetAsideTriggers::Drop::Dropped;
     SqlStatement lastId(CurrentConnection(), QStringLiteral("select coalesce(max(id),0) from SaleInfo"));
     SqlStatement last(
         CurrentConnection(),
