@@ -5,8 +5,15 @@
 // earlier one (QXmlStreamReader) as the baseline; before it, the sheet's XML
 // alone is scanned by each parser (and by libxml2's reader when the build
 // found it), beside unpacking it without parsing.
+// Each import is also timed with the change log and both indexes kept by
+// their per-row triggers (the way before the set-based write) and, given a
+// benchmark binary built from an earlier commit, with that build: each
+// figure beside its baseline in the same run.
 //   bench_saletransfer               10 000 and 100 000 records
 //   bench_saletransfer N...          other counts
+//   bench_saletransfer --baseline EARLIER-BENCH-BINARY [N...]
+//   bench_saletransfer --import FILE [--preview-only] [--row-by-row] [--worker] [--earlier-reader]
+//                                    one import of FILE (for perf stat and perf record)
 #include "AppDir.h"
 #include "BenchSupport.h"
 #include "QtXlsxReader.h"
@@ -228,7 +235,7 @@ int Parsers(const QString& file)
 }
 
 // Child: `file` previewed and imported into an empty database.
-int Import(const QString& file, const char* reader, bool worker)
+int Import(const QString& file, const char* reader, bool worker, bool previewOnly)
 {
     QTemporaryDir dir;
     TDataM dataModule;
@@ -260,6 +267,12 @@ int Import(const QString& file, const char* reader, bool worker)
     }
     const double previewed = Ms(timer);
     const double previewCpu = CpuMs() - cpu;
+    if (previewOnly) {
+        std::printf("preview %6d <- %-5s %8.0f ms (cpu %6.0f ms)   peak %5.0f MB (before %3.0f MB)%s\n",
+                    int(preview.rows), qPrintable(QFileInfo(file).suffix()), previewed, previewCpu,
+                    PeakMegabytes(), before, reader);
+        return 0;
+    }
     qint64 written = 0;
     if (SaleImport::Write(preview, true, &written, &error) != SaleImport::Outcome::Done) {
         std::fprintf(stderr, "import failed: %s\n", qPrintable(error));
@@ -291,6 +304,8 @@ int main(int argc, char** argv)
     if (args.value(0) == "--export")
         return Export(args.value(1).toInt(), args.value(2));
     if (args.value(0) == "--import") {
+        if (args.contains("--row-by-row"))
+            SaleImport::SetSetBasedUpkeep(false);
         // The earlier reader, as the baseline.
         if (args.contains("--earlier-reader"))
             SheetReader::SetXlsxFactory(
@@ -299,15 +314,34 @@ int main(int argc, char** argv)
         return Import(args.value(1),
                       worker ? "   (preview read on a worker thread, as the form does)"
                       : args.contains("--earlier-reader") ? "   (earlier reader: baseline)"
+                      : args.contains("--row-by-row")     ? "   (write by per-row triggers: baseline)"
                                                           : "",
-                      worker);
+                      worker, args.contains("--preview-only"));
     }
     if (args.value(0) == "--parsers")
         return Parsers(args.value(1));
 
     QList<int> counts;
-    for (const QString& a : args)
-        counts << a.toInt();
+    QString earlier;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == "--baseline")
+            earlier = args.value(++i);
+        else
+            counts << args[i].toInt();
+    }
+    // The earlier build's import of the same file, its line marked.
+    const auto earlierImport = [&earlier](const QString& file) {
+        if (earlier.isEmpty())
+            return 0;
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(earlier, {"--import", file});
+        p.waitForFinished(-1);
+        const QByteArray line = p.readAllStandardOutput().trimmed();
+        std::printf("%s   (earlier build: baseline)\n", line.constData());
+        std::fflush(stdout);
+        return p.exitCode();
+    };
     if (counts.isEmpty())
         counts = {10000, 100000};
     QTemporaryDir files;
@@ -317,6 +351,7 @@ int main(int argc, char** argv)
         for (const char* suffix : {"xlsx", "csv"}) {
             const QString file = files.filePath(QString("sales-%1.%2").arg(count).arg(suffix));
             if (Child({"--export", QString::number(count), file}) != 0 || Child({"--import", file}) != 0 ||
+                earlierImport(file) != 0 || Child({"--import", file, "--row-by-row"}) != 0 ||
                 Child({"--import", file, "--worker"}) != 0)
                 return 1;
             if (QLatin1String(suffix) == QLatin1String("xlsx") &&

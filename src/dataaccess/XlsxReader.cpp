@@ -124,15 +124,22 @@ int IntegerOf(const char* text, bool* ok)
 // shared texts, not a new string for every cell.
 QString CellType(const char* type)
 {
+    static const char* const names[] = {"n", "s", "str", "inlineStr", "b", "e", "d"};
     static const QString known[] = {QStringLiteral("n"),         QStringLiteral("s"), QStringLiteral("str"),
                                     QStringLiteral("inlineStr"), QStringLiteral("b"), QStringLiteral("e"),
                                     QStringLiteral("d")};
     if (!type)
         return known[0];
-    for (const QString& k : known)
-        if (k == QLatin1StringView(type))
-            return k;
+    for (int i = 0; i < 7; ++i)
+        if (std::strcmp(type, names[i]) == 0)
+            return known[i];
     return QString::fromUtf8(type);
+}
+
+// Whether a cell's type is the one letter `letter` ("s", "b", "e", ...).
+bool TypeIs(const QString& type, char16_t letter)
+{
+    return type.size() == 1 && type.front() == letter;
 }
 
 // UTF-16 units of `n` bytes of valid UTF-8 (as expat hands out): one per
@@ -588,6 +595,7 @@ bool XlsxReader::ReadStyles(const QString& path)
             } else if (inCellXfs && xf) {
                 const int id = AttributeText(a, "numFmtId").toInt();
                 reader->m_styleFormats << (custom.contains(id) ? custom.value(id) : BuiltInFormat(id));
+                reader->m_styleIsDate << IsDateFormat(reader->m_styleFormats.constLast());
             }
         }
         void End(const char* name) override
@@ -700,6 +708,8 @@ private:
             return Refuse(TextOf(u"工作表中第 %1 行的行号重复或顺序有误，文件已损坏。").arg(number));
         m_row.number = int(number);
         m_row.cells.clear();
+        // Rows are alike: room for as many cells as the last one had.
+        m_row.cells.reserve(m_lastRowCells);
         m_column = -1;
         m_state = State::Row;
     }
@@ -707,6 +717,7 @@ private:
     void EndRow()
     {
         m_lastRow = m_row.number;
+        m_lastRowCells = m_row.cells.size();
         m_reader.m_parsed.append(std::move(m_row));
         m_row = {};
         m_state = State::Data;
@@ -719,7 +730,19 @@ private:
             return Refuse(TextOf(u"文件中的单元格过多（第 %1 行超过 %2 个），已拒绝读取。")
                               .arg(rowNumber)
                               .arg(MaxCellsPerRow));
-        const char* ref = Attribute(a, "r");
+        // The attributes in one pass: this runs for every cell of the sheet.
+        const char *ref = nullptr, *type = nullptr, *style = nullptr;
+        for (const char** at = a; *at; at += 2) {
+            const char* name = at[0];
+            if (name[0] == 0 || name[1] != 0)
+                continue;
+            if (name[0] == 'r' && !ref)
+                ref = at[1];
+            else if (name[0] == 't' && !type)
+                type = at[1];
+            else if (name[0] == 's' && !style)
+                style = at[1];
+        }
         const int fromRef = ref ? ColumnOfReference(ref) : -1;
         if (fromRef >= 0 && fromRef <= m_column)
             return Refuse(TextOf(u"工作表第 %1 行的单元格重复或顺序有误，文件已损坏。").arg(rowNumber));
@@ -727,11 +750,17 @@ private:
         if (m_column >= MaxCellsPerRow)
             return Refuse(TextOf(u"工作表第 %1 行的列超出范围。").arg(rowNumber));
         m_cell.column = m_column;
-        m_cell.type = CellType(Attribute(a, "t"));
-        const char* style = Attribute(a, "s");
+        m_cell.type = CellType(type);
         bool ok = false;
         const int styleIndex = style ? IntegerOf(style, &ok) : 0;
-        m_cell.format = m_reader.m_styleFormats.value(ok ? styleIndex : 0);
+        const int formatIndex = ok ? styleIndex : 0;
+        if (formatIndex >= 0 && formatIndex < m_reader.m_styleFormats.size()) {
+            m_cell.format = m_reader.m_styleFormats.at(formatIndex);
+            m_cell.dateStyle = m_reader.m_styleIsDate.at(formatIndex);
+        } else {
+            m_cell.format.clear();
+            m_cell.dateStyle = false;
+        }
         m_text.clear();
         m_textLength = 0;
         m_phonetic = 0;
@@ -741,7 +770,7 @@ private:
 
     void EndCell()
     {
-        if (m_cell.type == u"s") {
+        if (TypeIs(m_cell.type, u's')) {
             m_text.push_back('\0');
             bool ok = false;
             const int index = IntegerOf(m_text.data(), &ok);
@@ -759,6 +788,7 @@ private:
     XlsxReader& m_reader;
     State m_state = State::Before;
     int m_lastRow = 0;
+    qsizetype m_lastRowCells = 0;
     ParsedRow m_row;
     int m_column = -1;
     Cell m_cell;
@@ -816,12 +846,12 @@ bool XlsxReader::ReadRow(QVector<QVariant>* values)
     while (ReadCells(&cells)) {
         values->clear();
         for (const Cell& cell : cells) {
-            const QVariant value = Value(cell);
+            QVariant value = Value(cell);
             if (value.isNull())
                 continue;
             if (values->size() <= cell.column)
                 values->resize(cell.column + 1);
-            (*values)[cell.column] = value;
+            (*values)[cell.column] = std::move(value);
         }
         if (!values->isEmpty())
             return true;
@@ -857,11 +887,12 @@ bool XlsxReader::IsDateFormat(const QString& code)
 
 QVariant XlsxReader::Value(const Cell& cell) const
 {
-    if (cell.type == u"s" || cell.type == u"inlineStr" || cell.type == u"str" || cell.type == u"e")
+    const QString& type = cell.type;
+    if (TypeIs(type, u's') || TypeIs(type, u'e') || type == u"inlineStr" || type == u"str")
         return cell.text.isEmpty() ? QVariant() : QVariant(cell.text);
-    if (cell.type == u"b")
+    if (TypeIs(type, u'b'))
         return QVariant(cell.text == u"1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
-    if (cell.type == u"d") {
+    if (TypeIs(type, u'd')) {
         const QDateTime dt = QDateTime::fromString(cell.text, Qt::ISODate);
         if (!dt.isValid())
             return cell.text.isEmpty() ? QVariant() : QVariant(cell.text);
@@ -875,7 +906,7 @@ QVariant XlsxReader::Value(const Cell& cell) const
         return cell.text;
     // "nan" and "inf" read as numbers: passed on as such, for the caller to
     // refuse; never taken for a day.
-    if (!qIsFinite(number) || !IsDateFormat(cell.format) || number < 0 || number > 2958465)
+    if (!qIsFinite(number) || !cell.dateStyle || number < 0 || number > 2958465)
         return number;
     // Day numbers count from 1900-01-01 as day 1, through the spreadsheet's
     // 29 February 1900 (day 60, which never was); or from 1904-01-01 as day 0.

@@ -28,6 +28,7 @@ public:
         QString type;
         QString text;
         QString format;
+        bool dateStyle = false; // IsDateFormat(format), known from the style
     };
 
     // Absolute bounds, whatever the size of the file: a few megabytes of
@@ -98,6 +99,7 @@ private:
     QString m_sheetPath;
     QStringList m_strings;
     QStringList m_styleFormats;
+    QVector<bool> m_styleIsDate; // IsDateFormat() of each style's format
     bool m_date1904 = false;
     Part* m_activePart = nullptr; // the part being read
     std::unique_ptr<SheetSink> m_sheetSink;

@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 #include <sqlite3.h>
@@ -89,6 +90,26 @@ QDate CellDate(const QVariant& cell)
         break;
     }
     const QString text = cell.toString().trimmed();
+    // The usual writing, "2024-03-05" with or without "HH:mm:ss", read
+    // without the pattern below (which it matches).
+    if (text.size() == 10 || text.size() == 19) {
+        const auto digitsAt = [&text](int from, int count) {
+            int value = 0;
+            for (int i = from; i < from + count; ++i) {
+                const char16_t c = text[i].unicode();
+                if (c < u'0' || c > u'9')
+                    return -1;
+                value = value * 10 + (c - u'0');
+            }
+            return value;
+        };
+        const int year = digitsAt(0, 4), month = digitsAt(5, 2), day = digitsAt(8, 2);
+        const bool time = text.size() == 19;
+        if (year >= 0 && month >= 0 && day >= 0 && text[4] == u'-' && text[7] == u'-' &&
+            (!time || (text[10] == u' ' && digitsAt(11, 2) >= 0 && text[13] == u':' && digitsAt(14, 2) >= 0 &&
+                       text[16] == u':' && digitsAt(17, 2) >= 0)))
+            return QDate(year, month, day);
+    }
     static const QRegularExpression ymd(
         QStringLiteral("^(\\d{4})\\s*[-/.年]\\s*(\\d{1,2})\\s*[-/.月]\\s*(\\d{1,2})\\s*日?(?:[ "
                        "T]\\d{1,2}:\\d{2}(?::\\d{2})?)?$"));
@@ -98,6 +119,29 @@ QDate CellDate(const QVariant& cell)
     if (text.size() == 8 && text.toInt() > 0)
         return QDate::fromString(text, "yyyyMMdd");
     return {};
+}
+
+// SqlDateText() of a date of the years 1000 to 9999 ("yyyy-MM-dd 00:00:00")
+// written into `out`, without formatting machinery: its length, or 0 for
+// another year.
+int DateTimeText(const QDate& date, char out[20])
+{
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    if (year < 1000 || year > 9999)
+        return 0;
+    const auto two = [](char* at, int value) {
+        at[0] = char('0' + value / 10);
+        at[1] = char('0' + value % 10);
+    };
+    two(out, year / 100);
+    two(out + 2, year % 100);
+    out[4] = '-';
+    two(out + 5, month);
+    out[7] = '-';
+    two(out + 8, day);
+    std::memcpy(out + 10, " 00:00:00", 9);
+    return 19;
 }
 
 // Half of a surrogate pair alone is no character: it cannot be stored.
@@ -111,6 +155,21 @@ bool HasLoneSurrogate(const QString& text)
             return true;
     }
     return false;
+}
+
+// The text a cell holds, without a copy; nullptr for a cell of another kind.
+const QString* StringIn(const QVariant& cell)
+{
+    return cell.typeId() == QMetaType::QString ? static_cast<const QString*>(cell.constData()) : nullptr;
+}
+
+// Only the digits 0-9 (an empty text too).
+bool IsAsciiDigits(QStringView text)
+{
+    for (const QChar c : text)
+        if (c < u'0' || c > u'9')
+            return false;
+    return true;
 }
 
 using Record = SaleImport::CheckedRow;
@@ -176,7 +235,9 @@ public:
     double Fraction() const { return m_reader ? m_reader->Fraction() : -1; }
 
     // The next data row; false at the end.  Faults of the row go to its
-    // refusals (empty when the row can be stored).
+    // refusals (empty when the row can be stored).  Runs once per row of the
+    // file: texts are looked at where they lie, never copied or converted
+    // only to be checked.
     bool Next(Record* record)
     {
         QVector<QVariant>& cells = m_cells;
@@ -191,8 +252,8 @@ public:
         // NUL cannot be stored as text: left out, and the preview says so.
         bool stripped = false;
         for (QVariant& cell : cells)
-            if (cell.typeId() == QMetaType::QString && cell.toString().contains(QChar(0))) {
-                cell = cell.toString().remove(QChar(0));
+            if (const QString* text = StringIn(cell); text && text->contains(QChar(0))) {
+                cell = QString(*text).remove(QChar(0));
                 stripped = true;
             }
         if (stripped) {
@@ -201,44 +262,55 @@ public:
                 m_strippedRowNumbers << QString::number(rowNumber);
         }
         const QVector<SaleFileColumns::Column>& columns = SaleFileColumns::All();
-        record->values.fill(QVariant(), columns.size() - 1);
+        QVector<QVariant>& values = record->values;
+        values.resize(columns.size() - 1);
         auto refuse = [&](int column, const QString& reason) {
             refusals->append({rowNumber, SaleFileColumns::Caption(column), reason});
         };
-        auto cell = [&](int column) {
-            const int source = m_sourceOf[column];
-            return source >= 0 ? cells.value(source) : QVariant();
-        };
+        static const QVariant none;
         QDate buy, over;
         for (int c = 1; c < columns.size(); ++c) {
             const SaleFileColumns::Column& column = columns[c];
-            const QVariant value = cell(c);
-            if (value.typeId() == QMetaType::Double && !std::isfinite(value.toDouble())) {
+            const int source = m_sourceOf[c];
+            const QVariant& value = source >= 0 && source < cells.size() ? cells[source] : none;
+            QVariant& stored = values[c - 1];
+            stored = QVariant();
+            const int type = value.typeId();
+            if (type == QMetaType::Double && !std::isfinite(value.toDouble())) {
                 // nan, inf: no value a person typed, and no date or number.
                 refuse(c, QStringLiteral("“%1”不是可以读取的数值").arg(NumberText(value.toDouble())));
                 continue;
             }
-            if (value.typeId() == QMetaType::QString && HasLoneSurrogate(value.toString())) {
+            const QString* cellString = StringIn(value);
+            if (cellString && HasLoneSurrogate(*cellString)) {
                 refuse(c, QStringLiteral("文本中含有不能保存的字符"));
                 continue;
             }
-            QVariant stored;
+            // The cell's text: the string itself, or a number or date
+            // written out.
+            const bool dateCell = type == QMetaType::QDate || type == QMetaType::QDateTime;
+            const bool dateColumn = column.kind == Kind::BuyDate || column.kind == Kind::WarrantyEnd;
+            // A date cell in a date column is written out only to be told
+            // in a refusal; its blankness is whether it holds a date.
+            const QString text = cellString               ? *cellString
+                                 : dateCell && dateColumn ? QString()
+                                                          : CellText(value);
             switch (column.kind) {
             case Kind::Key:
                 break;
-            case Kind::Required: {
-                const QString text = CellText(value);
+            case Kind::Required:
                 if (SaleRecord::IsBlank(text))
                     refuse(c, QStringLiteral("不能为空"));
                 stored = text;
                 break;
-            }
             case Kind::Optional:
-                stored = SaleRecord::TextOrNone(CellText(value));
+                stored = SaleRecord::TextOrNone(text);
                 break;
             case Kind::BuyDate:
             case Kind::WarrantyEnd: {
-                const bool blank = SaleRecord::IsBlank(CellText(value));
+                const bool blank = dateCell ? !(type == QMetaType::QDate ? value.toDate().isValid()
+                                                                         : value.toDateTime().isValid())
+                                            : SaleRecord::IsBlank(text);
                 const QDate date = blank ? QDate() : CellDate(value);
                 if (blank && column.kind == Kind::BuyDate)
                     refuse(c, QStringLiteral("不能为空"));
@@ -248,44 +320,46 @@ public:
                 break;
             }
             case Kind::Class: {
-                const QString text = CellText(value).trimmed();
-                if (text.isEmpty() || text == u"否" || text == u"0" || text == u"普通客户" ||
-                    text == u"普通用户")
+                const QString trimmed = text.trimmed();
+                if (trimmed.isEmpty() || trimmed == u"否" || trimmed == u"0" || trimmed == u"普通客户" ||
+                    trimmed == u"普通用户")
                     stored = QStringLiteral("0");
-                else if (text == u"是" || text == u"1" || text == u"特殊客户" || text == u"特别用户")
+                else if (trimmed == u"是" || trimmed == u"1" || trimmed == u"特殊客户" ||
+                         trimmed == u"特别用户")
                     stored = QStringLiteral("1");
                 else
-                    refuse(c, QStringLiteral("“%1”应为“是”或“否”").arg(text));
+                    refuse(c, QStringLiteral("“%1”应为“是”或“否”").arg(trimmed));
                 break;
             }
             case Kind::Amount: {
-                const QString text = CellText(value).trimmed();
-                static const QRegularExpression digits(QStringLiteral("^[0-9]*$"));
-                if (!digits.match(text).hasMatch())
-                    refuse(c, QStringLiteral("“%1”不是数量").arg(text));
-                else if (text.size() > column.maxBytes)
+                const QString trimmed = text.trimmed();
+                if (!IsAsciiDigits(trimmed))
+                    refuse(c, QStringLiteral("“%1”不是数量").arg(trimmed));
+                else if (trimmed.size() > column.maxBytes)
                     refuse(c, QStringLiteral("数量超过%1位").arg(column.maxBytes));
                 // As in the entry dialog: a blank or "0" amount is one machine.
-                stored = text.isEmpty() || text == u"0" ? QStringLiteral("1") : text;
+                stored = trimmed.isEmpty() || trimmed == u"0" ? QStringLiteral("1") : trimmed;
                 break;
             }
             }
-            if (column.maxBytes > 0 && column.kind != Kind::Amount && stored.typeId() == QMetaType::QString) {
-                const int bytes = Gbk::ByteLength(stored.toString());
-                if (bytes > column.maxBytes)
-                    refuse(c,
-                           QStringLiteral("内容过长（%1字节，最多%2字节）").arg(bytes).arg(column.maxBytes));
+            if (column.maxBytes > 0 && column.kind != Kind::Amount) {
+                if (const QString* storedText = StringIn(stored)) {
+                    const int bytes = Gbk::ByteLength(*storedText);
+                    if (bytes > column.maxBytes)
+                        refuse(
+                            c,
+                            QStringLiteral("内容过长（%1字节，最多%2字节）").arg(bytes).arg(column.maxBytes));
+                }
             }
-            record->values[c - 1] = stored;
         }
         if (buy.isValid() && !over.isValid())
             over = SaleRecord::DefaultWarrantyEnd(buy);
         if (buy.isValid())
-            record->values[SaleListModel::ColBuyDate - 1] = buy;
+            values[SaleListModel::ColBuyDate - 1] = buy;
         if (over.isValid())
-            record->values[SaleListModel::ColOverRun - 1] = over;
-        record->name = record->values[SaleListModel::ColName - 1].toString();
-        record->phone = record->values[SaleListModel::ColPhone - 1].toString();
+            values[SaleListModel::ColOverRun - 1] = over;
+        record->name = values[SaleListModel::ColName - 1].toString();
+        record->phone = values[SaleListModel::ColPhone - 1].toString();
         record->buyDate = buy;
         return true;
     }
@@ -395,8 +469,23 @@ public:
                 sqlite3_bind_null(insert, index);
                 continue;
             }
-            const QByteArray text =
-                (v.typeId() == QMetaType::QDate ? SqlDateText(v.toDate()) : v.toString()).toUtf8();
+            if (v.typeId() == QMetaType::QDate) {
+                char date[20];
+                const int length = DateTimeText(v.toDate(), date);
+                if (length > 0) {
+                    sqlite3_bind_text(insert, index, date, length, SQLITE_TRANSIENT);
+                    continue;
+                }
+                const QByteArray text = SqlDateText(v.toDate()).toUtf8();
+                sqlite3_bind_text(insert, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+                continue;
+            }
+            // The values outlive the step: the text is taken where it lies.
+            if (const QString* text = StringIn(v)) {
+                sqlite3_bind_text16(insert, index, text->utf16(), int(text->size() * 2), SQLITE_STATIC);
+                continue;
+            }
+            const QByteArray text = v.toString().toUtf8();
             sqlite3_bind_text(insert, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
         }
         if (sqlite3_step(insert) == SQLITE_DONE)
@@ -647,6 +736,148 @@ QString FieldList()
 
 using Outcome = SaleImport::Outcome;
 
+bool g_setBasedUpkeep = true;
+
+// The quick-find index, the phone index and the change log follow every
+// insert into SaleInfo through a trigger each, run once per row: for the
+// rows of an import that is most of the write.  Here those triggers are set
+// aside inside the import's transaction and their work is done by one
+// statement each over the new rows: the trigger's own INSERT with its
+// VALUES made a SELECT from SaleInfo, the row named "new" as in the
+// trigger, in the order of the ids; so the rows written are the rows the
+// triggers write.  The triggers are made again, from their own text, before
+// the transaction ends; a rollback (a fault, a cancel) brings them back as
+// well.  Only where SaleInfo carries no trigger of another hand whose work
+// could depend on this, and only for triggers of the one form known here;
+// otherwise the rows go in with the triggers as they are.
+class SetAsideTriggers
+{
+public:
+    // Looks at SaleInfo's triggers; false when the set-based way does not
+    // apply (nothing is changed then).
+    bool Prepare()
+    {
+        static const QStringList ours{
+            QStringLiteral("SaleFind_Insert"),           QStringLiteral("SaleFind_Delete"),
+            QStringLiteral("SaleFind_Update"),           QStringLiteral("SaleFind_Replace"),
+            QStringLiteral("SalePhoneFind_Insert"),      QStringLiteral("SalePhoneFind_Delete"),
+            QStringLiteral("SalePhoneFind_Update"),      QStringLiteral("SalePhoneFind_Replace"),
+            QStringLiteral("ChangeLog_SaleInfo_Insert"), QStringLiteral("ChangeLog_SaleInfo_Delete"),
+            QStringLiteral("ChangeLog_SaleInfo_Update"), QStringLiteral("RepairInfo_KeepSale")};
+        static const QStringList perRow{QStringLiteral("SaleFind_Insert"),
+                                        QStringLiteral("SalePhoneFind_Insert"),
+                                        QStringLiteral("ChangeLog_SaleInfo_Insert")};
+        // Temporary triggers too: one of this connection on SaleInfo is as
+        // foreign as one in the file.
+        SqlStatement triggers(CurrentConnection(),
+                              "select name, sql from sqlite_master where type='trigger' and tbl_name=? "
+                              "collate nocase union all select name, sql from sqlite_temp_master "
+                              "where type='trigger' and tbl_name=? collate nocase order by 1");
+        if (!triggers.Bind({QStringLiteral("SaleInfo"), QStringLiteral("SaleInfo")}))
+            return false;
+        while (triggers.Step()) {
+            const QString name = triggers.ColumnValue(0).toString();
+            const QString sql = triggers.ColumnValue(1).toString();
+            if (!ours.contains(name))
+                return false;
+            if (!perRow.contains(name))
+                continue;
+            Trigger trigger{name, sql, FillStatement(name, sql)};
+            if (trigger.fill.isEmpty())
+                return false;
+            m_triggers << trigger;
+        }
+        if (triggers.Failed() || m_triggers.isEmpty())
+            return false;
+        // Kept in the order the file holds them, made again in that order.
+        std::sort(m_triggers.begin(), m_triggers.end(), [](const Trigger& a, const Trigger& b) {
+            return perRow.indexOf(a.name) < perRow.indexOf(b.name);
+        });
+        return true;
+    }
+
+    // Inside the transaction: the triggers dropped (Dropped).  Kept when
+    // one cannot be (a statement of the connection still reading the
+    // table): those dropped are made again and the rows go in with the
+    // triggers.  Failed when that too fails: the write cannot go on.
+    enum class Drop { Dropped, Kept, Failed };
+    Drop DropAll(QString* error)
+    {
+        for (qsizetype i = 0; i < m_triggers.size(); ++i)
+            if (!CurrentConnection()->ExecRaw("drop trigger " + m_triggers[i].name)) {
+                m_triggers.resize(i);
+                return Restore(error) ? Drop::Kept : Drop::Failed;
+            }
+        return Drop::Dropped;
+    }
+
+    // What the triggers would have written for the rows of SaleInfo whose
+    // ids are above `afterId`.
+    bool Fill(qint64 afterId, QString* error)
+    {
+        for (const Trigger& trigger : m_triggers) {
+            SqlStatement fill(CurrentConnection(), trigger.fill);
+            if (!fill.Exec({afterId})) {
+                *error = fill.ErrorString();
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // The triggers made again from their own text, before the commit.
+    bool Restore(QString* error)
+    {
+        for (const Trigger& trigger : m_triggers)
+            if (!CurrentConnection()->ExecRaw(trigger.sql)) {
+                *error = CurrentConnection()->ErrorString();
+                return false;
+            }
+        return true;
+    }
+
+    // "CREATE TRIGGER n AFTER INSERT ON SaleInfo BEGIN INSERT INTO t (...)
+    // VALUES (...); END" becomes "INSERT INTO t (...) SELECT ... FROM
+    // SaleInfo AS new WHERE new.id > ? ORDER BY new.id"; empty for a
+    // trigger of any other form.
+    static QString FillStatement(const QString& name, const QString& sql)
+    {
+        const QString head = "CREATE TRIGGER " + name + " AFTER INSERT ON SaleInfo BEGIN INSERT INTO ";
+        const QString tail = QStringLiteral("); END");
+        if (!sql.startsWith(head) || !sql.endsWith(tail))
+            return {};
+        const QString body = sql.mid(head.size() - 12, sql.size() - tail.size() - head.size() + 12);
+        const qsizetype values = body.indexOf(QLatin1String(" VALUES ("));
+        // One statement: no other ";" outside quotes, and no sub-select
+        // that could read the rows being written.
+        if (values < 0 || body.indexOf(QLatin1String(" VALUES ("), values + 1) >= 0 ||
+            body.contains(QLatin1String("SELECT"), Qt::CaseInsensitive) || HasSemicolon(body))
+            return {};
+        return body.left(values) + " SELECT " + body.mid(values + 9) +
+               " FROM SaleInfo AS new WHERE new.id > ? ORDER BY new.id";
+    }
+
+private:
+    struct Trigger
+    {
+        QString name, sql, fill;
+    };
+
+    static bool HasSemicolon(const QString& sql)
+    {
+        bool quoted = false;
+        for (const QChar c : sql) {
+            if (c == u'\'')
+                quoted = !quoted;
+            else if (c == u';' && !quoted)
+                return true;
+        }
+        return false;
+    }
+
+    QVector<Trigger> m_triggers;
+};
+
 // SQLite: the stage attached to the connection, its rows copied by
 // "insert ... select" statements of many rows each.  Runs inside the
 // caller's transaction; `stored` counts the rows written.
@@ -660,6 +891,13 @@ Outcome CopyAttached(bool skipDuplicates, qint64* stored, QString* reason,
             .arg(AttachedStage::Schema, skipDuplicates ? QStringLiteral("Duplicate=0 and ") : QString());
     const QString copy = "insert into SaleInfo (" + fields + ") select " + fields + from;
 
+    SetAsideTriggers aside;
+    const SetAsideTriggers::Drop dropped =
+        g_setBasedUpkeep && aside.Prepare() ? aside.DropAll(reason) : SetAsideTriggers::Drop::Kept;
+    if (dropped == SetAsideTriggers::Drop::Failed)
+        return Outcome::Failed;
+    const bool setBased = dropped == SetAsideTriggers::Drop::Dropped;
+    SqlStatement lastId(CurrentConnection(), QStringLiteral("select coalesce(max(id),0) from SaleInfo"));
     SqlStatement last(
         CurrentConnection(),
         QStringLiteral("select coalesce(max(rowid),0) from %1.Rows").arg(AttachedStage::Schema));
@@ -668,7 +906,7 @@ Outcome CopyAttached(bool skipDuplicates, qint64* stored, QString* reason,
     SqlStatement rowNumber(
         CurrentConnection(),
         QStringLiteral("select RowNo from %1.Rows where rowid=?").arg(AttachedStage::Schema));
-    for (const SqlStatement* statement : {&last, &chunk, &single, &rowNumber})
+    for (const SqlStatement* statement : {&last, &chunk, &single, &rowNumber, &lastId})
         if (!statement->IsValid()) {
             *reason = statement->ErrorString();
             return Outcome::Failed;
@@ -698,15 +936,26 @@ Outcome CopyAttached(bool skipDuplicates, qint64* stored, QString* reason,
     };
     for (qint64 first = 1; first <= lastRow; first += RowsPerStatement) {
         const qint64 end = qMin(lastRow, first + RowsPerStatement - 1);
+        // The records stored so far: the new ones get ids above them.
+        lastId.Reset();
+        if (setBased && !lastId.Step()) {
+            *reason = lastId.ErrorString();
+            return Outcome::Failed;
+        }
+        const qint64 before = setBased ? lastId.ColumnValue(0).toLongLong() : 0;
         chunk.Reset();
         if (!chunk.Exec({first - 1, end})) {
             *reason = chunk.ErrorString();
             return findFault(first, end);
         }
         *stored += CurrentConnection()->Changes();
+        if (setBased && !aside.Fill(before, reason))
+            return Outcome::Failed;
         if (progress && !progress(*stored))
             return Outcome::Cancelled;
     }
+    if (setBased && !aside.Restore(reason))
+        return Outcome::Failed;
     return Outcome::Done;
 }
 
@@ -844,4 +1093,9 @@ SaleImport::Outcome SaleImport::Write(const Preview& preview, bool skipDuplicate
         DataM->WriteUsageLog(QStringLiteral("从文件导入销售记录：%1 条").arg(stored));
     *written = stored;
     return Outcome::Done;
+}
+
+void SaleImport::SetSetBasedUpkeep(bool on)
+{
+    g_setBasedUpkeep = on;
 }
