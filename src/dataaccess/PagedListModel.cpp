@@ -167,7 +167,7 @@ bool PagedListModel::CountMatches(QString* error)
         sql += " where " + m_query.indexWhere;
     else if (!m_query.where.isEmpty())
         sql += " where " + m_query.where;
-    const IndexPreference prefer(indexed);
+    const IndexPreference prefer(indexed && m_query.indexWhere != m_query.where);
     SqlStatement statement(CurrentConnection(), sql);
     if (!statement.IsValid() || !statement.Bind(args) || !statement.Step()) {
         *error = statement.ErrorString();
@@ -298,7 +298,7 @@ bool PagedListModel::ReadRows(const Bound& bound, bool backward, int limit, qint
     const int marksAt = versionAt + (m_definition.version.isEmpty() ? 0 : 1);
     const int orderAt = marksAt + int(m_definition.markFields.size());
     const bool ordered = !m_query.orderColumn.isEmpty();
-    const IndexPreference prefer(m_indexPlan && Indexed());
+    const IndexPreference prefer(m_indexPlan && Indexed() && m_query.indexWhere != m_query.where);
     SqlStatement statement(CurrentConnection(), sql);
     QByteArray& block = page->block;
     QVector<Row>& rows = page->rows;

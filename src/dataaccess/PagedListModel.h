@@ -109,6 +109,9 @@ public:
     // A range on an indexed column matching at most this many rows is paged
     // through its index; a wider one walks the table in key order.
     static constexpr qint64 IndexPlanLimit = 20000;
+    // An index condition other than `where` is read with the planner told to
+    // prefer indexes (SqlDialect::PreferIndexes): tested on every row it may
+    // cost far more than `where`.
     // Fewer rows of an index condition than this are read through the
     // index and sorted.  A walk along the key tests about page size x
     // table / matches rows for a page; at a hundred thousand records that
