@@ -20,6 +20,29 @@ void LogStatement(const QString& sql, const SqlArgs& args, const QString& error)
     }
 }
 
+// Runs the statements SqlDialect::PreferIndexes names before and after the
+// reads of its lifetime, when `wanted`.
+class IndexPreference
+{
+public:
+    explicit IndexPreference(bool wanted)
+    {
+        const QStringList around = wanted ? SqlDialect::PreferIndexes(CurrentConnection()) : QStringList();
+        if (around.size() == 2 && CurrentConnection()->ExecRaw(around[0]))
+            m_after = around[1];
+    }
+    ~IndexPreference()
+    {
+        if (!m_after.isEmpty())
+            CurrentConnection()->ExecRaw(m_after);
+    }
+    IndexPreference(const IndexPreference&) = delete;
+    IndexPreference& operator=(const IndexPreference&) = delete;
+
+private:
+    QString m_after;
+};
+
 QString Flattened(QString text)
 {
     text.replace(QLatin1String("\r\n"), QLatin1String(" "));
@@ -91,7 +114,7 @@ bool PagedListModel::LoadQuery(const Query& query, bool count, QString* error)
     m_query = query;
     QString failure;
     bool ok = true;
-    if (count || !query.rangeIndex.isEmpty())
+    if (count || !query.rangeIndex.isEmpty() || Indexed())
         ok = CountMatches(&failure);
     m_done = !ok || m_matchCount == 0;
     const bool full = ok && m_windowed && m_matchCount > 0;
@@ -123,26 +146,40 @@ bool PagedListModel::LoadQuery(const Query& query, bool count, QString* error)
     return ok;
 }
 
+bool PagedListModel::Indexed() const
+{
+    return !m_query.indexWhere.isEmpty() && m_query.keySource.isEmpty() && m_query.orderColumn.isEmpty();
+}
+
 bool PagedListModel::CountMatches(QString* error)
 {
     const QString& table = m_definition.table;
     const QString& key = m_definition.key;
-    const bool ranged = !m_query.rangeIndex.isEmpty();
+    const bool indexed = Indexed();
+    const bool ranged = !m_query.rangeIndex.isEmpty() && !indexed;
     QString sql = ranged ? "select count(*),min(" + key + "),max(" + key + ") from " + table +
                                SqlDialect::IndexHint(CurrentConnection(), m_query.rangeIndex)
                          : "select count(*) from " + table;
+    const SqlArgs& args = indexed ? m_query.indexArgs : m_query.args;
     if (!m_query.keySource.isEmpty())
         sql = "select count(*) from (" + m_query.keySource + ") as k";
+    else if (indexed)
+        sql += " where " + m_query.indexWhere;
     else if (!m_query.where.isEmpty())
         sql += " where " + m_query.where;
+    const IndexPreference prefer(indexed && m_query.indexWhere != m_query.where);
     SqlStatement statement(CurrentConnection(), sql);
-    if (!statement.IsValid() || !statement.Bind(m_query.args) || !statement.Step()) {
+    if (!statement.IsValid() || !statement.Bind(args) || !statement.Step()) {
         *error = statement.ErrorString();
-        LogStatement(sql, m_query.args, *error);
+        LogStatement(sql, args, *error);
         return false;
     }
-    LogStatement(sql, m_query.args, {});
+    LogStatement(sql, args, {});
     m_matchCount = statement.ColumnValue(0).toLongLong();
+    // Few: the index gives them all at once, sorted after.  Many: a walk
+    // along the key fills a page after a short way.
+    if (indexed)
+        m_indexPlan = m_matchCount > 0 && m_matchCount <= IndexSortLimit;
     if (ranged && m_matchCount > 0) {
         // Few matches: their index gives them sorted by key cheaply.  Many:
         // walking the table from the first match (or back from the last)
@@ -227,7 +264,19 @@ QString PagedListModel::PageStatement(const Bound& bound, bool backward, int lim
         *args << SqlArg(bound.key);
     }
     const QString where = conditions.isEmpty() ? QString() : " where " + conditions.join(" and ");
-    if (m_indexPlan) {
+    if (m_indexPlan && Indexed()) {
+        // The page's keys from the index condition, sorted after reading
+        // ("+0": not along the key's own index, which the server's planner
+        // would walk, testing row after row), then their rows.
+        *args = m_query.indexArgs;
+        QString keys = "select " + key + " from " + table + " where (" + m_query.indexWhere + ')';
+        if (bound.set) {
+            keys += " and " + key + beyond + '?';
+            *args << SqlArg(bound.key);
+        }
+        sql += " where " + key + " in (" + keys + " order by " + key + "+0" + direction + limits +
+               ") order by " + key + direction;
+    } else if (m_indexPlan) {
         // The page's keys come sorted from the index alone, then their rows.
         sql += " where " + key + " in (select " + key + " from " + table +
                SqlDialect::IndexHint(CurrentConnection(), m_query.rangeIndex) + where + " order by " + key +
@@ -249,6 +298,7 @@ bool PagedListModel::ReadRows(const Bound& bound, bool backward, int limit, qint
     const int marksAt = versionAt + (m_definition.version.isEmpty() ? 0 : 1);
     const int orderAt = marksAt + int(m_definition.markFields.size());
     const bool ordered = !m_query.orderColumn.isEmpty();
+    const IndexPreference prefer(m_indexPlan && Indexed() && m_query.indexWhere != m_query.where);
     SqlStatement statement(CurrentConnection(), sql);
     QByteArray& block = page->block;
     QVector<Row>& rows = page->rows;

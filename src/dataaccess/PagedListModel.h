@@ -85,6 +85,13 @@ public:
         // Newest first: by the key (or the column) downwards.  Not with a
         // key source.
         bool descending = false;
+        // The rows of `where` again, as an index of the table finds them by
+        // itself (with `indexArgs`): counted through it, and when they are
+        // few, read through it and sorted by key; many are read by walking
+        // the key with `where`, which tests a row more cheaply.  Not with a
+        // key source or an order column.
+        QString indexWhere{};
+        SqlArgs indexArgs{};
     };
 
     // Called for the roles the model does not answer itself (anything but
@@ -102,6 +109,14 @@ public:
     // A range on an indexed column matching at most this many rows is paged
     // through its index; a wider one walks the table in key order.
     static constexpr qint64 IndexPlanLimit = 20000;
+    // An index condition other than `where` is read with the planner told to
+    // prefer indexes (SqlDialect::PreferIndexes): tested on every row it may
+    // cost far more than `where`.
+    // Fewer rows of an index condition than this are read through the
+    // index and sorted.  A walk along the key tests about page size x
+    // table / matches rows for a page; at a hundred thousand records that
+    // is more than the matches below about five thousand.
+    static constexpr qint64 IndexSortLimit = 4096;
 
     explicit PagedListModel(Definition definition, QObject* parent = nullptr);
 
@@ -199,6 +214,8 @@ private:
     };
 
     bool CountMatches(QString* error);
+    // The query has an index condition that this list reads.
+    bool Indexed() const;
     // Reads up to `limit` rows from `bound` onwards (backwards: before it,
     // handed back in list order), `offset` rows skipped, into `page`.
     bool ReadRows(const Bound& bound, bool backward, int limit, qint64 offset, Page* page, QString* error);

@@ -32,7 +32,10 @@ inline constexpr int SearchIndexVersion = 8;
 inline constexpr int StatsVersion = 9;
 // Version 10: indexes that hold everything the statistics count.
 inline constexpr int StatsIndexVersion = 10;
-inline constexpr int CurrentVersion = 10;
+// Version 11: on a server, an index of the two-character pieces of the
+// quick-find text (SQLite's step is empty: its own index finds them).
+inline constexpr int FindPairsVersion = 11;
+inline constexpr int CurrentVersion = 11;
 inline constexpr int QuickFindVersion = 2;
 
 int Version(SqlConnection& connection);

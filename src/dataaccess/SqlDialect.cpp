@@ -69,6 +69,20 @@ QString SaleFindCondition(const SqlConnection* connection)
     return Server(connection) ? QString::fromLatin1(SaleFindText) + " ilike ?" : QString();
 }
 
+QString SaleFindPairCondition(const SqlConnection* connection)
+{
+    if (!Server(connection))
+        return {};
+    // The fragment's own pair (lower-cased by the server as ILIKE does) in
+    // the record's pairs is exactly ILIKE's test.  Should lower-casing
+    // change the fragment's length, its pairs only narrow the rows and
+    // ILIKE decides; with the values bound the planner drops whichever
+    // half does not apply.
+    const QString text = QString::fromLatin1(SaleFindText);
+    return "SaleInfo_Bigrams(" + text + ") @> SaleInfo_Bigrams(?) and (length(lower(?))=2 or " + text +
+           " ilike ?)";
+}
+
 QString ContainsPattern(const QString& fragment)
 {
     QString escaped;
@@ -130,6 +144,13 @@ QString SalePhoneKeySource(const SqlConnection* connection)
 QString ContainsCondition(const SqlConnection* connection, const QString& column)
 {
     return Server(connection) ? column + " ilike ?" : column + " like ? escape '\\'";
+}
+
+QStringList PreferIndexes(const SqlConnection* connection)
+{
+    if (!Server(connection))
+        return {};
+    return {QStringLiteral("SET enable_seqscan = off"), QStringLiteral("RESET enable_seqscan")};
 }
 
 QString RefreshStatistics(const SqlConnection* connection, const QString& table)

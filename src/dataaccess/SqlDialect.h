@@ -35,6 +35,12 @@ QString IntegerOf(const SqlConnection* connection, const QString& column);
 // SaleInfo_Find; empty on SQLite, whose index is the table SaleFind of its
 // own (SaleFindKeySource).
 QString SaleFindCondition(const SqlConnection* connection);
+// The same for a fragment of exactly two characters through the server's
+// index of the text's two-character pieces (SaleInfo_FindPairs), which
+// finds exactly those records without testing each again: three "?", bound
+// to the fragment, the fragment and ContainsPattern(fragment).  Empty on
+// SQLite.
+QString SaleFindPairCondition(const SqlConnection* connection);
 // The ILIKE pattern of text containing `fragment` literally (its percent
 // signs, underscores and backslashes escaped).
 QString ContainsPattern(const QString& fragment);
@@ -56,6 +62,13 @@ QString SalePhoneKeySource(const SqlConnection* connection);
 // "column" contains the "?" of ContainsPattern(fragment), Latin letters
 // compared without regard to case.
 QString ContainsCondition(const SqlConnection* connection, const QString& column);
+
+// The statement run before reading through an index whose condition costs
+// much more when tested on every row than when the index answers it (the
+// server's planner weighs both alike and reads a table whole when nearly
+// every row matches), and the one run after it.  Empty on SQLite, whose
+// plans the program chooses itself.
+QStringList PreferIndexes(const SqlConnection* connection);
 
 // After many rows were written at once: the statement that lets the server's
 // planner know the tables' new sizes and values (without it, until the

@@ -33,11 +33,23 @@ QString Fragment(const QString& typed)
 bool FindCondition(const QString& fragment, SaleRecord::Condition* out, QString* error)
 {
     *out = {};
-    // The server's index reads a "contains" pattern of any length itself.
+    // The server's trigram index reads a "contains" pattern of three and
+    // more characters itself; two characters are read through the index of
+    // the text's pairs.  The pattern alone is the cheaper test of one row,
+    // for a list that walks the ids to its first page of many matches.
     const QString condition = SqlDialect::SaleFindCondition(CurrentConnection());
     if (!condition.isEmpty()) {
+        const SqlArg pattern(SqlDialect::ContainsPattern(fragment));
         out->where = condition;
-        out->args = {SqlArg(SqlDialect::ContainsPattern(fragment))};
+        out->args = {pattern};
+        const int length = CharacterCount(fragment);
+        if (length == MinimumLength) {
+            out->indexWhere = SqlDialect::SaleFindPairCondition(CurrentConnection());
+            out->indexArgs = {SqlArg(fragment), SqlArg(fragment), pattern};
+        } else if (length > MinimumLength) {
+            out->indexWhere = condition;
+            out->indexArgs = out->args;
+        }
         return true;
     }
     const QString inIndex = SqlDialect::SaleFindKeySource(CurrentConnection());

@@ -5,7 +5,8 @@
 // Quick find: the sale records whose name, phone, fax, mobile, address or
 // remarks contain a typed fragment.  On SQLite through the trigram index
 // SaleFind that triggers keep in step with SaleInfo; on a server through its
-// trigram index over the same text, read by a "contains" pattern.  On SQLite
+// trigram index over the same text, read by a "contains" pattern, and for
+// two characters through its index of the text's pairs.  On SQLite
 // a fragment of three or more characters is one phrase of the index.  A
 // fragment of two characters has no trigram of its own; since every value in
 // the index is closed by a separator, each of its occurrences starts an

@@ -115,6 +115,8 @@ bool SaleListModel::Load(const SaleRecord::Condition& condition, bool count, QSt
     query.args = condition.args;
     query.rangeIndex = condition.rangeIndex;
     query.keySource = condition.keySource;
+    query.indexWhere = condition.indexWhere;
+    query.indexArgs = condition.indexArgs;
     if (condition.byWarrantyEnd)
         query.orderColumn = QStringLiteral("OverRun");
     ReadOpenRepairs();

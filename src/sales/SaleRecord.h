@@ -68,6 +68,10 @@ struct Condition
     // its where clause (a full-text index).  Counts and pages are read from
     // it, each page continuing after the last id held.
     QString keySource{};
+    // The same rows as `where`, through an index that finds them without
+    // testing each (PagedListModel::Query::indexWhere); empty: none.
+    QString indexWhere{};
+    SqlArgs indexArgs{};
 };
 
 // The conditions of the list filters; `now` is the local date-time of the load.

@@ -709,6 +709,32 @@ void TestBackupEngine::serverBackupRestoreRoundTrip()
     QCOMPARE(SaleCount(), savedCount + 1);
     // The restored triggers log on.
     QCOMPARE(ChangeLogState().section('/', 0, 0).toLongLong(), logged.section('/', 0, 0).toLongLong() + 1);
+    // The index of the quick-find text's pairs came back with its function
+    // and finds what the pattern finds.
+    {
+        // Not a whole-table read where an index serves, whatever the table's size.
+        QVERIFY(CurrentConnection()->ExecRaw("SET enable_seqscan = off"));
+        const auto reset = qScopeGuard([] { CurrentConnection()->ExecRaw("RESET enable_seqscan"); });
+        SqlStatement pairs(CurrentConnection(), "explain select count(*) from SaleInfo where " +
+                                                    SqlDialect::SaleFindPairCondition(CurrentConnection()));
+        QString plan;
+        QVERIFY(pairs.Bind({QStringLiteral("海淀"), QStringLiteral("海淀"), QStringLiteral("%海淀%")}));
+        while (pairs.Step())
+            plan += pairs.ColumnValue(0).toString() + '\n';
+        QVERIFY2(plan.contains("saleinfo_findpairs"), qPrintable(plan));
+        for (const QString& fragment :
+             {QStringLiteral("海淀"), QStringLiteral("赵六"), QStringLiteral("XX")}) {
+            SqlStatement found(CurrentConnection(),
+                               "select (select count(*) from SaleInfo where " +
+                                   SqlDialect::SaleFindPairCondition(CurrentConnection()) +
+                                   "), (select count(*) from SaleInfo where " +
+                                   SqlDialect::SaleFindCondition(CurrentConnection()) + ")");
+            const QString pattern = SqlDialect::ContainsPattern(fragment);
+            QVERIFY(found.Bind({fragment, fragment, pattern, pattern}) && found.Step());
+            QCOMPARE(found.ColumnValue(0).toLongLong(), found.ColumnValue(1).toLongLong());
+            QVERIFY(fragment == "XX" || found.ColumnValue(0).toLongLong() > 0);
+        }
+    }
     // The replaced database is kept beside the backups, and restores too.
     QVERIFY(QFileInfo(engine.KeptFile()).fileName().startsWith("before-restore-"));
     QVERIFY(engine.KeptFile().endsWith(".pgdump"));

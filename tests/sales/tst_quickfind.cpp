@@ -33,6 +33,7 @@ private slots:
     void boxInTheManager();
     void scannedCardOpensItsRecord();
     void serverSearchesReadAnIndex();
+    void findsWhatAScanFinds();
 
 private:
     // The ids quick find lists for a typed text, in list order.
@@ -439,7 +440,118 @@ void TestQuickFind::serverSearchesReadAnIndex()
     QVERIFY(QuickFind::FindCondition(QStringLiteral("值17"), &find, &error));
     const QString plan = PlanOf(find);
     QVERIFY2(ReadsIndex(plan, "saleinfo_find"), qPrintable(plan));
+    // The condition a list counts and pages through: the trigram index for
+    // three characters; for two the index of pairs, which needs no test of
+    // the rows it finds (no ILIKE left in the plan).
+    for (const auto& [typed, index] :
+         {std::pair{"值17", "saleinfo_find"}, std::pair{"值1", "saleinfo_findpairs"},
+          std::pair{"7值", "saleinfo_findpairs"}}) {
+        QVERIFY(QuickFind::FindCondition(QString::fromUtf8(typed), &find, &error));
+        QVERIFY(!find.indexWhere.isEmpty());
+        const QString indexed = PlanOf({find.indexWhere, find.indexArgs});
+        QVERIFY2(ReadsIndex(indexed, index), qPrintable(indexed));
+        if (QLatin1String(index) == QLatin1String("saleinfo_findpairs"))
+            QVERIFY2(!indexed.contains("~~*"), qPrintable(indexed));
+    }
     QVERIFY(CurrentConnection()->ExecRaw("RESET enable_seqscan"));
+}
+
+void TestQuickFind::findsWhatAScanFinds()
+{
+    // 5000 records whose fragments match from none to all of them, so that
+    // both ways of reading a list of matches run: few matches sorted from
+    // the index, many by walking the ids.  Latin letters in both cases,
+    // Chinese, digits and the pattern characters.
+    const int count = 5000;
+    const auto value = [](int i, int column) -> QString {
+        switch (column) {
+        case 0: // Name
+            return QStringList{"张三", "李Ab", "王%五", "赵_六", "Zo\\q", "陈静"}[i % 6] +
+                   QString::number(i % 10);
+        case 1: // Phone
+            return QStringLiteral("010-%1").arg(62000000 + i * 37);
+        case 2: // Fax
+            return i % 3 == 0 ? QStringLiteral("无") : QStringLiteral("传真%1").arg(i % 100);
+        case 3: // Mobile
+            return QStringLiteral("13%1").arg(800000000 + i * 7919);
+        case 4: // addr
+            return i % 97 == 0  ? QStringLiteral("北京市海淀区Xy路")
+                   : i % 3 == 0 ? QStringLiteral("北京市海淀区")
+                                : QStringLiteral("上海abc%1号").arg(i % 50);
+        default: // Memo
+            return i % 7 == 0    ? QStringLiteral("VIP客户 AbC")
+                   : i % 11 == 0 ? QStringLiteral("50%_off")
+                                 : QString();
+        }
+    };
+    const QList<int> findColumns{0, 1, 2, 3, 4, 27};
+    QVERIFY(InsertGenerated(SaleColumns, count, [&value, &findColumns](int i) {
+        SqlArgs row;
+        for (int c = 0; c < 28; ++c) {
+            const int at = int(findColumns.indexOf(c));
+            if (at >= 0)
+                row << SqlArg(value(i, at));
+            else
+                row << (c == 5 || c == 6 ? SqlArg(QStringLiteral("2024-01-01 00:00:00")) : SqlArg(QString()));
+        }
+        return row;
+    }));
+    if (TestEnv::OnServer())
+        QVERIFY(CurrentConnection()->ExecRaw("ANALYZE SaleInfo"));
+    QList<qint64> ids;
+    SqlStatement read(CurrentConnection(), "select id from SaleInfo order by id");
+    while (read.Step())
+        ids << read.ColumnInt64(0);
+    QCOMPARE(ids.size(), count);
+    // The ids of the records holding `fragment`, letters compared in lower case.
+    const auto scan = [&](const QString& fragment) {
+        QList<qint64> found;
+        for (int i = 1; i <= count; ++i) {
+            QStringList texts;
+            for (int c = 0; c < 6; ++c)
+                texts << value(i, c).toLower();
+            for (const QString& text : std::as_const(texts))
+                if (text.contains(fragment.toLower())) {
+                    found << ids[i - 1];
+                    break;
+                }
+        }
+        return found;
+    };
+    // The list read as a view may: its last row first, then from the start.
+    const auto listed = [](const QString& fragment) -> QList<qint64> {
+        SaleRecord::Condition condition;
+        QString error;
+        if (!QuickFind::FindCondition(fragment, &condition, &error))
+            return {-1};
+        SaleListModel model;
+        if (!model.Load(condition, true, &error))
+            return {-2};
+        if (model.rowCount() > 0 && model.RecordId(model.rowCount() - 1) <= 0)
+            return {-3};
+        QList<qint64> found;
+        for (int row = 0; row < model.rowCount(); ++row)
+            found << model.RecordId(row);
+        return model.MatchCount() == found.size() ? found : QList<qint64>{-4};
+    };
+    bool few = false, many = false;
+    QStringList fragments{"北京", "海淀区", "xY", "Xy路", "ab",  "AB",    "abc",  "VIP", "01", "0-6", "13",
+                          "%_",   "0%",     "_o", "\\q",  "o\\", "传真1", "京海", "无",  "号", "静3", "q张"};
+    // One character is never typed into the box (it has no index entry on
+    // SQLite); the server finds it by reading every record.
+    if (TestEnv::OnServer())
+        fragments << "海"
+                  << "a"
+                  << "%"
+                  << "_"
+                  << "\\";
+    for (const QString& fragment : std::as_const(fragments)) {
+        const QList<qint64> expected = scan(fragment);
+        few = few || (!expected.isEmpty() && expected.size() < PagedListModel::IndexSortLimit);
+        many = many || expected.size() > PagedListModel::IndexSortLimit;
+        QCOMPARE(listed(fragment), expected);
+    }
+    QVERIFY(few && many);
 }
 
 QTEST_MAIN(TestQuickFind)
