@@ -35,11 +35,13 @@ namespace {
 
 const QString& AllColumns = SaleColumns;
 
-// Every stored field of every record but the key, in id order.
-QVector<QStringList> StoredRows()
+// Every row of a query as texts.
+QVector<QStringList> Rows(const QString& sql, const SqlArgs& args = {})
 {
     QVector<QStringList> rows;
-    SqlStatement select(CurrentConnection(), "select " + AllColumns + " from SaleInfo order by id");
+    SqlStatement select(CurrentConnection(), sql);
+    if (!select.Bind(args))
+        return rows;
     while (select.Step()) {
         QStringList row;
         for (int c = 0; c < select.ColumnCount(); ++c)
@@ -47,6 +49,12 @@ QVector<QStringList> StoredRows()
         rows << row;
     }
     return rows;
+}
+
+// Every stored field of every record but the key, in id order.
+QVector<QStringList> StoredRows()
+{
+    return Rows("select " + AllColumns + " from SaleInfo order by id");
 }
 
 qint64 Count(const QString& where = QString())
@@ -961,22 +969,6 @@ private slots:
     }
 
 private:
-    // Every row of a query as texts.
-    static QVector<QStringList> Rows(const QString& sql, const SqlArgs& args = {})
-    {
-        QVector<QStringList> rows;
-        SqlStatement select(CurrentConnection(), sql);
-        if (!select.Bind(args))
-            return rows;
-        while (select.Step()) {
-            QStringList row;
-            for (int c = 0; c < select.ColumnCount(); ++c)
-                row << select.ColumnValue(c).toString();
-            rows << row;
-        }
-        return rows;
-    }
-
     // What the records above `firstId` left in the change log (after
     // `firstLogId`) and, on SQLite, in both indexes: every row, the record
     // ids written as their place after `firstId`.
