@@ -61,22 +61,30 @@ QString SalesWhere()
     return "BuyDate>=? and BuyDate<? and " + Readable("BuyDate");
 }
 
-// The conditions the counting queries write: the same rows as
-// SalesBetween and the repair list's period list, found without reading
-// each row's date.
+// The condition that a sale's or a visit's date `column` is readable, as the
+// counting queries write it: the same rows as Readable(), found without
+// reading each row's date.
+QString ReadableSale(const QString& column)
+{
+    return SqlDialect::ReadableRows(Connection(), QStringLiteral("SaleInfo"), QStringLiteral("id"), column);
+}
+
+QString ReadableVisit(const QString& column, const QString& prefix = {})
+{
+    return SqlDialect::ReadableRows(Connection(), QStringLiteral("RepairInfo"), QStringLiteral("RepairID"),
+                                    column, prefix);
+}
+
+// The sales and visits of SalesBetween and the repair list's period.
 QString CountedSales()
 {
-    return "BuyDate>=? and BuyDate<? and " +
-           SqlDialect::ReadableRows(Connection(), QStringLiteral("SaleInfo"), QStringLiteral("id"),
-                                    QStringLiteral("BuyDate"));
+    return "BuyDate>=? and BuyDate<? and " + ReadableSale(QStringLiteral("BuyDate"));
 }
 
 QString CountedVisits(const QString& prefix = {})
 {
     const QString column = prefix + "ReceivedAt";
-    return column + ">=? and " + column + "<? and " +
-           SqlDialect::ReadableRows(Connection(), QStringLiteral("RepairInfo"), QStringLiteral("RepairID"),
-                                    QStringLiteral("ReceivedAt"), prefix);
+    return column + ">=? and " + column + "<? and " + ReadableVisit(QStringLiteral("ReceivedAt"), prefix);
 }
 
 QString Hint(const QString& index)
@@ -385,9 +393,7 @@ void CountSales(Reader& read, const Request& request, Result& result)
     result.expiry.fill(0, 12);
     read.Rows("select " + DayOf("OverRun") + ", sum(n) from (select OverRun, count(*) n from SaleInfo" +
                   Hint("SaleInfo_OverRun") + " where OverRun>=? and OverRun<? and " +
-                  SqlDialect::ReadableRows(Connection(), QStringLiteral("SaleInfo"), QStringLiteral("id"),
-                                           QStringLiteral("OverRun")) +
-                  " group by OverRun) t group by 1",
+                  ReadableSale(QStringLiteral("OverRun")) + " group by OverRun) t group by 1",
               {SqlArg(request.now), Midnight(MonthStart(today).addMonths(12))}, [&](const SqlStatement& row) {
                   const QDate day = DayKey(row, 0);
                   const qint64 count = row.ColumnInt64(1);
@@ -431,8 +437,7 @@ void CountVisits(Reader& read, const SqlArgs& period, Result& result)
     read.Rows("select " + between + ", sum(n) from (select ReceivedAt, ReadyAt, count(*) n from RepairInfo" +
                   Hint("RepairInfo_ReceivedStats") + " where " + CountedVisits() +
                   " and ReadyAt is not null and ReadyAt>=ReceivedAt and " +
-                  SqlDialect::ReadableRows(Connection(), QStringLiteral("RepairInfo"),
-                                           QStringLiteral("RepairID"), QStringLiteral("ReadyAt")) +
+                  ReadableVisit(QStringLiteral("ReadyAt")) +
                   " group by ReceivedAt, Status, InWarranty, ReadyAt) t group by 1",
               period, [&](const SqlStatement& row) {
                   if (!row.ColumnIsNull(0))
@@ -454,9 +459,7 @@ void CountVisits(Reader& read, const SqlArgs& period, Result& result)
                   " from RepairInfo" +
                   Hint("RepairInfo_PickedUpStats") +
                   " where Status=3 and PickedUpAt>=? and PickedUpAt<? and " +
-                  SqlDialect::ReadableRows(Connection(), QStringLiteral("RepairInfo"),
-                                           QStringLiteral("RepairID"), QStringLiteral("PickedUpAt")) +
-                  " group by PickedUpAt) t group by 1",
+                  ReadableVisit(QStringLiteral("PickedUpAt")) + " group by PickedUpAt) t group by 1",
               period, [&](const SqlStatement& row) {
                   const int bucket = BucketOf(result.buckets, DayKey(row, 0));
                   const qint64 labor = row.ColumnInt64(1), parts = row.ColumnInt64(2);
