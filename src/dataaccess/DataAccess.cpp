@@ -90,13 +90,15 @@ bool LoadRows(SqlStatement& statement, MemDataset& target, bool firstColumnIsKey
         QVector<QVariant> values(n);
         for (int f = 0; f < n; ++f) {
             const int c = f + first;
-            if (statement.ColumnIsNull(c))
-                continue;
-            if (fields[f].type == FieldType::DateTime && statement.ColumnIsText(c)) {
+            // A null value reads as a null QVariant; only a date needs its
+            // type asked first (each call into the engine costs).
+            if (fields[f].type != FieldType::DateTime) {
+                values[f] = statement.ColumnValue(c);
+            } else if (statement.ColumnIsText(c)) {
                 int length = 0;
                 const char* text = statement.ColumnText(c, &length);
                 values[f] = ParseDateTime(reinterpret_cast<const unsigned char*>(text), length);
-            } else {
+            } else if (!statement.ColumnIsNull(c)) {
                 values[f] = statement.ColumnValue(c);
             }
         }

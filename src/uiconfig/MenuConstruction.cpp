@@ -39,78 +39,100 @@ int FunctionTag(const QString& funcID, int empty)
 
 namespace {
 
+// The first row of each menu identifier.
+QHash<qint64, int> MenuRows(const QVector<MenuMark>& rows)
+{
+    QHash<qint64, int> first;
+    first.reserve(rows.size());
+    for (int row = rows.size() - 1; row >= 0; --row)
+        first.insert(rows[row].menuID, row);
+    return first;
+}
+
 // Marks the chain of rows from `menuID` up; `done` holds the rows whose
 // chain was marked before, where the walk can stop (the rest of the chain
 // is the same).
-void MarkChain(MemDataset& menuCopy, const QHash<qint64, int>& rowOf, qint64 menuID, QSet<qint64>& done)
+void MarkChain(QVector<MenuMark>& rows, const QHash<qint64, int>& rowOf, qint64 menuID, QSet<qint64>& done)
 {
-    const int parentField = menuCopy.FieldIndex("ParentMenuID");
-    const int textField = menuCopy.FieldIndex("MenuText");
-    const int useField = menuCopy.FieldIndex("IsUse");
     while (menuID != 0 && !done.contains(menuID)) {
         done.insert(menuID);
         const int row = rowOf.value(menuID, -1);
         if (row < 0)
             return;
-        const qint64 parent = menuCopy.ValueAt(row, parentField).toLongLong();
-        const QString text = menuCopy.ValueAt(row, textField).toString();
-        if (menuCopy.ValueAt(row, useField).toString() != QLatin1String("Y"))
-            SetIsUse(menuCopy, row);
-        if (text == Separator)
+        rows[row].inUse = true;
+        if (rows[row].text == Separator)
             return;
-        menuID = parent;
+        menuID = rows[row].parentID;
     }
 }
 
-// The first row of each MenuID.
-QHash<qint64, int> MenuRows(const MemDataset& menus)
+QVector<MenuMark> MarksOf(const MemDataset& menus)
 {
-    QHash<qint64, int> rows;
-    const int field = menus.FieldIndex("MenuID");
+    const int idField = menus.FieldIndex("MenuID");
+    const int parentField = menus.FieldIndex("ParentMenuID");
+    const int textField = menus.FieldIndex("MenuText");
+    const int funcField = menus.FieldIndex("FuncID");
+    const int useField = menus.FieldIndex("IsUse");
+    QVector<MenuMark> rows;
     rows.reserve(menus.RecordCount());
     for (int row = 0; row < menus.RecordCount(); ++row)
-        rows.insert(menus.ValueAt(row, field).toLongLong(), row);
-    // insert() keeps the last: put the first of duplicates back.
-    for (int row = menus.RecordCount() - 1; row >= 0; --row)
-        rows[menus.ValueAt(row, field).toLongLong()] = row;
+        rows.append({menus.ValueAt(row, idField).toLongLong(), menus.ValueAt(row, parentField).toLongLong(),
+                     menus.ValueAt(row, textField).toString(), menus.ValueAt(row, funcField).toString(),
+                     menus.ValueAt(row, useField).toString() == QLatin1String("Y")});
     return rows;
+}
+
+// Writes the rows newly in use back into the set they were read from.
+void SetMarks(MemDataset& menus, const QVector<MenuMark>& before, const QVector<MenuMark>& after)
+{
+    for (int row = 0; row < after.size(); ++row)
+        if (after[row].inUse && !before[row].inUse)
+            SetIsUse(menus, row);
 }
 
 } // namespace
 
 void MarkMenuAncestors(MemDataset& menuCopy, qint64 menuID)
 {
+    const QVector<MenuMark> before = MarksOf(menuCopy);
+    QVector<MenuMark> rows = before;
     QSet<qint64> done;
-    MarkChain(menuCopy, MenuRows(menuCopy), menuID, done);
+    MarkChain(rows, MenuRows(rows), menuID, done);
+    SetMarks(menuCopy, before, rows);
+}
+
+void MarkGrantedMenus(QVector<MenuMark>& rows, const GrantTest& isGranted)
+{
+    // Whether a row starts in use is judged on the rows as they came in;
+    // rows are only marked, never moved: one look-up table for the walk.
+    QVector<bool> wasInUse(rows.size());
+    for (int row = 0; row < rows.size(); ++row)
+        wasInUse[row] = rows[row].inUse;
+    const QHash<qint64, int> rowOf = MenuRows(rows);
+    QSet<qint64> done;
+    for (int row = 0; row < rows.size(); ++row) {
+        const bool separator = rows[row].text == Separator;
+        if (!wasInUse[row] || separator) {
+            if (!isGranted(rows[row].funcID))
+                continue;
+            const int target = rowOf.value(rows[row].menuID, -1);
+            if (target >= 0)
+                rows[target].inUse = true;
+            if (!separator)
+                MarkChain(rows, rowOf, rows[row].parentID, done);
+        } else {
+            MarkChain(rows, rowOf, rows[row].parentID, done);
+        }
+    }
 }
 
 void MarkGrantedMenus(MemDataset& menuCopy, const MemDataset& grantSet)
 {
-    const MemDataset snapshot = menuCopy;
     const QSet<QString> granted = ValuesOf(grantSet, "FuncID");
-    // Rows are only marked, never moved: one look-up table for the walk.
-    const QHash<qint64, int> rowOf = MenuRows(menuCopy);
-    const int textField = snapshot.FieldIndex("MenuText");
-    const int parentField = snapshot.FieldIndex("ParentMenuID");
-    const int useField = snapshot.FieldIndex("IsUse");
-    const int funcField = snapshot.FieldIndex("FuncID");
-    const int idField = snapshot.FieldIndex("MenuID");
-    QSet<qint64> done;
-    for (int row = 0; row < snapshot.RecordCount(); ++row) {
-        const QString text = snapshot.ValueAt(row, textField).toString();
-        const qint64 parent = snapshot.ValueAt(row, parentField).toLongLong();
-        if (snapshot.ValueAt(row, useField).toString() != QLatin1String("Y") || text == Separator) {
-            if (!granted.contains(snapshot.ValueAt(row, funcField).toString()))
-                continue;
-            const int target = rowOf.value(snapshot.ValueAt(row, idField).toLongLong(), -1);
-            if (target >= 0)
-                SetIsUse(menuCopy, target);
-            if (text != Separator)
-                MarkChain(menuCopy, rowOf, parent, done);
-        } else {
-            MarkChain(menuCopy, rowOf, parent, done);
-        }
-    }
+    const QVector<MenuMark> before = MarksOf(menuCopy);
+    QVector<MenuMark> rows = before;
+    MarkGrantedMenus(rows, [&granted](const QString& funcID) { return granted.contains(funcID); });
+    SetMarks(menuCopy, before, rows);
 }
 
 QVector<MenuEntry> MainMenuEntries(const MemDataset& menuSet)

@@ -52,9 +52,22 @@ struct GroupEntry
 
 using GrantTest = std::function<bool(const QString& funcID)>;
 
+// One menu row as the marking below sees it.
+struct MenuMark
+{
+    qint64 menuID = 0;
+    qint64 parentID = 0;
+    QString text;
+    QString funcID;
+    bool inUse = false; // IsUse "Y"
+};
+
 // Sets IsUse "Y" on every row of the working copy whose function is granted
 // and on all ancestors of rows in use (separators never mark ancestors).
 void MarkGrantedMenus(MemDataset& menuCopy, const MemDataset& grantSet);
+// The same on plain rows, in menu order (the login marks its rows before
+// they go into the menu set).
+void MarkGrantedMenus(QVector<MenuMark>& rows, const GrantTest& isGranted);
 // Sets IsUse "Y" on the row `menuID` and its ancestors, stopping at 0, at an
 // unknown row, after a separator, or where the parent chain runs in a circle.
 void MarkMenuAncestors(MemDataset& menuCopy, qint64 menuID);

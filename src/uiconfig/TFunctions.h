@@ -15,6 +15,7 @@ class QMenuBar;
 class QToolBar;
 class QWidget;
 struct MenuEntry;
+struct MenuMark;
 class MenuChildren;
 
 // The function-rights object: resolves which functions the current user has
@@ -68,11 +69,14 @@ public:
 
 private:
     void LoadFunctionCatalogue();
-    void LoadMenuStructure();
+    // The menu rows in order, with whether each is in use before the user's
+    // grants mark it (public function or separator).
+    void ReadMenuStructure(QVector<MenuMark>* menus, QVector<qint64>* orderNums);
     void LoadUserGrants(const QString& userID);
     void AddChildFunctions(const QString& funcID, QStringList& path);
     void Grant(const QString& funcID);
-    void MarkMenusInUse();
+    // Marks the rows the grants put in use and fills MenuSet with them.
+    void FillMenuSet(QVector<MenuMark>& menus, const QVector<qint64>& orderNums);
     void BuildSubMenu(QMenu* parentItem, const MenuChildren& children, qint64 menuID, QList<qint64>& path);
     // Appends one generated entry to a menu bar or menu: a plain item that
     // runs its function, or (with children) a submenu, which is returned.
@@ -82,6 +86,7 @@ private:
 
     QHash<QString, int> m_functionRow;        // FunctionSet row of each identifier
     QHash<QString, QVector<int>> m_childRows; // FunctionSet rows below each identifier, in order
+    QVector<QString> m_functionIDs;           // FunctionSet's identifiers, by row
     QSet<QString> m_granted;                  // GrantSet's identifiers
     TUser m_user;
     TUser* m_currentUser = &m_user;

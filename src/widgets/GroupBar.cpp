@@ -2,6 +2,8 @@
 
 #include "IconList.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEnterEvent>
 #include <QHelpEvent>
 #include <QLinearGradient>
@@ -161,20 +163,60 @@ private:
 
 // ---------------------------------------------------------------- item
 
+namespace {
+
+// What a screen reader or an automation client sees of an item: a button
+// named by its caption, described by its hint, that can be pressed.
+class GroupBarItemAccessible : public QAccessibleWidget
+{
+public:
+    explicit GroupBarItemAccessible(GroupBarItem* item) : QAccessibleWidget(item, QAccessible::Button) {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        const auto* item = static_cast<const GroupBarItem*>(widget());
+        if (kind == QAccessible::Name && item->accessibleName().isEmpty())
+            return item->Caption();
+        if (kind == QAccessible::Description && item->accessibleDescription().isEmpty())
+            return item->Hint();
+        return QAccessibleWidget::text(kind);
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction() && widget()->isEnabled())
+            static_cast<GroupBarItem*>(widget())->Activate();
+    }
+};
+
+QAccessibleInterface* GroupBarItemInterface(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("GroupBarItem") && object && object->isWidgetType())
+        return new GroupBarItemAccessible(static_cast<GroupBarItem*>(object));
+    return nullptr;
+}
+
+} // namespace
+
 GroupBarItem::GroupBarItem(const QString& caption, int tag, int iconIndex, const QColor& color,
                            int instanceKey, GroupBarGroup* group)
-    : QWidget(nullptr), m_caption(caption), m_tag(tag), m_iconIndex(iconIndex), m_color(color),
-      m_instanceKey(instanceKey), m_group(group)
+    : QWidget(group ? group->m_body : nullptr), m_caption(caption), m_tag(tag), m_iconIndex(iconIndex),
+      m_color(color), m_instanceKey(instanceKey), m_group(group)
 {
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    setAccessibleName(caption);
+    // The caption is the item's accessible name through GroupBarItemAccessible,
+    // not setAccessibleName: that builds an accessible interface for each
+    // item as it is made, a few hundred of them at every login.
 }
 
 void GroupBarItem::SetCaption(const QString& caption)
 {
     m_caption = caption;
-    setAccessibleName(caption);
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
     updateGeometry();
     update();
 }
@@ -263,8 +305,12 @@ void GroupBarItem::mouseReleaseEvent(QMouseEvent* event)
         m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     m_pressed = false;
     update();
-    if (!click)
-        return;
+    if (click)
+        Activate();
+}
+
+void GroupBarItem::Activate()
+{
     // A handler may remove this item or rebuild the whole bar (log-off);
     // removed objects are only freed later, but they must not be reported as
     // clicked items of their former group.
@@ -294,7 +340,8 @@ bool GroupBarItem::event(QEvent* event)
 // ---------------------------------------------------------------- group
 
 GroupBarGroup::GroupBarGroup(const QString& caption, int iconIndex, bool special, GroupBar* bar)
-    : QWidget(nullptr), m_caption(caption), m_iconIndex(iconIndex), m_special(special), m_bar(bar)
+    : QWidget(bar ? bar->m_content : nullptr), m_caption(caption), m_iconIndex(iconIndex), m_special(special),
+      m_bar(bar)
 {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* layout = new QVBoxLayout(this);
@@ -344,7 +391,6 @@ GroupBarItem* GroupBarGroup::AddItem(const QString& caption, int tag, int iconIn
                                      int instanceKey)
 {
     auto* item = new GroupBarItem(caption, tag, iconIndex, color, instanceKey, this);
-    item->setParent(m_body);
     m_bodyLayout->addWidget(item);
     m_items.append(item);
     m_body->setVisible(IsBodyShown());
@@ -419,6 +465,8 @@ void GroupBarGroup::paintEvent(QPaintEvent*)
 
 GroupBar::GroupBar(QWidget* parent) : QScrollArea(parent)
 {
+    static const bool accessible = (QAccessible::installFactory(GroupBarItemInterface), true);
+    Q_UNUSED(accessible);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setWidgetResizable(true);
@@ -440,7 +488,6 @@ int GroupBar::InsertGroup(int position, const QString& caption, int iconIndex, b
 {
     position = qBound(0, position, GroupCount());
     auto* group = new GroupBarGroup(caption, iconIndex, special, this);
-    group->setParent(m_content);
     connect(group, &GroupBarGroup::itemClicked, this,
             [this, group](GroupBarItem* item) { emit itemClicked(group, item); });
     m_groups.insert(position, group);

@@ -36,6 +36,8 @@ public:
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    // What a click does: clicked(), then the group's itemClicked().
+    void Activate();
 
 signals:
     void clicked();
@@ -101,6 +103,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    friend class GroupBarItem; // made inside the body
     GroupBarHeader* m_header;
     QWidget* m_body;
     QVBoxLayout* m_bodyLayout;
@@ -192,6 +195,7 @@ private:
     QColor Color(ColorRole role) const;
     void SetColor(ColorRole role, const QColor& color);
 
+    friend class GroupBarGroup; // made inside the content
     QWidget* m_content;
     QVBoxLayout* m_layout;
     QList<GroupBarGroup*> m_groups;

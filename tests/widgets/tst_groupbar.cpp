@@ -2,6 +2,7 @@
 #include "IconList.h"
 #include "SizePanel.h"
 
+#include <QAccessible>
 #include <QPointer>
 #include <QScrollBar>
 #include <QSet>
@@ -123,6 +124,31 @@ private slots:
         QTest::mousePress(calc, Qt::LeftButton);
         QTest::mouseRelease(calc, Qt::LeftButton, {}, QPoint(-5, -5));
         QCOMPARE(calcClicks.size(), 0);
+    }
+
+    void itemsAreNamedButtonsForScreenReaders()
+    {
+        GroupBar bar;
+        bar.AddGroup("系统管理");
+        GroupBarItem* user = bar.group(0)->AddItem("用户管理", 4001, IconList::User);
+        user->SetHint("增加、修改和停用用户");
+        bar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bar));
+        QAccessibleInterface* item = QAccessible::queryAccessibleInterface(user);
+        QVERIFY(item);
+        QCOMPARE(item->role(), QAccessible::Button);
+        QCOMPARE(item->text(QAccessible::Name), QString("用户管理"));
+        QCOMPARE(item->text(QAccessible::Description), QString("增加、修改和停用用户"));
+        user->SetCaption("用户与权限");
+        QCOMPARE(item->text(QAccessible::Name), QString("用户与权限"));
+        // An automation client presses it like a click.
+        QSignalSpy barClicks(&bar, &GroupBar::itemClicked);
+        QAccessibleActionInterface* actions = item->actionInterface();
+        QVERIFY(actions);
+        QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        actions->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(barClicks.size(), 1);
+        QCOMPARE(barClicks[0][1].value<GroupBarItem*>(), user);
     }
 
     void groupsCollapseFromTheirCaption()
