@@ -417,10 +417,13 @@ QString Quoted(const QString& text)
 // growing text again for every column: SQLite quotes a value for
 // json_array() as json_quote() does, and writes objects and arrays without
 // spaces.  Empty when a column name would need quoting in JSON (WholeRow
-// writes names as they are).
+// writes names as they are) and for more columns than a function of the
+// library takes arguments (127, two for each column).
 QString WholeRowObject(const ChangeLogTable& spec, const QString& row)
 {
     static const QRegularExpression plainName(QStringLiteral("^[A-Za-z0-9_]+$"));
+    if (spec.columns.size() > 63)
+        return {};
     QStringList parts;
     for (const QString& column : spec.columns) {
         if (!plainName.match(column).hasMatch())
