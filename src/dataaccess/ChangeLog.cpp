@@ -95,27 +95,54 @@ const char* const EntryColumns = "select LogID, LogTime, UserID, Desk, TableName
 
 } // namespace
 
+namespace {
+
+// What the triggers of `table` are made from, its columns as they are now
+// (none for a table not made yet by this schema version).
+bool SpecOf(SqlConnection& connection, const Table& table, SqlDialect::ChangeLogTable* spec, QString* error)
+{
+    bool ok = false;
+    spec->table = QString::fromLatin1(table.name);
+    spec->columns = Columns(connection, spec->table, &ok);
+    if (!ok) {
+        *error = connection.ErrorString();
+        return false;
+    }
+    spec->keys = List(table.keys);
+    spec->secrets = List(table.secrets);
+    // A row version changes with every save; alone it is no change.
+    spec->unchanged = QStringList{QStringLiteral("RowVersion")};
+    return true;
+}
+
+} // namespace
+
 bool CreateTriggers(SqlConnection& connection, QString* error)
 {
     for (const Table& table : Tables()) {
-        bool ok = false;
-        const QStringList columns = Columns(connection, QString::fromLatin1(table.name), &ok);
-        if (!ok) {
-            *error = connection.ErrorString();
-            return false;
-        }
-        if (columns.isEmpty()) // not made yet by this schema version
-            continue;
         SqlDialect::ChangeLogTable spec;
-        spec.table = QString::fromLatin1(table.name);
-        spec.columns = columns;
-        spec.keys = List(table.keys);
-        spec.secrets = List(table.secrets);
-        // A row version changes with every save; alone it is no change.
-        spec.unchanged = QStringList{QStringLiteral("RowVersion")};
+        if (!SpecOf(connection, table, &spec, error))
+            return false;
+        if (spec.columns.isEmpty())
+            continue;
         if (!Run(connection, SqlDialect::ChangeLogTriggers(&connection, spec), error))
             return false;
     }
+    return true;
+}
+
+bool InsertFillOf(SqlConnection& connection, const QString& tableName, SqlDialect::ChangeLogInsertFill* fill,
+                  QString* error)
+{
+    *fill = {};
+    const Table* table = FindTable(tableName);
+    SqlDialect::ChangeLogTable spec;
+    if (!table)
+        return true;
+    if (!SpecOf(connection, *table, &spec, error))
+        return false;
+    if (!spec.columns.isEmpty())
+        *fill = SqlDialect::ChangeLogInsertFillOf(&connection, spec);
     return true;
 }
 

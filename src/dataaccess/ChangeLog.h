@@ -5,6 +5,9 @@
 #include <QVector>
 
 class SqlConnection;
+namespace SqlDialect {
+struct ChangeLogInsertFill;
+}
 
 // Who changed what, kept by the database itself: triggers on the logged
 // tables write one ChangeLog row for every inserted, updated or deleted row,
@@ -40,6 +43,12 @@ const Table* FindTable(const QString& name);
 bool CreateTriggers(SqlConnection& connection, QString* error);
 // Removes them (a copy between engines writes the log rows as they were).
 bool DropTriggers(SqlConnection& connection, QString* error);
+// The log of an insert of many rows of `table` at once, written by one
+// statement instead of the insert trigger (SQLite; see
+// SqlDialect::ChangeLogInsertFillOf).  *fill stays empty for a table that is
+// not logged, not made yet, or on a server.
+bool InsertFillOf(SqlConnection& connection, const QString& table, SqlDialect::ChangeLogInsertFill* fill,
+                  QString* error);
 
 // This machine's name as written into the log.
 QString ThisDesk();

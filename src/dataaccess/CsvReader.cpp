@@ -97,6 +97,9 @@ bool CsvReader::Open(const QString& fileName)
     if (count.control * 100 > total)
         return Fail(NotASheetMessage());
     m_encoding = count.invalid * 9 <= count.multiByte ? Encoding::Utf8 : Encoding::Gb18030;
+    // Lines end on ASCII bytes, which no multi-byte sequence holds: in a
+    // file without an invalid byte no line has one.
+    m_utf8Clean = count.invalid == 0;
     m_file.seek(0);
     if (m_file.peek(3) == QByteArray("\xEF\xBB\xBF"))
         m_file.seek(3);
@@ -119,7 +122,8 @@ bool CsvReader::ReadLine(QString* line, QString* ending)
     }
     if (m_encoding == Encoding::Utf8) {
         Utf8Count count;
-        CountUtf8(bytes, &count);
+        if (!m_utf8Clean)
+            CountUtf8(bytes, &count);
         if (count.invalid > 0) {
             m_rowProblem = QStringLiteral("含有无法识别的字节（不是有效的 UTF-8 文字）");
             // Left out, as the GB18030 reading leaves out what it cannot read.

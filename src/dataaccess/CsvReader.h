@@ -35,5 +35,6 @@ private:
     QChar m_separator = ',';
     int m_rowNumber = 0;
     bool m_firstLine = true;
+    bool m_utf8Clean = false; // no byte of the file is invalid UTF-8
     QString m_rowProblem;
 };

@@ -2,6 +2,7 @@
 
 #include "SqlConnection.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace SqlDialect {
@@ -411,6 +412,42 @@ QString Quoted(const QString& text)
     return '\'' + QString(text).replace('\'', QLatin1String("''")) + '\'';
 }
 
+// The same text as WholeRow(false, spec, row, true), built by one JSON
+// function per column instead of a chain of concatenations that copies the
+// growing text again for every column: SQLite quotes a value for
+// json_array() as json_quote() does, and writes objects and arrays without
+// spaces.  Empty when a column name would need quoting in JSON (WholeRow
+// writes names as they are) and for more columns than a function of the
+// library takes arguments (127, two for each column).
+QString WholeRowObject(const ChangeLogTable& spec, const QString& row)
+{
+    static const QRegularExpression plainName(QStringLiteral("^[A-Za-z0-9_]+$"));
+    if (spec.columns.size() > 63)
+        return {};
+    QStringList parts;
+    for (const QString& column : spec.columns) {
+        if (!plainName.match(column).hasMatch())
+            return {};
+        const QString value = row + '.' + column;
+        const QString text = spec.secrets.contains(column, Qt::CaseInsensitive)
+                                 ? "CASE WHEN " + value + " IS NULL THEN NULL ELSE '***' END"
+                                 : "CAST(" + value + " AS TEXT)";
+        parts << "'" + column.toLower() + "',json_array(NULL," + text + ")";
+    }
+    return "json_object(" + parts.join(',') + ")";
+}
+
+// The session trigger of ChangeSessionSql() (SQLite).
+QString ChangeSessionTriggerSql()
+{
+    return QStringLiteral(
+        "CREATE TEMP TRIGGER IF NOT EXISTS ChangeLog_Session AFTER INSERT ON main.ChangeLog BEGIN"
+        " UPDATE ChangeLog SET UserID=(SELECT UserID FROM temp.ChangeSession),"
+        " Desk=(SELECT Desk FROM temp.ChangeSession),"
+        " Action=CASE WHEN new.Action='新增' THEN coalesce((SELECT Action FROM temp.ChangeSession"
+        " WHERE Action<>''),new.Action) ELSE new.Action END WHERE LogID=new.LogID; END");
+}
+
 } // namespace
 
 QStringList ChangeLogTriggers(const SqlConnection* connection, const ChangeLogTable& spec)
@@ -483,12 +520,46 @@ QStringList ChangeSessionSql(const SqlConnection* connection)
         QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ChangeSession (UserID TEXT, Desk TEXT, Action TEXT)"),
         QStringLiteral("DELETE FROM temp.ChangeSession"),
         QStringLiteral("INSERT INTO temp.ChangeSession (UserID, Desk) VALUES (?,?)"),
-        QStringLiteral(
-            "CREATE TEMP TRIGGER IF NOT EXISTS ChangeLog_Session AFTER INSERT ON main.ChangeLog BEGIN"
-            " UPDATE ChangeLog SET UserID=(SELECT UserID FROM temp.ChangeSession),"
-            " Desk=(SELECT Desk FROM temp.ChangeSession),"
-            " Action=CASE WHEN new.Action='新增' THEN coalesce((SELECT Action FROM temp.ChangeSession"
-            " WHERE Action<>''),new.Action) ELSE new.Action END WHERE LogID=new.LogID; END")};
+        ChangeSessionTriggerSql()};
+}
+
+ChangeLogInsertFill ChangeLogInsertFillOf(const SqlConnection* connection, const ChangeLogTable& spec)
+{
+    ChangeLogInsertFill fill;
+    if (Server(connection) || spec.keys.size() != 1)
+        return fill;
+    const QStringList triggers = ChangeLogTriggers(connection, spec);
+    const QString insertHead = "CREATE TRIGGER ChangeLog_" + spec.table + "_Insert ";
+    for (const QString& sql : triggers)
+        if (sql.startsWith(insertHead))
+            fill.trigger = sql;
+    const QString fields = WholeRowObject(spec, QStringLiteral("new"));
+    if (fill.trigger.isEmpty() || fields.isEmpty())
+        return {};
+    const QString time = QStringLiteral("datetime('now','localtime')");
+    const QString key = KeyText(false, spec, QStringLiteral("new"));
+    const QString rows =
+        " FROM " + spec.table + " AS new WHERE new." + spec.keys[0] + " > ? ORDER BY new." + spec.keys[0];
+    // As LogInsert() with a SELECT for its VALUES.
+    const auto insert = [&](const QString& user, const QString& desk, const QString& action) {
+        return "INSERT INTO ChangeLog (LogTime, UserID, Desk, TableName, RecordKey, Action, Fields) SELECT " +
+               time + ", " + user + ", " + desk + ", '" + spec.table + "', " + key + ", " + action + ", " +
+               fields + rows;
+    };
+    const QString inserted = Quoted(QStringLiteral("新增"));
+    fill.fill = insert(QStringLiteral("''"), QStringLiteral("''"), inserted);
+    // The session trigger's UPDATE of each new log row, done in the INSERT:
+    // the action of an insert is the session's when it names one.
+    fill.sessionTrigger =
+        QString(ChangeSessionTriggerSql())
+            .replace(QLatin1String("CREATE TEMP TRIGGER IF NOT EXISTS "), QLatin1String("CREATE TRIGGER "));
+    fill.sessionTriggerName = QStringLiteral("ChangeLog_Session");
+    fill.sessionTriggerSql = ChangeSessionTriggerSql();
+    fill.sessionFill =
+        insert(QStringLiteral("(SELECT UserID FROM temp.ChangeSession)"),
+               QStringLiteral("(SELECT Desk FROM temp.ChangeSession)"),
+               "coalesce((SELECT Action FROM temp.ChangeSession WHERE Action<>'')," + inserted + ")");
+    return fill;
 }
 
 QString ChangeActionSql(const SqlConnection* connection)

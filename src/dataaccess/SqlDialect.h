@@ -156,6 +156,21 @@ QStringList DropChangeLogTriggers(const SqlConnection* connection, const QString
 // The statements that give this connection's log rows its user and desk
 // (bound "?": user, desk); run again after every new connection.
 QStringList ChangeSessionSql(const SqlConnection* connection);
+// For a write of many rows at once on SQLite: the insert trigger of
+// ChangeLogTriggers() as one statement for all rows whose key (one integer
+// column) is above a bound "?", in key order, writing the same log rows.
+// `trigger` is the trigger's text as SQLite keeps it, so that a caller sees
+// whether the table's trigger is this one.  `sessionFill` writes each row as
+// the session trigger of ChangeSessionSql() then completes it (`sessionTrigger`
+// as SQLite keeps it, `sessionTriggerSql` to make it again), for a caller
+// that sets that trigger aside.  All empty on a server and for a table whose
+// key is not one column.
+struct ChangeLogInsertFill
+{
+    QString trigger, fill;
+    QString sessionTriggerName, sessionTrigger, sessionTriggerSql, sessionFill;
+};
+ChangeLogInsertFill ChangeLogInsertFillOf(const SqlConnection* connection, const ChangeLogTable& spec);
 // The statement naming what inserts in the current transaction are logged
 // as (one "?"; empty text for the usual 新增).
 QString ChangeActionSql(const SqlConnection* connection);

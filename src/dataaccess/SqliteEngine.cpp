@@ -28,6 +28,12 @@ int WaitForLock(void*, int tries)
 std::unique_ptr<SqliteEngine> SqliteEngine::Open(const QString& fileName, int flags, bool checkWritable,
                                                  QString* error, int* code)
 {
+    // With its memory statistics on, the library takes a lock of its own
+    // for every allocation and release to count it; nothing here reads
+    // them.  Only possible before the library's first use (a later call is
+    // refused and changes nothing).
+    static const bool noMemoryStatistics = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+    Q_UNUSED(noMemoryStatistics);
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
@@ -202,7 +208,8 @@ SqlCursor::StepResult SqliteCursor::Step(QString* error)
     // refuses at once instead of waiting (waiting could deadlock): the
     // statement has changed nothing, so it is tried again, for as long as
     // the connection's busy timeout allows.
-    if ((rc & 0xff) == SQLITE_BUSY && !m_started && sqlite3_get_autocommit(m_db) != 0 && !sqlite3_stmt_readonly(m_stmt)) {
+    if ((rc & 0xff) == SQLITE_BUSY && !m_started && sqlite3_get_autocommit(m_db) != 0 &&
+        !sqlite3_stmt_readonly(m_stmt)) {
         QElapsedTimer waited;
         waited.start();
         while ((rc & 0xff) == SQLITE_BUSY && waited.elapsed() < BusyTimeoutMs) {

@@ -1,5 +1,6 @@
 #include "SaleImport.h"
 
+#include "ChangeLog.h"
 #include "CommandLog.h"
 #include "GbkText.h"
 #include "SaleFileColumns.h"
@@ -7,6 +8,7 @@
 #include "SaleRecord.h"
 #include "SheetReader.h"
 #include "SqlConnection.h"
+#include "SqlDialect.h"
 #include "TDataM.h"
 
 #include <QDateTime>
@@ -14,6 +16,7 @@
 #include <QDirIterator>
 #include <QLockFile>
 #include <QRegularExpression>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <cmath>
 #include <cstring>
@@ -462,6 +465,16 @@ public:
         sqlite3_reset(insert);
         sqlite3_bind_int64(insert, 1, row);
         sqlite3_bind_int64(insert, 2, duplicate);
+        // The row's texts as UTF-8, the stage's own encoding, one after the
+        // other in one buffer kept between rows: the library's conversion
+        // of UTF-16 costs an allocation and a slower pass for every value.
+        qsizetype space = 0;
+        for (const QVariant& v : values)
+            if (const QString* text = StringIn(v))
+                space += m_utf8.requiredSpace(text->size());
+        if (m_utf8Buffer.size() < space)
+            m_utf8Buffer.resize(space);
+        char* utf8 = m_utf8Buffer.data();
         for (int i = 0; i < values.size(); ++i) {
             const QVariant& v = values[i];
             const int index = i + 3;
@@ -480,9 +493,11 @@ public:
                 sqlite3_bind_text(insert, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
                 continue;
             }
-            // The values outlive the step: the text is taken where it lies.
+            // The buffer outlives the step.
             if (const QString* text = StringIn(v)) {
-                sqlite3_bind_text16(insert, index, text->utf16(), int(text->size() * 2), SQLITE_STATIC);
+                char* end = m_utf8.appendToBuffer(utf8, *text);
+                sqlite3_bind_text(insert, index, utf8, int(end - utf8), SQLITE_STATIC);
+                utf8 = end;
                 continue;
             }
             const QByteArray text = v.toString().toUtf8();
@@ -508,6 +523,8 @@ private:
     std::unique_ptr<QLockFile> m_lock; // released before the folder goes
     SqlConnection m_db;
     std::unique_ptr<SqlStatement> m_insert;
+    QStringEncoder m_utf8{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
+    QByteArray m_utf8Buffer;
 };
 
 int SaleImport::RemoveLeftoverStages(const QString& folder, int minAgeSeconds)
@@ -782,7 +799,7 @@ public:
                 return false;
             if (!perRow.contains(name))
                 continue;
-            Trigger trigger{name, sql, FillStatement(name, sql)};
+            Trigger trigger{name, sql, FillStatement(name, sql), nullptr};
             if (trigger.fill.isEmpty())
                 return false;
             m_triggers << trigger;
@@ -793,7 +810,7 @@ public:
         std::sort(m_triggers.begin(), m_triggers.end(), [](const Trigger& a, const Trigger& b) {
             return perRow.indexOf(a.name) < perRow.indexOf(b.name);
         });
-        return true;
+        return PrepareChangeLog();
     }
 
     // Inside the transaction: the triggers dropped (Dropped).  Kept when
@@ -806,19 +823,26 @@ public:
         for (qsizetype i = 0; i < m_triggers.size(); ++i)
             if (!CurrentConnection()->ExecRaw("drop trigger " + m_triggers[i].name)) {
                 m_triggers.resize(i);
+                m_session = {};
                 return Restore(error) ? Drop::Kept : Drop::Failed;
             }
+        if (!m_session.drop.isEmpty() && !CurrentConnection()->ExecRaw(m_session.drop)) {
+            m_session = {};
+            return Restore(error) ? Drop::Kept : Drop::Failed;
+        }
         return Drop::Dropped;
     }
 
     // What the triggers would have written for the rows of SaleInfo whose
-    // ids are above `afterId`.
+    // ids are above `afterId`.  The statements are made once and kept.
     bool Fill(qint64 afterId, QString* error)
     {
-        for (const Trigger& trigger : m_triggers) {
-            SqlStatement fill(CurrentConnection(), trigger.fill);
-            if (!fill.Exec({afterId})) {
-                *error = fill.ErrorString();
+        for (Trigger& trigger : m_triggers) {
+            if (!trigger.statement)
+                trigger.statement = std::make_shared<SqlStatement>(CurrentConnection(), trigger.fill);
+            trigger.statement->Reset();
+            if (!trigger.statement->Exec({afterId})) {
+                *error = trigger.statement->ErrorString();
                 return false;
             }
         }
@@ -828,11 +852,17 @@ public:
     // The triggers made again from their own text, before the commit.
     bool Restore(QString* error)
     {
-        for (const Trigger& trigger : m_triggers)
+        for (Trigger& trigger : m_triggers) {
+            trigger.statement.reset();
             if (!CurrentConnection()->ExecRaw(trigger.sql)) {
                 *error = CurrentConnection()->ErrorString();
                 return false;
             }
+        }
+        if (!m_session.make.isEmpty() && !CurrentConnection()->ExecRaw(m_session.make)) {
+            *error = CurrentConnection()->ErrorString();
+            return false;
+        }
         return true;
     }
 
@@ -861,7 +891,50 @@ private:
     struct Trigger
     {
         QString name, sql, fill;
+        std::shared_ptr<SqlStatement> statement;
     };
+
+    // The change log's rows, the bulk of the write, by a statement of its
+    // own where the log trigger is the one the program makes for SaleInfo's
+    // columns as they are: it builds each row's text in one piece (the
+    // trigger's chain of concatenations copies the text again for every
+    // column).  The connection's session trigger completes every log row
+    // by an UPDATE of its own; when it is the program's and alone on the
+    // log, it too is set aside and the statement writes the completed rows.
+    bool PrepareChangeLog()
+    {
+        const auto log = std::find_if(m_triggers.begin(), m_triggers.end(), [](const Trigger& trigger) {
+            return trigger.name == QLatin1String("ChangeLog_SaleInfo_Insert");
+        });
+        if (log == m_triggers.end())
+            return true;
+        SqlDialect::ChangeLogInsertFill fill;
+        QString error;
+        if (!ChangeLog::InsertFillOf(*CurrentConnection(), QStringLiteral("SaleInfo"), &fill, &error))
+            return false;
+        if (fill.trigger.isEmpty() || log->sql != fill.trigger)
+            return true; // another text: its own statement, made from it
+        log->fill = fill.fill;
+        SqlStatement onLog(
+            CurrentConnection(),
+            "select name, sql from sqlite_master where type='trigger' and tbl_name=? collate "
+            "nocase union all select name, sql from sqlite_temp_master where type='trigger' and "
+            "tbl_name=? collate nocase");
+        if (!onLog.Bind({QStringLiteral("ChangeLog"), QStringLiteral("ChangeLog")}))
+            return false;
+        QVector<QStringList> found;
+        while (onLog.Step())
+            found << QStringList{onLog.ColumnValue(0).toString(), onLog.ColumnValue(1).toString()};
+        if (onLog.Failed())
+            return false;
+        if (found.size() == 1 && found[0][0] == fill.sessionTriggerName &&
+            found[0][1] == fill.sessionTrigger) {
+            log->fill = fill.sessionFill;
+            m_session.drop = "drop trigger temp." + fill.sessionTriggerName;
+            m_session.make = fill.sessionTriggerSql;
+        }
+        return true;
+    }
 
     static bool HasSemicolon(const QString& sql)
     {
@@ -876,6 +949,10 @@ private:
     }
 
     QVector<Trigger> m_triggers;
+    struct
+    {
+        QString drop, make;
+    } m_session; // the session trigger, when set aside
 };
 
 // SQLite: the stage attached to the connection, its rows copied by

@@ -1,5 +1,6 @@
 // Sale records in and out of files: export, import with its preview and
 // refusals, the purge that keeps a copy, and files meant to do harm.
+#include "ChangeLog.h"
 #include "GbkText.h"
 #include "SaleExport.h"
 #include "SaleFileActions.h"
@@ -23,6 +24,7 @@
 #include <QLockFile>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -473,9 +475,33 @@ private slots:
     // rows: the file imported once through the triggers and once with their
     // work done for all rows at once, each import's rows compared with its
     // ids counted from its first.  The triggers are as they were after
-    // either, and after a cancel.
+    // either, and after a cancel.  The log rows carry the session's user,
+    // desk and action; a trigger of another hand on the log keeps the
+    // session's own trigger at work.
+    void importKeepsTheIndexesAndTheLogAsRowByRowInserts_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("otherLogTrigger");
+        QTest::newRow("session") << QString() << false;
+        QTest::newRow("action named") << QStringLiteral("恢复") << false;
+        QTest::newRow("another trigger on the log") << QStringLiteral("恢复") << true;
+    }
     void importKeepsTheIndexesAndTheLogAsRowByRowInserts()
     {
+        QFETCH(QString, action);
+        QFETCH(bool, otherLogTrigger);
+        QVERIFY(
+            ChangeLog::SetSession(*CurrentConnection(), QStringLiteral("导入员"), QStringLiteral("前台-1")));
+        const bool sqlite = !TestEnv::OnServer();
+        if (sqlite && !action.isEmpty())
+            QVERIFY(
+                SqlStatement(CurrentConnection(), "update temp.ChangeSession set Action=?").Exec({action}));
+        if (sqlite && otherLogTrigger)
+            QVERIFY(CurrentConnection()->ExecRaw(
+                "create temp trigger OtherLogTrigger after insert on main.ChangeLog begin "
+                "update ChangeLog set Desk=Desk||'+' where LogID=new.LogID; end"));
+        const auto restoreSession =
+            qScopeGuard([] { ChangeLog::SetSession(*CurrentConnection(), QString()); });
         Generate(60);
         QTemporaryDir dir;
         const QString file = dir.filePath("all.xlsx");
@@ -485,12 +511,16 @@ private slots:
                                    &exported, &error),
                  SaleExport::Outcome::Done);
         // Blank and odd phones, a lone quote, a NUL-free text with a
-        // semicolon: what the index texts are made of.
+        // semicolon: what the index texts are made of.  Quotes, a
+        // backslash, a tab, a line break and a character beyond 16 bits:
+        // what the log's JSON text quotes.
         const QString extra = dir.filePath("extra.csv");
-        WriteFile(extra, QStringLiteral("用户姓名,联系电话,移动电话,地址,购买日期,说明\n"
-                                        "甲,' 010 6200-1 ',,北京;海淀,2024-01-01,\n"
-                                        "乙,,139 0000 0000,'上海',2024-01-02,a'b\n")
-                             .toUtf8());
+        WriteFile(extra,
+                  QStringLiteral("用户姓名,联系电话,移动电话,地址,购买日期,说明\n"
+                                 "甲,' 010 6200-1 ',,北京;海淀,2024-01-01,\n"
+                                 "乙,,139 0000 0000,'上海',2024-01-02,a'b\n"
+                                 "丙,010,,\"路\"\"1\\2\"\"号\",2024-01-03,\"备\t注\n第二行 \U0001F600\"\n")
+                      .toUtf8());
         const QString triggersSql = "select name, sql from sqlite_master where type='trigger' order by name";
         const QVector<QStringList> triggersBefore =
             TestEnv::OnServer() ? QVector<QStringList>() : Rows(triggersSql);
