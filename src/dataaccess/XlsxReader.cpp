@@ -10,6 +10,8 @@
 #include <archive_entry.h>
 #include <expat.h>
 
+#include "XmlScanner.h"
+
 namespace {
 
 constexpr int ChunkSize = 64 * 1024;
@@ -183,14 +185,49 @@ public:
     virtual void Text(const char*, int) {}
 };
 
-// One part of the zip read through expat, 64 KB of unpacked data at a time.
-// The bounds that the events cannot see are kept here: unpacked bytes,
-// nesting, the length of one token, comments, and no document type.
-class XlsxReader::Part
+namespace {
+
+// Whether a document is in an encoding other than UTF-8 (a byte order mark
+// of UTF-16, or a declaration naming another), judged by its first piece.
+bool OtherEncoding(const char* data, qsizetype size)
+{
+    const QByteArrayView head(data, size);
+    if (size >= 2 && (head[0] == 0 || head[1] == 0 || (uchar(head[0]) == 0xFE && uchar(head[1]) == 0xFF) ||
+                      (uchar(head[0]) == 0xFF && uchar(head[1]) == 0xFE)))
+        return true;
+    const QByteArrayView text = head.startsWith("\xEF\xBB\xBF") ? head.sliced(3) : head;
+    if (!text.startsWith("<?xml"))
+        return false;
+    const qsizetype close = text.indexOf("?>");
+    const QByteArrayView declaration = text.first(close < 0 ? 0 : close);
+    const qsizetype at = declaration.indexOf("encoding");
+    if (at < 0)
+        return false;
+    QByteArrayView rest = declaration.sliced(at + 8).trimmed();
+    if (!rest.startsWith('='))
+        return false;
+    rest = rest.sliced(1).trimmed();
+    if (rest.isEmpty())
+        return false;
+    const qsizetype end = rest.indexOf(rest.front(), 1);
+    const QByteArray name = rest.sliced(1, end < 0 ? rest.size() - 1 : end - 1).toByteArray().toLower();
+    return name != "utf-8";
+}
+
+} // namespace
+
+XlsxReader::Parser XlsxReader::s_parser = XlsxReader::Parser::Scanner;
+
+// One part of the zip read 64 KB of unpacked data at a time, through the
+// scanner (expat for a part in another encoding than UTF-8, or when chosen
+// for comparison).  The bounds that the events cannot see are kept here:
+// unpacked bytes, nesting, the length of one token, comments, and no
+// document type.  Elements reach the sink by their names without prefix.
+class XlsxReader::Part : public XmlScanner::Handler
 {
 public:
     Part(XlsxReader& reader, Sink& sink) : m_reader(reader), m_sink(sink) {}
-    ~Part()
+    ~Part() override
     {
         if (m_reader.m_activePart == this)
             m_reader.m_activePart = nullptr;
@@ -215,7 +252,9 @@ public:
         if (m_finished)
             return;
         m_finished = true;
-        if (m_parsing)
+        if (m_scanner)
+            m_scanner->Stop();
+        if (m_parsing && m_parser)
             XML_StopParser(m_parser, XML_FALSE);
     }
     void Refuse(const QString& error) { m_reader.Refuse(error); }
@@ -223,63 +262,91 @@ public:
     double Fraction() const { return m_size > 0 ? qMin(1.0, double(m_fed) / double(m_size)) : -1; }
 
 private:
+    // The events, from either parser.
+    void StartElement(const char* name, const char** attributes) override
+    {
+        if (++m_depth > MaxDepth)
+            return Refuse(TextOf(u"工作簿中的 XML 嵌套超过 %1 层，已拒绝读取。").arg(MaxDepth));
+        m_sink.Start(name, attributes);
+    }
+    void EndElement(const char* name) override
+    {
+        m_sink.End(name);
+        if (--m_depth == 0 && !m_finished)
+            Finish();
+    }
+    void Characters(const char* text, int length) override { m_sink.Text(text, length); }
+    void Remark(qsizetype length) override
+    {
+        // No spreadsheet program writes comments: a little is let through.
+        m_reader.m_remarks += length;
+        if (m_reader.m_remarks > MaxToken)
+            Refuse(TextOf(u"工作簿中的 XML 注释超过 %1 MB，已拒绝读取。").arg(MaxToken / (1024 * 1024)));
+    }
+    void DocumentType() override
+    {
+        // Refused where it starts: no entity of it is ever declared or
+        // expanded.
+        Refuse(TextOf(u"工作簿含有文档类型定义（DTD），为安全起见已拒绝读取。"));
+    }
+
+    static const char* LocalName(const char* name)
+    {
+        const char* colon = std::strrchr(name, ':');
+        return colon ? colon + 1 : name;
+    }
     static void OnStart(void* data, const XML_Char* name, const XML_Char** attributes)
     {
         auto* part = static_cast<Part*>(data);
         part->Event();
-        if (++part->m_depth > MaxDepth)
-            return part->Refuse(TextOf(u"工作簿中的 XML 嵌套超过 %1 层，已拒绝读取。").arg(MaxDepth));
-        part->m_sink.Start(name, attributes);
+        part->StartElement(LocalName(name), attributes);
     }
     static void OnEnd(void* data, const XML_Char* name)
     {
         auto* part = static_cast<Part*>(data);
         part->Event();
-        part->m_sink.End(name);
-        if (--part->m_depth == 0 && !part->m_finished)
-            part->Finish();
+        part->EndElement(LocalName(name));
     }
     static void OnText(void* data, const XML_Char* text, int length)
     {
         auto* part = static_cast<Part*>(data);
         part->Event();
-        part->m_sink.Text(text, length);
-    }
-    static void OnRemark(Part* part, qsizetype length)
-    {
-        // No spreadsheet program writes comments: a little is let through.
-        part->Event();
-        part->m_reader.m_remarks += length;
-        if (part->m_reader.m_remarks > MaxToken)
-            part->Refuse(
-                TextOf(u"工作簿中的 XML 注释超过 %1 MB，已拒绝读取。").arg(MaxToken / (1024 * 1024)));
+        part->Characters(text, length);
     }
     static void OnComment(void* data, const XML_Char* text)
     {
-        OnRemark(static_cast<Part*>(data), Utf16Length(text, int(std::strlen(text))));
+        auto* part = static_cast<Part*>(data);
+        part->Event();
+        part->Remark(Utf16Length(text, int(std::strlen(text))));
     }
     static void OnInstruction(void* data, const XML_Char*, const XML_Char* text)
     {
-        OnRemark(static_cast<Part*>(data), text ? Utf16Length(text, int(std::strlen(text))) : 0);
+        auto* part = static_cast<Part*>(data);
+        part->Event();
+        part->Remark(text ? Utf16Length(text, int(std::strlen(text))) : 0);
     }
     static void OnDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int)
     {
-        // Refused where it starts: no entity of it is ever declared or
-        // expanded.
-        static_cast<Part*>(data)->Refuse(TextOf(u"工作簿含有文档类型定义（DTD），为安全起见已拒绝读取。"));
+        static_cast<Part*>(data)->DocumentType();
     }
     static void OnEntity(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
                          const XML_Char*, const XML_Char*, const XML_Char*)
     {
-        static_cast<Part*>(data)->Refuse(TextOf(u"工作簿含有文档类型定义（DTD），为安全起见已拒绝读取。"));
+        static_cast<Part*>(data)->DocumentType();
     }
     // Where the event began, in bytes of the part: the bytes fed past it
     // belong to a token not yet complete.
     void Event() { m_lastEvent = XML_GetCurrentByteIndex(m_parser); }
 
+    bool StartExpat();
+    // The next piece of the entry into `buffer`: its size, -1 when refused.
+    la_ssize_t Unpack(void* buffer);
+
     XlsxReader& m_reader;
     Sink& m_sink;
     ::archive* m_archive = nullptr;
+    bool m_opened = false;
+    std::unique_ptr<XmlScanner> m_scanner;
     XML_Parser m_parser = nullptr;
     QString m_path;
     qint64 m_fed = 0;
@@ -318,19 +385,7 @@ bool XlsxReader::Part::Open(const QString& path)
         if (size > MaxUnpacked - m_reader.m_unpacked)
             return m_reader.Count(size);
         m_size = size;
-        m_parser = XML_ParserCreate(nullptr);
-        if (!m_parser) {
-            m_reader.Refuse(TextOf(u"内存不足，无法读取工作簿。"));
-            return false;
-        }
-        XML_SetUserData(m_parser, this);
-        XML_SetElementHandler(m_parser, OnStart, OnEnd);
-        XML_SetCharacterDataHandler(m_parser, OnText);
-        XML_SetCommentHandler(m_parser, OnComment);
-        XML_SetProcessingInstructionHandler(m_parser, OnInstruction);
-        XML_SetStartDoctypeDeclHandler(m_parser, OnDoctype);
-        XML_SetEntityDeclHandler(m_parser, OnEntity);
-        XML_SetParamEntityParsing(m_parser, XML_PARAM_ENTITY_PARSING_NEVER);
+        m_opened = true;
         m_reader.m_activePart = this;
         return true;
     }
@@ -340,34 +395,82 @@ bool XlsxReader::Part::Open(const QString& path)
     return false;
 }
 
-bool XlsxReader::Part::Feed()
+bool XlsxReader::Part::StartExpat()
 {
-    if (m_finished || !m_parser || !m_reader.m_refusal.isEmpty())
-        return false;
-    void* buffer = XML_GetBuffer(m_parser, ChunkSize);
-    if (!buffer) {
+    m_parser = XML_ParserCreate(nullptr);
+    if (!m_parser) {
         m_reader.Refuse(TextOf(u"内存不足，无法读取工作簿。"));
         return false;
     }
+    XML_SetUserData(m_parser, this);
+    XML_SetElementHandler(m_parser, OnStart, OnEnd);
+    XML_SetCharacterDataHandler(m_parser, OnText);
+    XML_SetCommentHandler(m_parser, OnComment);
+    XML_SetProcessingInstructionHandler(m_parser, OnInstruction);
+    XML_SetStartDoctypeDeclHandler(m_parser, OnDoctype);
+    XML_SetEntityDeclHandler(m_parser, OnEntity);
+    XML_SetParamEntityParsing(m_parser, XML_PARAM_ENTITY_PARSING_NEVER);
+    return true;
+}
+
+la_ssize_t XlsxReader::Part::Unpack(void* buffer)
+{
     const la_ssize_t n = archive_read_data(m_archive, buffer, ChunkSize);
     if (n < 0) {
         m_reader.Refuse(TextOf(u"工作簿已损坏：") + QString::fromLocal8Bit(archive_error_string(m_archive)));
-        return false;
+        return -1;
     }
     if (n > 0 && !m_reader.Count(n))
-        return false;
+        return -1;
     m_fed += n;
-    m_parsing = true;
-    const XML_Status status = XML_ParseBuffer(m_parser, int(n), n == 0);
-    m_parsing = false;
-    if (status == XML_STATUS_ERROR) {
-        // A stop from a handler has said why (or ended the part early).
-        if (!m_finished)
-            m_reader.Refuse(TextOf(u"工作簿中的 %1 格式有误：%2")
-                                .arg(m_path, QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(m_parser)))));
-        m_finished = true;
+    return n;
+}
+
+bool XlsxReader::Part::Feed()
+{
+    if (m_finished || !m_opened || !m_reader.m_refusal.isEmpty())
         return false;
+    la_ssize_t n;
+    if (!m_scanner && !m_parser) {
+        // The first piece chooses the parser.
+        QByteArray first(ChunkSize, Qt::Uninitialized);
+        if ((n = Unpack(first.data())) < 0)
+            return false;
+        if (s_parser == Parser::Expat || OtherEncoding(first.constData(), n)) {
+            if (!StartExpat())
+                return false;
+            std::memcpy(XML_GetBuffer(m_parser, ChunkSize), first.constData(), size_t(n));
+        } else {
+            m_scanner = std::make_unique<XmlScanner>(*this);
+            std::memcpy(m_scanner->Room(ChunkSize), first.constData(), size_t(n));
+        }
+    } else {
+        void* buffer = m_scanner ? m_scanner->Room(ChunkSize) : XML_GetBuffer(m_parser, ChunkSize);
+        if (!buffer) {
+            m_reader.Refuse(TextOf(u"内存不足，无法读取工作簿。"));
+            return false;
+        }
+        if ((n = Unpack(buffer)) < 0)
+            return false;
     }
+    QString malformed;
+    m_parsing = true;
+    if (m_scanner) {
+        m_scanner->Scan(n, n == 0);
+        m_lastEvent = m_scanner->EventOffset();
+        if (m_scanner->Failed())
+            malformed = QString::fromUtf8(m_scanner->Error());
+    } else if (XML_ParseBuffer(m_parser, int(n), n == 0) == XML_STATUS_ERROR) {
+        malformed = QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(m_parser)));
+    }
+    m_parsing = false;
+    // A stop from a handler has said why (or ended the part early).
+    if (!malformed.isEmpty() && !m_finished)
+        m_reader.Refuse(TextOf(u"工作簿中的 %1 格式有误：%2").arg(m_path, malformed));
+    if (!malformed.isEmpty())
+        m_finished = true;
+    if (m_finished)
+        return false;
     if (n == 0) {
         m_finished = true;
         return false;

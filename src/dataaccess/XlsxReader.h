@@ -41,6 +41,12 @@ public:
     static constexpr int MaxEntries = 1000000;                 // shared strings; styles
     static constexpr int MaxCellText = 32767;                  // characters of one text
 
+    // The XML parser of the parts: the scanner made for them, or expat (kept
+    // to compare with; a part in another encoding than UTF-8 is always read
+    // by expat).
+    enum class Parser { Scanner, Expat };
+    static void SetParser(Parser parser) { s_parser = parser; }
+
     XlsxReader();
     ~XlsxReader() override;
     XlsxReader(const XlsxReader&) = delete;
@@ -90,6 +96,8 @@ private:
     bool ReadSharedStrings(const QString& path);
     bool ReadStyles(const QString& path);
     bool StartSheet();
+
+    static Parser s_parser;
 
     QString m_fileName;
     QString m_refusal;
