@@ -132,10 +132,32 @@ QString CellType(const char* type)
                                     QStringLiteral("d")};
     if (!type)
         return known[0];
-    for (int i = 0; i < 7; ++i)
-        if (std::strcmp(type, names[i]) == 0)
-            return known[i];
+    if (type[0] != 0 && type[1] == 0) {
+        for (int i : {0, 1, 4, 5, 6})
+            if (type[0] == names[i][0])
+                return known[i];
+    } else if (std::strcmp(type, "inlineStr") == 0) {
+        return known[3];
+    } else if (std::strcmp(type, "str") == 0) {
+        return known[2];
+    }
     return QString::fromUtf8(type);
+}
+
+// Whether a cell of the type holds text: "s", "e", "inlineStr", "str"
+// (told by their letters, as this runs for every cell).
+bool HoldsText(const QString& type)
+{
+    switch (type.size()) {
+    case 1:
+        return type.front() == u's' || type.front() == u'e';
+    case 3:
+        return type == u"str";
+    case 9:
+        return type == u"inlineStr";
+    default:
+        return false;
+    }
 }
 
 // Whether a cell's type is the one letter `letter` ("s", "b", "e", ...).
@@ -155,6 +177,16 @@ qsizetype Utf16Length(const char* s, int n)
             units += c >= 0xF0 ? 2 : 1;
     }
     return units;
+}
+
+// Whether `name` is `literal` (element names of the sheet, compared for
+// every cell).
+template <size_t N> bool NameIs(const char* name, const char (&literal)[N])
+{
+    for (size_t i = 0; i < N; ++i)
+        if (name[i] != literal[i])
+            return false;
+    return true;
 }
 
 // A part named by a relationship target, relative to the folder of `base`.
@@ -729,19 +761,19 @@ public:
                 m_state = State::Data;
             return;
         case State::Data:
-            if (std::strcmp(name, "row") == 0)
+            if (NameIs(name, "row"))
                 StartRow(a);
             return;
         case State::Row:
-            if (std::strcmp(name, "c") == 0)
+            if (NameIs(name, "c"))
                 StartCell(a);
             return;
         case State::Cell:
             // Inside <c>: the text of <v>, or of the <t> runs of an inline
             // string, never of its reading aids.
-            if (std::strcmp(name, "rPh") == 0)
+            if (NameIs(name, "rPh"))
                 ++m_phonetic;
-            m_collecting = m_phonetic == 0 && (std::strcmp(name, "v") == 0 || std::strcmp(name, "t") == 0);
+            m_collecting = m_phonetic == 0 && (NameIs(name, "v") || NameIs(name, "t"));
             return;
         case State::Done:
             return;
@@ -760,13 +792,13 @@ public:
             }
             return;
         case State::Row:
-            if (std::strcmp(name, "row") == 0)
+            if (NameIs(name, "row"))
                 EndRow();
             return;
         case State::Cell:
-            if (std::strcmp(name, "c") == 0)
+            if (NameIs(name, "c"))
                 return EndCell();
-            if (std::strcmp(name, "rPh") == 0)
+            if (NameIs(name, "rPh"))
                 --m_phonetic;
             m_collecting = false;
             return;
@@ -779,12 +811,16 @@ public:
     {
         if (m_state != State::Cell || !m_collecting)
             return;
-        m_textLength += Utf16Length(text, length);
-        if (m_textLength > qsizetype(MaxCellText) * 8) {
-            // Longer than any cell can be (escapes count, hence the room).
-            return Refuse(TextOf(u"工作表中的单元格内容过长，文件不像是电子表格。"));
-        }
         m_text.append(text, size_t(length));
+        // Longer than any cell can be (escapes count, hence the room).  A
+        // character takes a byte at least: they are counted only once the
+        // bytes are beyond the bound.
+        if (qsizetype(m_text.size()) > qsizetype(MaxCellText) * 8) {
+            m_textLength += Utf16Length(m_text.data() + m_counted, int(qsizetype(m_text.size()) - m_counted));
+            m_counted = qsizetype(m_text.size());
+            if (m_textLength > qsizetype(MaxCellText) * 8)
+                return Refuse(TextOf(u"工作表中的单元格内容过长，文件不像是电子表格。"));
+        }
     }
 
 private:
@@ -866,6 +902,7 @@ private:
         }
         m_text.clear();
         m_textLength = 0;
+        m_counted = 0;
         m_phonetic = 0;
         m_collecting = false;
         m_state = State::Cell;
@@ -881,7 +918,9 @@ private:
                 return Refuse(TextOf(u"工作表第 %1 行引用了不存在的共享字符串。").arg(m_row.number));
             m_cell.text = m_reader.m_strings.at(index);
         } else {
-            m_cell.text = DecodeEscapes(QString::fromUtf8(m_text.data(), qsizetype(m_text.size())));
+            const QByteArrayView bytes(m_text.data(), qsizetype(m_text.size()));
+            m_cell.text =
+                bytes.contains("_x") ? DecodeEscapes(QString::fromUtf8(bytes)) : QString::fromUtf8(bytes);
         }
         m_row.cells.append(std::move(m_cell));
         m_cell = {};
@@ -896,7 +935,8 @@ private:
     int m_column = -1;
     Cell m_cell;
     std::string m_text;
-    qsizetype m_textLength = 0;
+    qsizetype m_textLength = 0; // UTF-16 units of m_text up to m_counted
+    qsizetype m_counted = 0;
     int m_phonetic = 0;
     bool m_collecting = false;
 };
@@ -948,8 +988,11 @@ bool XlsxReader::ReadRow(QVector<QVariant>* values)
     QVector<Cell>& cells = m_cells;
     while (ReadCells(&cells)) {
         values->clear();
-        for (const Cell& cell : cells) {
-            QVariant value = Value(cell);
+        for (Cell& cell : cells) {
+            // A text is handed on, not copied.
+            QVariant value = !HoldsText(cell.type) ? Value(cell)
+                             : cell.text.isEmpty() ? QVariant()
+                                                   : QVariant(std::move(cell.text));
             if (value.isNull())
                 continue;
             if (values->size() <= cell.column)
@@ -991,7 +1034,7 @@ bool XlsxReader::IsDateFormat(const QString& code)
 QVariant XlsxReader::Value(const Cell& cell) const
 {
     const QString& type = cell.type;
-    if (TypeIs(type, u's') || TypeIs(type, u'e') || type == u"inlineStr" || type == u"str")
+    if (HoldsText(type))
         return cell.text.isEmpty() ? QVariant() : QVariant(cell.text);
     if (TypeIs(type, u'b'))
         return QVariant(cell.text == u"1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));

@@ -27,7 +27,7 @@ constexpr std::array<uchar, 256> MakeClasses()
             k |= TextStop;
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
             k |= Space;
-        if (c == '<' || c == '&' || c >= 0x80 || c < 0x20)
+        if (c == '<' || c == '&' || c == '"' || c == '\'' || c >= 0x80 || c < 0x20)
             k |= ValueStop;
         t[c] = k;
     }
@@ -43,7 +43,7 @@ inline bool Is(char c, uchar kind)
 
 // The length of the UTF-8 character at p, when it is one XML allows: 0 when
 // it is not, -1 when the input ends within it.
-int Utf8Length(const char* s, const char* end)
+inline int Utf8Length(const char* s, const char* end)
 {
     const auto* p = reinterpret_cast<const uchar*>(s);
     const uchar c = p[0];
@@ -350,8 +350,13 @@ XmlScanner::Step XmlScanner::Text(char* p, char* end)
                 m_error = Invalid;
                 break;
             }
-            for (int i = 0; i < n; ++i)
-                *w++ = *r++;
+            if (w == r) {
+                r += n;
+                w = r;
+            } else {
+                for (int i = 0; i < n; ++i)
+                    *w++ = *r++;
+            }
         } else {
             m_error = Invalid;
             break;
@@ -518,13 +523,16 @@ XmlScanner::Step XmlScanner::StartTag(char* p, char* end)
         if (quote != '"' && quote != '\'')
             return Fail(Invalid);
         char* value = const_cast<char*>(++r);
-        const char* close = static_cast<const char*>(std::memchr(r, quote, size_t(end - r)));
-        if (!close)
-            return Step::More;
         bool normalise = false;
-        while (r < close) {
+        for (;;) {
+            while (r < end && !Is(*r, ValueStop))
+                ++r;
+            if (r == end)
+                return Step::More;
             const uchar c = uchar(*r);
-            if (!Is(*r, ValueStop)) {
+            if (c == uchar(quote))
+                break;
+            if (c == '"' || c == '\'') {
                 ++r;
             } else if (c == '<') {
                 return Fail(Invalid);
@@ -532,8 +540,10 @@ XmlScanner::Step XmlScanner::StartTag(char* p, char* end)
                 normalise = true;
                 ++r;
             } else if (c >= 0x80) {
-                const int n = Utf8Length(r, close);
-                if (n <= 0)
+                const int n = Utf8Length(r, end);
+                if (n < 0)
+                    return Step::More;
+                if (n == 0)
                     return Fail(Invalid);
                 r += n;
             } else if (c == '\t' || c == '\n' || c == '\r') {
@@ -543,6 +553,7 @@ XmlScanner::Step XmlScanner::StartTag(char* p, char* end)
                 return Fail(Invalid);
             }
         }
+        const char* close = r;
         m_attributes.push_back({attributeName, attributeNameLength, value, int(close - value), normalise});
         r = close + 1;
     }
