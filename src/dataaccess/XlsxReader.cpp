@@ -4,7 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -516,8 +520,87 @@ bool XlsxReader::Part::Feed()
     return !m_finished;
 }
 
+// The sheet parsed on a thread of its own while the rows parsed before are
+// handed out: the unpacking and the XML beside whatever the caller does
+// with the rows.  At most a few pieces are parsed ahead (memory stays flat);
+// a refusal ends the last batch, after the rows parsed before it.
+class XlsxReader::ReadAhead
+{
+public:
+    struct Batch
+    {
+        QVector<ParsedRow> rows;
+        double fraction = -1;
+        bool last = false; // the sheet ended or was refused
+    };
+
+    explicit ReadAhead(XlsxReader& reader) : m_reader(reader), m_thread([this] { Run(); }) {}
+    ~ReadAhead()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_room.notify_all();
+        m_thread.join();
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The next batch, once there is one.
+    Batch Take()
+    {
+        std::unique_lock lock(m_mutex);
+        m_filled.wait(lock, [this] { return !m_batches.empty(); });
+        Batch batch = std::move(m_batches.front());
+        m_batches.pop_front();
+        lock.unlock();
+        m_room.notify_one();
+        return batch;
+    }
+
+private:
+    static constexpr size_t MaxBatches = 16; // pieces of 64 KB
+
+    void Run()
+    {
+        for (;;) {
+            const bool going = m_reader.m_sheet->Feed();
+            if (going && m_reader.m_parsed.isEmpty())
+                continue;
+            Batch batch;
+            batch.rows = std::move(m_reader.m_parsed);
+            m_reader.m_parsed = {};
+            batch.fraction = m_reader.m_sheet->Fraction();
+            batch.last = !going;
+            {
+                std::unique_lock lock(m_mutex);
+                m_room.wait(lock, [this] { return m_stop || m_batches.size() < MaxBatches; });
+                if (m_stop)
+                    return;
+                m_batches.push_back(std::move(batch));
+            }
+            m_filled.notify_one();
+            if (!going)
+                return;
+        }
+    }
+
+    XlsxReader& m_reader;
+    std::mutex m_mutex;
+    std::condition_variable m_filled, m_room;
+    std::deque<Batch> m_batches;
+    bool m_stop = false;
+    std::thread m_thread; // last: started once the rest is built
+};
+
 XlsxReader::XlsxReader() = default;
-XlsxReader::~XlsxReader() = default;
+
+XlsxReader::~XlsxReader()
+{
+    // The thread uses the sheet's part: it ends first.
+    m_ahead.reset();
+}
 
 void XlsxReader::Refuse(const QString& error)
 {
@@ -943,10 +1026,12 @@ private:
 
 bool XlsxReader::StartSheet()
 {
+    m_ahead.reset();
     m_sheetSink = std::make_unique<SheetSink>(*this);
     m_sheet = std::make_unique<Part>(*this, *m_sheetSink);
     m_parsed.clear();
-    m_nextParsed = 0;
+    m_ready.clear();
+    m_nextReady = 0;
     m_rowNumber = 0;
     if (!m_sheet->Open(m_sheetPath))
         return Settle() ? Fail(TextOf(u"工作簿中找不到工作表 %1。").arg(m_sheetName)) : false;
@@ -954,21 +1039,42 @@ bool XlsxReader::StartSheet()
     }
     // A fault before the sheet's data refuses the file; one after it waits
     // for the rows before it.
-    return m_sheetSink->InData() || Settle();
+    if (!m_sheetSink->InData())
+        return Settle();
+    // The rest of the sheet is parsed ahead, on a thread of its own.
+    std::swap(m_ready, m_parsed);
+    if (m_refusal.isEmpty() && !m_sheet->Finished()) {
+        m_fraction = m_sheet->Fraction();
+        m_ahead = std::make_unique<ReadAhead>(*this);
+    }
+    return true;
 }
 
 bool XlsxReader::ReadCells(QVector<Cell>* cells)
 {
     cells->clear();
     for (;;) {
-        if (m_nextParsed < m_parsed.size()) {
-            ParsedRow& row = m_parsed[m_nextParsed++];
+        if (m_nextReady < m_ready.size()) {
+            ParsedRow& row = m_ready[m_nextReady++];
             std::swap(*cells, row.cells);
             m_rowNumber = row.number;
             return true;
         }
-        m_parsed.clear();
-        m_nextParsed = 0;
+        m_ready.clear();
+        m_nextReady = 0;
+        if (m_ahead) {
+            ReadAhead::Batch batch = m_ahead->Take();
+            m_ready = std::move(batch.rows);
+            m_fraction = batch.fraction;
+            // Once the thread has ended, what it noted is this thread's.
+            if (batch.last)
+                m_ahead.reset();
+            continue;
+        }
+        if (!m_parsed.isEmpty()) {
+            std::swap(m_ready, m_parsed);
+            continue;
+        }
         if (!Settle() || !m_sheet || !m_sheet->Feed()) {
             if (m_parsed.isEmpty()) {
                 Settle();
@@ -980,6 +1086,8 @@ bool XlsxReader::ReadCells(QVector<Cell>* cells)
 
 double XlsxReader::Fraction() const
 {
+    if (m_ahead)
+        return m_fraction;
     return m_sheet ? m_sheet->Fraction() : -1;
 }
 

@@ -56,7 +56,7 @@ public:
     bool ReadRow(QVector<QVariant>* cells) override;
     int RowNumber() const override { return m_rowNumber; }
     // The share of the sheet's XML parsed (the rows handed out lag behind
-    // by a piece at most).
+    // by the few pieces parsed ahead at most).
     double Fraction() const override;
 
     // The next row as stored, cells in the order of the file.
@@ -73,8 +73,10 @@ private:
     class Sink;
     class Part;
     class SheetSink;
+    class ReadAhead;
     friend class Part;
     friend class SheetSink;
+    friend class ReadAhead;
 
     // A row of the sheet parsed but not yet handed out.
     struct ParsedRow
@@ -112,8 +114,14 @@ private:
     Part* m_activePart = nullptr; // the part being read
     std::unique_ptr<SheetSink> m_sheetSink;
     std::unique_ptr<Part> m_sheet;
-    QVector<ParsedRow> m_parsed; // handed out from m_nextParsed on
-    qsizetype m_nextParsed = 0;
+    QVector<ParsedRow> m_parsed; // parsed, not yet handed over to m_ready
+    // While the sheet is parsed on a thread of its own, that thread alone
+    // touches the parts, m_parsed and the refusal; its rows come over in
+    // batches.
+    std::unique_ptr<ReadAhead> m_ahead;
+    double m_fraction = -1;     // of the last batch taken
+    QVector<ParsedRow> m_ready; // handed out from m_nextReady on
+    qsizetype m_nextReady = 0;
     int m_rowNumber = 0;
     QVector<Cell> m_cells; // kept between rows for its capacity
 };
