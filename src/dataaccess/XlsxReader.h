@@ -9,13 +9,18 @@
 #include <string>
 
 // Reads the first worksheet of an .xlsx workbook: the zip through libarchive,
-// the XML parts through expat, fed 64 KB at a time.  The shared strings and
-// the cell styles are read first; the sheet itself is then streamed, a piece
-// at a time, its rows handed out one by one.  Every part is streamed through bounds of its own (see below),
-// so memory and time stay small whatever the file holds.  Hostile files are refused with the bound they
-// broke: unpacked data (a zip bomb), nesting, overlong tokens, too many cells, rows or entries, any document
-// type definition (entity expansion: a document type is refused as soon as it starts, so no entity is ever
-// declared or expanded), malformed XML.
+// the XML parts through XmlScanner, a streaming scanner made for them (expat
+// for a part in another encoding than UTF-8), fed 64 KB at a time.  The
+// shared strings and the cell styles are read first; the sheet itself is
+// then streamed on a thread of its own, a few pieces ahead of the rows
+// handed out one by one, so that unpacking and parsing go on beside what the
+// caller does with the rows.  Every part is streamed through bounds of its
+// own (see below), so memory and time stay small whatever the file holds.
+// Hostile files are refused with the bound they broke: unpacked data (a zip
+// bomb), nesting, overlong tokens, too many cells, rows or entries, any
+// document type definition (entity expansion: a document type is refused as
+// soon as it starts, so no entity is ever declared or expanded), malformed
+// XML.  Element names are read without their namespace prefix.
 class XlsxReader : public SheetReader
 {
 public:
