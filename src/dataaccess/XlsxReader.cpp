@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -564,13 +565,17 @@ private:
 
     void Run()
     {
-        for (;;) {
+        while (!m_stop) {
             const bool going = m_reader.m_sheet->Feed();
             if (going && m_reader.m_parsed.isEmpty())
                 continue;
             Batch batch;
             batch.rows = std::move(m_reader.m_parsed);
             m_reader.m_parsed = {};
+            // The values too, when they are what is read.
+            if (m_reader.m_valuesWanted)
+                for (ParsedRow& row : batch.rows)
+                    m_reader.AsValues(row);
             batch.fraction = m_reader.m_sheet->Fraction();
             batch.last = !going;
             {
@@ -590,7 +595,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_filled, m_room;
     std::deque<Batch> m_batches;
-    bool m_stop = false;
+    std::atomic<bool> m_stop = false;
     std::thread m_thread; // last: started once the rest is built
 };
 
@@ -1050,16 +1055,11 @@ bool XlsxReader::StartSheet()
     return true;
 }
 
-bool XlsxReader::ReadCells(QVector<Cell>* cells)
+XlsxReader::ParsedRow* XlsxReader::NextParsed()
 {
-    cells->clear();
     for (;;) {
-        if (m_nextReady < m_ready.size()) {
-            ParsedRow& row = m_ready[m_nextReady++];
-            std::swap(*cells, row.cells);
-            m_rowNumber = row.number;
-            return true;
-        }
+        if (m_nextReady < m_ready.size())
+            return &m_ready[m_nextReady++];
         m_ready.clear();
         m_nextReady = 0;
         if (m_ahead) {
@@ -1078,10 +1078,21 @@ bool XlsxReader::ReadCells(QVector<Cell>* cells)
         if (!Settle() || !m_sheet || !m_sheet->Feed()) {
             if (m_parsed.isEmpty()) {
                 Settle();
-                return false;
+                return nullptr;
             }
         }
     }
+}
+
+bool XlsxReader::ReadCells(QVector<Cell>* cells)
+{
+    cells->clear();
+    ParsedRow* row = NextParsed();
+    if (!row)
+        return false;
+    std::swap(*cells, row->cells);
+    m_rowNumber = row->number;
+    return true;
 }
 
 double XlsxReader::Fraction() const
@@ -1091,25 +1102,38 @@ double XlsxReader::Fraction() const
     return m_sheet ? m_sheet->Fraction() : -1;
 }
 
+void XlsxReader::AsValues(ParsedRow& row) const
+{
+    QVector<QVariant>& values = row.values;
+    values.clear();
+    for (Cell& cell : row.cells) {
+        // A text is handed on, not copied.
+        QVariant value = !HoldsText(cell.type) ? Value(cell)
+                         : cell.text.isEmpty() ? QVariant()
+                                               : QVariant(std::move(cell.text));
+        if (value.isNull())
+            continue;
+        if (values.size() <= cell.column)
+            values.resize(cell.column + 1);
+        values[cell.column] = std::move(value);
+    }
+    row.cells.clear();
+    row.asValues = true;
+}
+
 bool XlsxReader::ReadRow(QVector<QVariant>* values)
 {
-    QVector<Cell>& cells = m_cells;
-    while (ReadCells(&cells)) {
-        values->clear();
-        for (Cell& cell : cells) {
-            // A text is handed on, not copied.
-            QVariant value = !HoldsText(cell.type) ? Value(cell)
-                             : cell.text.isEmpty() ? QVariant()
-                                                   : QVariant(std::move(cell.text));
-            if (value.isNull())
-                continue;
-            if (values->size() <= cell.column)
-                values->resize(cell.column + 1);
-            (*values)[cell.column] = std::move(value);
-        }
-        if (!values->isEmpty())
-            return true;
+    m_valuesWanted = true;
+    while (ParsedRow* row = NextParsed()) {
+        if (!row->asValues)
+            AsValues(*row);
+        m_rowNumber = row->number;
+        if (row->values.isEmpty())
+            continue;
+        std::swap(*values, row->values);
+        return true;
     }
+    values->clear();
     return false;
 }
 

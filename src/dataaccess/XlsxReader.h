@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QStringList>
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -64,7 +65,8 @@ public:
     // by the few pieces parsed ahead at most).
     double Fraction() const override;
 
-    // The next row as stored, cells in the order of the file.
+    // The next row as stored, cells in the order of the file (a reader is
+    // read by ReadRow or by ReadCells, not by both).
     bool ReadCells(QVector<Cell>* cells);
     QString SheetName() const { return m_sheetName; }
 
@@ -88,7 +90,14 @@ private:
     {
         int number = 0;
         QVector<Cell> cells;
+        QVector<QVariant> values; // the cells' values, once AsValues() ran
+        bool asValues = false;
     };
+
+    // The next row parsed, nullptr at the end.
+    ParsedRow* NextParsed();
+    // Turns the row's cells into values (their texts moved, not copied).
+    void AsValues(ParsedRow& row) const;
 
     // Notes the first refusal; it is reported (Fail) once the rows parsed
     // before it have been handed out, as a reader that parsed no further
@@ -124,9 +133,11 @@ private:
     // touches the parts, m_parsed and the refusal; its rows come over in
     // batches.
     std::unique_ptr<ReadAhead> m_ahead;
-    double m_fraction = -1;     // of the last batch taken
+    double m_fraction = -1; // of the last batch taken
+    // Rows are read as values (ReadRow): the thread turns them into values
+    // as it parses them.
+    std::atomic<bool> m_valuesWanted = false;
     QVector<ParsedRow> m_ready; // handed out from m_nextReady on
     qsizetype m_nextReady = 0;
     int m_rowNumber = 0;
-    QVector<Cell> m_cells; // kept between rows for its capacity
 };
