@@ -15,8 +15,9 @@
 //   bench_saletransfer N...          other counts
 //   bench_saletransfer --baseline EARLIER-BENCH-BINARY [N...]
 //   bench_saletransfer --import FILE [--preview-only] [--row-by-row] [--worker] [--earlier-reader] [--expat]
+//                                    [--no-read-ahead]
 //                                    one import of FILE (for perf stat and perf record)
-//   bench_saletransfer --read FILE [--expat]
+//   bench_saletransfer --read FILE [--expat] [--no-read-ahead]
 //                                    FILE's rows read by the .xlsx reader alone
 #include "AppDir.h"
 #include "BenchSupport.h"
@@ -338,9 +339,12 @@ int main(int argc, char** argv)
     if (args.value(0) == "--import") {
         if (args.contains("--row-by-row"))
             SaleImport::SetSetBasedUpkeep(false);
-        // The reader on expat, as the baseline of its scanner.
+        // The reader on expat, as the baseline of its scanner; without its
+        // read-ahead thread.
         if (args.contains("--expat"))
             XlsxReader::SetParser(XlsxReader::Parser::Expat);
+        if (args.contains("--no-read-ahead"))
+            XlsxReader::SetReadAhead(false);
         // The earlier reader, as the baseline.
         if (args.contains("--earlier-reader"))
             SheetReader::SetXlsxFactory(
@@ -350,6 +354,7 @@ int main(int argc, char** argv)
                       worker ? "   (preview read on a worker thread, as the form does)"
                       : args.contains("--earlier-reader") ? "   (earlier reader: baseline)"
                       : args.contains("--expat")          ? "   (reader on expat: baseline)"
+                      : args.contains("--no-read-ahead")  ? "   (reader without its read-ahead thread)"
                       : args.contains("--row-by-row")     ? "   (write by per-row triggers: baseline)"
                                                           : "",
                       worker, args.contains("--preview-only"));
@@ -360,6 +365,8 @@ int main(int argc, char** argv)
         // The rows of FILE read by the reader alone, no import.
         if (args.contains("--expat"))
             XlsxReader::SetParser(XlsxReader::Parser::Expat);
+        if (args.contains("--no-read-ahead"))
+            XlsxReader::SetReadAhead(false);
         ResetPeak();
         const double cpu = CpuMs();
         QElapsedTimer timer;
@@ -372,7 +379,9 @@ int main(int argc, char** argv)
                 ++rows;
         std::printf("read %lld rows %8.0f ms (cpu %6.0f ms)   peak %5.0f MB%s\n", rows, Ms(timer),
                     CpuMs() - cpu, PeakMegabytes(),
-                    args.contains("--expat") ? "   (reader on expat: baseline)" : "");
+                    args.contains("--expat")           ? "   (reader on expat: baseline)"
+                    : args.contains("--no-read-ahead") ? "   (without the read-ahead thread)"
+                                                       : "");
         return reader.HasError() ? 1 : 0;
     }
 
@@ -411,6 +420,7 @@ int main(int argc, char** argv)
                 return 1;
             if (QLatin1String(suffix) == QLatin1String("xlsx") &&
                 (Child({"--import", file, "--preview-only"}) != 0 ||
+                 Child({"--import", file, "--preview-only", "--no-read-ahead"}) != 0 ||
                  Child({"--import", file, "--preview-only", "--expat"}) != 0 ||
                  Child({"--import", file, "--earlier-reader"}) != 0 || Child({"--parsers", file}) != 0))
                 return 1;

@@ -254,6 +254,7 @@ bool OtherEncoding(const char* data, qsizetype size)
 } // namespace
 
 XlsxReader::Parser XlsxReader::s_parser = XlsxReader::Parser::Scanner;
+bool XlsxReader::s_readAhead = true;
 
 // One part of the zip read 64 KB of unpacked data at a time, through the
 // scanner (expat for a part in another encoding than UTF-8, or when chosen
@@ -1048,7 +1049,7 @@ bool XlsxReader::StartSheet()
         return Settle();
     // The rest of the sheet is parsed ahead, on a thread of its own.
     std::swap(m_ready, m_parsed);
-    if (m_refusal.isEmpty() && !m_sheet->Finished()) {
+    if (s_readAhead && m_refusal.isEmpty() && !m_sheet->Finished()) {
         m_fraction = m_sheet->Fraction();
         m_ahead = std::make_unique<ReadAhead>(*this);
     }

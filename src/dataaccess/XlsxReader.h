@@ -52,6 +52,9 @@ public:
     // by expat).
     enum class Parser { Scanner, Expat };
     static void SetParser(Parser parser) { s_parser = parser; }
+    // Whether the sheet is parsed on a thread of its own, ahead of the rows
+    // handed out (off only to compare with).
+    static void SetReadAhead(bool on) { s_readAhead = on; }
 
     XlsxReader();
     ~XlsxReader() override;
@@ -114,6 +117,7 @@ private:
     bool StartSheet();
 
     static Parser s_parser;
+    static bool s_readAhead;
 
     QString m_fileName;
     QString m_refusal;
