@@ -129,12 +129,18 @@ int IntegerOf(const char* text, bool* ok)
 
 // The type letter of a cell ("n" when it has none).  The usual ones are
 // shared texts, not a new string for every cell.
-QString CellType(const char* type)
+const QString* KnownTypes()
 {
-    static const char* const names[] = {"n", "s", "str", "inlineStr", "b", "e", "d"};
     static const QString known[] = {QStringLiteral("n"),         QStringLiteral("s"), QStringLiteral("str"),
                                     QStringLiteral("inlineStr"), QStringLiteral("b"), QStringLiteral("e"),
                                     QStringLiteral("d")};
+    return known;
+}
+
+QString CellType(const char* type)
+{
+    static const char* const names[] = {"n", "s", "str", "inlineStr", "b", "e", "d"};
+    const QString* known = KnownTypes();
     if (!type)
         return known[0];
     if (type[0] != 0 && type[1] == 0) {
@@ -159,7 +165,8 @@ bool HoldsText(const QString& type)
     case 3:
         return type == u"str";
     case 9:
-        return type == u"inlineStr";
+        // Mostly the shared text itself.
+        return type.constData() == KnownTypes()[3].constData() || type == u"inlineStr";
     default:
         return false;
     }
