@@ -10,6 +10,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -556,6 +557,14 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
+    // Rows handed out, for the thread to free: what it allocated is freed
+    // where it was allocated, not across threads.
+    void Return(QVector<ParsedRow>&& rows)
+    {
+        std::lock_guard lock(m_mutex);
+        m_spent.push_back(std::move(rows));
+    }
+
     // The next batch, once there is one.
     Batch Take()
     {
@@ -574,6 +583,13 @@ private:
     void Run()
     {
         while (!m_stop) {
+            {
+                std::vector<QVector<ParsedRow>> spent;
+                {
+                    std::lock_guard lock(m_mutex);
+                    spent.swap(m_spent);
+                }
+            }
             const bool going = m_reader.m_sheet->Feed();
             if (going && m_reader.m_parsed.isEmpty())
                 continue;
@@ -603,6 +619,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_filled, m_room;
     std::deque<Batch> m_batches;
+    std::vector<QVector<ParsedRow>> m_spent;
     std::atomic<bool> m_stop = false;
     std::thread m_thread; // last: started once the rest is built
 };
@@ -1068,6 +1085,8 @@ XlsxReader::ParsedRow* XlsxReader::NextParsed()
     for (;;) {
         if (m_nextReady < m_ready.size())
             return &m_ready[m_nextReady++];
+        if (m_ahead)
+            m_ahead->Return(std::move(m_ready));
         m_ready.clear();
         m_nextReady = 0;
         if (m_ahead) {
