@@ -1,10 +1,12 @@
 // Times the export and import of sale records and reports the peak memory of
 // each, so that it can be seen not to grow with the record count.  Each step
 // runs in a process of its own (the peak is a high-water mark).  An .xlsx
-// import is timed twice: with the program's reader (expat) and with the
-// earlier one (QXmlStreamReader) as the baseline; before it, the sheet's XML
-// alone is scanned by each parser (and by libxml2's reader when the build
-// found it), beside unpacking it without parsing.
+// import is timed twice: with the program's reader and with the earlier one
+// (QXmlStreamReader) as the baseline; its preview is timed with the reader
+// on its own XML scanner and on expat (the baseline).  Then the sheet's XML
+// alone is scanned by each parser (the scanner, expat, QXmlStreamReader, and
+// libxml2's reader when the build found it), beside unpacking it without
+// parsing, and its rows read by each reader.
 // Each import is also timed with the change log and both indexes kept by
 // their per-row triggers (the way before the set-based write) and, given a
 // benchmark binary built from an earlier commit, with that build: each
@@ -12,8 +14,11 @@
 //   bench_saletransfer               10 000 and 100 000 records
 //   bench_saletransfer N...          other counts
 //   bench_saletransfer --baseline EARLIER-BENCH-BINARY [N...]
-//   bench_saletransfer --import FILE [--preview-only] [--row-by-row] [--worker] [--earlier-reader]
+//   bench_saletransfer --import FILE [--preview-only] [--row-by-row] [--worker] [--earlier-reader] [--expat]
+//                                    [--no-read-ahead]
 //                                    one import of FILE (for perf stat and perf record)
+//   bench_saletransfer --read FILE [--expat] [--no-read-ahead]
+//                                    FILE's rows read by the .xlsx reader alone
 #include "AppDir.h"
 #include "BenchSupport.h"
 #include "QtXlsxReader.h"
@@ -24,6 +29,7 @@
 #include "SqlConnection.h"
 #include "TDataM.h"
 #include "XlsxReader.h"
+#include "XmlScanner.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -34,6 +40,7 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <cstdio>
+#include <cstring>
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -174,6 +181,28 @@ int Parsers(const QString& file)
     std::printf("  expat scan                    %8.0f ms (cpu %.0f ms)  (%lld elements)\n", Ms(timer),
                 CpuMs() - cpu0, elements);
 
+    elements = 0;
+    timer.restart();
+    cpu0 = CpuMs();
+    {
+        // The reader's own scanner, as the reader feeds it.
+        struct Count : XmlScanner::Handler
+        {
+            qint64* elements;
+            void StartElement(const char*, const char**) override { ++*elements; }
+            void EndElement(const char*) override {}
+            void Characters(const char*, int) override {}
+        } count;
+        count.elements = &elements;
+        XmlScanner scanner(count);
+        Unpack(file, sheetEntry.constData(), [&](const char* data, int n, bool last) {
+            std::memcpy(scanner.Room(n), data, size_t(n));
+            scanner.Scan(n, last);
+        });
+    }
+    std::printf("  scanner scan                  %8.0f ms (cpu %.0f ms)  (%lld elements)\n", Ms(timer),
+                CpuMs() - cpu0, elements);
+
 #ifdef WEIBAO_BENCH_LIBXML2
     elements = 0;
     timer.restart();
@@ -223,14 +252,18 @@ int Parsers(const QString& file)
     const double qtRead = Ms(timer);
     std::printf("  rows read, earlier reader     %8.0f ms (cpu %.0f ms)  (%lld rows)\n", qtRead,
                 CpuMs() - cpu0, rows);
-    timer.restart();
-    cpu0 = CpuMs();
-    {
-        XlsxReader reader;
-        readAll(reader, file, &rows);
+    for (const auto parser : {XlsxReader::Parser::Expat, XlsxReader::Parser::Scanner}) {
+        XlsxReader::SetParser(parser);
+        timer.restart();
+        cpu0 = CpuMs();
+        {
+            XlsxReader reader;
+            readAll(reader, file, &rows);
+        }
+        std::printf("  rows read, reader on %-8s %8.0f ms (cpu %.0f ms)  (%lld rows; %.1fx)\n",
+                    parser == XlsxReader::Parser::Expat ? "expat" : "scanner", Ms(timer), CpuMs() - cpu0,
+                    rows, qtRead / Ms(timer));
     }
-    std::printf("  rows read, expat reader       %8.0f ms (cpu %.0f ms)  (%lld rows; %.1fx)\n", Ms(timer),
-                CpuMs() - cpu0, rows, qtRead / Ms(timer));
     return 0;
 }
 
@@ -306,6 +339,12 @@ int main(int argc, char** argv)
     if (args.value(0) == "--import") {
         if (args.contains("--row-by-row"))
             SaleImport::SetSetBasedUpkeep(false);
+        // The reader on expat, as the baseline of its scanner; without its
+        // read-ahead thread.
+        if (args.contains("--expat"))
+            XlsxReader::SetParser(XlsxReader::Parser::Expat);
+        if (args.contains("--no-read-ahead"))
+            XlsxReader::SetReadAhead(false);
         // The earlier reader, as the baseline.
         if (args.contains("--earlier-reader"))
             SheetReader::SetXlsxFactory(
@@ -314,12 +353,37 @@ int main(int argc, char** argv)
         return Import(args.value(1),
                       worker ? "   (preview read on a worker thread, as the form does)"
                       : args.contains("--earlier-reader") ? "   (earlier reader: baseline)"
+                      : args.contains("--expat")          ? "   (reader on expat: baseline)"
+                      : args.contains("--no-read-ahead")  ? "   (reader without its read-ahead thread)"
                       : args.contains("--row-by-row")     ? "   (write by per-row triggers: baseline)"
                                                           : "",
                       worker, args.contains("--preview-only"));
     }
     if (args.value(0) == "--parsers")
         return Parsers(args.value(1));
+    if (args.value(0) == "--read") {
+        // The rows of FILE read by the reader alone, no import.
+        if (args.contains("--expat"))
+            XlsxReader::SetParser(XlsxReader::Parser::Expat);
+        if (args.contains("--no-read-ahead"))
+            XlsxReader::SetReadAhead(false);
+        ResetPeak();
+        const double cpu = CpuMs();
+        QElapsedTimer timer;
+        timer.start();
+        XlsxReader reader;
+        qint64 rows = 0;
+        QVector<QVariant> row;
+        if (reader.Open(args.value(1)))
+            while (reader.ReadRow(&row))
+                ++rows;
+        std::printf("read %lld rows %8.0f ms (cpu %6.0f ms)   peak %5.0f MB%s\n", rows, Ms(timer),
+                    CpuMs() - cpu, PeakMegabytes(),
+                    args.contains("--expat")           ? "   (reader on expat: baseline)"
+                    : args.contains("--no-read-ahead") ? "   (without the read-ahead thread)"
+                                                       : "");
+        return reader.HasError() ? 1 : 0;
+    }
 
     QList<int> counts;
     QString earlier;
@@ -355,7 +419,10 @@ int main(int argc, char** argv)
                 Child({"--import", file, "--worker"}) != 0)
                 return 1;
             if (QLatin1String(suffix) == QLatin1String("xlsx") &&
-                (Child({"--import", file, "--earlier-reader"}) != 0 || Child({"--parsers", file}) != 0))
+                (Child({"--import", file, "--preview-only"}) != 0 ||
+                 Child({"--import", file, "--preview-only", "--no-read-ahead"}) != 0 ||
+                 Child({"--import", file, "--preview-only", "--expat"}) != 0 ||
+                 Child({"--import", file, "--earlier-reader"}) != 0 || Child({"--parsers", file}) != 0))
                 return 1;
         }
     }

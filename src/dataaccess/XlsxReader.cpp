@@ -4,11 +4,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include <archive.h>
 #include <archive_entry.h>
 #include <expat.h>
+
+#include "XmlScanner.h"
 
 namespace {
 
@@ -122,18 +130,47 @@ int IntegerOf(const char* text, bool* ok)
 
 // The type letter of a cell ("n" when it has none).  The usual ones are
 // shared texts, not a new string for every cell.
-QString CellType(const char* type)
+const QString* KnownTypes()
 {
-    static const char* const names[] = {"n", "s", "str", "inlineStr", "b", "e", "d"};
     static const QString known[] = {QStringLiteral("n"),         QStringLiteral("s"), QStringLiteral("str"),
                                     QStringLiteral("inlineStr"), QStringLiteral("b"), QStringLiteral("e"),
                                     QStringLiteral("d")};
+    return known;
+}
+
+QString CellType(const char* type)
+{
+    static const char* const names[] = {"n", "s", "str", "inlineStr", "b", "e", "d"};
+    const QString* known = KnownTypes();
     if (!type)
         return known[0];
-    for (int i = 0; i < 7; ++i)
-        if (std::strcmp(type, names[i]) == 0)
-            return known[i];
+    if (type[0] != 0 && type[1] == 0) {
+        for (int i : {0, 1, 4, 5, 6})
+            if (type[0] == names[i][0])
+                return known[i];
+    } else if (std::strcmp(type, "inlineStr") == 0) {
+        return known[3];
+    } else if (std::strcmp(type, "str") == 0) {
+        return known[2];
+    }
     return QString::fromUtf8(type);
+}
+
+// Whether a cell of the type holds text: "s", "e", "inlineStr", "str"
+// (told by their letters, as this runs for every cell).
+bool HoldsText(const QString& type)
+{
+    switch (type.size()) {
+    case 1:
+        return type.front() == u's' || type.front() == u'e';
+    case 3:
+        return type == u"str";
+    case 9:
+        // Mostly the shared text itself.
+        return type.constData() == KnownTypes()[3].constData() || type == u"inlineStr";
+    default:
+        return false;
+    }
 }
 
 // Whether a cell's type is the one letter `letter` ("s", "b", "e", ...).
@@ -153,6 +190,16 @@ qsizetype Utf16Length(const char* s, int n)
             units += c >= 0xF0 ? 2 : 1;
     }
     return units;
+}
+
+// Whether `name` is `literal` (element names of the sheet, compared for
+// every cell).
+template <size_t N> bool NameIs(const char* name, const char (&literal)[N])
+{
+    for (size_t i = 0; i < N; ++i)
+        if (name[i] != literal[i])
+            return false;
+    return true;
 }
 
 // A part named by a relationship target, relative to the folder of `base`.
@@ -183,14 +230,50 @@ public:
     virtual void Text(const char*, int) {}
 };
 
-// One part of the zip read through expat, 64 KB of unpacked data at a time.
-// The bounds that the events cannot see are kept here: unpacked bytes,
-// nesting, the length of one token, comments, and no document type.
-class XlsxReader::Part
+namespace {
+
+// Whether a document is in an encoding other than UTF-8 (a byte order mark
+// of UTF-16, or a declaration naming another), judged by its first piece.
+bool OtherEncoding(const char* data, qsizetype size)
+{
+    const QByteArrayView head(data, size);
+    if (size >= 2 && (head[0] == 0 || head[1] == 0 || (uchar(head[0]) == 0xFE && uchar(head[1]) == 0xFF) ||
+                      (uchar(head[0]) == 0xFF && uchar(head[1]) == 0xFE)))
+        return true;
+    const QByteArrayView text = head.startsWith("\xEF\xBB\xBF") ? head.sliced(3) : head;
+    if (!text.startsWith("<?xml"))
+        return false;
+    const qsizetype close = text.indexOf("?>");
+    const QByteArrayView declaration = text.first(close < 0 ? 0 : close);
+    const qsizetype at = declaration.indexOf("encoding");
+    if (at < 0)
+        return false;
+    QByteArrayView rest = declaration.sliced(at + 8).trimmed();
+    if (!rest.startsWith('='))
+        return false;
+    rest = rest.sliced(1).trimmed();
+    if (rest.isEmpty())
+        return false;
+    const qsizetype end = rest.indexOf(rest.front(), 1);
+    const QByteArray name = rest.sliced(1, end < 0 ? rest.size() - 1 : end - 1).toByteArray().toLower();
+    return name != "utf-8";
+}
+
+} // namespace
+
+XlsxReader::Parser XlsxReader::s_parser = XlsxReader::Parser::Scanner;
+bool XlsxReader::s_readAhead = true;
+
+// One part of the zip read 64 KB of unpacked data at a time, through the
+// scanner (expat for a part in another encoding than UTF-8, or when chosen
+// for comparison).  The bounds that the events cannot see are kept here:
+// unpacked bytes, nesting, the length of one token, comments, and no
+// document type.  Elements reach the sink by their names without prefix.
+class XlsxReader::Part : public XmlScanner::Handler
 {
 public:
     Part(XlsxReader& reader, Sink& sink) : m_reader(reader), m_sink(sink) {}
-    ~Part()
+    ~Part() override
     {
         if (m_reader.m_activePart == this)
             m_reader.m_activePart = nullptr;
@@ -215,7 +298,9 @@ public:
         if (m_finished)
             return;
         m_finished = true;
-        if (m_parsing)
+        if (m_scanner)
+            m_scanner->Stop();
+        if (m_parsing && m_parser)
             XML_StopParser(m_parser, XML_FALSE);
     }
     void Refuse(const QString& error) { m_reader.Refuse(error); }
@@ -223,63 +308,91 @@ public:
     double Fraction() const { return m_size > 0 ? qMin(1.0, double(m_fed) / double(m_size)) : -1; }
 
 private:
+    // The events, from either parser.
+    void StartElement(const char* name, const char** attributes) override
+    {
+        if (++m_depth > MaxDepth)
+            return Refuse(TextOf(u"工作簿中的 XML 嵌套超过 %1 层，已拒绝读取。").arg(MaxDepth));
+        m_sink.Start(name, attributes);
+    }
+    void EndElement(const char* name) override
+    {
+        m_sink.End(name);
+        if (--m_depth == 0 && !m_finished)
+            Finish();
+    }
+    void Characters(const char* text, int length) override { m_sink.Text(text, length); }
+    void Remark(qsizetype length) override
+    {
+        // No spreadsheet program writes comments: a little is let through.
+        m_reader.m_remarks += length;
+        if (m_reader.m_remarks > MaxToken)
+            Refuse(TextOf(u"工作簿中的 XML 注释超过 %1 MB，已拒绝读取。").arg(MaxToken / (1024 * 1024)));
+    }
+    void DocumentType() override
+    {
+        // Refused where it starts: no entity of it is ever declared or
+        // expanded.
+        Refuse(TextOf(u"工作簿含有文档类型定义（DTD），为安全起见已拒绝读取。"));
+    }
+
+    static const char* LocalName(const char* name)
+    {
+        const char* colon = std::strrchr(name, ':');
+        return colon ? colon + 1 : name;
+    }
     static void OnStart(void* data, const XML_Char* name, const XML_Char** attributes)
     {
         auto* part = static_cast<Part*>(data);
         part->Event();
-        if (++part->m_depth > MaxDepth)
-            return part->Refuse(TextOf(u"工作簿中的 XML 嵌套超过 %1 层，已拒绝读取。").arg(MaxDepth));
-        part->m_sink.Start(name, attributes);
+        part->StartElement(LocalName(name), attributes);
     }
     static void OnEnd(void* data, const XML_Char* name)
     {
         auto* part = static_cast<Part*>(data);
         part->Event();
-        part->m_sink.End(name);
-        if (--part->m_depth == 0 && !part->m_finished)
-            part->Finish();
+        part->EndElement(LocalName(name));
     }
     static void OnText(void* data, const XML_Char* text, int length)
     {
         auto* part = static_cast<Part*>(data);
         part->Event();
-        part->m_sink.Text(text, length);
-    }
-    static void OnRemark(Part* part, qsizetype length)
-    {
-        // No spreadsheet program writes comments: a little is let through.
-        part->Event();
-        part->m_reader.m_remarks += length;
-        if (part->m_reader.m_remarks > MaxToken)
-            part->Refuse(
-                TextOf(u"工作簿中的 XML 注释超过 %1 MB，已拒绝读取。").arg(MaxToken / (1024 * 1024)));
+        part->Characters(text, length);
     }
     static void OnComment(void* data, const XML_Char* text)
     {
-        OnRemark(static_cast<Part*>(data), Utf16Length(text, int(std::strlen(text))));
+        auto* part = static_cast<Part*>(data);
+        part->Event();
+        part->Remark(Utf16Length(text, int(std::strlen(text))));
     }
     static void OnInstruction(void* data, const XML_Char*, const XML_Char* text)
     {
-        OnRemark(static_cast<Part*>(data), text ? Utf16Length(text, int(std::strlen(text))) : 0);
+        auto* part = static_cast<Part*>(data);
+        part->Event();
+        part->Remark(text ? Utf16Length(text, int(std::strlen(text))) : 0);
     }
     static void OnDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int)
     {
-        // Refused where it starts: no entity of it is ever declared or
-        // expanded.
-        static_cast<Part*>(data)->Refuse(TextOf(u"工作簿含有文档类型定义（DTD），为安全起见已拒绝读取。"));
+        static_cast<Part*>(data)->DocumentType();
     }
     static void OnEntity(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
                          const XML_Char*, const XML_Char*, const XML_Char*)
     {
-        static_cast<Part*>(data)->Refuse(TextOf(u"工作簿含有文档类型定义（DTD），为安全起见已拒绝读取。"));
+        static_cast<Part*>(data)->DocumentType();
     }
     // Where the event began, in bytes of the part: the bytes fed past it
     // belong to a token not yet complete.
     void Event() { m_lastEvent = XML_GetCurrentByteIndex(m_parser); }
 
+    bool StartExpat();
+    // The next piece of the entry into `buffer`: its size, -1 when refused.
+    la_ssize_t Unpack(void* buffer);
+
     XlsxReader& m_reader;
     Sink& m_sink;
     ::archive* m_archive = nullptr;
+    bool m_opened = false;
+    std::unique_ptr<XmlScanner> m_scanner;
     XML_Parser m_parser = nullptr;
     QString m_path;
     qint64 m_fed = 0;
@@ -318,19 +431,7 @@ bool XlsxReader::Part::Open(const QString& path)
         if (size > MaxUnpacked - m_reader.m_unpacked)
             return m_reader.Count(size);
         m_size = size;
-        m_parser = XML_ParserCreate(nullptr);
-        if (!m_parser) {
-            m_reader.Refuse(TextOf(u"内存不足，无法读取工作簿。"));
-            return false;
-        }
-        XML_SetUserData(m_parser, this);
-        XML_SetElementHandler(m_parser, OnStart, OnEnd);
-        XML_SetCharacterDataHandler(m_parser, OnText);
-        XML_SetCommentHandler(m_parser, OnComment);
-        XML_SetProcessingInstructionHandler(m_parser, OnInstruction);
-        XML_SetStartDoctypeDeclHandler(m_parser, OnDoctype);
-        XML_SetEntityDeclHandler(m_parser, OnEntity);
-        XML_SetParamEntityParsing(m_parser, XML_PARAM_ENTITY_PARSING_NEVER);
+        m_opened = true;
         m_reader.m_activePart = this;
         return true;
     }
@@ -340,34 +441,82 @@ bool XlsxReader::Part::Open(const QString& path)
     return false;
 }
 
-bool XlsxReader::Part::Feed()
+bool XlsxReader::Part::StartExpat()
 {
-    if (m_finished || !m_parser || !m_reader.m_refusal.isEmpty())
-        return false;
-    void* buffer = XML_GetBuffer(m_parser, ChunkSize);
-    if (!buffer) {
+    m_parser = XML_ParserCreate(nullptr);
+    if (!m_parser) {
         m_reader.Refuse(TextOf(u"内存不足，无法读取工作簿。"));
         return false;
     }
+    XML_SetUserData(m_parser, this);
+    XML_SetElementHandler(m_parser, OnStart, OnEnd);
+    XML_SetCharacterDataHandler(m_parser, OnText);
+    XML_SetCommentHandler(m_parser, OnComment);
+    XML_SetProcessingInstructionHandler(m_parser, OnInstruction);
+    XML_SetStartDoctypeDeclHandler(m_parser, OnDoctype);
+    XML_SetEntityDeclHandler(m_parser, OnEntity);
+    XML_SetParamEntityParsing(m_parser, XML_PARAM_ENTITY_PARSING_NEVER);
+    return true;
+}
+
+la_ssize_t XlsxReader::Part::Unpack(void* buffer)
+{
     const la_ssize_t n = archive_read_data(m_archive, buffer, ChunkSize);
     if (n < 0) {
         m_reader.Refuse(TextOf(u"工作簿已损坏：") + QString::fromLocal8Bit(archive_error_string(m_archive)));
-        return false;
+        return -1;
     }
     if (n > 0 && !m_reader.Count(n))
-        return false;
+        return -1;
     m_fed += n;
-    m_parsing = true;
-    const XML_Status status = XML_ParseBuffer(m_parser, int(n), n == 0);
-    m_parsing = false;
-    if (status == XML_STATUS_ERROR) {
-        // A stop from a handler has said why (or ended the part early).
-        if (!m_finished)
-            m_reader.Refuse(TextOf(u"工作簿中的 %1 格式有误：%2")
-                                .arg(m_path, QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(m_parser)))));
-        m_finished = true;
+    return n;
+}
+
+bool XlsxReader::Part::Feed()
+{
+    if (m_finished || !m_opened || !m_reader.m_refusal.isEmpty())
         return false;
+    la_ssize_t n;
+    if (!m_scanner && !m_parser) {
+        // The first piece chooses the parser.
+        QByteArray first(ChunkSize, Qt::Uninitialized);
+        if ((n = Unpack(first.data())) < 0)
+            return false;
+        if (s_parser == Parser::Expat || OtherEncoding(first.constData(), n)) {
+            if (!StartExpat())
+                return false;
+            std::memcpy(XML_GetBuffer(m_parser, ChunkSize), first.constData(), size_t(n));
+        } else {
+            m_scanner = std::make_unique<XmlScanner>(*this);
+            std::memcpy(m_scanner->Room(ChunkSize), first.constData(), size_t(n));
+        }
+    } else {
+        void* buffer = m_scanner ? m_scanner->Room(ChunkSize) : XML_GetBuffer(m_parser, ChunkSize);
+        if (!buffer) {
+            m_reader.Refuse(TextOf(u"内存不足，无法读取工作簿。"));
+            return false;
+        }
+        if ((n = Unpack(buffer)) < 0)
+            return false;
     }
+    QString malformed;
+    m_parsing = true;
+    if (m_scanner) {
+        m_scanner->Scan(n, n == 0);
+        m_lastEvent = m_scanner->EventOffset();
+        if (m_scanner->Failed())
+            malformed = QString::fromUtf8(m_scanner->Error());
+    } else if (XML_ParseBuffer(m_parser, int(n), n == 0) == XML_STATUS_ERROR) {
+        malformed = QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(m_parser)));
+    }
+    m_parsing = false;
+    // A stop from a handler has said why (or ended the part early).
+    if (!malformed.isEmpty() && !m_finished)
+        m_reader.Refuse(TextOf(u"工作簿中的 %1 格式有误：%2").arg(m_path, malformed));
+    if (!malformed.isEmpty())
+        m_finished = true;
+    if (m_finished)
+        return false;
     if (n == 0) {
         m_finished = true;
         return false;
@@ -381,8 +530,107 @@ bool XlsxReader::Part::Feed()
     return !m_finished;
 }
 
+// The sheet parsed on a thread of its own while the rows parsed before are
+// handed out: the unpacking and the XML beside whatever the caller does
+// with the rows.  At most a few pieces are parsed ahead (memory stays flat);
+// a refusal ends the last batch, after the rows parsed before it.
+class XlsxReader::ReadAhead
+{
+public:
+    struct Batch
+    {
+        QVector<ParsedRow> rows;
+        double fraction = -1;
+        bool last = false; // the sheet ended or was refused
+    };
+
+    explicit ReadAhead(XlsxReader& reader) : m_reader(reader), m_thread([this] { Run(); }) {}
+    ~ReadAhead()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_room.notify_all();
+        m_thread.join();
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // Rows handed out, for the thread to free: what it allocated is freed
+    // where it was allocated, not across threads.
+    void Return(QVector<ParsedRow>&& rows)
+    {
+        std::lock_guard lock(m_mutex);
+        m_spent.push_back(std::move(rows));
+    }
+
+    // The next batch, once there is one.
+    Batch Take()
+    {
+        std::unique_lock lock(m_mutex);
+        m_filled.wait(lock, [this] { return !m_batches.empty(); });
+        Batch batch = std::move(m_batches.front());
+        m_batches.pop_front();
+        lock.unlock();
+        m_room.notify_one();
+        return batch;
+    }
+
+private:
+    static constexpr size_t MaxBatches = 16; // pieces of 64 KB
+
+    void Run()
+    {
+        while (!m_stop) {
+            {
+                std::vector<QVector<ParsedRow>> spent;
+                {
+                    std::lock_guard lock(m_mutex);
+                    spent.swap(m_spent);
+                }
+            }
+            const bool going = m_reader.m_sheet->Feed();
+            if (going && m_reader.m_parsed.isEmpty())
+                continue;
+            Batch batch;
+            batch.rows = std::move(m_reader.m_parsed);
+            m_reader.m_parsed = {};
+            // The values too, when they are what is read.
+            if (m_reader.m_valuesWanted)
+                for (ParsedRow& row : batch.rows)
+                    m_reader.AsValues(row);
+            batch.fraction = m_reader.m_sheet->Fraction();
+            batch.last = !going;
+            {
+                std::unique_lock lock(m_mutex);
+                m_room.wait(lock, [this] { return m_stop || m_batches.size() < MaxBatches; });
+                if (m_stop)
+                    return;
+                m_batches.push_back(std::move(batch));
+            }
+            m_filled.notify_one();
+            if (!going)
+                return;
+        }
+    }
+
+    XlsxReader& m_reader;
+    std::mutex m_mutex;
+    std::condition_variable m_filled, m_room;
+    std::deque<Batch> m_batches;
+    std::vector<QVector<ParsedRow>> m_spent;
+    std::atomic<bool> m_stop = false;
+    std::thread m_thread; // last: started once the rest is built
+};
+
 XlsxReader::XlsxReader() = default;
-XlsxReader::~XlsxReader() = default;
+
+XlsxReader::~XlsxReader()
+{
+    // The thread uses the sheet's part: it ends first.
+    m_ahead.reset();
+}
 
 void XlsxReader::Refuse(const QString& error)
 {
@@ -626,19 +874,19 @@ public:
                 m_state = State::Data;
             return;
         case State::Data:
-            if (std::strcmp(name, "row") == 0)
+            if (NameIs(name, "row"))
                 StartRow(a);
             return;
         case State::Row:
-            if (std::strcmp(name, "c") == 0)
+            if (NameIs(name, "c"))
                 StartCell(a);
             return;
         case State::Cell:
             // Inside <c>: the text of <v>, or of the <t> runs of an inline
             // string, never of its reading aids.
-            if (std::strcmp(name, "rPh") == 0)
+            if (NameIs(name, "rPh"))
                 ++m_phonetic;
-            m_collecting = m_phonetic == 0 && (std::strcmp(name, "v") == 0 || std::strcmp(name, "t") == 0);
+            m_collecting = m_phonetic == 0 && (NameIs(name, "v") || NameIs(name, "t"));
             return;
         case State::Done:
             return;
@@ -657,13 +905,13 @@ public:
             }
             return;
         case State::Row:
-            if (std::strcmp(name, "row") == 0)
+            if (NameIs(name, "row"))
                 EndRow();
             return;
         case State::Cell:
-            if (std::strcmp(name, "c") == 0)
+            if (NameIs(name, "c"))
                 return EndCell();
-            if (std::strcmp(name, "rPh") == 0)
+            if (NameIs(name, "rPh"))
                 --m_phonetic;
             m_collecting = false;
             return;
@@ -676,12 +924,16 @@ public:
     {
         if (m_state != State::Cell || !m_collecting)
             return;
-        m_textLength += Utf16Length(text, length);
-        if (m_textLength > qsizetype(MaxCellText) * 8) {
-            // Longer than any cell can be (escapes count, hence the room).
-            return Refuse(TextOf(u"工作表中的单元格内容过长，文件不像是电子表格。"));
-        }
         m_text.append(text, size_t(length));
+        // Longer than any cell can be (escapes count, hence the room).  A
+        // character takes a byte at least: they are counted only once the
+        // bytes are beyond the bound.
+        if (qsizetype(m_text.size()) > qsizetype(MaxCellText) * 8) {
+            m_textLength += Utf16Length(m_text.data() + m_counted, int(qsizetype(m_text.size()) - m_counted));
+            m_counted = qsizetype(m_text.size());
+            if (m_textLength > qsizetype(MaxCellText) * 8)
+                return Refuse(TextOf(u"工作表中的单元格内容过长，文件不像是电子表格。"));
+        }
     }
 
 private:
@@ -763,6 +1015,7 @@ private:
         }
         m_text.clear();
         m_textLength = 0;
+        m_counted = 0;
         m_phonetic = 0;
         m_collecting = false;
         m_state = State::Cell;
@@ -778,7 +1031,9 @@ private:
                 return Refuse(TextOf(u"工作表第 %1 行引用了不存在的共享字符串。").arg(m_row.number));
             m_cell.text = m_reader.m_strings.at(index);
         } else {
-            m_cell.text = DecodeEscapes(QString::fromUtf8(m_text.data(), qsizetype(m_text.size())));
+            const QByteArrayView bytes(m_text.data(), qsizetype(m_text.size()));
+            m_cell.text =
+                bytes.contains("_x") ? DecodeEscapes(QString::fromUtf8(bytes)) : QString::fromUtf8(bytes);
         }
         m_row.cells.append(std::move(m_cell));
         m_cell = {};
@@ -793,17 +1048,20 @@ private:
     int m_column = -1;
     Cell m_cell;
     std::string m_text;
-    qsizetype m_textLength = 0;
+    qsizetype m_textLength = 0; // UTF-16 units of m_text up to m_counted
+    qsizetype m_counted = 0;
     int m_phonetic = 0;
     bool m_collecting = false;
 };
 
 bool XlsxReader::StartSheet()
 {
+    m_ahead.reset();
     m_sheetSink = std::make_unique<SheetSink>(*this);
     m_sheet = std::make_unique<Part>(*this, *m_sheetSink);
     m_parsed.clear();
-    m_nextParsed = 0;
+    m_ready.clear();
+    m_nextReady = 0;
     m_rowNumber = 0;
     if (!m_sheet->Open(m_sheetPath))
         return Settle() ? Fail(TextOf(u"工作簿中找不到工作表 %1。").arg(m_sheetName)) : false;
@@ -811,51 +1069,98 @@ bool XlsxReader::StartSheet()
     }
     // A fault before the sheet's data refuses the file; one after it waits
     // for the rows before it.
-    return m_sheetSink->InData() || Settle();
+    if (!m_sheetSink->InData())
+        return Settle();
+    // The rest of the sheet is parsed ahead, on a thread of its own.
+    std::swap(m_ready, m_parsed);
+    if (s_readAhead && m_refusal.isEmpty() && !m_sheet->Finished()) {
+        m_fraction = m_sheet->Fraction();
+        m_ahead = std::make_unique<ReadAhead>(*this);
+    }
+    return true;
 }
 
-bool XlsxReader::ReadCells(QVector<Cell>* cells)
+XlsxReader::ParsedRow* XlsxReader::NextParsed()
 {
-    cells->clear();
     for (;;) {
-        if (m_nextParsed < m_parsed.size()) {
-            ParsedRow& row = m_parsed[m_nextParsed++];
-            std::swap(*cells, row.cells);
-            m_rowNumber = row.number;
-            return true;
+        if (m_nextReady < m_ready.size())
+            return &m_ready[m_nextReady++];
+        if (m_ahead)
+            m_ahead->Return(std::move(m_ready));
+        m_ready.clear();
+        m_nextReady = 0;
+        if (m_ahead) {
+            ReadAhead::Batch batch = m_ahead->Take();
+            m_ready = std::move(batch.rows);
+            m_fraction = batch.fraction;
+            // Once the thread has ended, what it noted is this thread's.
+            if (batch.last)
+                m_ahead.reset();
+            continue;
         }
-        m_parsed.clear();
-        m_nextParsed = 0;
+        if (!m_parsed.isEmpty()) {
+            std::swap(m_ready, m_parsed);
+            continue;
+        }
         if (!Settle() || !m_sheet || !m_sheet->Feed()) {
             if (m_parsed.isEmpty()) {
                 Settle();
-                return false;
+                return nullptr;
             }
         }
     }
 }
 
+bool XlsxReader::ReadCells(QVector<Cell>* cells)
+{
+    cells->clear();
+    ParsedRow* row = NextParsed();
+    if (!row)
+        return false;
+    std::swap(*cells, row->cells);
+    m_rowNumber = row->number;
+    return true;
+}
+
 double XlsxReader::Fraction() const
 {
+    if (m_ahead)
+        return m_fraction;
     return m_sheet ? m_sheet->Fraction() : -1;
+}
+
+void XlsxReader::AsValues(ParsedRow& row) const
+{
+    QVector<QVariant>& values = row.values;
+    values.clear();
+    for (Cell& cell : row.cells) {
+        // A text is handed on, not copied.
+        QVariant value = !HoldsText(cell.type) ? Value(cell)
+                         : cell.text.isEmpty() ? QVariant()
+                                               : QVariant(std::move(cell.text));
+        if (value.isNull())
+            continue;
+        if (values.size() <= cell.column)
+            values.resize(cell.column + 1);
+        values[cell.column] = std::move(value);
+    }
+    row.cells.clear();
+    row.asValues = true;
 }
 
 bool XlsxReader::ReadRow(QVector<QVariant>* values)
 {
-    QVector<Cell>& cells = m_cells;
-    while (ReadCells(&cells)) {
-        values->clear();
-        for (const Cell& cell : cells) {
-            QVariant value = Value(cell);
-            if (value.isNull())
-                continue;
-            if (values->size() <= cell.column)
-                values->resize(cell.column + 1);
-            (*values)[cell.column] = std::move(value);
-        }
-        if (!values->isEmpty())
-            return true;
+    m_valuesWanted = true;
+    while (ParsedRow* row = NextParsed()) {
+        if (!row->asValues)
+            AsValues(*row);
+        m_rowNumber = row->number;
+        if (row->values.isEmpty())
+            continue;
+        std::swap(*values, row->values);
+        return true;
     }
+    values->clear();
     return false;
 }
 
@@ -888,7 +1193,7 @@ bool XlsxReader::IsDateFormat(const QString& code)
 QVariant XlsxReader::Value(const Cell& cell) const
 {
     const QString& type = cell.type;
-    if (TypeIs(type, u's') || TypeIs(type, u'e') || type == u"inlineStr" || type == u"str")
+    if (HoldsText(type))
         return cell.text.isEmpty() ? QVariant() : QVariant(cell.text);
     if (TypeIs(type, u'b'))
         return QVariant(cell.text == u"1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));

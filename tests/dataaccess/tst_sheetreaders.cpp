@@ -142,6 +142,41 @@ QString ReadersDiffer(const QString& file)
     return a == b ? QString() : "reader:\n" + a.left(2000) + "\nearlier reader:\n" + b.left(2000);
 }
 
+// The transcripts of `file` read through the reader's scanner and through
+// expat: empty when they agree.
+QString ParsersDiffer(const QString& file, QString* scanned = nullptr)
+{
+    XlsxReader::SetParser(XlsxReader::Parser::Expat);
+    XlsxReader onExpat;
+    const QString b = Transcript(onExpat, file);
+    XlsxReader::SetParser(XlsxReader::Parser::Scanner);
+    XlsxReader onScanner;
+    const QString a = Transcript(onScanner, file);
+    if (scanned)
+        *scanned = a;
+    return a == b ? QString() : "scanner:\n" + a.left(3000) + "\nexpat:\n" + b.left(3000);
+}
+
+// A sheet as other programs write it: prefixed names, either quote,
+// references, CDATA, comments and instructions among rows and cells, rows
+// and cells without references, formulas with their values.
+const QByteArray PrefixedSheet =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+    "<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><x:sheetData>"
+    "<x:row r='1'><x:c t='s' r='A1'><x:v>0</x:v></x:c><x:c r = \"B1\" t = \"s\" ><x:v>1</x:v></x:c>"
+    "<!-- a remark --><x:c t=\"inlineStr\"><x:is><x:t><![CDATA[a<b>&c]]></x:t></x:is></x:c></x:row>"
+    "<?note between rows?><x:row/><x:row spans=\"1:3\"><x:c s=\"1\"><x:v>45000</x:v></x:c>"
+    "<x:c t=\"str\"><x:f>A1&amp;B1</x:f><x:v>&#x4E01;&#20013;&lt;</x:v></x:c><x:c t=\"b\"><x:v>1</x:v></x:c>"
+    "<x:c/><x:c t=\"inlineStr\"><x:is><x:r><x:t xml:space=\"preserve\"> 甲 "
+    "</x:t></x:r><x:r><x:t>乙\r\n丙</x:t>"
+    "</x:r></x:is></x:c></x:row><x:row r=\"5\"><x:c r=\"C5\" t=\"e\"><x:v>#N/A</x:v></x:c>"
+    "<x:c r=\"D5\" t=\"d\"><x:v>2024-02-29T10:30:00</x:v></x:c></x:row></x:sheetData></x:worksheet>";
+const QByteArray PrefixedStrings =
+    "<x:sst "
+    "xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><x:si><x:t>甲&amp;</x:t></x:si>"
+    "<x:si><x:r><x:t>乙</x:t></x:r><x:rPh><x:t>おつ</x:t></x:rPh><x:r><x:t><![CDATA[丙]]></x:t></x:r></"
+    "x:si></x:sst>";
+
 } // namespace
 
 class TestSheetReaders : public QObject
@@ -757,6 +792,109 @@ private slots:
                                                      TextEntry(QString(), PlainStyles))));
             const QString differ = ReadersDiffer(file);
             QVERIFY2(differ.isEmpty(), qPrintable(differ));
+        }
+    }
+
+    void sheetsOfOtherWritersReadAsThroughExpat()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("other.xlsx");
+        QVERIFY(
+            WriteZip(file, WorkbookWithParts(SheetEntry(PrefixedSheet), TextEntry(QString(), PrefixedStrings),
+                                             TextEntry(QString(), PlainStyles))));
+        QString scanned;
+        QString differ = ParsersDiffer(file, &scanned);
+        QVERIFY2(differ.isEmpty(), qPrintable(differ));
+        XlsxReader reader;
+        QVERIFY(reader.Open(file));
+        QVector<int> numbers;
+        const auto rows = ReadAll(reader, &numbers);
+        QVERIFY2(!reader.HasError(), qPrintable(reader.ErrorString()));
+        QCOMPARE(numbers, QVector<int>({1, 3, 5}));
+        QCOMPARE(rows[0], QVector<QVariant>({"甲&", "乙丙", "a<b>&c"}));
+        QCOMPARE(rows[1], QVector<QVariant>({QDate(2023, 3, 15), "丁中<", "TRUE", QVariant(), " 甲 乙\n丙"}));
+        QCOMPARE(rows[2], QVector<QVariant>({QVariant(), QVariant(), "#N/A",
+                                             QDateTime(QDate(2024, 2, 29), QTime(10, 30))}));
+
+        // Damaged: bytes changed, inserted or removed, or cut short.  Read
+        // alike by both, or refused by both.
+        QRandomGenerator random(2612);
+        const char pool[] = "<>/=\"'&;#x:![]-?crvt1 \xE4";
+        for (int i = 0; i < 150; ++i) {
+            QByteArray damaged = PrefixedSheet;
+            if (i % 4 == 0) {
+                damaged.truncate(random.bounded(int(damaged.size())));
+            } else {
+                for (int n = 1 + random.bounded(3); n > 0; --n) {
+                    const int at = random.bounded(int(damaged.size()));
+                    const char c = pool[random.bounded(int(sizeof pool) - 1)];
+                    if (random.bounded(2))
+                        damaged[at] = c;
+                    else
+                        damaged.insert(at, c);
+                }
+            }
+            QVERIFY(
+                WriteZip(file, WorkbookWithParts(SheetEntry(damaged), TextEntry(QString(), PrefixedStrings),
+                                                 TextEntry(QString(), PlainStyles))));
+            differ = ParsersDiffer(file);
+            QVERIFY2(differ.isEmpty(), qPrintable(damaged + "\n" + differ));
+        }
+    }
+
+    void tokensAcrossPiecesAndOtherEncodings()
+    {
+        // Some megabytes of rows of every length: the pieces of 64 KB end
+        // within every kind of token.  Read alike by both parsers; the same
+        // sheet in UTF-16 (read by expat) gives the same rows.
+        QTemporaryDir dir;
+        QByteArray sheet = "<worksheet><sheetData>";
+        for (int r = 1; r <= 12000; ++r) {
+            const QByteArray n = QByteArray::number(r);
+            sheet += "<row r=\"" + n + "\"><c r=\"A" + n + "\" t=\"inlineStr\"><is><t>" +
+                     QStringLiteral("文本&amp;%1").arg(QString(r % 37, QChar(u'字'))).toUtf8() +
+                     "</t></is></c><!--" + QByteArray(r % 13, 'c') + "--><c r='B" + n + "'><v>" + n +
+                     ".5</v></c><c t=\"str\"><v>&#" + QByteArray::number(0x4E00 + r % 500) + ";<![CDATA[" +
+                     QByteArray(r % 11, ']') + "]]></v></c></row>";
+        }
+        sheet += "</sheetData></worksheet>";
+        const QString file = dir.filePath("long.xlsx");
+        QVERIFY(WriteZip(file, WorkbookEntries(SheetEntry(sheet))));
+        QString scanned;
+        const QString differ = ParsersDiffer(file, &scanned);
+        QVERIFY2(differ.isEmpty(), qPrintable(differ));
+        QCOMPARE(scanned.count('\n'), 12000);
+        QVERIFY(scanned.contains(
+            QStringLiteral("文本&%1\"), QVariant(double, 12000.5), QVariant(QString, \"%2]]]]]]]]]]\")")
+                .arg(QString(12000 % 37, QChar(u'字')), QString(QChar(0x4E00 + 12000 % 500)))));
+
+        const QString wide = dir.filePath("utf16.xlsx");
+        QString text = QString::fromUtf8("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + sheet);
+        QByteArray utf16("\xFF\xFE");
+        utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        QVERIFY(WriteZip(wide, WorkbookEntries(SheetEntry(utf16))));
+        XlsxReader reader;
+        QCOMPARE(Transcript(reader, wide), scanned);
+    }
+
+    void readingStopsMidwayWithoutWaiting()
+    {
+        // The sheet is parsed ahead of the rows handed out: a reader left
+        // after a few rows ends at once, and its rows came in order.
+        QTemporaryDir dir;
+        const QString file = dir.filePath("big.xlsx");
+        QVERIFY(
+            WriteZip(file, WorkbookEntries(Repeated("<worksheet><sheetData>", "<row><c><v>1</v></c></row>",
+                                                    2000000, "</sheetData></worksheet>"))));
+        for (int stopAt : {0, 1, 3000, 60000}) {
+            XlsxReader reader;
+            QVERIFY(reader.Open(file));
+            QVector<QVariant> row;
+            for (int i = 1; i <= stopAt; ++i) {
+                QVERIFY(reader.ReadRow(&row));
+                QCOMPARE(reader.RowNumber(), i);
+            }
+            QVERIFY(reader.Fraction() >= 0 && reader.Fraction() < 1);
         }
     }
 
