@@ -131,6 +131,57 @@ private slots:
         QCOMPARE(Texts(GroupBarEntries(GroupRows(), granted)), QStringList({"系统:更改密码,重新登录,退出"}));
     }
 
+    void grantsOfEveryRoleAndDirectOnesAddUpOnceEach()
+    {
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        AddUser("CLERK");
+        AddUser("OTHER");
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (2,'销售员','')"));
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (3,'维护员','')"));
+        QVERIFY(ExecCommand("insert into AC_ROLEINFO (RoleID,RoleName,RoleDesc) values (4,'旁人','')"));
+        QVERIFY(ExecCommand("insert into AC_ROLE_FUNCTION values (2,'2001')"));
+        QVERIFY(ExecCommand("insert into AC_ROLE_FUNCTION values (3,'2001')"));
+        QVERIFY(ExecCommand("insert into AC_ROLE_FUNCTION values (3,'400131')"));
+        QVERIFY(ExecCommand("insert into AC_ROLE_FUNCTION values (4,'2002')"));
+        QVERIFY(ExecCommand("insert into AC_ROLE_USER values (2,'CLERK')"));
+        QVERIFY(ExecCommand("insert into AC_ROLE_USER values (3,'CLERK')"));
+        QVERIFY(ExecCommand("insert into AC_ROLE_USER values (4,'OTHER')"));
+        GrantUser("4001", "CLERK");
+        GrantUser("5000", "OTHER");
+
+        TFunctions functions;
+        functions.ResolveRights("CLERK");
+        // Both roles and the direct grant count, with what lies below them;
+        // another user's roles and grants do not.
+        for (const char* id : {"2001", "400131", "4001", "400132"})
+            QVERIFY2(functions.IsGranted(id), id);
+        for (const char* id : {"2002", "5000", "4000"})
+            QVERIFY2(!functions.IsGranted(id), id);
+        QStringList rows;
+        for (int row = 0; row < functions.GrantSet.RecordCount(); ++row)
+            rows << functions.GrantSet.ValueAt(row, 0).toString();
+        QCOMPARE(rows.size(), Granted(functions).size()); // each function once
+
+        // The menu rows carry whether the grants or their being public put
+        // them in use.
+        const int funcField = functions.MenuSet.FieldIndex("FuncID");
+        const int useField = functions.MenuSet.FieldIndex("IsUse");
+        const int publicField = functions.MenuSet.FieldIndex("IsPublic");
+        QString granted2001, public1004;
+        for (int row = 0; row < functions.MenuSet.RecordCount(); ++row) {
+            const QString func = functions.MenuSet.ValueAt(row, funcField).toString();
+            const QString marks = functions.MenuSet.ValueAt(row, useField).toString() +
+                                  functions.MenuSet.ValueAt(row, publicField).toString();
+            if (func == "2001")
+                granted2001 = marks;
+            else if (func == "1004")
+                public1004 = marks;
+        }
+        QCOMPARE(granted2001, QString("YN"));
+        QCOMPARE(public1004, QString("YY"));
+    }
+
     void circularCatalogueIsWalkedOnce()
     {
         TestEnv env;
