@@ -134,6 +134,33 @@ bool LoadRows(SqlStatement& statement, MemDataset& target, bool firstColumnIsKey
     return true;
 }
 
+bool ReadEach(const QString& sql, const SqlArgs& args, const std::function<void(const SqlStatement&)>& take,
+              QString* errorOut)
+{
+    SqlStatement statement(CurrentConnection(), sql);
+    bool ok = statement.IsValid() && statement.Bind(args);
+    while (ok && statement.Step())
+        take(statement);
+    ok = ok && !statement.Failed();
+    if (!ok) {
+        LogFailure(RenderStatement(sql, args), statement.ErrorString());
+        if (errorOut)
+            *errorOut = statement.ErrorString();
+        return false;
+    }
+    WriteLogLine(QStringLiteral("成功执行：") + RenderStatement(sql, args));
+    return true;
+}
+
+QString TextAt(const SqlStatement& row, int column)
+{
+    if (row.ColumnIsNull(column))
+        return {};
+    int length = 0;
+    const char* text = row.ColumnText(column, &length);
+    return QString::fromUtf8(text, length);
+}
+
 bool OpenQuery(const QString& sql, MemDataset& target, const SqlArgs& args, QString* errorOut)
 {
     const QString shown = RenderStatement(sql, args);

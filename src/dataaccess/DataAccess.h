@@ -4,6 +4,7 @@
 #include "SqlConnection.h"
 
 #include <QString>
+#include <functional>
 
 // The functions through which the program reaches the database.  Every value
 // is bound to a "?" of the statement, never pasted into its text; the command
@@ -13,6 +14,12 @@
 // Runs a SELECT; on success `target` holds its fields and rows (cursor on
 // the first row).  On failure `target` is left untouched.
 bool OpenQuery(const QString& sql, MemDataset& target, const SqlArgs& args = {}, QString* error = nullptr);
+// Runs a SELECT and hands each row to `take` as it is read, logged as
+// OpenQuery logs; no dataset is built (for look-ups of many rows read often).
+bool ReadEach(const QString& sql, const SqlArgs& args, const std::function<void(const SqlStatement&)>& take,
+              QString* error = nullptr);
+// A column's value as text (empty for NULL), without a QVariant in between.
+QString TextAt(const SqlStatement& row, int column);
 // Runs one data-changing statement.
 bool ExecCommand(const QString& sql, const SqlArgs& args = {}, QString* error = nullptr);
 // Allocates the next value of a counter column of `table` ("SeqTable") in one

@@ -1,7 +1,6 @@
 #include "TFunctions.h"
 
 #include "AppDir.h"
-#include "CommandLog.h"
 #include "DataAccess.h"
 #include "Dialogs.h"
 #include "FunctionsHost.h"
@@ -22,7 +21,6 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QUrlQuery>
-#include <functional>
 
 TFunctions* Functions = nullptr;
 
@@ -86,38 +84,6 @@ void TFunctions::ResolveRights(const QString& userID)
     GrantSet.Refresh();
     FillMenuSet(menus, orderNums);
 }
-
-namespace {
-
-// Runs a SELECT and hands each row to `take` as it is read, logged as
-// OpenQuery logs: the catalogue and the menu are read at every login, and
-// a thousand rows go faster without a dataset in between.
-bool ReadEach(const QString& sql, const SqlArgs& args, const std::function<void(const SqlStatement&)>& take)
-{
-    SqlStatement statement(CurrentConnection(), sql);
-    bool ok = statement.IsValid() && statement.Bind(args);
-    while (ok && statement.Step())
-        take(statement);
-    ok = ok && !statement.Failed();
-    if (ok) {
-        WriteLogLine(QStringLiteral("成功执行：") + RenderStatement(sql, args));
-    } else {
-        WriteLogLine(QStringLiteral("失败执行：") + RenderStatement(sql, args));
-        WriteLogLine(QStringLiteral("失败原因:") + statement.ErrorString());
-    }
-    return ok;
-}
-
-QString TextAt(const SqlStatement& row, int column)
-{
-    if (row.ColumnIsNull(column))
-        return {};
-    int length = 0;
-    const char* text = row.ColumnText(column, &length);
-    return QString::fromUtf8(text, length);
-}
-
-} // namespace
 
 void TFunctions::LoadFunctionCatalogue()
 {

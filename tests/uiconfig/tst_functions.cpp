@@ -158,10 +158,7 @@ private slots:
             QVERIFY2(functions.IsGranted(id), id);
         for (const char* id : {"2002", "5000", "4000"})
             QVERIFY2(!functions.IsGranted(id), id);
-        QStringList rows;
-        for (int row = 0; row < functions.GrantSet.RecordCount(); ++row)
-            rows << functions.GrantSet.ValueAt(row, 0).toString();
-        QCOMPARE(rows.size(), Granted(functions).size()); // each function once
+        QCOMPARE(functions.GrantSet.RecordCount(), Granted(functions).size()); // each function once
 
         // The menu rows carry whether the grants or their being public put
         // them in use.
