@@ -485,7 +485,10 @@ void TFunctions::BuildGroupBar(GroupBar* groupBar)
     const HiddenWhileFilled hidden(groupBar->widget());
     groupBar->Clear();
     MemDataset rows;
-    if (!OpenQuery(QStringLiteral("select * from AC_GroupCfg where IsShow='Y' order by OrderNum"), rows) ||
+    if (!OpenQuery(
+            QStringLiteral("select ItemID, ParentItemID, ItemText, IconIndex, FunctionID from AC_GroupCfg"
+                           " where IsShow='Y' order by OrderNum"),
+            rows) ||
         rows.IsEmpty())
         return;
     const auto granted = [this](const QString& funcID) { return IsGranted(funcID); };
@@ -494,12 +497,10 @@ void TFunctions::BuildGroupBar(GroupBar* groupBar)
         GroupBarGroup* group =
             groupBar->group(groupBar->InsertGroup(position++, entry.caption, entry.iconIndex));
         group->SetOpened(true);
-        for (const GroupItemEntry& itemEntry : entry.items) {
-            GroupBarItem* item = group->AddItem(itemEntry.text, itemEntry.tag, itemEntry.iconIndex);
-            item->SetHint(itemEntry.text);
-            connect(item, &GroupBarItem::clicked, this,
-                    [this, tag = itemEntry.tag] { RunFunction(QString::number(tag)); });
-        }
+        for (const GroupItemEntry& itemEntry : entry.items)
+            group->AddItem(itemEntry.text, itemEntry.tag, itemEntry.iconIndex)->SetHint(itemEntry.text);
+        connect(group, &GroupBarGroup::itemClicked, this,
+                [this](GroupBarItem* item) { RunFunction(QString::number(item->Tag())); });
     }
 }
 

@@ -3,11 +3,13 @@
 #include "IconList.h"
 
 #include <QAccessible>
+#include <QAccessibleObject>
 #include <QAccessibleWidget>
 #include <QEnterEvent>
 #include <QHelpEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -163,36 +165,265 @@ private:
 
 // ---------------------------------------------------------------- item
 
+// The item list of a group, all items painted by this one widget.  It tracks
+// which item the mouse is over and which one was pressed, shows their hints
+// and turns a press and release on the same item into a click.
+class GroupBarBody : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit GroupBarBody(GroupBarGroup* group) : QWidget(group), m_group(group)
+    {
+        setMouseTracking(true);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+
+    GroupBarGroup* Group() const { return m_group; }
+    int ItemHeight() const { return qMax(kIconSize + 8, fontMetrics().height() + 8); }
+    QRect ItemRect(int index) const
+    {
+        return QRect(kBodyMargin.left(), kBodyMargin.top() + index * ItemHeight(),
+                     width() - kBodyMargin.left() - kBodyMargin.right(), ItemHeight());
+    }
+    GroupBarItem* ItemAt(const QPoint& pos) const
+    {
+        if (pos.x() < kBodyMargin.left() || pos.x() >= width() - kBodyMargin.right() ||
+            pos.y() < kBodyMargin.top())
+            return nullptr;
+        return m_group->Item((pos.y() - kBodyMargin.top()) / ItemHeight());
+    }
+
+    // Wide enough for the icons: the bar's width is the side panel's, and a
+    // caption that does not fit is cut off and shown whole as its tip.
+    // Measuring every caption would cost more than the rest of a login's bar.
+    QSize sizeHint() const override
+    {
+        return QSize(kIconSize + 2 * kItemPadding + kBodyMargin.left() + kBodyMargin.right(),
+                     m_group->ItemCount() * ItemHeight() + kBodyMargin.top() + kBodyMargin.bottom());
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+    // An item was added, removed or changed its caption.
+    void ItemsChanged()
+    {
+        updateGeometry();
+        update();
+    }
+    void ItemRemoved(const GroupBarItem* item)
+    {
+        if (m_hovered == item)
+            SetHovered(nullptr);
+        if (m_pressed == item)
+            m_pressed = nullptr;
+        ItemsChanged();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const int height = ItemHeight();
+        const int first = qMax(0, (event->rect().top() - kBodyMargin.top()) / height);
+        const int last =
+            qMin(m_group->ItemCount() - 1, (event->rect().bottom() - kBodyMargin.top()) / height);
+        for (int i = first; i <= last; ++i)
+            PaintItem(painter, m_group->Item(i), ItemRect(i));
+    }
+    void mouseMoveEvent(QMouseEvent* event) override { SetHovered(ItemAt(event->position().toPoint())); }
+    void leaveEvent(QEvent*) override
+    {
+        SetHovered(nullptr);
+        m_pressed = nullptr;
+    }
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (event->button() != Qt::LeftButton)
+            return;
+        m_pressed = ItemAt(event->position().toPoint());
+        SetHovered(m_pressed);
+        update();
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        GroupBarItem* item = ItemAt(event->position().toPoint());
+        const bool click = item && item == m_pressed && event->button() == Qt::LeftButton;
+        m_pressed = nullptr;
+        SetHovered(item);
+        update();
+        if (click)
+            item->Activate();
+    }
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::ToolTip) {
+            auto* help = static_cast<QHelpEvent*>(event);
+            const GroupBarItem* item = ItemAt(help->pos());
+            QString tip;
+            if (item) {
+                tip = item->Hint();
+                const int room =
+                    width() - kBodyMargin.left() - kBodyMargin.right() - 2 * kItemPadding - kIconSize - 6;
+                if (tip.isEmpty() && fontMetrics().horizontalAdvance(item->Caption()) > room)
+                    tip = item->Caption(); // the caption is cut off: show it whole
+            }
+            if (m_group->Bar()->ShowHints() && !tip.isEmpty())
+                QToolTip::showText(help->globalPos(), tip, this, ItemRect(m_group->IndexOf(item)));
+            else
+                QToolTip::hideText();
+            return true;
+        }
+        return QWidget::event(event);
+    }
+
+private:
+    void SetHovered(const GroupBarItem* item)
+    {
+        if (m_hovered == item)
+            return;
+        if (m_hovered)
+            update(ItemRect(m_group->IndexOf(m_hovered)));
+        m_hovered = item;
+        if (m_hovered) {
+            update(ItemRect(m_group->IndexOf(m_hovered)));
+            setCursor(Qt::PointingHandCursor);
+        } else {
+            unsetCursor();
+        }
+    }
+
+    void PaintItem(QPainter& painter, const GroupBarItem* item, const QRect& rect) const
+    {
+        const GroupBar* bar = m_group->Bar();
+        const bool hovered = item == m_hovered;
+        if (hovered) {
+            QColor hover = bar->HoverColor();
+            if (m_pressed == item)
+                hover.setAlpha(qMin(255, hover.alpha() * 2));
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(hover);
+            painter.drawRoundedRect(QRectF(rect).adjusted(1, 0.5, -1, -0.5), 3, 3);
+        }
+        int x = rect.left() + kItemPadding;
+        const QPixmap icon = IconList::Small(item->IconIndex());
+        if (!icon.isNull())
+            painter.drawPixmap(x, rect.top() + (rect.height() - kIconSize) / 2, icon);
+        // Captions line up whether or not an item has an icon.
+        x += kIconSize + 6;
+        QFont font = this->font();
+        font.setUnderline(hovered);
+        painter.setFont(font);
+        painter.setPen(item->FontColor().isValid() ? item->FontColor() : bar->ItemTextColor());
+        const QRect textRect(x, rect.top(), rect.right() - x - 4, rect.height());
+        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
+                         painter.fontMetrics().elidedText(item->Caption(), Qt::ElideRight, textRect.width()));
+    }
+
+    static constexpr QMargins kBodyMargin{3, 4, 3, 4};
+
+    GroupBarGroup* m_group;
+    const GroupBarItem* m_hovered = nullptr;
+    const GroupBarItem* m_pressed = nullptr;
+};
+
 namespace {
 
 // What a screen reader or an automation client sees of an item: a button
-// named by its caption, described by its hint, that can be pressed.
-class GroupBarItemAccessible : public QAccessibleWidget
+// named by its caption, described by its hint, that can be pressed.  It is a
+// child of its group's item list.
+class GroupBarItemAccessible : public QAccessibleObject, public QAccessibleActionInterface
 {
 public:
-    explicit GroupBarItemAccessible(GroupBarItem* item) : QAccessibleWidget(item, QAccessible::Button) {}
+    explicit GroupBarItemAccessible(GroupBarItem* item) : QAccessibleObject(item) {}
 
+    GroupBarItem* Item() const { return static_cast<GroupBarItem*>(object()); }
+    GroupBarBody* Body() const
+    {
+        return Item()->Group() ? Item()->Group()->findChild<GroupBarBody*>() : nullptr;
+    }
+
+    bool isValid() const override { return QAccessibleObject::isValid() && Body(); }
+    QWindow* window() const override
+    {
+        const QWidget* top = Body() ? Body()->window() : nullptr;
+        return top ? top->windowHandle() : nullptr;
+    }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(Body()); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
     QString text(QAccessible::Text kind) const override
     {
-        const auto* item = static_cast<const GroupBarItem*>(widget());
-        if (kind == QAccessible::Name && item->accessibleName().isEmpty())
-            return item->Caption();
-        if (kind == QAccessible::Description && item->accessibleDescription().isEmpty())
-            return item->Hint();
-        return QAccessibleWidget::text(kind);
+        if (kind == QAccessible::Name)
+            return Item()->Caption();
+        if (kind == QAccessible::Description)
+            return Item()->Hint();
+        return QString();
     }
+    QRect rect() const override
+    {
+        const GroupBarBody* body = Body();
+        const int index = Item()->Group()->IndexOf(Item());
+        if (!body || !body->isVisible() || index < 0)
+            return QRect();
+        const QRect local = body->ItemRect(index);
+        return QRect(body->mapToGlobal(local.topLeft()), local.size());
+    }
+    QAccessible::Role role() const override { return QAccessible::Button; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.invisible = !Item()->IsShown();
+        state.offscreen = state.invisible;
+        return state;
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this)
+                                                    : nullptr;
+    }
+
     QStringList actionNames() const override { return {pressAction()}; }
     void doAction(const QString& action) override
     {
-        if (action == pressAction() && widget()->isEnabled())
-            static_cast<GroupBarItem*>(widget())->Activate();
+        if (action == pressAction() && Body() && Body()->isEnabled())
+            Item()->Activate();
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+};
+
+// A group's item list: a list whose children are its items.
+class GroupBarBodyAccessible : public QAccessibleWidget
+{
+public:
+    explicit GroupBarBodyAccessible(GroupBarBody* body) : QAccessibleWidget(body, QAccessible::List) {}
+
+    GroupBarGroup* Group() const { return static_cast<GroupBarBody*>(widget())->Group(); }
+
+    int childCount() const override { return Group()->ItemCount(); }
+    QAccessibleInterface* child(int index) const override
+    {
+        GroupBarItem* item = Group()->Item(index);
+        return item ? QAccessible::queryAccessibleInterface(item) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return child ? Group()->IndexOf(qobject_cast<const GroupBarItem*>(child->object())) : -1;
+    }
+    QAccessibleInterface* childAt(int x, int y) const override
+    {
+        const auto* body = static_cast<GroupBarBody*>(widget());
+        GroupBarItem* item = body->ItemAt(body->mapFromGlobal(QPoint(x, y)));
+        return item ? QAccessible::queryAccessibleInterface(item) : nullptr;
     }
 };
 
-QAccessibleInterface* GroupBarItemInterface(const QString& className, QObject* object)
+QAccessibleInterface* GroupBarInterface(const QString& className, QObject* object)
 {
-    if (className == QLatin1String("GroupBarItem") && object && object->isWidgetType())
+    if (className == QLatin1String("GroupBarItem"))
         return new GroupBarItemAccessible(static_cast<GroupBarItem*>(object));
+    if (className == QLatin1String("GroupBarBody"))
+        return new GroupBarBodyAccessible(static_cast<GroupBarBody*>(object));
     return nullptr;
 }
 
@@ -200,14 +431,19 @@ QAccessibleInterface* GroupBarItemInterface(const QString& className, QObject* o
 
 GroupBarItem::GroupBarItem(const QString& caption, int tag, int iconIndex, const QColor& color,
                            int instanceKey, GroupBarGroup* group)
-    : QWidget(group ? group->m_body : nullptr), m_caption(caption), m_tag(tag), m_iconIndex(iconIndex),
-      m_color(color), m_instanceKey(instanceKey), m_group(group)
+    : QObject(group), m_caption(caption), m_tag(tag), m_iconIndex(iconIndex), m_color(color),
+      m_instanceKey(instanceKey), m_group(group)
 {
-    setCursor(Qt::PointingHandCursor);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    // The caption is the item's accessible name through GroupBarItemAccessible,
-    // not setAccessibleName: that builds an accessible interface for each
-    // item as it is made, a few hundred of them at every login.
+}
+
+void GroupBarItem::Changed(bool resized)
+{
+    if (!m_group || m_group->IndexOf(this) < 0)
+        return;
+    if (resized)
+        m_group->m_body->ItemsChanged();
+    else
+        m_group->m_body->update(m_group->m_body->ItemRect(m_group->IndexOf(this)));
 }
 
 void GroupBarItem::SetCaption(const QString& caption)
@@ -217,20 +453,19 @@ void GroupBarItem::SetCaption(const QString& caption)
         QAccessibleEvent event(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&event);
     }
-    updateGeometry();
-    update();
+    Changed(true);
 }
 
 void GroupBarItem::SetIconIndex(int index)
 {
     m_iconIndex = index;
-    update();
+    Changed(false);
 }
 
 void GroupBarItem::SetFontColor(const QColor& color)
 {
     m_color = color;
-    update();
+    Changed(false);
 }
 
 void GroupBarItem::SetHint(const QString& hint)
@@ -238,75 +473,9 @@ void GroupBarItem::SetHint(const QString& hint)
     m_hint = hint;
 }
 
-QSize GroupBarItem::sizeHint() const
+bool GroupBarItem::IsShown() const
 {
-    const QFontMetrics metrics = fontMetrics();
-    return QSize(metrics.horizontalAdvance(m_caption) + 3 * kItemPadding + kIconSize,
-                 qMax(kIconSize + 8, metrics.height() + 8));
-}
-
-QSize GroupBarItem::minimumSizeHint() const
-{
-    return QSize(kIconSize + 2 * kItemPadding, sizeHint().height());
-}
-
-void GroupBarItem::paintEvent(QPaintEvent*)
-{
-    const GroupBar* bar = m_group->Bar();
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    if (m_hovered) {
-        QColor hover = bar->HoverColor();
-        if (m_pressed)
-            hover.setAlpha(qMin(255, hover.alpha() * 2));
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(hover);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 0.5, -1, -0.5), 3, 3);
-    }
-    int x = kItemPadding;
-    const QPixmap icon = IconList::Small(m_iconIndex);
-    if (!icon.isNull())
-        painter.drawPixmap(x, (height() - kIconSize) / 2, icon);
-    // Captions line up whether or not an item has an icon.
-    x += kIconSize + 6;
-    QFont font = this->font();
-    font.setUnderline(m_hovered);
-    painter.setFont(font);
-    painter.setPen(m_color.isValid() ? m_color : bar->ItemTextColor());
-    const QRect textRect(x, 0, width() - x - 4, height());
-    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
-                     painter.fontMetrics().elidedText(m_caption, Qt::ElideRight, textRect.width()));
-}
-
-void GroupBarItem::enterEvent(QEnterEvent*)
-{
-    m_hovered = true;
-    update();
-}
-
-void GroupBarItem::leaveEvent(QEvent*)
-{
-    m_hovered = false;
-    m_pressed = false;
-    update();
-}
-
-void GroupBarItem::mousePressEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton) {
-        m_pressed = true;
-        update();
-    }
-}
-
-void GroupBarItem::mouseReleaseEvent(QMouseEvent* event)
-{
-    const bool click =
-        m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    m_pressed = false;
-    update();
-    if (click)
-        Activate();
+    return m_group && m_group->IndexOf(this) >= 0 && m_group->m_body->isVisible();
 }
 
 void GroupBarItem::Activate()
@@ -318,23 +487,6 @@ void GroupBarItem::Activate()
     emit clicked();
     if (self && m_group->IndexOf(this) >= 0)
         emit m_group->itemClicked(this);
-}
-
-bool GroupBarItem::event(QEvent* event)
-{
-    if (event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        QString tip = m_hint;
-        const int room = width() - 2 * kItemPadding - kIconSize - 6;
-        if (tip.isEmpty() && fontMetrics().horizontalAdvance(m_caption) > room)
-            tip = m_caption; // the caption is cut off: show it whole
-        if (m_group->Bar()->ShowHints() && !tip.isEmpty())
-            QToolTip::showText(help->globalPos(), tip, this);
-        else
-            QToolTip::hideText();
-        return true;
-    }
-    return QWidget::event(event);
 }
 
 // ---------------------------------------------------------------- group
@@ -349,10 +501,7 @@ GroupBarGroup::GroupBarGroup(const QString& caption, int iconIndex, bool special
     layout->setSpacing(0);
     m_header = new GroupBarHeader(this);
     layout->addWidget(m_header);
-    m_body = new QWidget(this);
-    m_bodyLayout = new QVBoxLayout(m_body);
-    m_bodyLayout->setContentsMargins(3, 4, 3, 4);
-    m_bodyLayout->setSpacing(0);
+    m_body = new GroupBarBody(this);
     layout->addWidget(m_body);
     m_body->setVisible(false); // shown once it has items
 }
@@ -391,11 +540,12 @@ GroupBarItem* GroupBarGroup::AddItem(const QString& caption, int tag, int iconIn
                                      int instanceKey)
 {
     auto* item = new GroupBarItem(caption, tag, iconIndex, color, instanceKey, this);
-    m_bodyLayout->addWidget(item);
     m_items.append(item);
-    m_body->setVisible(IsBodyShown());
-    m_header->update();
-    item->show();
+    m_body->ItemsChanged();
+    if (m_items.size() == 1) {
+        m_body->setVisible(IsBodyShown());
+        m_header->update();
+    }
     return item;
 }
 
@@ -417,13 +567,19 @@ void GroupBarGroup::RemoveItem(int index)
     if (index < 0 || index >= m_items.size())
         return;
     GroupBarItem* item = m_items.takeAt(index);
-    m_bodyLayout->removeWidget(item);
-    item->hide();
+    m_body->ItemRemoved(item);
     item->deleteLater();
     if (m_items.isEmpty()) {
         m_body->setVisible(false);
         m_header->update();
     }
+}
+
+QRect GroupBarGroup::ItemRect(int index) const
+{
+    if (index < 0 || index >= m_items.size() || !IsBodyShown())
+        return QRect();
+    return m_body->ItemRect(index).translated(m_body->pos());
 }
 
 void GroupBarGroup::RemoveItem(GroupBarItem* item)
@@ -465,7 +621,7 @@ void GroupBarGroup::paintEvent(QPaintEvent*)
 
 GroupBar::GroupBar(QWidget* parent) : QScrollArea(parent)
 {
-    static const bool accessible = (QAccessible::installFactory(GroupBarItemInterface), true);
+    static const bool accessible = (QAccessible::installFactory(GroupBarInterface), true);
     Q_UNUSED(accessible);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -651,3 +807,5 @@ void GroupBar::SetHoverColor(const QColor& color)
 {
     SetColor(Hover, color);
 }
+
+#include "GroupBar.moc"

@@ -5,13 +5,16 @@
 #include <QScrollArea>
 
 class GroupBar;
+class GroupBarBody;
 class GroupBarGroup;
 class GroupBarHeader;
 class QVBoxLayout;
 
 // One entry of a group: small icon and caption, carrying an integer tag (a
-// function identifier) and an instance key (open-windows entries).
-class GroupBarItem : public QWidget
+// function identifier) and an instance key (open-windows entries).  Items are
+// painted by their group, not widgets of their own: a login makes a few
+// hundred of them.
+class GroupBarItem : public QObject
 {
     Q_OBJECT
 public:
@@ -33,24 +36,18 @@ public:
     QString Hint() const { return m_hint; }
     void SetHint(const QString& hint);
     GroupBarGroup* Group() const { return m_group; }
+    // On screen: in a group that is open and shown.
+    bool IsShown() const;
 
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
     // What a click does: clicked(), then the group's itemClicked().
     void Activate();
 
 signals:
     void clicked();
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    bool event(QEvent* event) override;
-
 private:
+    void Changed(bool resized);
+
     QString m_caption;
     int m_tag;
     int m_iconIndex;
@@ -58,8 +55,6 @@ private:
     int m_instanceKey;
     QString m_hint;
     GroupBarGroup* m_group;
-    bool m_hovered = false;
-    bool m_pressed = false;
 };
 
 // A collapsible group: a caption bar over its list of items.
@@ -89,7 +84,10 @@ public:
     int IndexOf(const GroupBarItem* item) const;
     // The first item with that tag and instance key, or nullptr.
     GroupBarItem* FindItem(int tag, int instanceKey) const;
-    // Removing is safe from inside the item's own click handler: the widget
+    // Where the item is drawn, in the group's coordinates; empty while the
+    // item list is not shown.
+    QRect ItemRect(int index) const;
+    // Removing is safe from inside the item's own click handler: the item
     // leaves the group at once and is freed when control returns to the loop.
     void RemoveItem(int index);
     void RemoveItem(GroupBarItem* item);
@@ -103,10 +101,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    friend class GroupBarItem; // made inside the body
+    friend class GroupBarItem; // repaints the body when it changes
     GroupBarHeader* m_header;
-    QWidget* m_body;
-    QVBoxLayout* m_bodyLayout;
+    GroupBarBody* m_body;
     QList<GroupBarItem*> m_items;
     QString m_caption;
     int m_iconIndex;

@@ -421,7 +421,7 @@ private slots:
         QCOMPARE(app.Children().last()->widget()->windowTitle(), QString("系统日志"));
         GroupBarGroup* sales = app.Main()->gbMain->group(1);
         QCOMPARE(sales->Caption(), QString("销售管理"));
-        emit sales->Item(0)->clicked();
+        sales->Item(0)->Activate();
         QCOMPARE(app.Children().last()->widget()->windowTitle(), QString("销售记录管理"));
         app.Main()->Edit1->setText("4004");
         QTest::mouseClick(app.Main()->Button1, Qt::LeftButton);

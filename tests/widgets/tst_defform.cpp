@@ -228,9 +228,9 @@ private slots:
         TDefForm* first = OpenForm("打印模板", "2003");
         TDefForm* second = OpenForm("打印模板", "2003");
         QCOMPARE(shell.area->activeSubWindow(), second->SubWindow());
-        QTest::mouseClick(shell.OpenWindows()->Item(0), Qt::LeftButton);
+        shell.OpenWindows()->Item(0)->Activate();
         QCOMPARE(shell.area->activeSubWindow(), first->SubWindow());
-        QTest::mouseClick(shell.OpenWindows()->Item(1), Qt::LeftButton);
+        shell.OpenWindows()->Item(1)->Activate();
         QCOMPARE(shell.area->activeSubWindow(), second->SubWindow());
         // No function is run: nothing new opens.
         QVERIFY(shell.runs.isEmpty());

@@ -16,6 +16,21 @@ class TestGroupBar : public QObject
 
     static void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
+    // The widget that draws an item and the item's centre in it.
+    static QPair<QWidget*, QPoint> Spot(GroupBarItem* item)
+    {
+        GroupBarGroup* group = item->Group();
+        const QPoint centre = group->ItemRect(group->IndexOf(item)).center();
+        QWidget* area = group->childAt(centre);
+        return {area, area ? area->mapFrom(group, centre) : QPoint()};
+    }
+    static void Click(GroupBarItem* item)
+    {
+        const auto [area, pos] = Spot(item);
+        QVERIFY(area);
+        QTest::mouseClick(area, Qt::LeftButton, {}, pos);
+    }
+
 private slots:
     void groupsAreInsertedRemovedAndCleared()
     {
@@ -97,7 +112,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&bar));
         QSignalSpy barClicks(&bar, &GroupBar::itemClicked);
 
-        QTest::mouseClick(user, Qt::LeftButton);
+        Click(user);
         QCOMPARE(barClicks.size(), 1);
         QCOMPARE(barClicks[0][0].value<GroupBarGroup*>(), bar.group(0));
         QCOMPARE(barClicks[0][1].value<GroupBarItem*>(), user);
@@ -105,14 +120,14 @@ private slots:
         // An entry that removes itself when clicked (a form closing).
         QPointer<GroupBarItem> selfGuard(self);
         connect(self, &GroupBarItem::clicked, [&] { bar.group(0)->RemoveItem(self); });
-        QTest::mouseClick(self, Qt::LeftButton);
+        Click(self);
         QCOMPARE(barClicks.size(), 1); // a removed entry is no longer a bar item
         FlushDeletes();
         QVERIFY(selfGuard.isNull());
 
         // A handler that throws the whole bar away (log-off rebuilds it).
         connect(logOff, &GroupBarItem::clicked, [&] { bar.Clear(); });
-        QTest::mouseClick(logOff, Qt::LeftButton);
+        Click(logOff);
         QCOMPARE(bar.GroupCount(), 0);
         FlushDeletes();
 
@@ -121,8 +136,10 @@ private slots:
         GroupBarItem* calc = bar.group(0)->AddItem("计算器", 9006, IconList::Calculator);
         QTest::qWait(0);
         QSignalSpy calcClicks(calc, &GroupBarItem::clicked);
-        QTest::mousePress(calc, Qt::LeftButton);
-        QTest::mouseRelease(calc, Qt::LeftButton, {}, QPoint(-5, -5));
+        const auto [area, pos] = Spot(calc);
+        QVERIFY(area);
+        QTest::mousePress(area, Qt::LeftButton, {}, pos);
+        QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(-5, -5));
         QCOMPARE(calcClicks.size(), 0);
     }
 
@@ -141,6 +158,26 @@ private slots:
         QCOMPARE(item->text(QAccessible::Description), QString("增加、修改和停用用户"));
         user->SetCaption("用户与权限");
         QCOMPARE(item->text(QAccessible::Name), QString("用户与权限"));
+
+        // Items are painted, so a reader finds them only as children of
+        // their group's list: reachable from the bar, placed where drawn.
+        bar.group(0)->AddItem("角色管理", 4002);
+        QAccessibleInterface* list = item->parent();
+        QVERIFY(list);
+        QCOMPARE(list->role(), QAccessible::List);
+        QCOMPARE(list->childCount(), 2);
+        QCOMPARE(list->child(0), item);
+        QCOMPARE(list->indexOfChild(item), 0);
+        QCOMPARE(list->child(1)->text(QAccessible::Name), QString("角色管理"));
+        QAccessibleInterface* group = QAccessible::queryAccessibleInterface(bar.group(0));
+        QVERIFY(group->indexOfChild(list) >= 0);
+        const QRect drawn = bar.group(0)->ItemRect(0);
+        QCOMPARE(item->rect(), QRect(bar.group(0)->mapToGlobal(drawn.topLeft()), drawn.size()));
+        QCOMPARE(list->childAt(item->rect().center().x(), item->rect().center().y()), item);
+        QVERIFY(!item->state().invisible);
+        bar.group(0)->SetOpened(false);
+        QVERIFY(item->state().invisible);
+        bar.group(0)->SetOpened(true);
         // An automation client presses it like a click.
         QSignalSpy barClicks(&bar, &GroupBar::itemClicked);
         QAccessibleActionInterface* actions = item->actionInterface();
@@ -161,7 +198,7 @@ private slots:
         bar.show();
         QVERIFY(QTest::qWaitForWindowExposed(&bar));
         QVERIFY(group->IsOpened());
-        QVERIFY(item->isVisible());
+        QVERIFY(item->IsShown());
         const int openHeight = group->sizeHint().height();
 
         QSignalSpy toggles(group, &GroupBarGroup::openedChanged);
@@ -169,20 +206,20 @@ private slots:
         QVERIFY(header);
         QTest::mouseClick(header, Qt::LeftButton);
         QVERIFY(!group->IsOpened());
-        QVERIFY(!item->isVisible());
+        QVERIFY(!item->IsShown());
         QVERIFY(group->sizeHint().height() < openHeight);
         QCOMPARE(toggles.size(), 1);
 
         QTest::mouseClick(header, Qt::LeftButton);
         QVERIFY(group->IsOpened());
-        QVERIFY(item->isVisible());
+        QVERIFY(item->IsShown());
 
         // Items added to a closed group stay hidden until it opens.
         group->SetOpened(false);
         GroupBarItem* later = group->AddItem("角色管理", 4002);
-        QVERIFY(!later->isVisible());
+        QVERIFY(!later->IsShown());
         group->SetOpened(true);
-        QVERIFY(later->isVisible());
+        QVERIFY(later->IsShown());
         QCOMPARE(toggles.size(), 4);
         group->SetOpened(true); // no change, no signal
         QCOMPARE(toggles.size(), 4);
