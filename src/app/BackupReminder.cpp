@@ -17,14 +17,7 @@ constexpr const char* BackupNoticeProperty = "backupNotice";
 
 bool MayBackUp(const TFunctions& rights)
 {
-    const MemDataset& functions = rights.FunctionSet;
-    const int control = functions.FieldIndex("ControlName");
-    const int id = functions.FieldIndex("FuncID");
-    for (int row = 0; row < functions.RecordCount(); ++row)
-        if (functions.ValueAt(row, control).toString() == QLatin1String("TFrmBackUp") &&
-            rights.IsGranted(functions.ValueAt(row, id).toString()))
-            return true;
-    return false;
+    return !rights.GrantedFunctionOpening(QStringLiteral("TFrmBackUp")).isEmpty();
 }
 
 } // namespace

@@ -20,16 +20,7 @@ namespace {
 // user has been granted; empty when there is none.
 QString GrantedManagerFunction(const TFunctions& rights)
 {
-    const MemDataset& functions = rights.FunctionSet;
-    const int control = functions.FieldIndex("ControlName");
-    const int id = functions.FieldIndex("FuncID");
-    for (int row = 0; row < functions.RecordCount(); ++row) {
-        const QString funcID = functions.ValueAt(row, id).toString();
-        if (functions.ValueAt(row, control).toString() == QLatin1String("TFrmSaleManage") &&
-            rights.IsGranted(funcID))
-            return funcID;
-    }
-    return {};
+    return rights.GrantedFunctionOpening(QStringLiteral("TFrmSaleManage"));
 }
 
 // The open-repairs line in the status bar for a user who may open the

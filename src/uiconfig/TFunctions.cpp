@@ -4,6 +4,7 @@
 #include "DataAccess.h"
 #include "Dialogs.h"
 #include "FunctionsHost.h"
+#include "GbkText.h"
 #include "GroupBar.h"
 #include "HelpWindow.h"
 #include "IconList.h"
@@ -30,21 +31,18 @@ namespace {
 
 const QString Yes = QStringLiteral("Y");
 
-QString ValueText(const MemDataset& set, int row, const char* field)
+// The text as a field of `maxBytes` bytes holds it (see MemDataset::Coerce).
+QString FitText(QString text, int maxBytes)
 {
-    return set.ValueAt(row, set.FieldIndex(field)).toString();
+    if (text.size() * 4 > maxBytes && Gbk::ByteLength(text) > maxBytes)
+        return Gbk::Truncate(text, maxBytes);
+    return text;
 }
 
 } // namespace
 
 TFunctions::TFunctions(FunctionsHost* host, QObject* parent) : QObject(parent), m_host(host)
 {
-    FunctionSet.AddField("FuncID", FieldType::Text, 20);
-    FunctionSet.AddField("ControlName", FieldType::Text, 50);
-    FunctionSet.AddField("FormModal", FieldType::Text, 20);
-    FunctionSet.AddField("ParentFuncID", FieldType::Text, 20);
-    FunctionSet.AddField("IsPublic", FieldType::Text, 1);
-
     MenuSet.AddField("MenuID", FieldType::Integer);
     MenuSet.AddField("MenuText", FieldType::Text, 50);
     MenuSet.AddField("ParentMenuID", FieldType::Integer);
@@ -53,7 +51,6 @@ TFunctions::TFunctions(FunctionsHost* host, QObject* parent) : QObject(parent), 
     MenuSet.AddField("IsPublic", FieldType::Text, 1);
     MenuSet.AddField("OrderNum", FieldType::Integer);
 
-    GrantSet.AddField("FuncID", FieldType::Text, 20);
     if (!Functions) {
         Functions = this;
         SessionRights::Install([this](const QString& funcID) { return IsGranted(funcID); },
@@ -74,28 +71,26 @@ TFunctions::~TFunctions()
 
 void TFunctions::ResolveRights(const QString& userID)
 {
-    GrantSet.EmptyDataSet();
     m_granted.clear();
+    m_grantOrder.clear();
     LoadFunctionCatalogue();
     QVector<MenuMark> menus;
     QVector<qint64> orderNums;
     ReadMenuStructure(&menus, &orderNums);
     LoadUserGrants(userID);
-    GrantSet.Refresh();
     FillMenuSet(menus, orderNums);
 }
 
 void TFunctions::LoadFunctionCatalogue()
 {
-    FunctionSet.EmptyDataSet();
+    m_functions.clear();
     m_functionRow.clear();
     m_childRows.clear();
-    m_functionIDs.clear();
-    struct Function
+    struct Row
     {
         QString id, control, modal, parent, isPublic;
     };
-    QVector<Function> catalogue;
+    QVector<Row> catalogue;
     if (!ReadEach(QStringLiteral("select FunctionID, ControlName, FormModal, ParentFunctionID, IsPublic"
                                  " from AC_FUNCTIONINFO"),
                   {}, [&catalogue](const SqlStatement& row) {
@@ -106,32 +101,25 @@ void TFunctions::LoadFunctionCatalogue()
     // A function is public when its own flag or its direct parent's is "Y".
     QHash<QString, QString> ownFlag;
     ownFlag.reserve(catalogue.size());
-    for (const Function& function : catalogue)
-        ownFlag.insert(function.id, function.isPublic);
-    // The rows go in whole (each value fitted to its field as SetValue
-    // would), not value by value: a catalogue has a thousand of them.
-    m_functionIDs.reserve(catalogue.size());
+    for (const Row& row : catalogue)
+        ownFlag.insert(row.id, row.isPublic);
+    m_functions.reserve(catalogue.size());
     m_functionRow.reserve(catalogue.size());
-    for (const Function& function : catalogue) {
-        QString flag = QStringLiteral("N");
-        if (const auto own = ownFlag.constFind(function.parent); own != ownFlag.cend())
-            flag = own->trimmed();
-        if (flag != Yes)
-            flag = function.isPublic;
-        const QVariant id = FunctionSet.Coerce(0, function.id);
-        const QVariant parent = FunctionSet.Coerce(3, function.parent);
+    for (Row& row : catalogue) {
+        const auto parentFlag = ownFlag.constFind(row.parent);
+        const bool isPublic =
+            (parentFlag != ownFlag.cend() && parentFlag->trimmed() == Yes) || FitText(row.isPublic, 1) == Yes;
         // Look-ups by identifier and by parent, so that resolving the rights
         // of a large catalogue does not walk it once per function.  A
         // duplicate identifier resolves to its first row.
-        const int row = m_functionIDs.size();
-        m_functionIDs.append(id.toString());
-        if (!m_functionRow.contains(m_functionIDs.last()))
-            m_functionRow.insert(m_functionIDs.last(), row);
-        m_childRows[parent.toString()].append(row);
-        FunctionSet.AppendRaw({id, FunctionSet.Coerce(1, function.control),
-                               FunctionSet.Coerce(2, function.modal), parent, FunctionSet.Coerce(4, flag)});
+        const int index = m_functions.size();
+        m_functions.append({FitText(std::move(row.id), 20), FitText(std::move(row.control), 50),
+                            FitText(std::move(row.modal), 20), FitText(std::move(row.parent), 20), isPublic});
+        const CatalogueFunction& function = m_functions.last();
+        if (!m_functionRow.contains(function.id))
+            m_functionRow.insert(function.id, index);
+        m_childRows[function.parentID].append(index);
     }
-    FunctionSet.Refresh();
 }
 
 void TFunctions::ReadMenuStructure(QVector<MenuMark>* menus, QVector<qint64>* orderNums)
@@ -181,7 +169,7 @@ void TFunctions::AddChildFunctions(const QString& funcID, QStringList& path)
         return;
     path << funcID;
     for (const int row : m_childRows.value(funcID)) {
-        const QString& child = m_functionIDs[row];
+        const QString& child = m_functions[row].id;
         if (path.contains(child))
             continue;
         Grant(child);
@@ -196,7 +184,7 @@ void TFunctions::Grant(const QString& funcID)
     // function once.
     if (!m_granted.contains(funcID)) {
         m_granted.insert(funcID);
-        GrantSet.AppendRaw({GrantSet.Coerce(0, funcID)});
+        m_grantOrder.append(funcID);
     }
 }
 
@@ -215,7 +203,15 @@ bool TFunctions::IsPublicFunction(const QString& funcID) const
     if (funcID.isEmpty())
         return false;
     const int row = FindFunction(funcID);
-    return row >= 0 && ValueText(FunctionSet, row, "IsPublic") == Yes;
+    return row >= 0 && m_functions[row].isPublic;
+}
+
+QString TFunctions::GrantedFunctionOpening(const QString& controlName) const
+{
+    for (const CatalogueFunction& function : m_functions)
+        if (function.controlName == controlName && IsGranted(function.id))
+            return function.id;
+    return {};
 }
 
 void TFunctions::FillMenuSet(QVector<MenuMark>& menus, const QVector<qint64>& orderNums)
@@ -272,8 +268,8 @@ bool TFunctions::RunFunction(const QString& funcID)
     if (row < 0)
         return false;
     // Read before acting: logging in again or off rebuilds the datasets.
-    const QString controlName = ValueText(FunctionSet, row, "ControlName");
-    const QString formModal = ValueText(FunctionSet, row, "FormModal");
+    const QString controlName = m_functions[row].controlName;
+    const QString formModal = m_functions[row].formModal;
 
     if (funcID == QLatin1String("1002")) {
         if (frmChangePassWord)

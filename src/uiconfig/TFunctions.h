@@ -19,7 +19,7 @@ struct MenuMark;
 class MenuChildren;
 
 // The function-rights object: resolves which functions the current user has
-// been granted (FunctionSet, MenuSet, GrantSet), runs function identifiers
+// been granted (the catalogue, MenuSet, the grants), runs function identifiers
 // (built-in actions or the form the catalogue names) and rebuilds the main
 // window's menu, toolbar and group bar.  One instance, created by the main
 // window; it owns the one user record.
@@ -44,7 +44,12 @@ public:
     void ResolveRights(const QString& userID);
 
     bool IsGranted(const QString& funcID) const;
+    // Every function granted, each once, in the order granted.
+    const QStringList& GrantedFunctions() const { return m_grantOrder; }
     bool IsPublicFunction(const QString& funcID) const;
+    // The first function of the catalogue that opens the form class
+    // `controlName` and is granted; empty when there is none.
+    QString GrantedFunctionOpening(const QString& controlName) const;
     // false when the identifier is not in the catalogue (nothing happens then).
     bool RunFunction(const QString& funcID);
 
@@ -55,9 +60,7 @@ public:
     void BuildGroupBar(GroupBar* groupBar);
     static void AddOpenWindowsGroup(GroupBar* groupBar);
 
-    MemDataset FunctionSet;
     MemDataset MenuSet;
-    MemDataset GrantSet;
 
     // Where 7001 writes to, and the programs of 9006/9007 below the program folder.
     static const char* const SupportMail;
@@ -84,10 +87,17 @@ private:
     void LogOff();
     int FindFunction(const QString& funcID) const;
 
-    QHash<QString, int> m_functionRow;        // FunctionSet row of each identifier
-    QHash<QString, QVector<int>> m_childRows; // FunctionSet rows below each identifier, in order
-    QVector<QString> m_functionIDs;           // FunctionSet's identifiers, by row
-    QSet<QString> m_granted;                  // GrantSet's identifiers
+    // One function of the catalogue, its texts fitted to their columns.
+    struct CatalogueFunction
+    {
+        QString id, controlName, formModal, parentID;
+        bool isPublic; // its own flag or its direct parent's is "Y"
+    };
+    QVector<CatalogueFunction> m_functions;   // the catalogue, in the order read
+    QHash<QString, int> m_functionRow;        // index of each identifier in m_functions
+    QHash<QString, QVector<int>> m_childRows; // indexes below each identifier, in order
+    QSet<QString> m_granted;                  // the functions granted
+    QStringList m_grantOrder;                 // the same, in the order granted
     TUser m_user;
     TUser* m_currentUser = &m_user;
     FunctionsHost* m_host = nullptr;

@@ -20,10 +20,8 @@ class TestFunctions : public QObject
 
     static QSet<QString> Granted(const TFunctions& functions)
     {
-        QSet<QString> ids;
-        for (int row = 0; row < functions.GrantSet.RecordCount(); ++row)
-            ids << functions.GrantSet.ValueAt(row, 0).toString();
-        return ids;
+        const QStringList& ids = functions.GrantedFunctions();
+        return QSet<QString>(ids.cbegin(), ids.cend());
     }
 
     static bool OnToolBar(const TFunctions& functions, int tag)
@@ -158,7 +156,7 @@ private slots:
             QVERIFY2(functions.IsGranted(id), id);
         for (const char* id : {"2002", "5000", "4000"})
             QVERIFY2(!functions.IsGranted(id), id);
-        QCOMPARE(functions.GrantSet.RecordCount(), Granted(functions).size()); // each function once
+        QCOMPARE(functions.GrantedFunctions().size(), Granted(functions).size()); // each function once
 
         // The menu rows carry whether the grants or their being public put
         // them in use.
