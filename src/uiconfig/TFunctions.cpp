@@ -456,7 +456,8 @@ void TFunctions::BuildToolBar(QToolBar* toolBar)
             action->deleteLater();
     }
     MemDataset rows;
-    if (!OpenQuery(QStringLiteral("select * from AC_TOOLCFG where IsShow='Y' order by OrderNum desc"),
+    if (!OpenQuery(QStringLiteral("select FunctionID, ButtonText, IconIndex from AC_TOOLCFG where IsShow='Y'"
+                                  " order by OrderNum desc"),
                    rows) ||
         rows.IsEmpty())
         return;
