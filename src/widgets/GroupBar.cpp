@@ -392,7 +392,8 @@ public:
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 };
 
-// A group's item list: a list whose children are its items.
+// A group's item list: a list named by the group's caption, whose children
+// are its items.
 class GroupBarBodyAccessible : public QAccessibleWidget
 {
 public:
@@ -400,6 +401,12 @@ public:
 
     GroupBarGroup* Group() const { return static_cast<GroupBarBody*>(widget())->Group(); }
 
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return Group()->Caption();
+        return QAccessibleWidget::text(kind);
+    }
     int childCount() const override { return Group()->ItemCount(); }
     QAccessibleInterface* child(int index) const override
     {

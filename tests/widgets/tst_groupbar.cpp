@@ -165,6 +165,7 @@ private slots:
         QAccessibleInterface* list = item->parent();
         QVERIFY(list);
         QCOMPARE(list->role(), QAccessible::List);
+        QCOMPARE(list->text(QAccessible::Name), QString("系统管理"));
         QCOMPARE(list->childCount(), 2);
         QCOMPARE(list->child(0), item);
         QCOMPARE(list->indexOfChild(item), 0);
