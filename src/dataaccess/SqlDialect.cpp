@@ -419,7 +419,9 @@ QString Quoted(const QString& text)
 // spaces.  Empty when a column name would need quoting in JSON (WholeRow
 // writes names as they are) and for more columns than a function of the
 // library takes arguments (127, two for each column).
-QString WholeRowObject(const ChangeLogTable& spec, const QString& row)
+// `pairsFunction`: the same text by the connection's NewValuesObject()
+// (SqliteEngine), which takes the names and values alone.
+QString WholeRowObject(const ChangeLogTable& spec, const QString& row, bool pairsFunction = false)
 {
     static const QRegularExpression plainName(QStringLiteral("^[A-Za-z0-9_]+$"));
     if (spec.columns.size() > 63)
@@ -432,9 +434,10 @@ QString WholeRowObject(const ChangeLogTable& spec, const QString& row)
         const QString text = spec.secrets.contains(column, Qt::CaseInsensitive)
                                  ? "CASE WHEN " + value + " IS NULL THEN NULL ELSE '***' END"
                                  : "CAST(" + value + " AS TEXT)";
-        parts << "'" + column.toLower() + "',json_array(NULL," + text + ")";
+        parts << (pairsFunction ? "'" + column.toLower() + "'," + text
+                                : "'" + column.toLower() + "',json_array(NULL," + text + ")");
     }
-    return "json_object(" + parts.join(',') + ")";
+    return (pairsFunction ? "NewValuesObject(" : "json_object(") + parts.join(',') + ")";
 }
 
 // The session trigger of ChangeSessionSql() (SQLite).
@@ -533,7 +536,7 @@ ChangeLogInsertFill ChangeLogInsertFillOf(const SqlConnection* connection, const
     for (const QString& sql : triggers)
         if (sql.startsWith(insertHead))
             fill.trigger = sql;
-    const QString fields = WholeRowObject(spec, QStringLiteral("new"));
+    const QString fields = WholeRowObject(spec, QStringLiteral("new"), true);
     if (fill.trigger.isEmpty() || fields.isEmpty())
         return {};
     const QString time = QStringLiteral("datetime('now','localtime')");
