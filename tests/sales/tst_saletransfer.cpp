@@ -552,8 +552,9 @@ private slots:
             QString reason;
             // A cancel first: nothing of it stays, the triggers included.
             if (setBased) {
-                QCOMPARE(SaleImport::Write(preview, false, &written, &reason, [](qint64) { return false; }),
-                         SaleImport::Outcome::Cancelled);
+                QVERIFY2(SaleImport::Write(preview, false, &written, &reason, [](qint64) { return false; }) ==
+                             SaleImport::Outcome::Cancelled,
+                         qPrintable(reason));
                 QCOMPARE(m_env->Scalar("select coalesce(max(id),0) from SaleInfo").toLongLong(), before);
             }
             QVERIFY2(SaleImport::Write(preview, false, &written, &reason) == SaleImport::Outcome::Done,
