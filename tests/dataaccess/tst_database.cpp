@@ -957,9 +957,12 @@ private slots:
                     "select hex(NewValuesObject(?1, ?2, 'id', CAST(7 AS TEXT), 'x', CAST(x'ff41' "
                     "AS TEXT), 'n', NULL)), hex(json_object(?1, json_array(NULL, ?2), 'id', "
                     "json_array(NULL, CAST(7 AS TEXT)), 'x', json_array(NULL, CAST(x'ff41' AS "
-                    "TEXT)), 'n', json_array(NULL, NULL)))");
+                    "TEXT)), 'n', json_array(NULL, NULL))), "
+                    // As the change log's insert trigger writes a value.
+                    "hex(NewValuesObject('v', ?2)), hex('{\"v\":[null,'||json_quote(?2)||']}')");
                 QVERIFY(both.Bind({name, value.isNull() ? SqlArg::Null() : SqlArg(value)}) && both.Step());
                 QCOMPARE(both.ColumnValue(0).toString(), both.ColumnValue(1).toString());
+                QCOMPARE(both.ColumnValue(2).toString(), both.ColumnValue(3).toString());
             }
         // Names and values come in pairs, a value is a text or NULL.
         QString error;
