@@ -412,13 +412,13 @@ QString Quoted(const QString& text)
     return '\'' + QString(text).replace('\'', QLatin1String("''")) + '\'';
 }
 
-// The same text as WholeRow(false, spec, row, true), built by one JSON
-// function per column instead of a chain of concatenations that copies the
-// growing text again for every column: SQLite quotes a value for
-// json_array() as json_quote() does, and writes objects and arrays without
-// spaces.  Empty when a column name would need quoting in JSON (WholeRow
-// writes names as they are) and for more columns than a function of the
-// library takes arguments (127, two for each column).
+// The same text as WholeRow(false, spec, row, true), built in one pass by
+// the connection's NewValuesObject() (SqliteEngine) instead of a chain of
+// concatenations that copies the growing text again for every column: it
+// quotes as json_quote() does and writes the object without spaces.  Empty
+// when a column name would need quoting in JSON (WholeRow writes names as
+// they are) and for more columns than a function of the library takes
+// arguments (127, two for each column).
 QString WholeRowObject(const ChangeLogTable& spec, const QString& row)
 {
     static const QRegularExpression plainName(QStringLiteral("^[A-Za-z0-9_]+$"));
@@ -432,9 +432,9 @@ QString WholeRowObject(const ChangeLogTable& spec, const QString& row)
         const QString text = spec.secrets.contains(column, Qt::CaseInsensitive)
                                  ? "CASE WHEN " + value + " IS NULL THEN NULL ELSE '***' END"
                                  : "CAST(" + value + " AS TEXT)";
-        parts << "'" + column.toLower() + "',json_array(NULL," + text + ")";
+        parts << "'" + column.toLower() + "'," + text;
     }
-    return "json_object(" + parts.join(',') + ")";
+    return "NewValuesObject(" + parts.join(',') + ")";
 }
 
 // The session trigger of ChangeSessionSql() (SQLite).

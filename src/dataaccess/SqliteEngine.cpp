@@ -23,6 +23,77 @@ int WaitForLock(void*, int tries)
     QThread::usleep(1000);
     return 1;
 }
+
+// NewValuesObject(name, value, ...): the text json_object(name,
+// json_array(NULL, value), ...) makes of names and values that are texts or
+// NULL, byte for byte, in one pass: '{"name":[null,"value"],...}'.  The
+// change log's row of an inserted record is of this form; built by the
+// library's JSON functions it costs a call, a copy and an allocation per
+// column, a large part of an import.  Quoted as the library quotes: '"'
+// and '\' escaped, the control characters as \b \t \n \f \r or \u00xx,
+// every other byte as it stands.
+void AppendJsonString(QByteArray* out, const unsigned char* text, int bytes)
+{
+    static const char special[32] = {0, 0, 0, 0, 0, 0, 0, 0, 'b', 't', 'n', 0, 'f', 'r', 0, 0,
+                                     0, 0, 0, 0, 0, 0, 0, 0, 0,   0,   0,   0, 0,   0,   0, 0};
+    out->append('"');
+    int plain = 0; // bytes at the end of `text` read but not yet copied
+    for (int i = 0; i < bytes; ++i) {
+        const unsigned char c = text[i];
+        if (c >= 0x20 && c != '"' && c != '\\') {
+            ++plain;
+            continue;
+        }
+        out->append(reinterpret_cast<const char*>(text) + i - plain, plain);
+        plain = 0;
+        if (c == '"' || c == '\\') {
+            out->append('\\').append(char(c));
+        } else if (special[c]) {
+            out->append('\\').append(special[c]);
+        } else {
+            const char digits[] = {'\\', 'u', '0', '0', char('0' + (c >> 4)), "0123456789abcdef"[c & 0xf]};
+            out->append(digits, sizeof digits);
+        }
+    }
+    out->append(reinterpret_cast<const char*>(text) + bytes - plain, plain);
+    out->append('"');
+}
+
+void NewValuesObject(sqlite3_context* context, int argc, sqlite3_value** argv)
+{
+    if (argc % 2 != 0) {
+        sqlite3_result_error(context, "NewValuesObject() needs names and values in pairs", -1);
+        return;
+    }
+    // Kept between calls for its capacity: one per connection.
+    QByteArray* out = static_cast<QByteArray*>(sqlite3_user_data(context));
+    out->resize(0);
+    out->append('{');
+    for (int i = 0; i < argc; i += 2) {
+        if (sqlite3_value_type(argv[i]) != SQLITE_TEXT) {
+            sqlite3_result_error(context, "NewValuesObject(): a name is no text", -1);
+            return;
+        }
+        if (i > 0)
+            out->append(',');
+        const unsigned char* name = sqlite3_value_text(argv[i]);
+        AppendJsonString(out, name, sqlite3_value_bytes(argv[i]));
+        out->append(":[null,", 7);
+        const int type = sqlite3_value_type(argv[i + 1]);
+        if (type == SQLITE_NULL) {
+            out->append("null", 4);
+        } else if (type == SQLITE_TEXT) {
+            const unsigned char* value = sqlite3_value_text(argv[i + 1]);
+            AppendJsonString(out, value, sqlite3_value_bytes(argv[i + 1]));
+        } else {
+            sqlite3_result_error(context, "NewValuesObject(): a value is neither text nor NULL", -1);
+            return;
+        }
+        out->append(']');
+    }
+    out->append('}');
+    sqlite3_result_text(context, out->constData(), int(out->size()), SQLITE_TRANSIENT);
+}
 } // namespace
 
 std::unique_ptr<SqliteEngine> SqliteEngine::Open(const QString& fileName, int flags, bool checkWritable,
@@ -45,6 +116,9 @@ std::unique_ptr<SqliteEngine> SqliteEngine::Open(const QString& fileName, int fl
     std::unique_ptr<SqliteEngine> engine(new SqliteEngine(db));
     sqlite3_busy_handler(db, WaitForLock, nullptr);
     sqlite3_extended_result_codes(db, 1);
+    sqlite3_create_function_v2(
+        db, "NewValuesObject", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, new QByteArray,
+        NewValuesObject, nullptr, nullptr, [](void* buffer) { delete static_cast<QByteArray*>(buffer); });
     // Make sure the file really is a database before anybody uses it.
     if (!engine->ExecRaw("PRAGMA schema_version", error, code))
         return nullptr;

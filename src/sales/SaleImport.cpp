@@ -784,6 +784,18 @@ public:
         static const QStringList perRow{QStringLiteral("SaleFind_Insert"),
                                         QStringLiteral("SalePhoneFind_Insert"),
                                         QStringLiteral("ChangeLog_SaleInfo_Insert")};
+        // Before every insert these look for a stored record of the id the
+        // insert names; the import names none (the new row's id reads -1
+        // there), and so they do nothing for its rows but cost a call each.
+        // Set aside without a statement in their place, unless a stored
+        // record has an id below 0 (one of -1 they would find).
+        static const QStringList idle{QStringLiteral("SaleFind_Replace"),
+                                      QStringLiteral("SalePhoneFind_Replace")};
+        static const QStringList order = perRow + idle;
+        SqlStatement negative(CurrentConnection(), "select count(*) from SaleInfo where id<0");
+        if (!negative.Step())
+            return false;
+        const bool idleApart = negative.ColumnValue(0).toLongLong() == 0;
         // Temporary triggers too: one of this connection on SaleInfo is as
         // foreign as one in the file.
         SqlStatement triggers(CurrentConnection(),
@@ -797,6 +809,11 @@ public:
             const QString sql = triggers.ColumnValue(1).toString();
             if (!ours.contains(name))
                 return false;
+            if (idle.contains(name)) {
+                if (idleApart && IsIdleForNewIds(name, sql))
+                    m_triggers << Trigger{name, sql, QString(), nullptr};
+                continue;
+            }
             if (!perRow.contains(name))
                 continue;
             Trigger trigger{name, sql, FillStatement(name, sql), nullptr};
@@ -808,7 +825,7 @@ public:
             return false;
         // Kept in the order the file holds them, made again in that order.
         std::sort(m_triggers.begin(), m_triggers.end(), [](const Trigger& a, const Trigger& b) {
-            return perRow.indexOf(a.name) < perRow.indexOf(b.name);
+            return order.indexOf(a.name) < order.indexOf(b.name);
         });
         return PrepareChangeLog();
     }
@@ -838,6 +855,8 @@ public:
     bool Fill(qint64 afterId, QString* error)
     {
         for (Trigger& trigger : m_triggers) {
+            if (trigger.fill.isEmpty())
+                continue;
             if (!trigger.statement)
                 trigger.statement = std::make_shared<SqlStatement>(CurrentConnection(), trigger.fill);
             trigger.statement->Reset();
@@ -887,10 +906,20 @@ public:
                " FROM SaleInfo AS new WHERE new.id > ? ORDER BY new.id";
     }
 
+    // "CREATE TRIGGER n BEFORE INSERT ON SaleInfo WHEN new.id IS NOT NULL
+    // AND EXISTS (SELECT 1 FROM SaleInfo WHERE id = new.id) BEGIN ...": its
+    // body runs only for an insert of an id that is stored.
+    static bool IsIdleForNewIds(const QString& name, const QString& sql)
+    {
+        return sql.startsWith("CREATE TRIGGER " + name +
+                              " BEFORE INSERT ON SaleInfo WHEN new.id IS NOT NULL AND EXISTS (SELECT 1 FROM "
+                              "SaleInfo WHERE id = new.id) BEGIN ");
+    }
+
 private:
     struct Trigger
     {
-        QString name, sql, fill;
+        QString name, sql, fill; // `fill` empty: nothing to do in its place
         std::shared_ptr<SqlStatement> statement;
     };
 
@@ -955,6 +984,94 @@ private:
     } m_session; // the session trigger, when set aside
 };
 
+// The full-text indexes of the sale records take an import's rows with
+// settings of their own for the time of the write: the terms of many rows
+// are gathered in memory before they go to disk as one segment, and the
+// segments are left for later writes to merge (every segment answers a
+// search; the library merges them anyway once a level holds too many).
+// The stored settings are put back before the commit as they were, a row
+// the table did not hold removed again; a rollback undoes both.
+class BulkIndexSettings
+{
+public:
+    bool Apply(QString* error)
+    {
+        const QVector<QPair<QString, qint64>> settings = Settings();
+        for (const char* index : {"SaleFind", "SalePhoneFind"}) {
+            const QString name = QLatin1String(index);
+            SqlStatement exists(CurrentConnection(),
+                                "select count(*) from sqlite_master where type='table' and name=?");
+            if (!exists.Bind({name + "_config"}) || !exists.Step()) {
+                *error = exists.ErrorString();
+                return false;
+            }
+            if (exists.ColumnValue(0).toInt() == 0)
+                continue;
+            SqlStatement stored(CurrentConnection(), "select v from " + name + "_config where k=?");
+            for (const auto& [key, value] : settings) {
+                stored.Reset();
+                if (!stored.Bind({key})) {
+                    *error = stored.ErrorString();
+                    return false;
+                }
+                const bool held = stored.Step();
+                if (stored.Failed()) {
+                    *error = stored.ErrorString();
+                    return false;
+                }
+                m_set << Setting{name, key, held ? stored.ColumnValue(0) : QVariant()};
+                if (!Set(name, key, value, error))
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    bool Restore(QString* error)
+    {
+        for (const Setting& setting : std::as_const(m_set)) {
+            if (!Set(setting.index, setting.key,
+                     setting.stored.isValid() ? setting.stored : QVariant(Default(setting.key)), error))
+                return false;
+            if (setting.stored.isValid())
+                continue;
+            SqlStatement remove(CurrentConnection(), "delete from " + setting.index + "_config where k=?");
+            if (!remove.Exec({setting.key})) {
+                *error = remove.ErrorString();
+                return false;
+            }
+        }
+        m_set.clear();
+        return true;
+    }
+
+private:
+    struct Setting
+    {
+        QString index, key;
+        QVariant stored; // invalid: no row
+    };
+
+    // 8 MB of terms per segment (the library's own is 1 MB, several
+    // segments per statement of an import); no merging while the rows go in.
+    static QVector<QPair<QString, qint64>> Settings()
+    {
+        return {{QStringLiteral("hashsize"), 8 * 1024 * 1024}, {QStringLiteral("automerge"), 0}};
+    }
+    // The library's own values for a setting without a row.
+    static qint64 Default(const QString& key) { return key == QLatin1String("hashsize") ? 1024 * 1024 : 4; }
+    static bool Set(const QString& index, const QString& key, const QVariant& value, QString* error)
+    {
+        SqlStatement set(CurrentConnection(), "insert into " + index + "(" + index + ", rank) values (?, ?)");
+        if (set.Exec({key, SqlArg(value)}))
+            return true;
+        *error = set.ErrorString();
+        return false;
+    }
+
+    QVector<Setting> m_set;
+};
+
 // SQLite: the stage attached to the connection, its rows copied by
 // "insert ... select" statements of many rows each.  Runs inside the
 // caller's transaction; `stored` counts the rows written.
@@ -974,6 +1091,9 @@ Outcome CopyAttached(bool skipDuplicates, qint64* stored, QString* reason,
     if (dropped == SetAsideTriggers::Drop::Failed)
         return Outcome::Failed;
     const bool setBased = dropped == SetAsideTriggers::Drop::Dropped;
+    BulkIndexSettings bulk;
+    if (!bulk.Apply(reason))
+        return Outcome::Failed;
     SqlStatement lastId(CurrentConnection(), QStringLiteral("select coalesce(max(id),0) from SaleInfo"));
     SqlStatement last(
         CurrentConnection(),
@@ -1031,6 +1151,8 @@ Outcome CopyAttached(bool skipDuplicates, qint64* stored, QString* reason,
         if (progress && !progress(*stored))
             return Outcome::Cancelled;
     }
+    if (!bulk.Restore(reason))
+        return Outcome::Failed;
     if (setBased && !aside.Restore(reason))
         return Outcome::Failed;
     return Outcome::Done;

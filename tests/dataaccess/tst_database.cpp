@@ -353,13 +353,13 @@ private slots:
         };
         // The row version comes last, after the first release's columns.
         QVERIFY(same(columns("AC_ROLEINFO"), QStringList({"RoleID", "RoleName", "RoleDesc", "RowVersion"})));
-        QVERIFY(same(columns("AC_MENUSTRUCT"), QStringList({"MenuID", "MenuText", "ParentMenuID", "FunctionID",
-                                                            "OrderNum", "RowVersion"})));
+        QVERIFY(same(columns("AC_MENUSTRUCT"), QStringList({"MenuID", "MenuText", "ParentMenuID",
+                                                            "FunctionID", "OrderNum", "RowVersion"})));
         QVERIFY(same(columns("AC_TOOLCFG"), QStringList({"ButtonID", "ButtonText", "IconIndex", "IsShow",
                                                          "FunctionID", "OrderNum", "RowVersion"})));
-        QVERIFY(same(columns("AC_GROUPCFG"), QStringList({"ItemID", "ItemText", "IconIndex", "IsShow",
-                                                          "FunctionID", "ParentItemID", "OrderNum",
-                                                          "RowVersion"})));
+        QVERIFY(same(columns("AC_GROUPCFG"),
+                     QStringList({"ItemID", "ItemText", "IconIndex", "IsShow", "FunctionID", "ParentItemID",
+                                  "OrderNum", "RowVersion"})));
         QVERIFY(same(columns("AC_FUNCTION_USER"), QStringList({"FunctionID", "UserID"})));
         QCOMPARE(columns("SaleInfo").size(), 30);
         QCOMPARE(columns("SaleInfo").first().toLower(), QString("id"));
@@ -550,10 +550,11 @@ private slots:
             QVERIFY(c.Create(env.DatabaseFile()));
             QString error;
             QVERIFY2(Schema::Upgrade(c, &error, 4), qPrintable(error));
-            for (const char* sql :
-                 {"INSERT INTO AC_USERINFO (UserID,UserName,IsUse,PassNotOver) VALUES ('OLD-1','老张','Y','Y')",
-                  "INSERT INTO AC_ROLEINFO VALUES (1,'Kasse','a'), (2,'收银',''), (3,'KASSE','b'), (4,'kasse','')",
-                  "INSERT INTO AC_MENUSTRUCT VALUES (1,'文件',0,'',1)"})
+            for (const char* sql : {"INSERT INTO AC_USERINFO (UserID,UserName,IsUse,PassNotOver) VALUES "
+                                    "('OLD-1','老张','Y','Y')",
+                                    "INSERT INTO AC_ROLEINFO VALUES (1,'Kasse','a'), (2,'收银',''), "
+                                    "(3,'KASSE','b'), (4,'kasse','')",
+                                    "INSERT INTO AC_MENUSTRUCT VALUES (1,'文件',0,'',1)"})
                 QVERIFY2(c.ExecRaw(sql), sql);
         }
         TDataM dm;
@@ -933,6 +934,40 @@ private slots:
         QVERIFY(!sales.Post());
         QVERIFY2(sales.ErrorString().contains("Phone", Qt::CaseInsensitive), qPrintable(sales.ErrorString()));
         QCOMPARE(env.Scalar("select count(*) from SaleInfo").toInt(), 1);
+    }
+
+    // The change log's text of an inserted row, made in one pass, is the
+    // text of the library's JSON functions: every byte below 128 (each
+    // control character has its own escape or none), a character beyond 16
+    // bits, bytes that are no UTF-8, NULL values, blob and number values
+    // made texts, a name that needs quoting.
+    void newValuesObjectIsTheLibrarysJsonText()
+    {
+        SQLITE_FILE_ONLY();
+        TestEnv env;
+        QVERIFY(env.IsValid());
+        QString all;
+        for (char16_t c = 1; c < 128; ++c)
+            all += QChar(c);
+        const QStringList values{all, QStringLiteral("北京\U0001F600"), QString(), QStringLiteral("\"\"")};
+        for (const QString& value : values)
+            for (const QString& name : {QStringLiteral("name"), QStringLiteral("a\"b\\c\nd")}) {
+                SqlStatement both(
+                    CurrentConnection(),
+                    "select hex(NewValuesObject(?1, ?2, 'id', CAST(7 AS TEXT), 'x', CAST(x'ff41' "
+                    "AS TEXT), 'n', NULL)), hex(json_object(?1, json_array(NULL, ?2), 'id', "
+                    "json_array(NULL, CAST(7 AS TEXT)), 'x', json_array(NULL, CAST(x'ff41' AS "
+                    "TEXT)), 'n', json_array(NULL, NULL))), "
+                    // As the change log's insert trigger writes a value.
+                    "hex(NewValuesObject('v', ?2)), hex('{\"v\":[null,'||json_quote(?2)||']}')");
+                QVERIFY(both.Bind({name, value.isNull() ? SqlArg::Null() : SqlArg(value)}) && both.Step());
+                QCOMPARE(both.ColumnValue(0).toString(), both.ColumnValue(1).toString());
+                QCOMPARE(both.ColumnValue(2).toString(), both.ColumnValue(3).toString());
+            }
+        // Names and values come in pairs, a value is a text or NULL.
+        QString error;
+        QVERIFY(!ExecCommand("select NewValuesObject('a')", {}, &error));
+        QVERIFY(!ExecCommand("select NewValuesObject('a', 1)", {}, &error));
     }
 
     void markTranslationKeepsQuotedText()

@@ -477,19 +477,25 @@ private slots:
     // ids counted from its first.  The triggers are as they were after
     // either, and after a cancel.  The log rows carry the session's user,
     // desk and action; a trigger of another hand on the log keeps the
-    // session's own trigger at work.
+    // session's own trigger at work, one on the records keeps every trigger
+    // at work.  An edit and a delete of imported records afterwards leave
+    // both indexes alike too.  The indexes' stored settings are as they
+    // were, whether the import changed them for its time or not.
     void importKeepsTheIndexesAndTheLogAsRowByRowInserts_data()
     {
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("otherLogTrigger");
-        QTest::newRow("session") << QString() << false;
-        QTest::newRow("action named") << QStringLiteral("恢复") << false;
-        QTest::newRow("another trigger on the log") << QStringLiteral("恢复") << true;
+        QTest::addColumn<bool>("otherSaleTrigger");
+        QTest::newRow("session") << QString() << false << false;
+        QTest::newRow("action named") << QStringLiteral("恢复") << false << false;
+        QTest::newRow("another trigger on the log") << QStringLiteral("恢复") << true << false;
+        QTest::newRow("another trigger on the records") << QString() << false << true;
     }
     void importKeepsTheIndexesAndTheLogAsRowByRowInserts()
     {
         QFETCH(QString, action);
         QFETCH(bool, otherLogTrigger);
+        QFETCH(bool, otherSaleTrigger);
         QVERIFY(
             ChangeLog::SetSession(*CurrentConnection(), QStringLiteral("导入员"), QStringLiteral("前台-1")));
         const bool sqlite = !TestEnv::OnServer();
@@ -500,6 +506,16 @@ private slots:
             QVERIFY(CurrentConnection()->ExecRaw(
                 "create temp trigger OtherLogTrigger after insert on main.ChangeLog begin "
                 "update ChangeLog set Desk=Desk||'+' where LogID=new.LogID; end"));
+        if (sqlite && otherSaleTrigger)
+            QVERIFY(CurrentConnection()->ExecRaw(
+                "create trigger OtherSaleTrigger after insert on SaleInfo begin select 1; end"));
+        // A setting stored by hand stays; the others stay unstored.
+        if (sqlite)
+            QVERIFY(
+                CurrentConnection()->ExecRaw("insert into SaleFind(SaleFind, rank) values ('automerge', 6)"));
+        const QString settingsSql = "select 'SaleFind', k, v from SaleFind_config union all "
+                                    "select 'SalePhoneFind', k, v from SalePhoneFind_config order by 1, 2";
+        const QVector<QStringList> settingsBefore = sqlite ? Rows(settingsSql) : QVector<QStringList>();
         const auto restoreSession =
             qScopeGuard([] { ChangeLog::SetSession(*CurrentConnection(), QString()); });
         Generate(60);
@@ -519,7 +535,8 @@ private slots:
                   QStringLiteral("用户姓名,联系电话,移动电话,地址,购买日期,说明\n"
                                  "甲,' 010 6200-1 ',,北京;海淀,2024-01-01,\n"
                                  "乙,,139 0000 0000,'上海',2024-01-02,a'b\n"
-                                 "丙,010,,\"路\"\"1\\2\"\"号\",2024-01-03,\"备\t注\n第二行 \U0001F600\"\n")
+                                 "丙,010,,\"路\"\"1\\2\"\"号\",2024-01-03,\"备\t注\n第二行 \U0001F600\"\n"
+                                 "丁,,,a\x7f/,2024-01-04,\"x\ry\"\n")
                       .toUtf8());
         const QString triggersSql = "select name, sql from sqlite_master where type='trigger' order by name";
         const QVector<QStringList> triggersBefore =
@@ -535,14 +552,44 @@ private slots:
             QString reason;
             // A cancel first: nothing of it stays, the triggers included.
             if (setBased) {
-                QCOMPARE(SaleImport::Write(preview, false, &written, &reason, [](qint64) { return false; }),
-                         SaleImport::Outcome::Cancelled);
+                QVERIFY2(SaleImport::Write(preview, false, &written, &reason, [](qint64) { return false; }) ==
+                             SaleImport::Outcome::Cancelled,
+                         qPrintable(reason));
                 QCOMPARE(m_env->Scalar("select coalesce(max(id),0) from SaleInfo").toLongLong(), before);
             }
-            QCOMPARE(SaleImport::Write(preview, false, &written, &reason), SaleImport::Outcome::Done);
+            QVERIFY2(SaleImport::Write(preview, false, &written, &reason) == SaleImport::Outcome::Done,
+                     qPrintable(reason));
             SaleImport::SetSetBasedUpkeep(true);
             QCOMPARE(written, preview.accepted);
             *traces = ImportTraces(before, logBefore);
+            if (!sqlite)
+                return;
+            // The second imported record edited, the third deleted: each
+            // index forgets what it was given for them.
+            const qint64 first =
+                m_env->Scalar("select min(id) from SaleInfo where id>?", {before}).toLongLong();
+            QVERIFY(
+                SqlStatement(CurrentConnection(),
+                             "update SaleInfo set Name='新名字', Phone='0771-5550123', Memo=null where id=?")
+                    .Exec({first + 1}));
+            QVERIFY(SqlStatement(CurrentConnection(), "delete from SaleInfo where id=?").Exec({first + 2}));
+            const qint64 logAfter = m_env->Scalar("select max(LogID) from ChangeLog").toLongLong();
+            *traces << QStringList{"after an edit and a delete"} << ImportTraces(before, logAfter);
+            // And the searches of the program find the same records.
+            for (const auto& [index, text] :
+                 {std::pair("SaleFind", "新名字"), std::pair("SaleFind", "客户1"),
+                  std::pair("SaleFind", "上海市"), std::pair("SalePhoneFind", "5550123"),
+                  std::pair("SalePhoneFind", "6200001")}) {
+                QStringList hits{index, text};
+                SqlStatement find(CurrentConnection(),
+                                  QStringLiteral("select rowid from %1 where %1 match ? and "
+                                                 "rowid>? order by rowid")
+                                      .arg(index));
+                QVERIFY(find.Bind({'"' + QString::fromUtf8(text) + '"', before}));
+                while (find.Step())
+                    hits << QString::number(find.ColumnValue(0).toLongLong() - first);
+                *traces << hits;
+            }
         };
         for (const QString& name : {file, extra}) {
             QVector<QStringList> perRow, setBased;
@@ -554,8 +601,10 @@ private slots:
             for (int i = 0; i < qMax(perRow.size(), setBased.size()); ++i)
                 QCOMPARE(setBased.value(i), perRow.value(i));
         }
-        if (!TestEnv::OnServer())
+        if (!TestEnv::OnServer()) {
             QCOMPARE(Rows(triggersSql), triggersBefore);
+            QCOMPARE(Rows(settingsSql), settingsBefore);
+        }
         // The index goes on following ordinary writes.
         InsertSale(Sale());
         QCOMPARE(m_env->Scalar("select count(*) from SaleInfo where Name=?", {Sale().name}).toInt(), 1);
