@@ -252,8 +252,10 @@ char* XmlScanner::Room(qsizetype bytes)
         m_end -= m_pos;
         m_pos = 0;
     }
-    if (qsizetype(m_buffer.size()) < m_end + bytes)
-        m_buffer.resize(size_t(m_end + bytes));
+    // Never a null pointer, not even for no bytes before any input: the
+    // caller copies into it (a copy to null is undefined, even of nothing).
+    if (qsizetype(m_buffer.size()) < qMax<qsizetype>(m_end + bytes, 1))
+        m_buffer.resize(size_t(qMax<qsizetype>(m_end + bytes, 1)));
     return m_buffer.data() + m_end;
 }
 
