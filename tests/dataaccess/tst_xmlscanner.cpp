@@ -211,7 +211,8 @@ private slots:
             {"name starting with a digit", "<1a/>"},
             {"private-use character in a name", "<a\xEF\x80\xA7/>"},
             {"multiplication sign in an attribute name", "<a b\xC3\x97=\"1\"/>"},
-            {"name starting with a combining mark", "<\xCC\x80a/>"},
+            {"name starting with a combining mark", "<\xCC\x80"
+                                                    "a/>"},
             {"space after <", "< a/>"},
             {"undefined entity", "<a>&nbsp;</a>"},
             {"entity without ;", "<a>&amp </a>"},
