@@ -183,14 +183,33 @@ int Reference(const char* p, const char* end, char* out, const char** next, cons
     return 1;
 }
 
-// The end of the name at p: nullptr when p starts none, `end` when the input
-// may end within it.
+// Whether the character of `length` bytes at s (valid UTF-8, from U+0080
+// on) may stand in a name, as its first character or further on: the
+// ranges of XML's name characters, which leave out symbols, punctuation and
+// private use.
+bool IsNameCharacter(const char* s, int length, bool first)
+{
+    const auto* p = reinterpret_cast<const uchar*>(s);
+    quint32 c = p[0] & (0xFFu >> (length + 1));
+    for (int i = 1; i < length; ++i)
+        c = (c << 6) | (p[i] & 0x3Fu);
+    if (!first && (c == 0xB7 || (c >= 0x300 && c <= 0x36F) || c == 0x203F || c == 0x2040))
+        return true;
+    return (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
+           (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || c == 0x200C || c == 0x200D ||
+           (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
+           (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
+}
+
+// The end of the name at p: nullptr when p starts none or a character that
+// no name holds follows, `end` when the input may end within it.
 const char* NameEnd(const char* p, const char* end)
 {
     if (p == end)
         return end;
     if (!Is(*p, NameStart) && uchar(*p) < 0x80)
         return nullptr;
+    const char* const start = p;
     while (p < end) {
         if (Is(*p, NameChar)) {
             ++p;
@@ -200,6 +219,8 @@ const char* NameEnd(const char* p, const char* end)
                 return nullptr;
             if (n < 0)
                 return end;
+            if (!IsNameCharacter(p, n, p == start))
+                return nullptr;
             p += n;
         } else {
             break;
@@ -252,8 +273,10 @@ char* XmlScanner::Room(qsizetype bytes)
         m_end -= m_pos;
         m_pos = 0;
     }
-    if (qsizetype(m_buffer.size()) < m_end + bytes)
-        m_buffer.resize(size_t(m_end + bytes));
+    // Never a null pointer, not even for no bytes before any input: the
+    // caller copies into it (a copy to null is undefined, even of nothing).
+    if (qsizetype(m_buffer.size()) < qMax<qsizetype>(m_end + bytes, 1))
+        m_buffer.resize(size_t(qMax<qsizetype>(m_end + bytes, 1)));
     return m_buffer.data() + m_end;
 }
 

@@ -3,6 +3,7 @@
 #include "CsvReader.h"
 #include "GbkText.h"
 #include "QtXlsxReader.h"
+#include "RandomRun.h"
 #include "SheetReader.h"
 #include "XlsReader.h"
 #include "XlsxExport.h"
@@ -840,6 +841,100 @@ private slots:
             differ = ParsersDiffer(file);
             QVERIFY2(differ.isEmpty(), qPrintable(damaged + "\n" + differ));
         }
+    }
+
+    void damagedWorkbooksAreReadOrRefusedAlike()
+    {
+        // Whole workbooks damaged at random, through the zip, the scanner,
+        // the shared strings, the styles and the cells.  The XML of a part
+        // damaged: read alike through the scanner and through expat, or
+        // refused by both.  The bytes of the zip damaged: read or refused,
+        // the same either way.  Every fourth sheet spans several pieces, so
+        // that it is read on the thread ahead of the rows; a third reader of
+        // it is left after a few rows, its thread still going.
+        const RandomRun run = RandomRunOf(120, 1209);
+        QRandomGenerator random(run.seed);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("damaged.xlsx");
+        QByteArray longSheet = "<x:worksheet xmlns:x=\"urn:x\"><x:sheetData>";
+        for (int r = 1; r <= 2500; ++r) {
+            const QByteArray n = QByteArray::number(r);
+            longSheet +=
+                "<x:row r=\"" + n + "\"><x:c r=\"A" + n + "\" t=\"s\"><x:v>" + QByteArray::number(r % 2) +
+                "</x:v></x:c><x:c s='1'><x:v>4" + n + "</x:v></x:c><x:c t=\"inlineStr\"><x:is><x:t>甲&amp;" +
+                n +
+                "<![CDATA[]]>]</x:t></x:is></x:c><!-- c --><x:c t=\"str\"><x:v>&#x4E01;</x:v></x:c></x:row>";
+        }
+        longSheet += "</x:sheetData></x:worksheet>";
+        const QByteArray styles =
+            "<styleSheet><numFmts><numFmt numFmtId=\"164\" formatCode=\"yyyy-mm-dd\"/>"
+            "</numFmts><cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"164\"/></cellXfs></styleSheet>";
+        const char pool[] = "<>/=\"'&;#x:![]-?crvtsi01 \r\xE4\xB8\xAD";
+        int refused = 0;
+        for (int i = 0; i < run.cases; ++i) {
+            const bool large = i % 4 == 0;
+            std::vector<ZipEntry> entries =
+                WorkbookWithParts(SheetEntry(large ? longSheet : PrefixedSheet),
+                                  TextEntry(QString(), PrefixedStrings), TextEntry(QString(), styles));
+            // Mostly the sheet, the shared strings or the styles; now and
+            // then the workbook and its relationships, or the zip.
+            const int target = random.bounded(10);
+            const bool zipDamage = target == 9;
+            if (!zipDamage) {
+                const size_t at = target < 4   ? 4
+                                  : target < 6 ? 5
+                                  : target < 8 ? 6
+                                               : size_t(1 + random.bounded(3));
+                QByteArray xml = entries[at].data(0);
+                if (random.bounded(5) == 0) {
+                    xml.truncate(random.bounded(int(xml.size())));
+                } else {
+                    for (int n = 1 + random.bounded(3); n > 0; --n) {
+                        const int where = random.bounded(int(xml.size()));
+                        const char c = pool[random.bounded(int(sizeof pool) - 1)];
+                        switch (random.bounded(3)) {
+                        case 0:
+                            xml[where] = c;
+                            break;
+                        case 1:
+                            xml.insert(where, c);
+                            break;
+                        default:
+                            xml.remove(where, 1 + random.bounded(3));
+                        }
+                    }
+                }
+                entries[at] = TextEntry(entries[at].name, xml);
+            }
+            QVERIFY(WriteZip(file, entries));
+            if (zipDamage) {
+                QFile zip(file);
+                QVERIFY(zip.open(QIODevice::ReadWrite));
+                QByteArray bytes = zip.readAll();
+                for (int n = 1 + random.bounded(4); n > 0; --n)
+                    bytes[random.bounded(int(bytes.size()))] = char(random.bounded(256));
+                QVERIFY(zip.seek(0) && zip.write(bytes) == bytes.size());
+            }
+            QString scanned;
+            const QString differ = ParsersDiffer(file, &scanned);
+            QVERIFY2(differ.isEmpty(), qPrintable(QStringLiteral("case %1\n").arg(i) + differ));
+            if (scanned.startsWith(QStringLiteral("refusal: ")))
+                ++refused;
+            if (large) {
+                XlsxReader reader;
+                if (reader.Open(file)) {
+                    QVector<QVariant> row;
+                    int last = 0;
+                    for (int n = random.bounded(400); n > 0 && reader.ReadRow(&row); --n) {
+                        QVERIFY(reader.RowNumber() > last);
+                        last = reader.RowNumber();
+                    }
+                }
+            }
+        }
+        // Both kinds were met.
+        QVERIFY2(refused > run.cases / 10 && refused < run.cases - run.cases / 30,
+                 qPrintable(QStringLiteral("%1 of %2 refused").arg(refused).arg(run.cases)));
     }
 
     void tokensAcrossPiecesAndOtherEncodings()
