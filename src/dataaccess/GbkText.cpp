@@ -89,6 +89,8 @@ QString Truncate(const QString& text, int maxBytes)
 {
     if (maxBytes <= 0)
         return {};
+    if (text.size() * 4 <= maxBytes)
+        return text; // no character takes more than four bytes
     int total = 0;
     for (int i = 0; i < text.size(); ++i) {
         QChar c = text.at(i);

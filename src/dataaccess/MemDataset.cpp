@@ -229,8 +229,9 @@ QVariant MemDataset::Coerce(int field, const QVariant& value) const
     case FieldType::Float:
         return value.toDouble();
     case FieldType::Text: {
-        QString text = value.typeId() == QMetaType::QDateTime ? DateTimeText(value.toDateTime()) : value.toString();
-        if (def.size > 0 && text.size() * 4 > def.size && Gbk::ByteLength(text) > def.size)
+        QString text =
+            value.typeId() == QMetaType::QDateTime ? DateTimeText(value.toDateTime()) : value.toString();
+        if (def.size > 0)
             text = Gbk::Truncate(text, def.size);
         return text;
     }
@@ -367,7 +368,8 @@ bool MemDataset::Matches(const Row& row) const
         if (v.isNull())
             return false;
         bool ok = false;
-        const double d = v.typeId() == QMetaType::QString ? v.toString().trimmed().toDouble(&ok) : v.toDouble(&ok);
+        const double d =
+            v.typeId() == QMetaType::QString ? v.toString().trimmed().toDouble(&ok) : v.toDouble(&ok);
         return ok && d == m_filterValue.toDouble();
     }
     if (v.isNull())

@@ -31,14 +31,6 @@ namespace {
 
 const QString Yes = QStringLiteral("Y");
 
-// The text as a field of `maxBytes` bytes holds it (see MemDataset::Coerce).
-QString FitText(QString text, int maxBytes)
-{
-    if (text.size() * 4 > maxBytes && Gbk::ByteLength(text) > maxBytes)
-        return Gbk::Truncate(text, maxBytes);
-    return text;
-}
-
 } // namespace
 
 TFunctions::TFunctions(FunctionsHost* host, QObject* parent) : QObject(parent), m_host(host)
@@ -105,16 +97,16 @@ void TFunctions::LoadFunctionCatalogue()
         ownFlag.insert(row.id, row.isPublic);
     m_functions.reserve(catalogue.size());
     m_functionRow.reserve(catalogue.size());
-    for (Row& row : catalogue) {
+    for (const Row& row : catalogue) {
         const auto parentFlag = ownFlag.constFind(row.parent);
-        const bool isPublic =
-            (parentFlag != ownFlag.cend() && parentFlag->trimmed() == Yes) || FitText(row.isPublic, 1) == Yes;
+        const bool isPublic = (parentFlag != ownFlag.cend() && parentFlag->trimmed() == Yes) ||
+                              Gbk::Truncate(row.isPublic, 1) == Yes;
         // Look-ups by identifier and by parent, so that resolving the rights
         // of a large catalogue does not walk it once per function.  A
         // duplicate identifier resolves to its first row.
         const int index = m_functions.size();
-        m_functions.append({FitText(std::move(row.id), 20), FitText(std::move(row.control), 50),
-                            FitText(std::move(row.modal), 20), FitText(std::move(row.parent), 20), isPublic});
+        m_functions.append({Gbk::Truncate(row.id, 20), Gbk::Truncate(row.control, 50),
+                            Gbk::Truncate(row.modal, 20), Gbk::Truncate(row.parent, 20), isPublic});
         const CatalogueFunction& function = m_functions.last();
         if (!m_functionRow.contains(function.id))
             m_functionRow.insert(function.id, index);

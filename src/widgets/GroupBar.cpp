@@ -203,7 +203,7 @@ public:
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
-    // An item was added, removed or changed its caption.
+    // An item was added or removed.
     void ItemsChanged()
     {
         updateGeometry();
@@ -443,14 +443,11 @@ GroupBarItem::GroupBarItem(const QString& caption, int tag, int iconIndex, const
 {
 }
 
-void GroupBarItem::Changed(bool resized)
+void GroupBarItem::Repaint()
 {
-    if (!m_group || m_group->IndexOf(this) < 0)
-        return;
-    if (resized)
-        m_group->m_body->ItemsChanged();
-    else
-        m_group->m_body->update(m_group->m_body->ItemRect(m_group->IndexOf(this)));
+    // An item's size does not depend on what it shows: only its row is drawn again.
+    if (const int index = m_group ? m_group->IndexOf(this) : -1; index >= 0)
+        m_group->m_body->update(m_group->m_body->ItemRect(index));
 }
 
 void GroupBarItem::SetCaption(const QString& caption)
@@ -460,19 +457,19 @@ void GroupBarItem::SetCaption(const QString& caption)
         QAccessibleEvent event(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&event);
     }
-    Changed(true);
+    Repaint();
 }
 
 void GroupBarItem::SetIconIndex(int index)
 {
     m_iconIndex = index;
-    Changed(false);
+    Repaint();
 }
 
 void GroupBarItem::SetFontColor(const QColor& color)
 {
     m_color = color;
-    Changed(false);
+    Repaint();
 }
 
 void GroupBarItem::SetHint(const QString& hint)

@@ -46,7 +46,7 @@ signals:
     void clicked();
 
 private:
-    void Changed(bool resized);
+    void Repaint();
 
     QString m_caption;
     int m_tag;

@@ -820,20 +820,13 @@ private slots:
         // Damaged: bytes changed, inserted or removed, or cut short.  Read
         // alike by both, or refused by both.
         QRandomGenerator random(2612);
-        const char pool[] = "<>/=\"'&;#x:![]-?crvt1 \xE4";
+        const QByteArray pool = "<>/=\"'&;#x:![]-?crvt1 \xE4";
         for (int i = 0; i < 150; ++i) {
             QByteArray damaged = PrefixedSheet;
             if (i % 4 == 0) {
                 damaged.truncate(random.bounded(int(damaged.size())));
             } else {
-                for (int n = 1 + random.bounded(3); n > 0; --n) {
-                    const int at = random.bounded(int(damaged.size()));
-                    const char c = pool[random.bounded(int(sizeof pool) - 1)];
-                    if (random.bounded(2))
-                        damaged[at] = c;
-                    else
-                        damaged.insert(at, c);
-                }
+                DamageBytes(damaged, random, pool);
             }
             QVERIFY(
                 WriteZip(file, WorkbookWithParts(SheetEntry(damaged), TextEntry(QString(), PrefixedStrings),
@@ -869,7 +862,7 @@ private slots:
         const QByteArray styles =
             "<styleSheet><numFmts><numFmt numFmtId=\"164\" formatCode=\"yyyy-mm-dd\"/>"
             "</numFmts><cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"164\"/></cellXfs></styleSheet>";
-        const char pool[] = "<>/=\"'&;#x:![]-?crvtsi01 \r\xE4\xB8\xAD";
+        const QByteArray pool = "<>/=\"'&;#x:![]-?crvtsi01 \r\xE4\xB8\xAD";
         int refused = 0;
         for (int i = 0; i < run.cases; ++i) {
             const bool large = i % 4 == 0;
@@ -889,20 +882,7 @@ private slots:
                 if (random.bounded(5) == 0) {
                     xml.truncate(random.bounded(int(xml.size())));
                 } else {
-                    for (int n = 1 + random.bounded(3); n > 0; --n) {
-                        const int where = random.bounded(int(xml.size()));
-                        const char c = pool[random.bounded(int(sizeof pool) - 1)];
-                        switch (random.bounded(3)) {
-                        case 0:
-                            xml[where] = c;
-                            break;
-                        case 1:
-                            xml.insert(where, c);
-                            break;
-                        default:
-                            xml.remove(where, 1 + random.bounded(3));
-                        }
-                    }
+                    DamageBytes(xml, random, pool);
                 }
                 entries[at] = TextEntry(entries[at].name, xml);
             }

@@ -284,27 +284,14 @@ private slots:
         // scanner fed in random pieces.  Read alike, or refused by both.
         const RandomRun run = RandomRunOf(3000, 2026);
         QRandomGenerator random(run.seed);
-        const char pool[] = "<>/=\"'&;#x:!?-[]abcrtv1 \t\r\n\xE4\xB8\xAD\xEF\xBF";
+        const QByteArray pool = "<>/=\"'&;#x:!?-[]abcrtv1 \t\r\n\xE4\xB8\xAD\xEF\xBF";
         int refused = 0;
         for (int i = 0; i < run.cases; ++i) {
             QByteArray doc = Rich;
             if (i % 5 == 0) {
                 doc.truncate(random.bounded(int(doc.size())));
             } else {
-                for (int n = 1 + random.bounded(3); n > 0; --n) {
-                    const int at = random.bounded(int(doc.size()));
-                    const char c = pool[random.bounded(int(sizeof pool) - 1)];
-                    switch (random.bounded(3)) {
-                    case 0:
-                        doc[at] = c;
-                        break;
-                    case 1:
-                        doc.insert(at, c);
-                        break;
-                    default:
-                        doc.remove(at, 1 + random.bounded(3));
-                    }
-                }
+                DamageBytes(doc, random, pool);
             }
             QList<qsizetype> cuts;
             for (qsizetype at = random.bounded(40); at < doc.size(); at += 1 + random.bounded(40))

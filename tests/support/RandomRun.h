@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDebug>
+#include <QRandomGenerator>
 #include <QtGlobal>
 
 // The size of a test's random run: `cases` drawn from `seed`, unless the
@@ -27,4 +29,24 @@ inline RandomRun RandomRunOf(int cases, quint32 seed)
     if (run.cases != cases || run.seed != seed)
         qInfo("random run: %d cases, seed %u", run.cases, run.seed);
     return run;
+}
+
+// One to three random edits of `bytes`: a byte replaced by or a byte inserted
+// from `pool`, or one to three bytes removed.
+inline void DamageBytes(QByteArray& bytes, QRandomGenerator& random, const QByteArray& pool)
+{
+    for (int n = 1 + random.bounded(3); n > 0; --n) {
+        const int at = random.bounded(int(bytes.size()));
+        const char c = pool[random.bounded(int(pool.size()))];
+        switch (random.bounded(3)) {
+        case 0:
+            bytes[at] = c;
+            break;
+        case 1:
+            bytes.insert(at, c);
+            break;
+        default:
+            bytes.remove(at, 1 + random.bounded(3));
+        }
+    }
 }
