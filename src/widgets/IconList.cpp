@@ -1,6 +1,8 @@
 #include "IconList.h"
 
 #include <QHash>
+#include <QIconEngine>
+#include <QPainter>
 
 #include <array>
 
@@ -27,20 +29,80 @@ static QPixmap LoadPixmap(int index, int size)
     return QPixmap(QStringLiteral(":/icons/%1/%2.png").arg(size).arg(index));
 }
 
+namespace {
+
+// An icon of the list whose two images are decoded when it is first drawn or
+// measured, not when it is handed out: a login gives hundreds of toolbar
+// buttons and menu entries their icons, of which only those on screen are
+// ever drawn.
+class DeferredIconEngine : public QIconEngine
+{
+public:
+    explicit DeferredIconEngine(int index) : m_index(index) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        Loaded().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return Loaded().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    {
+        return Loaded().pixmap(size, scale, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return Loaded().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return Loaded().availableSizes(mode, state);
+    }
+    // A copy that is given more images (QIcon clones the engine first).
+    void addPixmap(const QPixmap& pixmap, QIcon::Mode mode, QIcon::State state) override
+    {
+        Loaded();
+        m_loaded.addPixmap(pixmap, mode, state);
+    }
+    void addFile(const QString& fileName, const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        Loaded();
+        m_loaded.addFile(fileName, size, mode, state);
+    }
+    // Every index of the list has its two images: known without decoding.
+    bool isNull() override { return false; }
+    QIconEngine* clone() const override { return new DeferredIconEngine(*this); }
+    QString key() const override { return QStringLiteral("weibao-icon-list"); }
+
+private:
+    const QIcon& Loaded()
+    {
+        if (m_loaded.isNull()) {
+            m_loaded.addPixmap(LoadPixmap(m_index, 16));
+            m_loaded.addPixmap(LoadPixmap(m_index, 32));
+        }
+        return m_loaded;
+    }
+
+    int m_index;
+    QIcon m_loaded;
+};
+
+} // namespace
+
 QIcon IconList::Icon(int index)
 {
     // Made once per index and shared: a toolbar of hundreds of buttons asks
     // for the same few icons again and again.
     // (Left to the end of the process: no pixmap outlives the application.)
     static auto* made = new QHash<int, QIcon>;
+    if (index < 0 || index >= Count())
+        return QIcon();
     if (const auto it = made->constFind(index); it != made->cend())
         return *it;
-    QIcon icon;
-    const QPixmap small = LoadPixmap(index, 16);
-    if (small.isNull())
-        return icon;
-    icon.addPixmap(small);
-    icon.addPixmap(LoadPixmap(index, 32));
+    const QIcon icon(new DeferredIconEngine(index));
     made->insert(index, icon);
     return icon;
 }

@@ -3,6 +3,7 @@
 #include "SizePanel.h"
 
 #include <QAccessible>
+#include <QPainter>
 #include <QPointer>
 #include <QScrollBar>
 #include <QSet>
@@ -313,6 +314,43 @@ private slots:
         QVERIFY(IconList::Icon(IconList::Count()).isNull());
         QVERIFY(IconList::Small(IconList::Count()).isNull());
         QVERIFY(IconList::Meaning(-1).isEmpty());
+    }
+
+    // Icons are decoded when first drawn: what they draw must be the list's
+    // images in each size and state, also through a copy that was changed
+    // afterwards (the shared engine is cloned then).
+    void iconsDecodedLateDrawTheListsImages()
+    {
+        const QImage small = IconList::Small(IconList::Print).toImage();
+        const QImage large = IconList::Large(IconList::Print).toImage();
+        const QIcon icon = IconList::Icon(IconList::Print);
+        QIcon eager;
+        eager.addPixmap(IconList::Small(IconList::Print));
+        eager.addPixmap(IconList::Large(IconList::Print));
+        QCOMPARE(icon.availableSizes(), eager.availableSizes());
+        for (const int side : {8, 16, 24, 32, 48})
+            QCOMPARE(icon.actualSize(QSize(side, side)), eager.actualSize(QSize(side, side)));
+        QCOMPARE(icon.pixmap(16, 16).toImage().convertToFormat(small.format()), small);
+        QCOMPARE(icon.pixmap(32, 32).toImage().convertToFormat(large.format()), large);
+        const QImage disabled = icon.pixmap(QSize(32, 32), QIcon::Disabled).toImage();
+        QCOMPARE(disabled.size(), QSize(32, 32));
+        QVERIFY(disabled.convertToFormat(large.format()) != large);
+
+        QIcon changed = IconList::Icon(IconList::Print);
+        changed.addPixmap(IconList::Large(IconList::Delete), QIcon::Active);
+        const QImage other = IconList::Large(IconList::Delete).toImage();
+        QCOMPARE(changed.pixmap(32, 32).toImage().convertToFormat(large.format()), large);
+        QCOMPARE(changed.pixmap(QSize(32, 32), QIcon::Active).toImage().convertToFormat(other.format()), other);
+        const QImage shared = IconList::Icon(IconList::Print).pixmap(QSize(32, 32), QIcon::Active).toImage();
+        QCOMPARE(shared.convertToFormat(large.format()), large);
+
+        QImage drawn(32, 32, QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::transparent);
+        {
+            QPainter painter(&drawn);
+            icon.paint(&painter, drawn.rect());
+        }
+        QCOMPARE(drawn, large.convertToFormat(QImage::Format_ARGB32_Premultiplied));
     }
 };
 
