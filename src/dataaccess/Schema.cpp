@@ -100,7 +100,6 @@ const char* const Version2[] = {
     "INSERT INTO SaleFind(rowid, Body) SELECT id, " SALE_FIND_TEXT("SaleInfo") " FROM SaleInfo",
 };
 
-#undef SALE_FIND_TEXT
 // clang-format on
 
 // Step 3: user codes compare without regard to case everywhere, as they do
@@ -218,7 +217,6 @@ const char* const Version6[] = {
     SALE_PHONE_DIGITS("SaleInfo") " FROM SaleInfo WHERE id = new.id; END",
     "INSERT INTO SalePhoneFind(rowid, Digits) SELECT id, " SALE_PHONE_DIGITS("SaleInfo") " FROM SaleInfo",
 };
-#undef SALE_PHONE_DIGITS
 
 // Step 7 on both engines: the window of the change log (数据修改记录) and its
 // sub-right (恢复与清理) in a catalogue made before them, beside 系统日志
@@ -549,6 +547,37 @@ const char* const Version10[] = {
 #undef UNREADABLE_INDEX
 // clang-format on
 
+// Step 12: the two indexes' triggers for an insert that replaces a stored
+// row pass over an insert that names no id.  Before the insert such an id
+// reads -1: with a record of id -1 stored, every ordinary insert took that
+// record's text out of the index again, until it was missing from quick
+// find and the index's counts went wrong.  Only an insert naming the id -1
+// itself is no longer seen (a replace of that record leaves its old text
+// beside the new one).  An index so damaged is emptied and filled again.
+// clang-format off
+#define REPLACE_WHEN " WHEN new.id IS NOT NULL AND new.id <> -1 AND EXISTS (SELECT 1 FROM SaleInfo WHERE id = new.id) BEGIN"
+#define IF_DAMAGED " WHERE EXISTS (SELECT 1 FROM SaleInfo WHERE id = -1)"
+const char* const Version12[] = {
+    "DROP TRIGGER IF EXISTS SaleFind_Replace",
+    "CREATE TRIGGER SaleFind_Replace BEFORE INSERT ON SaleInfo" REPLACE_WHEN
+    " INSERT INTO SaleFind(SaleFind, rowid, Body) SELECT 'delete', id, " SALE_FIND_TEXT("SaleInfo")
+    " FROM SaleInfo WHERE id = new.id; END",
+    "INSERT INTO SaleFind(SaleFind) SELECT 'delete-all'" IF_DAMAGED,
+    "INSERT INTO SaleFind(rowid, Body) SELECT id, " SALE_FIND_TEXT("SaleInfo") " FROM SaleInfo" IF_DAMAGED,
+    "DROP TRIGGER IF EXISTS SalePhoneFind_Replace",
+    "CREATE TRIGGER SalePhoneFind_Replace BEFORE INSERT ON SaleInfo" REPLACE_WHEN
+    " INSERT INTO SalePhoneFind(SalePhoneFind, rowid, Digits) SELECT 'delete', id, "
+    SALE_PHONE_DIGITS("SaleInfo") " FROM SaleInfo WHERE id = new.id; END",
+    "INSERT INTO SalePhoneFind(SalePhoneFind) SELECT 'delete-all'" IF_DAMAGED,
+    "INSERT INTO SalePhoneFind(rowid, Digits) SELECT id, " SALE_PHONE_DIGITS("SaleInfo") " FROM SaleInfo"
+    IF_DAMAGED,
+};
+#undef IF_DAMAGED
+#undef REPLACE_WHEN
+#undef SALE_PHONE_DIGITS
+#undef SALE_FIND_TEXT
+// clang-format on
+
 // Step 11 on the server: a fragment of two characters has no trigram, so
 // the trigram index of step 2 cannot find it and quick find read every
 // record.  SaleInfo_Bigrams gives the two-character pieces of a text as
@@ -593,6 +622,7 @@ const Step Steps[] = {
     {Version10, int(std::size(Version10))},
     // Step 11 is the server's alone.
     {nullptr, 0},
+    {Version12, int(std::size(Version12))},
 };
 const Step PgSteps[] = {
     {PgVersion1, int(std::size(PgVersion1))},
@@ -607,6 +637,8 @@ const Step PgSteps[] = {
     // Step 10 needs nothing on the server, whose planner groups by hash.
     {nullptr, 0},
     {PgVersion11, int(std::size(PgVersion11))},
+    // Step 12 is SQLite's alone: the server keeps its indexes itself.
+    {nullptr, 0},
 };
 // clang-format on
 static_assert(std::size(Steps) == Schema::CurrentVersion, "one upgrade step per schema version");

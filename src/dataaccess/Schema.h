@@ -35,7 +35,10 @@ inline constexpr int StatsIndexVersion = 10;
 // Version 11: on a server, an index of the two-character pieces of the
 // quick-find text (SQLite's step is empty: its own index finds them).
 inline constexpr int FindPairsVersion = 11;
-inline constexpr int CurrentVersion = 11;
+// Version 12: the quick-find and phone indexes no longer lose the text of a
+// record of id -1 on every insert (SQLite's step; the server's is empty).
+inline constexpr int ReplaceTriggerVersion = 12;
+inline constexpr int CurrentVersion = 12;
 inline constexpr int QuickFindVersion = 2;
 
 int Version(SqlConnection& connection);

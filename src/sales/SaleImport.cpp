@@ -786,16 +786,11 @@ public:
                                         QStringLiteral("ChangeLog_SaleInfo_Insert")};
         // Before every insert these look for a stored record of the id the
         // insert names; the import names none (the new row's id reads -1
-        // there), and so they do nothing for its rows but cost a call each.
-        // Set aside without a statement in their place, unless a stored
-        // record has an id below 0 (one of -1 they would find).
+        // there, which they pass over), and so they do nothing for its rows
+        // but cost a call each.  Set aside without a statement in their place.
         static const QStringList idle{QStringLiteral("SaleFind_Replace"),
                                       QStringLiteral("SalePhoneFind_Replace")};
         static const QStringList order = perRow + idle;
-        SqlStatement negative(CurrentConnection(), "select count(*) from SaleInfo where id<0");
-        if (!negative.Step())
-            return false;
-        const bool idleApart = negative.ColumnValue(0).toLongLong() == 0;
         // Temporary triggers too: one of this connection on SaleInfo is as
         // foreign as one in the file.
         SqlStatement triggers(CurrentConnection(),
@@ -810,7 +805,7 @@ public:
             if (!ours.contains(name))
                 return false;
             if (idle.contains(name)) {
-                if (idleApart && IsIdleForNewIds(name, sql))
+                if (IsIdleForNewIds(name, sql))
                     m_triggers << Trigger{name, sql, QString(), nullptr};
                 continue;
             }
@@ -907,13 +902,14 @@ public:
     }
 
     // "CREATE TRIGGER n BEFORE INSERT ON SaleInfo WHEN new.id IS NOT NULL
-    // AND EXISTS (SELECT 1 FROM SaleInfo WHERE id = new.id) BEGIN ...": its
-    // body runs only for an insert of an id that is stored.
+    // AND new.id <> -1 AND EXISTS (SELECT 1 FROM SaleInfo WHERE id = new.id)
+    // BEGIN ...": its body runs only for an insert that names a stored id.
     static bool IsIdleForNewIds(const QString& name, const QString& sql)
     {
-        return sql.startsWith("CREATE TRIGGER " + name +
-                              " BEFORE INSERT ON SaleInfo WHEN new.id IS NOT NULL AND EXISTS (SELECT 1 FROM "
-                              "SaleInfo WHERE id = new.id) BEGIN ");
+        return sql.startsWith(
+            "CREATE TRIGGER " + name +
+            " BEFORE INSERT ON SaleInfo WHEN new.id IS NOT NULL AND new.id <> -1 AND EXISTS "
+            "(SELECT 1 FROM SaleInfo WHERE id = new.id) BEGIN ");
     }
 
 private:

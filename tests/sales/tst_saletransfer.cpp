@@ -486,16 +486,25 @@ private slots:
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("otherLogTrigger");
         QTest::addColumn<bool>("otherSaleTrigger");
-        QTest::newRow("session") << QString() << false << false;
-        QTest::newRow("action named") << QStringLiteral("恢复") << false << false;
-        QTest::newRow("another trigger on the log") << QStringLiteral("恢复") << true << false;
-        QTest::newRow("another trigger on the records") << QString() << false << true;
+        QTest::addColumn<bool>("minusOneStored");
+        QTest::newRow("session") << QString() << false << false << false;
+        QTest::newRow("action named") << QStringLiteral("恢复") << false << false << false;
+        QTest::newRow("another trigger on the log") << QStringLiteral("恢复") << true << false << false;
+        QTest::newRow("another trigger on the records") << QString() << false << true << false;
+        // The id new rows read before they are made, stored.
+        QTest::newRow("a record of id -1") << QString() << false << false << true;
     }
     void importKeepsTheIndexesAndTheLogAsRowByRowInserts()
     {
         QFETCH(QString, action);
         QFETCH(bool, otherLogTrigger);
         QFETCH(bool, otherSaleTrigger);
+        QFETCH(bool, minusOneStored);
+        if (minusOneStored)
+            QVERIFY(
+                SqlStatement(CurrentConnection(),
+                             "insert into SaleInfo (id, Name, Phone, addr) values (-1, ?, '0551-7778888', ?)")
+                    .Exec({QStringLiteral("钱十一"), QStringLiteral("合肥市包河区")}));
         QVERIFY(
             ChangeLog::SetSession(*CurrentConnection(), QStringLiteral("导入员"), QStringLiteral("前台-1")));
         const bool sqlite = !TestEnv::OnServer();
@@ -613,6 +622,15 @@ private slots:
                         ->Scalar("select count(*) from temp.SaleFindInstances where doc=(select max(id) from "
                                  "SaleInfo)")
                         .toInt() > 0);
+        if (minusOneStored && !TestEnv::OnServer()) {
+            QCOMPARE(m_env->Scalar("select group_concat(rowid) from SaleFind where SaleFind match ?",
+                                   {QStringLiteral("\"钱十一\"")}),
+                     QVariant("-1"));
+            QCOMPARE(
+                m_env->Scalar("select group_concat(rowid) from SalePhoneFind where SalePhoneFind match ?",
+                              {QStringLiteral("\"7778888\"")}),
+                QVariant("-1"));
+        }
     }
 
     void hostileFilesAreRefused_data()

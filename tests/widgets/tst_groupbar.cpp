@@ -340,7 +340,8 @@ private slots:
         changed.addPixmap(IconList::Large(IconList::Delete), QIcon::Active);
         const QImage other = IconList::Large(IconList::Delete).toImage();
         QCOMPARE(changed.pixmap(32, 32).toImage().convertToFormat(large.format()), large);
-        QCOMPARE(changed.pixmap(QSize(32, 32), QIcon::Active).toImage().convertToFormat(other.format()), other);
+        QCOMPARE(changed.pixmap(QSize(32, 32), QIcon::Active).toImage().convertToFormat(other.format()),
+                 other);
         const QImage shared = IconList::Icon(IconList::Print).pixmap(QSize(32, 32), QIcon::Active).toImage();
         QCOMPARE(shared.convertToFormat(large.format()), large);
 
