@@ -79,6 +79,18 @@ QList<qint64> TestQuickFind::Find(const QString& typed)
     return ids;
 }
 
+// The rows of an SQLite full-text index that match `phrase`, by id.
+static QList<qint64> IndexMatches(SqlConnection* connection, const QString& table, const QString& phrase)
+{
+    QList<qint64> ids;
+    SqlStatement find(connection,
+                      "select rowid from " + table + " where " + table + " match ? order by rowid");
+    if (find.Bind({phrase}))
+        while (find.Step())
+            ids << find.ColumnValue(0).toLongLong();
+    return ids;
+}
+
 QList<qint64> TestQuickFind::FindPhone(const QString& digits)
 {
     QList<qint64> ids;
@@ -231,14 +243,7 @@ void TestQuickFind::upgradeIndexesExistingRecords()
 
     QVERIFY2(Schema::Upgrade(older, &error), qPrintable(error));
     QCOMPARE(Schema::Version(older), Schema::CurrentVersion);
-    const auto matches = [&older](const QString& phrase) {
-        QList<qint64> ids;
-        SqlStatement find(&older, "select rowid from SaleFind where SaleFind match ? order by rowid");
-        if (find.Bind({phrase}))
-            while (find.Step())
-                ids << find.ColumnValue(0).toLongLong();
-        return ids;
-    };
+    const auto matches = [&older](const QString& phrase) { return IndexMatches(&older, "SaleFind", phrase); };
     QCOMPARE(matches(QStringLiteral("\"5557\"")), (QList<qint64>{1}));
     QCOMPARE(matches(QStringLiteral("\"合肥市\"")), (QList<qint64>{1, 2}));
     // And the triggers run from then on.
@@ -292,13 +297,7 @@ void TestQuickFind::upgradeMendsIndexesEmptiedByIdMinusOne()
         QStringLiteral("insert into SaleInfo (Name, Phone, addr) values ('孙一', '0551-1234567', '合肥市')");
     QVERIFY(older.ExecRaw(insert));
     const auto matches = [&older](const QString& table, const QString& phrase) {
-        QList<qint64> ids;
-        SqlStatement find(&older,
-                          "select rowid from " + table + " where " + table + " match ? order by rowid");
-        if (find.Bind({phrase}))
-            while (find.Step())
-                ids << find.ColumnValue(0).toLongLong();
-        return ids;
+        return IndexMatches(&older, table, phrase);
     };
     // The fault as the earlier triggers left it: the record's text is gone,
     // and the next sale can no longer be stored.
