@@ -1,5 +1,6 @@
 #include "IconList.h"
 
+#include <QGuiApplication>
 #include <QHash>
 #include <QIconEngine>
 #include <QPainter>
@@ -40,9 +41,13 @@ class DeferredIconEngine : public QIconEngine
 public:
     explicit DeferredIconEngine(int index) : m_index(index) {}
 
+    // Drawn as an icon of plain images draws: its image for the size of
+    // `rect` on the painter's device, stretched to fill it.
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
     {
-        Loaded().paint(painter, rect, Qt::AlignCenter, mode, state);
+        const QPaintDevice* device = painter->device();
+        const qreal ratio = device ? device->devicePixelRatio() : qApp->devicePixelRatio();
+        painter->drawPixmap(rect, Loaded().pixmap(rect.size(), ratio, mode, state));
     }
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
     {

@@ -345,13 +345,17 @@ private slots:
         const QImage shared = IconList::Icon(IconList::Print).pixmap(QSize(32, 32), QIcon::Active).toImage();
         QCOMPARE(shared.convertToFormat(large.format()), large);
 
-        QImage drawn(32, 32, QImage::Format_ARGB32_Premultiplied);
-        drawn.fill(Qt::transparent);
-        {
-            QPainter painter(&drawn);
-            icon.paint(&painter, drawn.rect());
-        }
-        QCOMPARE(drawn, large.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+        // Drawn into rectangles of the list's sizes and of others, alike.
+        const auto drawn = [](const QIcon& source, const QSize& size) {
+            QImage image(size, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter painter(&image);
+            source.paint(&painter, image.rect());
+            return image;
+        };
+        for (const QSize& size : {QSize(32, 32), QSize(16, 16), QSize(20, 20), QSize(48, 24)})
+            QCOMPARE(drawn(icon, size), drawn(eager, size));
+        QCOMPARE(drawn(icon, QSize(32, 32)), large.convertToFormat(QImage::Format_ARGB32_Premultiplied));
     }
 };
 
