@@ -337,10 +337,7 @@ public:
     explicit GroupBarItemAccessible(GroupBarItem* item) : QAccessibleObject(item) {}
 
     GroupBarItem* Item() const { return static_cast<GroupBarItem*>(object()); }
-    GroupBarBody* Body() const
-    {
-        return Item()->Group() ? Item()->Group()->findChild<GroupBarBody*>() : nullptr;
-    }
+    GroupBarBody* Body() const { return Item()->Group() ? Item()->Group()->ItemList() : nullptr; }
 
     bool isValid() const override { return QAccessibleObject::isValid() && Body(); }
     QWindow* window() const override

@@ -87,6 +87,8 @@ public:
     // Where the item is drawn, in the group's coordinates; empty while the
     // item list is not shown.
     QRect ItemRect(int index) const;
+    // The widget that draws the items (screen readers see it as their list).
+    GroupBarBody* ItemList() const { return m_body; }
     // Removing is safe from inside the item's own click handler: the item
     // leaves the group at once and is freed when control returns to the loop.
     void RemoveItem(int index);

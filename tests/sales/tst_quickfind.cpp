@@ -310,6 +310,11 @@ void TestQuickFind::upgradeMendsIndexesEmptiedByIdMinusOne()
     QCOMPARE(matches("SaleFind", QStringLiteral("\"合肥市\"")), (QList<qint64>{-1, 1}));
     QCOMPARE(matches("SalePhoneFind", QStringLiteral("\"7778888\"")), (QList<qint64>{-1}));
     QCOMPARE(matches("SalePhoneFind", QStringLiteral("\"1234567\"")), (QList<qint64>{1}));
+    // The remade triggers are the ones a new database has: the check that
+    // refuses objects of another hand finds none.
+    Schema::ObjectCheck objects;
+    QVERIFY2(Schema::CheckObjects(older, &objects, &error), qPrintable(error));
+    QVERIFY2(objects.IsClean(), qPrintable(objects.foreign.join(',') + objects.missing.join(',')));
     // Sales are stored again, and the record keeps its entries through them.
     QVERIFY2(older.ExecRaw(insert) && older.ExecRaw(insert), qPrintable(older.ErrorString()));
     QCOMPARE(matches("SaleFind", QStringLiteral("\"钱十一\"")), (QList<qint64>{-1}));
